@@ -101,6 +101,13 @@ struct COPYDATASTRUCT {
 };
 using PCOPYDATASTRUCT = COPYDATASTRUCT*;
 
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
 struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 };
@@ -136,6 +143,10 @@ struct SYSTEMTIME {
 #define ERROR_TIMEOUT 1460L
 #define ERROR_KEY_HAS_CHILDREN 1020L
 #define ERROR_CANCELLED 1223L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_NO_ASSOCIATION 1155L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_BAD_EXE_FORMAT 193L
 
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
