@@ -9,30 +9,6 @@
 
 namespace {
 
-std::string AcpToUtf8(LPCSTR text) {
-    if (!text) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, w.data(), n);
-    int m = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (m <= 0) return {};
-    std::string s(static_cast<std::size_t>(m), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), m, nullptr, nullptr);
-    s.resize(static_cast<std::size_t>(m - 1));
-    return s;
-}
-
-std::string WideToUtf8Text(LPCWSTR text) {
-    if (!text) return {};
-    int m = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (m <= 0) return {};
-    std::string s(static_cast<std::size_t>(m), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, s.data(), m, nullptr, nullptr);
-    s.resize(static_cast<std::size_t>(m - 1));
-    return s;
-}
-
 int FirstButton(UINT type) { return (type & 0x0F) == MB_YESNO ? IDYES : IDOK; }
 
 int Show(const std::string& text, const std::string& caption, UINT type) {
@@ -67,9 +43,10 @@ int Show(const std::string& text, const std::string& caption, UINT type) {
 }  // namespace
 
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    return Show(WideToUtf8Text(text), WideToUtf8Text(caption), type);
+    return Show(platform::Utf8FromWide(text ? text : L""), platform::Utf8FromWide(caption ? caption : L""), type);
 }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
-    return Show(AcpToUtf8(text), AcpToUtf8(caption), type);
+    return Show(platform::Utf8FromWide(platform::WideFromAnsi(text ? text : "")),
+                platform::Utf8FromWide(platform::WideFromAnsi(caption ? caption : "")), type);
 }

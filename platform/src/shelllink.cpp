@@ -36,22 +36,6 @@ void PutU16(std::vector<BYTE>& out, WORD v) {
     out.push_back(static_cast<BYTE>(v >> 8));
 }
 
-std::wstring AnsiToWideText(const std::string& s) {
-    if (s.empty()) return {};
-    int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-std::string WideToAnsiText(const std::wstring& w) {
-    if (w.empty()) return {};
-    int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
 std::u16string WideToUtf16(const std::wstring& w) {
     std::u16string out;
     for (wchar_t wc : w) {
@@ -78,14 +62,6 @@ std::wstring Utf16ToWide(const std::u16string& s) {
         out.push_back(static_cast<wchar_t>(c));
     }
     return out;
-}
-
-std::string WidePathToUtf8(LPCWSTR path) {
-    std::wstring w(path);
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
 }
 
 // A parsed link: the parts we never touch are kept as raw bytes.
@@ -150,7 +126,7 @@ bool Parse(const std::vector<BYTE>& b, LinkData* out) {
             for (std::size_t k = 0; k < count; ++k) s.push_back(static_cast<char16_t>(ReadU16(b, at + 2 * k)));
             d.strings[i] = Utf16ToWide(s);
         } else {
-            d.strings[i] = AnsiToWideText(std::string(b.begin() + at, b.begin() + at + bytes));
+            d.strings[i] = platform::WideFromAnsi(std::string(b.begin() + at, b.begin() + at + bytes));
         }
         d.present[i] = true;
         at += bytes;
@@ -182,7 +158,7 @@ std::vector<BYTE> Serialize(LinkData d) {
             PutU16(out, static_cast<WORD>(s.size()));
             for (char16_t c : s) PutU16(out, static_cast<WORD>(c));
         } else {
-            std::string s = WideToAnsiText(d.strings[i]);
+            std::string s = platform::AnsiFromWide(d.strings[i]);
             PutU16(out, static_cast<WORD>(s.size()));
             out.insert(out.end(), s.begin(), s.end());
         }
@@ -220,7 +196,7 @@ public:
 
     HRESULT Load(LPCWSTR fileName, DWORD) override {
         if (!fileName) return E_INVALIDARG;
-        std::ifstream in(WidePathToUtf8(fileName), std::ios::binary);
+        std::ifstream in(platform::Utf8FromWide(fileName), std::ios::binary);
         if (!in) return STG_E_FILENOTFOUND;
         std::vector<BYTE> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         LinkData parsed;
@@ -232,7 +208,7 @@ public:
     HRESULT Save(LPCWSTR fileName, BOOL) override {
         if (!fileName) return E_INVALIDARG;
         // Write beside the target, then rename: a failed save never leaves half a shortcut.
-        const std::string path = WidePathToUtf8(fileName);
+        const std::string path = platform::Utf8FromWide(fileName);
         const std::string tmp = path + ".tmp-save";
         std::vector<BYTE> bytes = Serialize(data_);
         {
@@ -254,7 +230,7 @@ public:
 private:
     HRESULT SetString(int index, LPCSTR text) {
         if (!text) return E_INVALIDARG;
-        std::wstring w = AnsiToWideText(text);
+        std::wstring w = platform::WideFromAnsi(text);
         if (w.size() > 0xFFFF) return E_INVALIDARG;
         data_.strings[index] = std::move(w);
         data_.present[index] = !data_.strings[index].empty();
@@ -262,7 +238,7 @@ private:
     }
     static HRESULT CopyOut(const std::wstring& value, LPSTR out, int size) {
         if (!out || size <= 0) return E_INVALIDARG;
-        std::string s = WideToAnsiText(value);
+        std::string s = platform::AnsiFromWide(value);
         std::size_t n = std::min(s.size(), static_cast<std::size_t>(size - 1));
         std::memcpy(out, s.data(), n);
         out[n] = '\0';
