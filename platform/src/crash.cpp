@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <mutex>
 
@@ -81,7 +79,11 @@ void OnFatalSignal(int sig, siginfo_t* info, void* uctx) {
     EXCEPTION_POINTERS ep{&rec, &ctx};
     LONG r = filter(&ep);
     if (r == EXCEPTION_CONTINUE_EXECUTION) return;
-    if (r == EXCEPTION_EXECUTE_HANDLER) _exit(static_cast<int>(rec.ExceptionCode & 0xFF) ? static_cast<int>(rec.ExceptionCode & 0xFF) : 1);
+    if (r == EXCEPTION_EXECUTE_HANDLER) {
+        // The exit status holds 8 bits: the code's low byte, never 0 (that would read as success).
+        int status = static_cast<int>(rec.ExceptionCode & 0xFF);
+        _exit(status ? status : 1);
+    }
     ResetAndRaise(sig);
 }
 

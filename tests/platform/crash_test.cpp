@@ -25,11 +25,7 @@ LONG WriteDumpAndGoOn(EXCEPTION_POINTERS* ep) {
 
 LONG Other(EXCEPTION_POINTERS*) { _exit(77); }
 
-int g_runs = 0;
-LONG CountAndExecute(EXCEPTION_POINTERS*) {
-    ++g_runs;
-    return EXCEPTION_EXECUTE_HANDLER;
-}
+LONG Execute(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 void Crash() {
     volatile int* p = nullptr;
@@ -55,7 +51,7 @@ TEST(CrashFilter, RunsOnAFaultAndTheSignalStillEndsTheProcess) {
 TEST(CrashFilter, ALockedFilterCannotBeReplaced) {
     EXPECT_EXIT(
         {
-            SetUnhandledExceptionFilter(CountAndExecute);
+            SetUnhandledExceptionFilter(Execute);
             LockUnhandledExceptionFilter();
             if (SetUnhandledExceptionFilter(Other) != nullptr) _exit(2);
             std::abort();

@@ -2,7 +2,7 @@
 // SIGSEGV, SIGBUS, SIGILL, SIGFPE and SIGABRT call the installed filter once, on the thread
 // that crashed (a stack overflow runs it on an alternate stack). The filter's answer:
 // EXCEPTION_CONTINUE_SEARCH lets the signal end the process as it would have;
-// EXCEPTION_EXECUTE_HANDLER ends the process with the exception code as exit status;
+// EXCEPTION_EXECUTE_HANDLER ends the process with the exception code's low byte as exit status;
 // EXCEPTION_CONTINUE_EXECUTION returns to the faulting code.
 #pragma once
 
