@@ -36,6 +36,10 @@ using LPCWSTR = const wchar_t*;
 using LPVOID = void*;
 using LPCVOID = const void*;
 using PVOID = void*;
+using SHORT = std::int16_t;
+using USHORT = std::uint16_t;
+using LPDWORD = DWORD*;
+using PBYTE = BYTE*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -67,6 +71,10 @@ struct HDROP__;
 using HDROP = HDROP__*;
 struct HKEY__;
 using HKEY = HKEY__*;
+struct HDC__;
+using HDC = HDC__*;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
 
 inline HWND MakeWindowHandle(std::uint32_t pid, std::uint32_t serial) {
     return reinterpret_cast<HWND>((static_cast<std::uint64_t>(pid) << 32) | serial);
@@ -177,6 +185,8 @@ void SetLastError(DWORD code);
 #define WM_NCLBUTTONDOWN 0x00A1
 #define WM_NCLBUTTONUP 0x00A2
 #define WM_NCLBUTTONDBLCLK 0x00A3
+#define WM_NCRBUTTONDOWN 0x00A4
+#define WM_NCRBUTTONUP 0x00A5
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
@@ -205,6 +215,9 @@ void SetLastError(DWORD code);
 #define WM_DROPFILES 0x0233
 #define WM_MOUSEHOVER 0x02A1
 #define WM_MOUSELEAVE 0x02A3
+#define WM_CAPTURECHANGED 0x0215
+#define WM_NCMOUSELEAVE 0x02A2
+#define WM_CANCELMODE 0x001F
 #define WM_DISPLAYCHANGE 0x007E
 #define WM_USER 0x0400
 #define WM_APP 0x8000
