@@ -2,7 +2,6 @@
 
 #include <vlc/vlc.h>
 
-#include <cmath>
 #include <filesystem>
 
 namespace media_logic {
@@ -47,9 +46,16 @@ int PositionToPermille(float position) {
 
 int NonNegative(int value) { return value < 0 ? 0 : value; }
 
-int VolumeUp(int volume) { return NonNegative(static_cast<int>(std::ceil(volume * 1.1))); }
+// In whole tenths, so that 100 gives exactly 110 and 90 (a double 1.1 would round up to 111).
+int VolumeUp(int volume) {
+    if (volume <= 0) return 0;
+    return static_cast<int>((static_cast<long long>(volume) * 11 + 9) / 10);
+}
 
-int VolumeDown(int volume) { return NonNegative(static_cast<int>(std::floor(volume * 0.9))); }
+int VolumeDown(int volume) {
+    if (volume <= 0) return 0;
+    return static_cast<int>(static_cast<long long>(volume) * 9 / 10);
+}
 
 bool IsValidIndex(int index, std::size_t size) {
     return index >= 0 && static_cast<std::size_t>(index) < size;

@@ -97,7 +97,7 @@ std::filesystem::path WriteSubtitleBeside(const std::filesystem::path& clip,
     srt.replace_extension(".srt");
     std::ofstream out(srt, std::ios::binary | std::ios::trunc);
     for (size_t i = 0; i < cues.size(); ++i) {
-        char times[64];
+        char times[128];
         std::snprintf(times, sizeof times, "00:00:%02zu,000 --> 00:00:%02zu,900", i, i);
         out << (i + 1) << "\n" << times << "\n" << cues[i] << "\n\n";
     }

@@ -14,7 +14,7 @@ struct ClipOptions {
     int width = 320;
     int height = 240;
     int fps = 25;
-    // Tones of 440 Hz, 660 Hz, ... one per track; 0 makes a silent-less clip without audio.
+    // Tones of 440 Hz, 660 Hz, ... one per track; 0 makes a clip without audio.
     int audioTracks = 1;
     // Titles given to the audio tracks in order; tracks beyond the list stay unnamed.
     std::vector<std::string> audioTitles;
@@ -38,7 +38,7 @@ std::filesystem::path MakeAudioClip(const std::filesystem::path& path, double se
 std::filesystem::path WriteSubtitleBeside(const std::filesystem::path& clip,
                                           const std::vector<std::string>& cues = {"Hello", "World"});
 
-// A file with a media extension whose content no demuxer accepts.
+// An empty file with a media extension: libVLC finds nothing to demux and reports an error.
 std::filesystem::path MakeBrokenFile(const std::filesystem::path& path);
 
 // Runs a program with arguments, output discarded; returns its exit status (-1 when it
