@@ -86,8 +86,8 @@ TEST(Encoders, UrlEncodeConvertsAnsiFirst) {
     // GBK "中" is D6 D0; its UTF-8 form is E4 B8 AD.
     EXPECT_EQ(UrlEncodeHighBytes("/\xD6\xD0.mp4"), "/%E4%B8%AD.mp4");
     EXPECT_EQ(PercentEncodeHighBytes("/\xD6\xD0.mp4"), "/%D6%D0.mp4");
-    // A truncated sequence at the very end is dropped, nothing runs past the text.
-    EXPECT_EQ(UrlEncodeHighBytes("ab\xD6"), "ab");
+    // A truncated sequence at the very end becomes U+FFFD; nothing runs past the text.
+    EXPECT_EQ(UrlEncodeHighBytes("ab\xD6"), "ab%EF%BF%BD");
 }
 
 TEST(Conversions, AnsiToUtf8GrowsAsNeededAndBack) {

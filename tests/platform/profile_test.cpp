@@ -10,6 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/profile.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -126,13 +127,14 @@ TEST(Profile, SeesChangesMadeBehindItsBack) {
 }
 
 TEST(Profile, FailedWriteKeepsTheOldFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
     TempDir dir;
-    auto path = dir.write("ro/f.ini", "[s]\nk=1\n");
-    std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_FALSE(WritePrivateProfileStringW(L"s", L"k", L"2", W(path).c_str()));
-    EXPECT_EQ(Read(W(path), L"s", L"k"), L"1");
-    std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_all);
+    auto path = dir.write("f.ini", "[s]\nk=1\n");
+    {
+        testsupport::FileSizeLimit full(12);
+        EXPECT_FALSE(WritePrivateProfileStringW(L"s", L"k", std::wstring(100, L'x').c_str(), W(path).c_str()));
+    }
+    EXPECT_EQ(testsupport::ReadFile(path), "[s]\nk=1\n");
+    EXPECT_FALSE(platform::WriteFileAtomic((dir.path() / "no" / "f.ini").string(), "x"));
 }
 
 TEST(Profile, WholeFileWriterReplacesEverything) {
