@@ -36,6 +36,10 @@ using LPCWSTR = const wchar_t*;
 using LPVOID = void*;
 using LPCVOID = const void*;
 using PVOID = void*;
+using SHORT = std::int16_t;
+using USHORT = std::uint16_t;
+using LPDWORD = DWORD*;
+using PBYTE = BYTE*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -67,6 +71,10 @@ struct HDROP__;
 using HDROP = HDROP__*;
 struct HKEY__;
 using HKEY = HKEY__*;
+struct HDC__;
+using HDC = HDC__*;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
 
 inline HWND MakeWindowHandle(std::uint32_t pid, std::uint32_t serial) {
     return reinterpret_cast<HWND>((static_cast<std::uint64_t>(pid) << 32) | serial);
@@ -92,6 +100,13 @@ struct COPYDATASTRUCT {
     PVOID lpData;
 };
 using PCOPYDATASTRUCT = COPYDATASTRUCT*;
+
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
@@ -128,6 +143,15 @@ struct SYSTEMTIME {
 #define ERROR_TIMEOUT 1460L
 #define ERROR_KEY_HAS_CHILDREN 1020L
 #define ERROR_CANCELLED 1223L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_REGISTRY_IO_FAILED 1016L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_NO_ASSOCIATION 1155L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_BAD_LENGTH 24L
 
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
@@ -177,6 +201,8 @@ void SetLastError(DWORD code);
 #define WM_NCLBUTTONDOWN 0x00A1
 #define WM_NCLBUTTONUP 0x00A2
 #define WM_NCLBUTTONDBLCLK 0x00A3
+#define WM_NCRBUTTONDOWN 0x00A4
+#define WM_NCRBUTTONUP 0x00A5
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
@@ -205,6 +231,9 @@ void SetLastError(DWORD code);
 #define WM_DROPFILES 0x0233
 #define WM_MOUSEHOVER 0x02A1
 #define WM_MOUSELEAVE 0x02A3
+#define WM_CAPTURECHANGED 0x0215
+#define WM_NCMOUSELEAVE 0x02A2
+#define WM_CANCELMODE 0x001F
 #define WM_DISPLAYCHANGE 0x007E
 #define WM_USER 0x0400
 #define WM_APP 0x8000
