@@ -101,6 +101,13 @@ struct COPYDATASTRUCT {
 };
 using PCOPYDATASTRUCT = COPYDATASTRUCT*;
 
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
 struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 };
@@ -142,6 +149,13 @@ struct FILETIME {
 #define ERROR_TIMEOUT 1460L
 #define ERROR_KEY_HAS_CHILDREN 1020L
 #define ERROR_CANCELLED 1223L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_REGISTRY_IO_FAILED 1016L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_NO_ASSOCIATION 1155L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_BAD_EXE_FORMAT 193L
 
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
