@@ -156,6 +156,8 @@ struct FILETIME {
 #define ERROR_NO_ASSOCIATION 1155L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_BAD_LENGTH 24L
 
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
