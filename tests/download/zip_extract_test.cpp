@@ -221,6 +221,22 @@ TEST(ZipExtract, CorruptDataFailsWithoutPartialFiles) {
     CloseZipFile(h);
 }
 
+TEST(ZipExtract, CrcMismatchOfStoredDataFails) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "s.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "s.txt", .data = "stored plain text", .stored = true}}));
+    std::string bytes = testsupport::ReadFile(zip);
+    auto at = bytes.find("plain");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'P';
+    tmp.write("s.zip", bytes);
+    HZIP h = OpenZipFile(zip.string(), nullptr, (tmp / "out").string());
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(UnzipItemToFile(h, 0, "s.txt"), ZR_FLATE);
+    CloseZipFile(h);
+    EXPECT_TRUE(Tree(tmp / "out").empty());
+}
+
 TEST(ZipExtract, TruncatedOrForeignFilesGiveNoHandle) {
     testsupport::TempDir tmp;
     auto zip = tmp / "t.zip";
