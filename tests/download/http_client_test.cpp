@@ -7,6 +7,9 @@
 #include "support/forward_proxy.h"
 #include "support/http_server.h"
 #include "support/program_dir.h"
+#include "support/wait_for.h"
+
+#include <thread>
 
 using namespace download;
 using testsupport::HttpReply;
@@ -296,6 +299,29 @@ TEST_F(HttpClientTest, ProxyCredentialsReachTheProxy) {
     program_.WriteConfig(base + "ProxyUser=morvane\nProxyPasswd=wrong\n");
     EXPECT_EQ(HttpGetText(server_.url("/denied"), page, 0, 1), -1);
     EXPECT_EQ(server_.count("/denied"), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HttpClientTest, OnlyTheRequestLibraryStartsTheLocalProxyProgram) {
+    const auto marker = program_ / "started";
+    const auto script = program_.dir().write("fakeproxy.sh", "#!/bin/sh\necho started >> " + marker.string() + "\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    program_.WriteConfig("[Global Options]\nProxyType=3\nLocalProxyPort=9\nAutoStartProxy=1\nProxySoftPath=" +
+                         script.string() + "\n");
+    GenericHTTPClient installer(Flavor::Installer);
+    installer.LoadProxyConfig("http://quanzi.cn/a");
+    GenericHTTPClient unlisted(Flavor::RequestLib);
+    unlisted.LoadProxyConfig("http://elsewhere.example/a");
+    GenericHTTPClient lib(Flavor::RequestLib);
+    lib.LoadProxyConfig("http://quanzi.cn/a");
+    EXPECT_EQ(lib.proxyMode(), kProxyNamed);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return std::filesystem::exists(marker); }));
+    // Give a wrong second start time to show up before counting.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(testsupport::ReadFile(marker), "started\n");
 }
 
 }  // namespace
