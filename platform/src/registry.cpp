@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "registry_internal.h"
 
 namespace platform::registry::detail {
@@ -234,24 +235,9 @@ private:
     bool done_ = false;
 };
 
-std::string Utf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    gchar* p = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(w.data()), static_cast<glong>(w.size()), nullptr,
-                              nullptr, nullptr);
-    if (!p) return {};
-    std::string r(p);
-    g_free(p);
-    return r;
-}
+std::string Utf8(const std::wstring& w) { return platform::Utf8FromWide(w); }
 
-std::wstring Wide(const std::string& s) {
-    if (s.empty()) return {};
-    glong n = 0;
-    gunichar* p = g_utf8_to_ucs4_fast(s.data(), static_cast<glong>(s.size()), &n);
-    std::wstring r(reinterpret_cast<const wchar_t*>(p), static_cast<size_t>(n));
-    g_free(p);
-    return r;
-}
+std::wstring Wide(const std::string& s) { return platform::WideFromUtf8(s); }
 
 std::string Fold(const std::string& utf8) {
     gchar* p = g_utf8_casefold(utf8.data(), static_cast<gssize>(utf8.size()));

@@ -2,12 +2,11 @@
 //   MORVANE_REGISTRY_DB=/path/registry.db morvane-regdump [ROOT[\key\path]]...
 // ROOT is HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKCR, HKCU, HKLM;
 // with no argument all three roots are printed.
-#include <clocale>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/registry.h"
 
 namespace {
@@ -26,18 +25,9 @@ bool ParseRoot(const std::string& name, HKEY* root) {
     return false;
 }
 
-std::wstring Wide(const std::string& s) {
-    std::wstring w(s.size() + 1, L'\0');
-    size_t n = std::mbstowcs(w.data(), s.c_str(), w.size());
-    if (n == static_cast<size_t>(-1)) return {};
-    w.resize(n);
-    return w;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::setlocale(LC_ALL, "");
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) args = {"HKCR", "HKCU", "HKLM"};
     std::fprintf(stderr, "# %s\n", platform::registry::DatabasePath().c_str());
@@ -50,7 +40,7 @@ int main(int argc, char** argv) {
             status = 2;
             continue;
         }
-        std::wstring path = cut == std::string::npos ? L"" : Wide(arg.substr(cut + 1));
+        std::wstring path = cut == std::string::npos ? L"" : platform::WideFromUtf8(arg.substr(cut + 1));
         std::string text = platform::registry::DumpTree(root, path);
         if (text.empty()) {
             std::fprintf(stderr, "no key %s\n", arg.c_str());

@@ -5,6 +5,7 @@
 //       every message is appended to the log as "msg wparam lparam".
 //   sem <name> <file>   creates the semaphore and writes "new" or "exists" to the file
 //   sleep               just lives
+//   record <file> ARGS  writes its arguments, one a line, to the file and ends
 //   exit <code>         ends with that code
 #include <unistd.h>
 
@@ -79,6 +80,14 @@ int main(int argc, char** argv) {
         std::string tmp = std::string(argv[3]) + ".tmp";
         std::ofstream(tmp) << (h ? (existed ? "exists" : "new") : "failed");
         std::rename(tmp.c_str(), argv[3]);
+    } else if (mode == "record" && argc >= 3) {
+        std::string tmp = std::string(argv[2]) + ".tmp";
+        {
+            std::ofstream out(tmp);
+            for (int i = 3; i < argc; ++i) out << argv[i] << '\n';
+        }
+        std::rename(tmp.c_str(), argv[2]);
+        return 0;
     } else if (mode == "exit" && argc >= 3) {
         return std::atoi(argv[2]);
     }

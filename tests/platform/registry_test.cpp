@@ -252,6 +252,52 @@ TEST_F(Registry, DumpShowsTheTreeAsStored) {
     EXPECT_EQ(platform::registry::DumpTree(HKEY_CLASSES_ROOT, L"missing"), "");
 }
 
+TEST_F(Registry, AnsiFormsConvertNamesAndTextThroughTheAnsiCodePage) {
+    testsupport::ScopedEnv acp("MORVANE_ACP", "GB18030");
+    const std::string gbKey = "\xB2\xA5\xB7\xC5";  // 播放
+    const std::string gbText = "\xD3\xC3 P";         // 用 P
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, ("A\\" + gbKey).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                              nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(h, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(gbText.c_str()),
+                             static_cast<DWORD>(gbText.size() + 1)),
+              ERROR_SUCCESS);
+    DWORD five = 5;
+    ASSERT_EQ(RegSetValueExA(h, "n", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&five), 4), ERROR_SUCCESS);
+    RegCloseKey(h);
+
+    // Stored as wide text with its NUL.
+    auto v = RegRead(HKEY_CLASSES_ROOT, L"A\\播放", L"");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->bytes.size(), 4 * sizeof(wchar_t));
+    EXPECT_EQ(v->text(), L"用 P");
+    EXPECT_EQ(RegSubkeys(HKEY_CLASSES_ROOT, L"A"), std::vector<std::wstring>{L"播放"});
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ("a\\" + gbKey).c_str(), 0, KEY_READ, &h), ERROR_SUCCESS);
+    char buf[16] = {};
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(h, nullptr, nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, gbText.size() + 1);
+    size = sizeof buf;
+    EXPECT_EQ(RegQueryValueExA(h, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(buf), gbText);
+    DWORD n = 0;
+    size = 4;
+    EXPECT_EQ(RegQueryValueExA(h, "N", nullptr, nullptr, reinterpret_cast<BYTE*>(&n), &size), ERROR_SUCCESS);
+    EXPECT_EQ(n, 5u);
+    RegCloseKey(h);
+
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "A", 0, KEY_READ, &h), ERROR_SUCCESS);
+    char name[8];
+    DWORD cch = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(h, 0, name, &cch, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(std::string(name, cch), gbKey);
+    RegCloseKey(h);
+    EXPECT_EQ(RegDeleteTreeA(HKEY_CLASSES_ROOT, "A"), ERROR_SUCCESS);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"A"));
+}
+
 // Writer processes for the test below: this same test program started again with a filter.
 TEST(RegistryChild, WritesItsShare) {
     const char* id = std::getenv("MORVANE_REG_CHILD");

@@ -18,10 +18,7 @@ using PHKEY = HKEY*;
 using LPDWORD = DWORD*;
 using LPBYTE = BYTE*;
 
-struct FILETIME {
-    DWORD dwLowDateTime;
-    DWORD dwHighDateTime;
-};
+// FILETIME is one of the shared base types (wintypes.h).
 using PFILETIME = FILETIME*;
 
 #define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u)))

@@ -112,6 +112,12 @@ struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
 };
 
+// 100-nanosecond intervals since 1601-01-01 (UTC unless said otherwise).
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
 #define MAKEWORD(a, b) (static_cast<WORD>((static_cast<BYTE>(a)) | (static_cast<WORD>(static_cast<BYTE>(b)) << 8)))
 #define MAKELONG(a, b) (static_cast<LONG>((static_cast<WORD>(a)) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xffff))
@@ -150,6 +156,8 @@ struct SYSTEMTIME {
 #define ERROR_NO_ASSOCIATION 1155L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_BAD_LENGTH 24L
 
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
@@ -359,3 +367,11 @@ void SetLastError(DWORD code);
 #define HOTKEYF_CONTROL 0x02
 #define HOTKEYF_ALT 0x04
 #define HOTKEYF_EXT 0x08
+
+// File attributes.
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
