@@ -22,11 +22,6 @@ std::string UserExtKey(const std::string& ext) { return kFileExts + ext; }
 
 std::string ProgramFolder() { return WideToAcp(platform::ModuleFolder()); }
 
-void ChangeNotice() {
-    // Desktop environments here learn of handlers from desktop files, not from this registry;
-    // the notice is the hook for that.
-}
-
 }  // namespace
 
 bool IsValidAssocExtension(const std::string& ext) {
@@ -35,6 +30,11 @@ bool IsValidAssocExtension(const std::string& ext) {
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
     }
     return true;
+}
+
+void NotifyAssociationsChanged() {
+    // Desktop environments here learn of handlers from desktop files, not from this registry;
+    // the notice is the hook for that.
 }
 
 std::string AssocProgId(const std::string& ext) { return "WZfile_" + ext; }
@@ -82,7 +82,7 @@ bool WriteAssociationLayout(const std::string& ext, const std::string& iconPath,
 
 void SetFileAssociation(const std::string& ext, const std::string& icon) {
     const std::string folder = ProgramFolder();
-    if (WriteAssociationLayout(ext, folder + "res/" + icon, folder, false)) ChangeNotice();
+    if (WriteAssociationLayout(ext, folder + "res/" + icon, folder, false)) NotifyAssociationsChanged();
 }
 
 void RemoveFileAssociation(const std::string& ext) {
@@ -109,5 +109,5 @@ void RemoveFileAssociation(const std::string& ext) {
     } else if (CRegHelper::GetString(HKEY_CURRENT_USER, userKey, kUserProgId, cur) && SameProgId(cur, progId)) {
         CRegHelper::DeleteValue(HKEY_CURRENT_USER, userKey, kUserProgId);
     }
-    ChangeNotice();
+    NotifyAssociationsChanged();
 }

@@ -31,6 +31,9 @@ std::string AssocUserChoiceKey(const std::string& ext);
 bool WriteAssociationLayout(const std::string& ext, const std::string& iconPath, const std::string& programFolder,
                             bool resetUserChoice);
 
+// One association change notice to the desktop (SHCNE_ASSOCCHANGED).
+void NotifyAssociationsChanged();
+
 // The agent's operations: icon is a file name in the folder "res" beside the running program.
 // Each ends with one association change notice.
 void SetFileAssociation(const std::string& ext, const std::string& icon);
