@@ -8,7 +8,6 @@
 #include <mutex>
 #include <sstream>
 
-#include "platform/winuser.h"
 
 using namespace media_logic;
 
@@ -111,10 +110,7 @@ bool CMediaPlayer::Open(const std::string& utf8) {
         libvlc_media_release(media);
         return false;
     }
-    if (HWND render = GetRenderWindow()) {
-        if (const unsigned long xid = platform::GetX11WindowId(render))
-            libvlc_media_player_set_xwindow(player, static_cast<uint32_t>(xid));
-    }
+    if (const unsigned long xid = GetRenderXWindow()) libvlc_media_player_set_xwindow(player, static_cast<uint32_t>(xid));
     if (m_disableInput) {
         libvlc_video_set_mouse_input(player, 0);
         libvlc_video_set_key_input(player, 0);
@@ -148,10 +144,6 @@ void CMediaPlayer::Pause() {
 bool CMediaPlayer::IsPlaying() const {
     auto* p = GetPlayer();
     return p && libvlc_media_player_is_playing(p) == 1;
-}
-
-void CMediaPlayer::SetRenderWindow(HWND hwnd) {
-    if (IsWindow(hwnd)) m_renderWnd.store(hwnd, std::memory_order_release);
 }
 
 std::int64_t CMediaPlayer::GetLength() const {

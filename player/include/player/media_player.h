@@ -74,8 +74,13 @@ public:
     // Serial of the current (or last) player; 0 before the first open.
     unsigned GetSerial() const { return m_serial.load(std::memory_order_acquire); }
 
+    // The window libVLC draws into from the next open on; kept only when IsWindow accepts it.
     void SetRenderWindow(HWND hwnd);
     HWND GetRenderWindow() const { return m_renderWnd.load(std::memory_order_acquire); }
+    // The same for a bare X window (SetRenderWindow resolves its window to one); 0 lets libVLC
+    // open a window of its own.
+    void SetRenderXWindow(unsigned long xid) { m_renderXid.store(xid, std::memory_order_release); }
+    unsigned long GetRenderXWindow() const { return m_renderXid.load(std::memory_order_acquire); }
 
     // Milliseconds; 0 when unknown.
     std::int64_t GetLength() const;
@@ -152,6 +157,7 @@ private:
     std::atomic<unsigned> m_serial{0};
     std::unique_ptr<EventContext> m_events;
     std::atomic<HWND> m_renderWnd{nullptr};
+    std::atomic<unsigned long> m_renderXid{0};
 
     // Filled before the first open and read on libVLC's threads.
     std::atomic<MediaEventHandler> m_onPlaying{nullptr};
