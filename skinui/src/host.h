@@ -6,6 +6,9 @@
 
 namespace skinui::host {
 
+// Posted to a window to deliver its queued notifications.
+inline constexpr UINT kAsyncNotifyMsg = WM_APP + 0x3A01;
+
 void Invalidate(HWND hwnd, const RECT* rc);
 bool SetTimer(HWND hwnd, UINT_PTR id, UINT elapse);
 void KillTimer(HWND hwnd, UINT_PTR id);

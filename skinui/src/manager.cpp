@@ -11,7 +11,6 @@
 namespace skinui {
 
 namespace {
-constexpr UINT kAsyncNotifyMsg = WM_APP + 0x3A01;
 constexpr UINT_PTR kToolTipTimer = 0x4FFF;
 
 WORD KeyStateFromWParam(WPARAM wParam) { return static_cast<WORD>(wParam & (MK_CONTROL | MK_SHIFT | MK_LBUTTON | MK_RBUTTON)); }
@@ -440,7 +439,7 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
     if (RunFilters(m_filters, uMsg, wParam, lParam, lRes)) return true;
     switch (uMsg) {
-    case kAsyncNotifyMsg:
+    case host::kAsyncNotifyMsg:
         FlushAsyncNotify();
         lRes = 0;
         return true;

@@ -14,7 +14,9 @@
 
 #include "player/media_player.h"
 #include "support/clips.h"
+#include "support/libvlc_loaded.h"
 #include "support/temp_dir.h"
+#include "support/wait_for.h"
 
 // Last: Xlib defines macros that clash with other headers.
 #include <X11/Xlib.h>
@@ -50,16 +52,10 @@ protected:
         testsupport::MakeBrokenFile(*dir_ / "broken.mp4");
         display_ = XOpenDisplay(nullptr);
         ASSERT_NE(display_, nullptr) << "needs the X display";
-        // Each test's engine starts and ends its own libVLC instance. libVLC unloads its plug-ins
-        // with the last instance, and after a few reloads in one process its H.264 decoder no
-        // longer loads; one instance held for the whole suite keeps them loaded.
-        const char* quiet[] = {"--aout=adummy", "--vout=vdummy"};
-        keepLoaded_ = libvlc_new(2, quiet);
-        ASSERT_NE(keepLoaded_, nullptr);
+        // Each test's engine starts and ends its own libVLC instance.
+        ASSERT_TRUE(testsupport::KeepLibvlcLoaded());
     }
     static void TearDownTestSuite() {
-        if (keepLoaded_) libvlc_release(keepLoaded_);
-        keepLoaded_ = nullptr;
         if (display_) XCloseDisplay(display_);
         display_ = nullptr;
         delete dir_;
@@ -93,14 +89,7 @@ protected:
 
     static std::string Clip(const char* name) { return (*dir_ / name).string(); }
 
-    static bool WaitFor(const std::function<bool()>& cond) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (std::chrono::steady_clock::now() < end) {
-            if (cond()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return cond();
-    }
+    static bool WaitFor(const std::function<bool()>& cond) { return testsupport::WaitFor(cond, std::chrono::seconds(30)); }
 
     static int Count(int type) {
         std::lock_guard<std::mutex> lock(g_mutex);
@@ -141,14 +130,12 @@ protected:
 
     static testsupport::TempDir* dir_;
     static Display* display_;
-    static libvlc_instance_t* keepLoaded_;
     Window window_ = 0;
     std::unique_ptr<CMediaPlayer> engine_;
 };
 
 testsupport::TempDir* MediaEngineX::dir_ = nullptr;
 Display* MediaEngineX::display_ = nullptr;
-libvlc_instance_t* MediaEngineX::keepLoaded_ = nullptr;
 
 TEST_F(MediaEngineX, EventsOfPlayPauseResumeAndEnd) {
     OpenAndWaitPlaying("clip.mp4");

@@ -7,3 +7,4 @@
 #include "skinui/control.h"
 #include "skinui/controls.h"
 #include "skinui/manager.h"
+#include "skinui/window.h"
