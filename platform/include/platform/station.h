@@ -33,6 +33,9 @@ bool IsAlive(HWND hwnd);
 // Sends WM_COPYDATA to a window of another process and waits at most timeoutMs for its result.
 // False when the window is gone, the peer refused, or the wait ran out.
 bool SendCopyData(HWND target, HWND from, const COPYDATASTRUCT& data, DWORD timeoutMs, LRESULT* result);
+// Sends a message without pointer parameters (WM_CLOSE, private numbers) to another process's
+// window and waits at most timeoutMs (INFINITE: no bound) for its result.
+bool SendRemote(HWND target, UINT msg, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, LRESULT* result);
 // Posts a message without pointer parameters (WM_CLOSE, private numbers) to another process's window.
 bool PostRemote(HWND target, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -101,8 +101,21 @@ struct COPYDATASTRUCT {
 };
 using PCOPYDATASTRUCT = COPYDATASTRUCT*;
 
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
 struct SYSTEMTIME {
     WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
+
+// 100-nanosecond intervals since 1601-01-01 (UTC unless said otherwise).
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
 };
 
 #define MAKEWORD(a, b) (static_cast<WORD>((static_cast<BYTE>(a)) | (static_cast<WORD>(static_cast<BYTE>(b)) << 8)))
@@ -136,7 +149,15 @@ struct SYSTEMTIME {
 #define ERROR_TIMEOUT 1460L
 #define ERROR_KEY_HAS_CHILDREN 1020L
 #define ERROR_CANCELLED 1223L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_REGISTRY_IO_FAILED 1016L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_NO_ASSOCIATION 1155L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_BAD_LENGTH 24L
 #define ERROR_TLW_WITH_WSCHILD 1406L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
@@ -354,3 +375,11 @@ void SetLastError(DWORD code);
 #define HOTKEYF_CONTROL 0x02
 #define HOTKEYF_ALT 0x04
 #define HOTKEYF_EXT 0x08
+
+// File attributes.
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020
+#define FILE_ATTRIBUTE_NORMAL 0x00000080

@@ -1,0 +1,44 @@
+// The association agent MorvaneUAC: one hidden window that takes association commands from the
+// player by WM_COPYDATA and writes or removes the associations in the registry.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/winuser.h"
+
+// The player finds the agent by this title.
+inline constexpr const wchar_t* kAgentWindowTitle = L"MorvaneUAC-074265CC-6A94-43b6-8089-5C2C0625EFF8";
+inline constexpr const wchar_t* kAgentWindowClass = L"074265CC-6A94-43b6-8089-5C2C0625EFF8";
+
+// The audio extensions (with their dot): a missing icon of one of these falls back to "AUDIO.ico".
+inline constexpr size_t kAgentAudioCount = 23;
+extern const wchar_t* const AgentAudioExtensions[kAgentAudioCount];
+
+// One command: "S-<ext>-<icon>" sets the association of ext, "R-<ext>-<icon>" removes it.
+struct AssociationCommand {
+    char op = 0;  // 'S' or 'R'
+    std::string ext;
+    std::string icon;
+};
+
+// Reads at most `size` bytes, which must hold a NUL; the text before it must be "S-" or "R-",
+// an extension of letters and digits (IsValidAssocExtension), '-', and after the last '-' an
+// icon that is a plain file name. False for anything else.
+bool ParseAssociationCommand(const void* data, size_t size, AssociationCommand* out);
+
+// The icon to write for ext: the file of that name in `resFolder` (found without regard to case,
+// returned as stored), else "AUDIO.ico" for an audio extension, else "VIDEO.ico".
+std::string ChooseAgentIcon(const std::string& resFolder, const std::string& ext, const std::string& icon);
+
+// Handles one WM_COPYDATA; malformed commands are ignored.
+void OnAssociationCommand(const COPYDATASTRUCT* data);
+
+LRESULT AgentWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Takes the agent's named lock; false when another agent holds it.
+bool EnsureSingleAgentInstance();
+
+// The program: 0 when the message loop ends (and when another agent already runs), 1 when the
+// window cannot be made.
+int AgentMain();

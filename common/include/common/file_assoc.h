@@ -1,0 +1,40 @@
+// The registry layout of one of the player's file associations, written by the association
+// agent (set and remove, one extension per command) and by the installer plug-in (set only).
+// Extensions are given without their dot; text is ANSI, as CRegHelper takes it.
+//
+//   HKCR\WZfile_<ext>\DefaultIcon            (default) = the icon file
+//   HKCR\WZfile_<ext>\shell\open\command     (default) = "<folder>morvane" "%1"
+//   HKCR\WZfile_<ext>\shell\openwz           (default) = the menu caption
+//   HKCR\WZfile_<ext>\shell\openwz\command   (default) = as open
+//   HKCR\.<ext>                              (default) = WZfile_<ext>; "wzbak" = the default it replaced
+//   HKCU\...\FileExts\.<ext>\UserChoice      "Progid"  = WZfile_<ext>   (no "\UserChoice" before Vista)
+//   HKCU\...\FileExts\.<ext>                 "wzbak"   = the per-user choice it replaced
+#pragma once
+
+#include <string>
+
+constexpr size_t kMaxAssocExtensionLength = 199;
+
+// Letters and digits only, 1 to kMaxAssocExtensionLength of them: nothing that could step out
+// of the keys above.
+bool IsValidAssocExtension(const std::string& ext);
+
+std::string AssocProgId(const std::string& ext);
+// The per-user key that holds "Progid": "...\FileExts\.<ext>\UserChoice" on Vista and later,
+// "...\FileExts\.<ext>" before.
+std::string AssocUserChoiceKey(const std::string& ext);
+
+// Writes the whole layout for ext. iconPath is the DefaultIcon value; programFolder (ending in
+// '/') holds the player. resetUserChoice first deletes the per-user key with all its subkeys
+// (the installer's form). Sends no change notice. False, with nothing written, for an invalid
+// extension; registry failures of single steps are skipped, as the later steps still help.
+bool WriteAssociationLayout(const std::string& ext, const std::string& iconPath, const std::string& programFolder,
+                            bool resetUserChoice);
+
+// One association change notice to the desktop (SHCNE_ASSOCCHANGED).
+void NotifyAssociationsChanged();
+
+// The agent's operations: icon is a file name in the folder "res" beside the running program.
+// Each ends with one association change notice.
+void SetFileAssociation(const std::string& ext, const std::string& icon);
+void RemoveFileAssociation(const std::string& ext);

@@ -1,0 +1,5 @@
+#pragma once
+#include <string>
+namespace download {
+void RecycleOrDeleteFile(const std::string& path, bool permanent);  // PENDING-RECYCLE
+}

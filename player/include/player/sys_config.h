@@ -1,0 +1,144 @@
+// The player's settings: user.cfg, the play list (PlayList.info) and the address history
+// (PlayUrl.info), all in the program's folder. Values are read once at start-up and each
+// change is written back at once by the code that makes it.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/wintypes.h"
+#include "player/media_info.h"
+
+class CIniFile {
+public:
+    CIniFile() = default;
+    virtual ~CIniFile() = default;
+
+    void SetPath(const std::wstring& path) { path_ = path; }
+    const std::wstring& GetPath() const { return path_; }
+
+    int ReadInt(const wchar_t* section, const wchar_t* key, int defaultValue) const;
+    bool WriteInt(const wchar_t* section, const wchar_t* key, int value) const;
+    // The whole value, however long.
+    std::wstring ReadString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue) const;
+    bool WriteString(const wchar_t* section, const wchar_t* key, const wchar_t* value) const;
+
+private:
+    std::wstring path_;
+};
+
+struct HotKey {
+    WORD wVirtKey;
+    WORD wModifiers;  // HOTKEYF_SHIFT 1, HOTKEYF_CONTROL 2, HOTKEYF_ALT 4, HOTKEYF_EXT 8
+};
+
+// Index into CSysConfig::g_HotKeys, in the order of the hot-key sections.
+enum HotKeyId {
+    HK_PlayPause = 0,
+    HK_PlayNext,
+    HK_StopPlay,
+    HK_FastBackward,
+    HK_FastForward,
+    HK_IncreaseVolum,
+    HK_DecreaseVolum,
+    HK_Mute,
+    HK_OpenFile,
+    HK_OpenUrl,
+    HK_TopMost,
+    HK_FullScreen,
+    HK_CloseWindow,
+    HK_Setting,
+    HK_Count
+};
+
+// Section name and default of each hot key.
+struct HotKeyDefault {
+    const wchar_t* section;
+    HotKey key;
+};
+extern const HotKeyDefault kHotKeyDefaults[HK_Count];
+
+// Domains of the stored values; Load clamps to them.
+constexpr int kMinListWndWidth = 210;
+constexpr int kMaxListWndWidth = 4096;
+constexpr int kMaxVolume = 1000;
+constexpr int kMaxTransIdx = 8;
+constexpr int kMaxSnapShotType = 2;
+constexpr int kMaxTopMostMode = 2;
+
+class CSysConfig {
+public:
+    CSysConfig();
+    virtual ~CSysConfig() = default;
+
+    void SetConfigPath(const std::wstring& path);
+    std::wstring GetConfigPath() const { return strConfigPath; }
+    void SetPlayListPath(const std::wstring& path);
+    std::wstring GetPlayListPath() const { return strPlayListPath; }
+    std::wstring GetUrlHistoryPath() const { return strUrlHistoryPath; }
+
+    void Load();
+    void Save();
+    void LoadWindowInfo();
+    void SaveWindowInfo();
+    void LoadHotKeys();
+    void LoadFileAssoc();
+    void SaveFileAssoc();
+
+    // Replaces PlayList.info with the records "file1".."fileN" in one atomic step; with a
+    // current path, [CurPlay] "strFilePath" is part of the same step. False when the file
+    // could not be written (the old one is then intact).
+    bool SavePlayList(std::wstring_view curPlayPath = {});
+    void LoadPlayList();
+    void LoadUrlHistory();
+    bool SaveUrlHistory();
+
+    // [Global]
+    int bSavePlayInfo = 0;
+    int bClearPlayList = 0;
+    int bClearInvalidFile = 0;
+    int bScalePlayWnd = 0;
+    int bUseDefWindowInfo = 0;
+    int bAlwaysFileAssoc = 0;
+    int bAddSimilarFile = 0;
+    int nTopMostMode = 0;
+    int bClickedListHandler = 0;
+    int nPlayListTransIdx = 0;
+    int nCaptionPanelTransIdx = 0;
+    // run time
+    int bHideSubtitle = 0;
+    int nCurSubtitle = 0;
+    std::map<int, std::wstring> mapSubtitleFile;
+    int nCurAudioTrack = 0;
+    // [Global]
+    int nPlayOrder = 0;
+    int bTipSnapShot = 0;
+    int nSnapShotType = 0;
+    std::wstring strSnapShotPath;
+    int bOnlySnapToClipBoard = 0;
+    std::vector<std::wstring> g_UrlHistory;
+    int nListWndWidth = 0;
+    // [Volume]
+    int nVolume = 0;
+    int bMute = 0;
+    // [Window]
+    int bIsZoomed = 0;
+    int x0 = 0, y0 = 0, cx = 0, cy = 0;
+    HotKey g_HotKeys[HK_Count] = {};
+    // [FileAssoc]: every entry of AssocExtensions and AssocCategoryNames
+    std::map<std::wstring, int> mapFileAssoc;
+    // run time: the PlayList.info section of the current file
+    std::wstring strCurSection;
+    // "file1".."fileN"
+    std::map<std::wstring, _tagMediaInfo> mapPlayList;
+    CIniFile iniConfig;    // user.cfg
+    CIniFile iniPlayList;  // PlayList.info
+    std::wstring strConfigPath, strPlayListPath, strUrlHistoryPath;
+};
+
+extern CSysConfig g_SysConfig;
+
+// The name of the backup kept of a PlayList.info of the older layout.
+std::wstring OldPlayListBackupPath(const std::wstring& playListPath);

@@ -1,0 +1,175 @@
+#include "player/sys_config.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/folders.h"
+#include "platform/module.h"
+#include "platform/profile.h"
+#include "player/assoc_table.h"
+
+CSysConfig g_SysConfig;
+
+const HotKeyDefault kHotKeyDefaults[HK_Count] = {
+    {L"PlayPause", {VK_SPACE, 0}},
+    {L"PlayNext", {VK_NEXT, HOTKEYF_EXT}},
+    {L"StopPlay", {'S', HOTKEYF_CONTROL}},
+    {L"FastBackward", {VK_LEFT, HOTKEYF_EXT}},
+    {L"FastForward", {VK_RIGHT, HOTKEYF_EXT}},
+    {L"IncreaseVolum", {VK_UP, HOTKEYF_EXT}},
+    {L"DecreaseVolum", {VK_DOWN, HOTKEYF_EXT}},
+    {L"Mute", {'M', HOTKEYF_CONTROL}},
+    {L"OpenFile", {'O', HOTKEYF_CONTROL}},
+    {L"OpenUrl", {'U', HOTKEYF_CONTROL}},
+    {L"TopMost", {'T', HOTKEYF_CONTROL}},
+    {L"FullScreen", {VK_RETURN, HOTKEYF_CONTROL}},
+    {L"CloseWindow", {'W', HOTKEYF_CONTROL}},
+    {L"Setting", {VK_F5, 0}},
+};
+
+int CIniFile::ReadInt(const wchar_t* section, const wchar_t* key, int defaultValue) const {
+    return static_cast<int>(GetPrivateProfileIntW(section, key, defaultValue, path_.c_str()));
+}
+
+bool CIniFile::WriteInt(const wchar_t* section, const wchar_t* key, int value) const {
+    return WriteString(section, key, std::to_wstring(value).c_str());
+}
+
+std::wstring CIniFile::ReadString(const wchar_t* section, const wchar_t* key, const wchar_t* defaultValue) const {
+    std::wstring value;
+    if (section && key && platform::ReadProfileString(path_, section, key, value)) return value;
+    return defaultValue ? defaultValue : L"";
+}
+
+bool CIniFile::WriteString(const wchar_t* section, const wchar_t* key, const wchar_t* value) const {
+    return WritePrivateProfileStringW(section, key, value, path_.c_str()) != FALSE;
+}
+
+CSysConfig::CSysConfig() { strUrlHistoryPath = platform::ModuleFolder() + L"PlayUrl.info"; }
+
+void CSysConfig::SetConfigPath(const std::wstring& path) {
+    strConfigPath = path;
+    iniConfig.SetPath(path);
+}
+
+void CSysConfig::SetPlayListPath(const std::wstring& path) {
+    strPlayListPath = path;
+    iniPlayList.SetPath(path);
+}
+
+namespace {
+
+int Clamp(int v, int lo, int hi) { return std::clamp(v, lo, hi); }
+
+}  // namespace
+
+void CSysConfig::Load() {
+    bMute = iniConfig.ReadInt(L"Volume", L"bMute", 0);
+    nVolume = Clamp(iniConfig.ReadInt(L"Volume", L"nVolume", 50), 0, kMaxVolume);
+    LoadWindowInfo();
+    LoadHotKeys();
+    LoadFileAssoc();
+    LoadPlayList();
+    LoadUrlHistory();
+
+    bSavePlayInfo = iniConfig.ReadInt(L"Global", L"bSavePlayInfo", 1);
+    bUseDefWindowInfo = iniConfig.ReadInt(L"Global", L"bUseDefWindowInfo", 0);
+    bAlwaysFileAssoc = iniConfig.ReadInt(L"Global", L"bAlwaysFileAssoc", 1);
+    nTopMostMode = Clamp(iniConfig.ReadInt(L"Global", L"nTopMostMode", 2), 0, kMaxTopMostMode);
+    bClearPlayList = iniConfig.ReadInt(L"Global", L"bClearPlayList", 0);
+    bClearInvalidFile = iniConfig.ReadInt(L"Global", L"bClearInvalidFile", 0);
+    bScalePlayWnd = iniConfig.ReadInt(L"Global", L"bScalePlayWnd", 1);
+    bAddSimilarFile = iniConfig.ReadInt(L"Global", L"bAddSimilarFile", 1);
+    nPlayOrder = Clamp(iniConfig.ReadInt(L"Global", L"nPlayOrder", kDefaultPlayOrder), 0, kPlayOrderCount - 1);
+    bTipSnapShot = iniConfig.ReadInt(L"Global", L"bTipSnapShot", 1);
+    nSnapShotType = Clamp(iniConfig.ReadInt(L"Global", L"nSnapShotType", 1), 0, kMaxSnapShotType);
+    bOnlySnapToClipBoard = iniConfig.ReadInt(L"Global", L"bOnlySnapToClipBoard", 0);
+
+    wchar_t pictures[MAX_PATH] = L"";
+    SHGetSpecialFolderPathW(nullptr, pictures, CSIDL_MYPICTURES, FALSE);
+    strSnapShotPath = iniConfig.ReadString(L"Global", L"strSnapShotPath", pictures);
+
+    nCurSubtitle = 0;
+    nCurAudioTrack = 0;
+
+    nListWndWidth = Clamp(iniConfig.ReadInt(L"Global", L"nListWndWidth", 210), kMinListWndWidth, kMaxListWndWidth);
+    bClickedListHandler = iniConfig.ReadInt(L"Global", L"bClickedListHandler", 0);
+    nPlayListTransIdx = Clamp(iniConfig.ReadInt(L"Global", L"nPlayListTransIdx", 4), 0, kMaxTransIdx);
+    nCaptionPanelTransIdx = Clamp(iniConfig.ReadInt(L"Global", L"nCaptionPanelTransIdx", 5), 0, kMaxTransIdx);
+}
+
+void CSysConfig::Save() {
+    iniConfig.WriteInt(L"Volume", L"bMute", bMute);
+    iniConfig.WriteInt(L"Volume", L"nVolume", nVolume);
+    SaveWindowInfo();
+    SaveFileAssoc();
+    SavePlayList();
+    SaveUrlHistory();
+    const std::pair<const wchar_t*, int> ints[] = {
+        {L"bSavePlayInfo", bSavePlayInfo}, {L"bUseDefWindowInfo", bUseDefWindowInfo},
+        {L"bAlwaysFileAssoc", bAlwaysFileAssoc}, {L"nTopMostMode", nTopMostMode},
+        {L"bClearPlayList", bClearPlayList}, {L"bClearInvalidFile", bClearInvalidFile},
+        {L"bScalePlayWnd", bScalePlayWnd}, {L"bAddSimilarFile", bAddSimilarFile},
+        {L"nPlayOrder", nPlayOrder}, {L"bTipSnapShot", bTipSnapShot}, {L"nSnapShotType", nSnapShotType},
+    };
+    for (const auto& [key, value] : ints) iniConfig.WriteInt(L"Global", key, value);
+    iniConfig.WriteString(L"Global", L"strSnapShotPath", strSnapShotPath.c_str());
+    iniConfig.WriteInt(L"Global", L"bOnlySnapToClipBoard", bOnlySnapToClipBoard);
+    iniConfig.WriteInt(L"Global", L"nListWndWidth", nListWndWidth);
+    iniConfig.WriteInt(L"Global", L"nPlayListTransIdx", nPlayListTransIdx);
+    iniConfig.WriteInt(L"Global", L"nCaptionPanelTransIdx", nCaptionPanelTransIdx);
+}
+
+void CSysConfig::LoadWindowInfo() {
+    bIsZoomed = iniConfig.ReadInt(L"Window", L"bIsZoomed", 0);
+    x0 = iniConfig.ReadInt(L"Window", L"x0", 0);
+    y0 = iniConfig.ReadInt(L"Window", L"y0", 0);
+    cx = iniConfig.ReadInt(L"Window", L"cx", 0);
+    cy = iniConfig.ReadInt(L"Window", L"cy", 0);
+}
+
+void CSysConfig::SaveWindowInfo() {
+    iniConfig.WriteInt(L"Window", L"bIsZoomed", bIsZoomed);
+    iniConfig.WriteInt(L"Window", L"x0", x0);
+    iniConfig.WriteInt(L"Window", L"y0", y0);
+    iniConfig.WriteInt(L"Window", L"cx", cx);
+    iniConfig.WriteInt(L"Window", L"cy", cy);
+}
+
+void CSysConfig::LoadHotKeys() {
+    for (int i = 0; i < HK_Count; ++i) {
+        const HotKeyDefault& d = kHotKeyDefaults[i];
+        g_HotKeys[i].wVirtKey = static_cast<WORD>(iniConfig.ReadInt(d.section, L"wVirtKey", d.key.wVirtKey));
+        g_HotKeys[i].wModifiers = static_cast<WORD>(iniConfig.ReadInt(d.section, L"wModifiers", d.key.wModifiers));
+    }
+}
+
+void CSysConfig::LoadFileAssoc() {
+    constexpr const wchar_t* kSection = L"FileAssoc";
+    for (const wchar_t* ext : AssocExtensions) {
+        int def = 0;
+        // Older files stored the AAC flag under the misspelt ".acc".
+        if (std::wstring_view(ext) == L".aac") def = iniConfig.ReadInt(kSection, L".acc", 0);
+        mapFileAssoc[ext] = iniConfig.ReadInt(kSection, ext, def);
+    }
+    for (const wchar_t* cat : AssocCategoryNames) mapFileAssoc[cat] = iniConfig.ReadInt(kSection, cat, 0);
+
+    if (mapFileAssoc[AssocCategoryNames[AssocMpeg12Media]] == 1)
+        for (const wchar_t* ext : AssocMpeg12Extensions) mapFileAssoc[ext] = 1;
+
+    if (iniConfig.ReadInt(kSection, L".asf", -1) == -1) {
+        // First start: every video type but .rp and .dat, and the usual categories.
+        for (size_t i = 0; i < kAssocVideoCount; ++i) {
+            std::wstring_view ext = AssocExtensions[i];
+            if (ext != L".rp" && ext != L".dat") mapFileAssoc[AssocExtensions[i]] = 1;
+        }
+        for (AssocCategory c : {AssocWindowsMedia, AssocMpeg4, Assoc3gppMedia, AssocAppleMedia, AssocFlashMedia,
+                                AssocDvdMedia, AssocOtherVideo})
+            mapFileAssoc[AssocCategoryNames[c]] = iniConfig.ReadInt(kSection, AssocCategoryNames[c], 1);
+    }
+}
+
+void CSysConfig::SaveFileAssoc() {
+    for (const wchar_t* ext : AssocExtensions) iniConfig.WriteInt(L"FileAssoc", ext, mapFileAssoc[ext]);
+    for (const wchar_t* cat : AssocCategoryNames) iniConfig.WriteInt(L"FileAssoc", cat, mapFileAssoc[cat]);
+}

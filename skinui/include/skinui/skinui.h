@@ -1,0 +1,10 @@
+// Everything of the skin toolkit.
+#pragma once
+
+#include "skinui/base.h"
+#include "skinui/builder.h"
+#include "skinui/container.h"
+#include "skinui/control.h"
+#include "skinui/controls.h"
+#include "skinui/manager.h"
+#include "skinui/window.h"

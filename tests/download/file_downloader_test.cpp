@@ -1,0 +1,290 @@
+#include "download/file_downloader.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include "download/file_utils.h"
+#include "support/file_size_limit.h"
+#include "support/http_server.h"
+#include "support/program_dir.h"
+
+using namespace download;
+using testsupport::HttpReply;
+using testsupport::HttpRequest;
+using testsupport::HttpServer;
+
+namespace {
+
+// Records every call in order, as "start:<total>", "progress:<done>", "complete", "error:<code>".
+class Recorder : public CDownloadObserver {
+public:
+    void OnStart(const char*, std::int64_t total) override { Add("start:" + std::to_string(total)); }
+    void OnProgress(const char*, std::int64_t done, double speed) override {
+        std::lock_guard lock(m);
+        progress.push_back(done);
+        speeds.push_back(speed);
+    }
+    void OnComplete(const char*) override { Add("complete"); }
+    void OnError(const char*, int code) override { Add("error:" + std::to_string(code)); }
+    std::vector<std::string> Events() {
+        std::lock_guard lock(m);
+        return events;
+    }
+
+    std::mutex m;
+    std::vector<std::string> events;
+    std::vector<std::int64_t> progress;
+    std::vector<double> speeds;
+
+private:
+    void Add(const std::string& e) {
+        std::lock_guard lock(m);
+        events.push_back(e);
+    }
+};
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = GetHttpTimings();
+        HttpTimings t;
+        t.downloadRetryPauseMs = 100;
+        t.downloadReceiveTimeoutMs = 3000;
+        t.connectTimeoutMs = 3000;
+        SetHttpTimings(t);
+        program_.WriteConfig("[Global Options]\nProxyType=0\n");
+        content_ = testsupport::PatternBytes(0, 100000);
+        server_.Handle("/file.bin", [this](const HttpRequest& r) { return testsupport::RangedReply(r, content_); });
+    }
+    void TearDown() override { SetHttpTimings(saved_); }
+
+    std::string File(const std::string& name, const std::string& content) const {
+        return program_.dir().write(name, content).string();
+    }
+
+    HttpTimings saved_;
+    testsupport::ProgramDir program_;
+    HttpServer server_;
+    std::string content_;
+};
+
+TEST_F(DownloaderTest, WholeFileWithTheObserverSequence) {
+    const std::string target = (program_ / "out.bin").string();
+    Recorder rec;
+    CFileDownloader d;
+    d.SetReferer("http://ref.example/page");
+    ASSERT_EQ(d.DownloadToFile(server_.url("/file.bin").c_str(), target.c_str(), &rec), kDownloadComplete);
+    EXPECT_TRUE(testsupport::ReadFile(target) == content_);
+    auto events = rec.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], "start:100000");
+    EXPECT_EQ(events[1], "complete");
+    ASSERT_FALSE(rec.progress.empty());
+    EXPECT_EQ(rec.progress.back(), 100000);
+    EXPECT_TRUE(std::is_sorted(rec.progress.begin(), rec.progress.end()));
+
+    auto r = server_.requests("/file.bin").at(0);
+    EXPECT_EQ(r.header("User-Agent"), CFileDownloader::kInstallerUserAgent);
+    EXPECT_EQ(r.header("Referer"), "http://ref.example/page");
+    EXPECT_FALSE(r.has_header("Range"));
+
+    CFileDownloader lib(Flavor::RequestLib);
+    ASSERT_EQ(lib.DownloadToFile(server_.url("/file.bin").c_str(), (program_ / "lib.bin").string().c_str(), nullptr), 0);
+    EXPECT_EQ(server_.requests("/file.bin").at(1).header("User-Agent"), GenericHTTPClient::kUserAgent);
+}
+
+TEST_F(DownloaderTest, PartialFileResumesWithARange) {
+    const std::string target = File("part.bin", content_.substr(0, 30000));
+    Recorder rec;
+    CFileDownloader d;
+    ASSERT_EQ(d.DownloadToFile(server_.url("/file.bin").c_str(), target.c_str(), &rec), 0);
+    EXPECT_TRUE(testsupport::ReadFile(target) == content_);
+    EXPECT_EQ(server_.requests("/file.bin").at(0).header("Range"), "bytes=30000-");
+    EXPECT_EQ(rec.Events().at(0), "start:100000");
+}
+
+TEST_F(DownloaderTest, AServerWithoutRangesRestartsTheFileFromEmpty) {
+    server_.Serve("/noranges", [&] {
+        HttpReply r;
+        r.body = "short new content";
+        return r;
+    }());
+    const std::string target = File("old.bin", std::string(5000, 'J'));
+    CFileDownloader d;
+    ASSERT_EQ(d.DownloadToFile(server_.url("/noranges").c_str(), target.c_str(), nullptr), 0);
+    EXPECT_EQ(testsupport::ReadFile(target), "short new content");
+}
+
+TEST_F(DownloaderTest, A206FromTheWrongOffsetIsRefused) {
+    server_.Handle("/wrong", [&](const HttpRequest&) {
+        HttpReply r;
+        r.status = 206;
+        r.headers.push_back({"Content-Range", "bytes 0-99999/100000"});
+        r.body = content_;
+        return r;
+    });
+    const std::string target = File("w.bin", content_.substr(0, 500));
+    Recorder rec;
+    CFileDownloader d;
+    EXPECT_EQ(d.DownloadToFile(server_.url("/wrong").c_str(), target.c_str(), &rec), kDownloadFailed);
+    EXPECT_EQ(rec.Events(), std::vector<std::string>{"error:7"});
+    EXPECT_EQ(testsupport::ReadFile(target), content_.substr(0, 500));
+}
+
+TEST_F(DownloaderTest, RangeNotSatisfiable) {
+    const std::string complete = File("complete.bin", content_);
+    Recorder rec;
+    CFileDownloader d;
+    EXPECT_EQ(d.DownloadToFile(server_.url("/file.bin").c_str(), complete.c_str(), &rec), 0);
+    EXPECT_EQ(rec.Events(), std::vector<std::string>{"complete"});
+
+    const std::string larger = File("larger.bin", content_ + "extra");
+    Recorder rec2;
+    EXPECT_EQ(d.DownloadToFile(server_.url("/file.bin").c_str(), larger.c_str(), &rec2), kDownloadFailed);
+    EXPECT_EQ(rec2.Events(), std::vector<std::string>{"error:7"});
+}
+
+TEST_F(DownloaderTest, ReplyCases) {
+    struct Case {
+        const char* name;
+        HttpReply reply;
+        int result;
+        std::vector<std::string> events;
+    };
+    HttpReply html;
+    html.contentType = "TEXT/HTML";
+    html.body = "<html>";
+    HttpReply htmlWithCharset = html;
+    htmlWithCharset.contentType = "text/html; charset=utf-8";
+    HttpReply notFound;
+    notFound.status = 404;
+    HttpReply cutFar;
+    cutFar.body = content_;
+    cutFar.cutAfter = 50000;
+    HttpReply cutNear = cutFar;
+    cutNear.cutAfter = content_.size() - 100;
+    HttpReply noLength;
+    noLength.body = content_;
+    noLength.sendContentLength = false;
+    std::vector<Case> cases = {
+        {"html", html, kDownloadWebPage, {"error:8"}},
+        {"html-charset", htmlWithCharset, 0, {"start:6", "complete"}},
+        {"404", notFound, kDownloadFailed, {"error:7"}},
+        {"cut-far", cutFar, kDownloadFailed, {"start:100000", "error:10"}},
+        {"cut-near", cutNear, kDownloadFailed, {"start:100000", "error:10"}},
+        {"no-length", noLength, 0, {"start:0", "complete"}},
+    };
+    for (auto& c : cases) {
+        server_.Serve(std::string("/") + c.name, c.reply);
+        const std::string target = (program_ / (std::string(c.name) + ".out")).string();
+        Recorder rec;
+        CFileDownloader d;
+        EXPECT_EQ(d.DownloadToFile(server_.url(std::string("/") + c.name).c_str(), target.c_str(), &rec), c.result) << c.name;
+        EXPECT_EQ(rec.Events(), c.events) << c.name;
+    }
+    EXPECT_EQ(testsupport::ReadFile(program_ / "no-length.out"), content_);
+}
+
+TEST_F(DownloaderTest, SpeedLimitShrinksReadsAndCapsTheReportedSpeed) {
+    const std::string data = testsupport::PatternBytes(0, 30 * 1024);
+    server_.Handle("/limited", [&](const HttpRequest& r) { return testsupport::RangedReply(r, data); });
+    Recorder rec;
+    CFileDownloader d;
+    d.SetSpeedLimit(10);
+    const std::string target = (program_ / "limited.bin").string();
+    ASSERT_EQ(d.DownloadToFile(server_.url("/limited").c_str(), target.c_str(), &rec), 0);
+    EXPECT_TRUE(testsupport::ReadFile(target) == data);
+    for (double s : rec.speeds) EXPECT_LE(s, 10.0);
+    // After the first read no step takes more than the second's budget.
+    for (std::size_t i = 2; i < rec.progress.size(); ++i) EXPECT_LE(rec.progress[i] - rec.progress[i - 1], 10 * 1024);
+    EXPECT_GT(rec.speeds.back(), 0.0);
+}
+
+TEST_F(DownloaderTest, AFailedWriteIsReported) {
+    HttpReply big;
+    big.generatedSize = 400000;
+    server_.Serve("/big", big);
+    const std::string target = (program_ / "full.bin").string();
+    Recorder rec;
+    {
+        testsupport::FileSizeLimit limit(100000);
+        CFileDownloader d;
+        EXPECT_EQ(d.DownloadToFile(server_.url("/big").c_str(), target.c_str(), &rec), kDownloadFailed);
+    }
+    auto events = rec.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1], "error:3");
+}
+
+TEST_F(DownloaderTest, OffsetsBeyondFourGigabytes) {
+    const std::uint64_t size = (5ull << 30) + 1000;
+    server_.Handle("/huge", [&](const HttpRequest& r) { return testsupport::RangedGeneratedReply(r, size); });
+    const std::string target = (program_ / "huge.bin").string();
+    {
+        int fd = ::open(target.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(5ull << 30)), 0);  // sparse: no disk space used
+        ::close(fd);
+    }
+    Recorder rec;
+    CFileDownloader d;
+    ASSERT_EQ(d.DownloadToFile(server_.url("/huge").c_str(), target.c_str(), &rec), 0);
+    EXPECT_EQ(server_.requests("/huge").at(0).header("Range"), "bytes=5368709120-");
+    EXPECT_EQ(rec.Events().at(0), "start:" + std::to_string(size));
+    EXPECT_EQ(GetFileSize64(target), size);
+}
+
+TEST_F(DownloaderTest, DownloadFileKeepsAMatchingTargetAndRefusesAFolder) {
+    const std::string target = File("keep.bin", content_);
+    CFileDownloader d;
+    EXPECT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), target.c_str(), nullptr, 100000, nullptr), 1);
+    std::filesystem::create_directory(program_ / "folder");
+    EXPECT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), (program_ / "folder").string().c_str(), nullptr, 0, nullptr), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(program_ / "folder"));
+    EXPECT_EQ(server_.requests().size(), 0u);
+}
+
+TEST_F(DownloaderTest, DownloadFileReplacesTheTargetOnlyWhenComplete) {
+    const std::string target = File("target.bin", "old content");
+    CFileDownloader d;
+    HttpReply missing;
+    missing.status = 404;
+    server_.Serve("/missing", missing);
+    EXPECT_EQ(d.DownloadFile(server_.url("/missing").c_str(), target.c_str(), nullptr, 0, nullptr), 0);
+    EXPECT_EQ(testsupport::ReadFile(target), "old content");
+    EXPECT_EQ(server_.count("/missing"), 2u);
+
+    // A size other than expected is no download either.
+    EXPECT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), target.c_str(), nullptr, 12345, nullptr), 0);
+    EXPECT_EQ(testsupport::ReadFile(target), "old content");
+
+    EXPECT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), target.c_str(), "", 100000, nullptr), 1);
+    EXPECT_TRUE(testsupport::ReadFile(target) == content_);
+}
+
+TEST_F(DownloaderTest, DownloadFileResumesTheSecondAttemptAfterACut) {
+    int calls = 0;
+    server_.Handle("/cut-once", [&](const HttpRequest& r) {
+        HttpReply reply = testsupport::RangedReply(r, content_);
+        if (++calls == 1) reply.cutAfter = 40000;
+        return reply;
+    });
+    Recorder rec;
+    CFileDownloader d;
+    const std::string target = (program_ / "resumed.bin").string();
+    EXPECT_EQ(d.DownloadFile(server_.url("/cut-once").c_str(), target.c_str(), "ref", 100000, &rec), 1);
+    EXPECT_TRUE(testsupport::ReadFile(target) == content_);
+    auto reqs = server_.requests("/cut-once");
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[1].header("Range"), "bytes=40000-");
+    EXPECT_FALSE(reqs[0].has_header("Referer"));  // a Referer of 1 to 7 characters is ignored
+    auto events = rec.Events();
+    EXPECT_EQ(events, (std::vector<std::string>{"start:100000", "error:10", "start:100000", "complete"}));
+}
+
+}  // namespace

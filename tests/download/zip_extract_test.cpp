@@ -1,0 +1,367 @@
+#include "download/zip_extract.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "support/temp_dir.h"
+#include "support/zip_writer.h"
+
+using namespace download;
+using testsupport::ZipItem;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every file below a folder: relative name -> content ("/" for folders).
+std::map<std::string, std::string> Tree(const fs::path& root) {
+    std::map<std::string, std::string> out;
+    if (!fs::exists(root)) return out;
+    for (auto& e : fs::recursive_directory_iterator(root)) {
+        auto rel = fs::relative(e.path(), root).string();
+        out[rel] = e.is_directory() ? "/" : testsupport::ReadFile(e.path());
+    }
+    return out;
+}
+
+unsigned Mode(const fs::path& p) {
+    struct stat st{};
+    stat(p.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+std::time_t MTime(const fs::path& p) {
+    struct stat st{};
+    stat(p.c_str(), &st);
+    return st.st_mtime;
+}
+
+std::time_t ATime(const fs::path& p) {
+    struct stat st{};
+    stat(p.c_str(), &st);
+    return st.st_atime;
+}
+
+std::int64_t UnixOf(const FILETIME& ft) {
+    std::uint64_t v = (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<std::int64_t>(v / 10000000ull) - 11644473600LL;
+}
+
+std::string Random(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+class ScopedTz {
+public:
+    explicit ScopedTz(const char* tz) : env_("TZ", tz) { tzset(); }
+    ~ScopedTz() { restore(); }
+
+private:
+    void restore() { tzset(); }
+    testsupport::ScopedEnv env_;
+};
+
+}  // namespace
+
+TEST(ZipExtract, PlainNestedFoldersIntoANewFolder) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "a.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {
+                                               {.name = "top.txt", .data = "top"},
+                                               {.name = "empty/"},  // folder by its trailing slash only
+                                               {.name = "a/b/c.bin", .data = Random(100000, 1)},
+                                               {.name = "a\\win.txt", .data = "backslash"},
+                                               {.name = "stored.txt", .data = "plain", .stored = true},
+                                               {.name = "zero.txt"},
+                                           }));
+    auto out = tmp / "new/deeper";
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, out.string(), true), 1);
+    std::map<std::string, std::string> want = {
+        {"top.txt", "top"}, {"empty", "/"}, {"a", "/"}, {"a/b", "/"}, {"a/b/c.bin", Random(100000, 1)},
+        {"a/win.txt", "backslash"}, {"stored.txt", "plain"}, {"zero.txt", ""},
+    };
+    EXPECT_EQ(Tree(out), want);
+    EXPECT_FALSE(fs::exists(zip)) << "a fully extracted archive is deleted on request";
+}
+
+TEST(ZipExtract, EntryInformationAndArguments) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "a.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {
+                                               {.name = "dos_ro.txt", .data = "x", .externalAttr = 0x21},
+                                               {.name = "dosdir/", .externalAttr = 0x10},
+                                               {.name = "unix_rw", .data = "y", .host = 3, .externalAttr = 0100644u << 16},
+                                               {.name = "unix_ro", .data = "z", .host = 3, .externalAttr = 0100444u << 16},
+                                               {.name = "unixdir/", .host = 3, .externalAttr = 040755u << 16},
+                                           }));
+    HZIP h = OpenZipFile(zip.string(), nullptr, tmp.path().string());
+    ASSERT_NE(h, nullptr);
+    ZipEntryInfo info;
+    ASSERT_EQ(GetZipItem(h, -1, &info), ZR_OK);
+    EXPECT_EQ(info.index, 5);
+    struct A {
+        int index;
+        DWORD attributes;
+    };
+    for (A a : {A{0, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE}, A{1, FILE_ATTRIBUTE_DIRECTORY},
+                A{2, FILE_ATTRIBUTE_ARCHIVE}, A{3, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY},
+                A{4, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_DIRECTORY}}) {
+        ASSERT_EQ(GetZipItem(h, a.index, &info), ZR_OK);
+        EXPECT_EQ(info.attributes, a.attributes) << info.name;
+        EXPECT_EQ(info.index, a.index);
+    }
+    // backwards and again
+    ASSERT_EQ(GetZipItem(h, 0, &info), ZR_OK);
+    EXPECT_EQ(info.name, "dos_ro.txt");
+    EXPECT_EQ(info.uncompressedSize, 1u);
+    EXPECT_EQ(GetZipItem(h, 5, &info), ZR_ARGS);
+    EXPECT_EQ(GetLastZipResult(), ZR_ARGS);
+    EXPECT_EQ(GetZipItem(h, -2, &info), ZR_ARGS);
+    EXPECT_EQ(UnzipItemToFile(h, 7, "x"), ZR_ARGS);
+    EXPECT_EQ(GetZipItem(nullptr, 0, &info), ZR_ARGS);
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(GetZipItem(h, i, &info), ZR_OK);
+        EXPECT_EQ(UnzipItemToFile(h, i, info.name), ZR_OK) << info.name;
+    }
+    EXPECT_EQ(CloseZipFile(h), ZR_OK);
+    EXPECT_EQ(Mode(tmp / "dos_ro.txt") & 0222, 0u);
+    EXPECT_NE(Mode(tmp / "dos_ro.txt") & 0400, 0u);
+    EXPECT_EQ(Mode(tmp / "unix_rw"), 0644u);
+    EXPECT_EQ(Mode(tmp / "unix_ro"), 0444u);
+    EXPECT_TRUE(fs::is_directory(tmp / "dosdir"));
+    EXPECT_TRUE(fs::is_directory(tmp / "unixdir"));
+}
+
+TEST(ZipExtract, TimesInTwoTimeZones) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "t.zip";
+    const std::int32_t ut = 1700000000;  // 2023-11-14 22:13:20 UTC
+    // DOS time 2025-01-01 12:00:00 local
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "dos.txt", .data = "d"},
+                                            {.name = "ut.txt", .data = "u", .utModify = ut, .utAccess = ut - 3600}}));
+    std::map<std::string, std::time_t> dosMtime;
+    for (const char* tz : {"UTC0", "CST-8"}) {
+        ScopedTz zone(tz);
+        auto out = tmp / tz;
+        ASSERT_EQ(ExtractZipToFolder(zip.string(), nullptr, out.string(), false), 1);
+        dosMtime[tz] = MTime(out / "dos.txt");
+        EXPECT_EQ(MTime(out / "ut.txt"), ut) << tz;
+        EXPECT_EQ(ATime(out / "ut.txt"), ut - 3600) << tz;
+
+        HZIP h = OpenZipFile(zip.string(), nullptr, out.string());
+        ZipEntryInfo info;
+        ASSERT_EQ(GetZipItem(h, 1, &info), ZR_OK);
+        EXPECT_EQ(UnixOf(info.modifyTime), ut);
+        CloseZipFile(h);
+    }
+    // 12:00 on 2025-01-01 in UTC, and in UTC+8 eight hours earlier.
+    EXPECT_EQ(dosMtime["UTC0"], 1735732800);
+    EXPECT_EQ(dosMtime["CST-8"], 1735732800 - 8 * 3600);
+    EXPECT_EQ(UnixOf(DosDateTimeToFileTime(0x5A21, 0x6000)), 1735732800);
+}
+
+TEST(ZipExtract, Password) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "p.zip";
+    const std::string secret = Random(50000, 7);
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "plain.txt", .data = "open"},
+                                            {.name = "secret.bin", .data = secret, .password = "s3cret"}}));
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), "s3cret", (tmp / "ok").string(), false), 1);
+    EXPECT_TRUE(tmp.read("ok/secret.bin") == secret);
+    // the system's unzip reads the same archive with the same password
+    ASSERT_EQ(std::system(("unzip -qq -P s3cret '" + zip.string() + "' -d '" + (tmp / "peer").string() + "'").c_str()), 0);
+    EXPECT_TRUE(tmp.read("peer/secret.bin") == secret);
+
+    for (const char* pw : {"wrong", static_cast<const char*>(nullptr)}) {
+        auto out = tmp / (pw ? "wrong" : "none");
+        HZIP h = OpenZipFile(zip.string(), pw, out.string());
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(UnzipItemToFile(h, 1, "secret.bin"), ZR_PASSWORD);
+        EXPECT_EQ(UnzipItemToFile(h, 0, "plain.txt"), ZR_OK);
+        CloseZipFile(h);
+        EXPECT_EQ(Tree(out), (std::map<std::string, std::string>{{"plain.txt", "open"}}));
+    }
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), "wrong", (tmp / "w2").string(), true), 0);
+    EXPECT_TRUE(fs::exists(zip)) << "a failed extraction keeps the archive";
+}
+
+TEST(ZipExtract, CorruptDataFailsWithoutPartialFiles) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "c.zip";
+    const std::string big = Random(200000, 3);
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "good.txt", .data = "fine"}, {.name = "big.bin", .data = big}}));
+    std::string bytes = testsupport::ReadFile(zip);
+    // damage the middle of the second entry's data
+    auto at = bytes.find("big.bin");
+    ASSERT_NE(at, std::string::npos);
+    for (std::size_t i = at + 1000; i < at + 1100; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    tmp.write("c.zip", bytes);
+    auto out = tmp / "out";
+    tmp.write("out/big.bin", "old file");
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, out.string(), true), 0);
+    EXPECT_TRUE(fs::exists(zip));
+    // the good entry is there, the old file is untouched, no partial file is left
+    EXPECT_EQ(Tree(out), (std::map<std::string, std::string>{{"good.txt", "fine"}, {"big.bin", "old file"}}));
+
+    HZIP h = OpenZipFile(zip.string(), nullptr, out.string());
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(UnzipItemToFile(h, 1, "big.bin"), ZR_FLATE);
+    CloseZipFile(h);
+}
+
+TEST(ZipExtract, CrcMismatchOfStoredDataFails) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "s.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "s.txt", .data = "stored plain text", .stored = true}}));
+    std::string bytes = testsupport::ReadFile(zip);
+    auto at = bytes.find("plain");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = 'P';
+    tmp.write("s.zip", bytes);
+    HZIP h = OpenZipFile(zip.string(), nullptr, (tmp / "out").string());
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(UnzipItemToFile(h, 0, "s.txt"), ZR_FLATE);
+    CloseZipFile(h);
+    EXPECT_TRUE(Tree(tmp / "out").empty());
+}
+
+TEST(ZipExtract, TruncatedOrForeignFilesGiveNoHandle) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "t.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "a.txt", .data = Random(5000, 2)}}));
+    std::string bytes = testsupport::ReadFile(zip);
+    tmp.write("cut.zip", bytes.substr(0, bytes.size() / 2));
+    tmp.write("text.zip", "this is no archive");
+    for (const char* name : {"cut.zip", "text.zip", "missing.zip"}) {
+        EXPECT_EQ(OpenZipFile((tmp / name).string(), nullptr, tmp.path().string()), nullptr) << name;
+        EXPECT_EQ(GetLastZipResult(), ZR_NOFILE);
+        EXPECT_EQ(ExtractZipToFolder((tmp / name).string(), nullptr, (tmp / "out").string(), true), 0) << name;
+    }
+    EXPECT_TRUE(fs::exists(tmp / "cut.zip"));
+    EXPECT_TRUE(fs::exists(tmp / "text.zip"));
+}
+
+TEST(ZipExtract, NamesThatLeaveTheRootAreRefused) {
+    testsupport::TempDir tmp;
+    auto root = tmp / "root";
+    fs::create_directories(root);
+    const std::vector<std::string> evil = {
+        "../evil", "a/../../evil", "..\\evil", "a\\..\\..\\evil", "/abs_evil", "\\abs_evil",
+        "C:\\evil", "C:evil", "a/b/..", "..",
+    };
+    std::vector<ZipItem> items;
+    for (const auto& n : evil) items.push_back({.name = n, .data = "bad"});
+    items.push_back({.name = "./fine/./ok.txt", .data = "ok"});
+    auto zip = tmp / "slip.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, items));
+
+    HZIP h = OpenZipFile(zip.string(), nullptr, root.string());
+    ASSERT_NE(h, nullptr);
+    for (int i = 0; i < static_cast<int>(evil.size()); ++i) EXPECT_EQ(UnzipItemToFile(h, i, evil[i]), ZR_ARGS) << evil[i];
+    EXPECT_EQ(UnzipItemToFile(h, static_cast<int>(evil.size()), "./fine/./ok.txt"), ZR_OK);
+    CloseZipFile(h);
+    EXPECT_EQ(Tree(tmp.path()), (std::map<std::string, std::string>{{"root", "/"},
+                                                                     {"root/fine", "/"},
+                                                                     {"root/fine/ok.txt", "ok"},
+                                                                     {"slip.zip", testsupport::ReadFile(zip)}}));
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, root.string(), true), 0);
+    EXPECT_TRUE(fs::exists(zip));
+}
+
+TEST(ZipExtract, SymbolicLinksInTheTargetAreNotFollowed) {
+    testsupport::TempDir tmp;
+    auto root = tmp / "root";
+    auto outside = tmp / "outside";
+    fs::create_directories(root);
+    fs::create_directories(outside);
+    tmp.write("outside/victim", "keep me");
+    fs::create_directory_symlink(outside, root / "linkdir");
+    fs::create_symlink(outside / "victim", root / "linkfile");
+    auto zip = tmp / "l.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "linkdir/planted", .data = "bad"},
+                                            {.name = "linkfile", .data = "replaced"}}));
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, root.string(), false), 0);
+    EXPECT_FALSE(fs::exists(outside / "planted"));
+    EXPECT_EQ(tmp.read("outside/victim"), "keep me");
+    // the link itself was replaced by the entry's file
+    EXPECT_FALSE(fs::is_symlink(root / "linkfile"));
+    EXPECT_EQ(tmp.read("root/linkfile"), "replaced");
+}
+
+TEST(ZipExtract, OutputIsBounded) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "bomb.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "a", .data = std::string(300000, '\0')},
+                                            {.name = "b", .data = std::string(300000, '\0')}}));
+    auto out = tmp / "out";
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, out.string(), true, 500000), 0);
+    EXPECT_EQ(Tree(out).size(), 1u);
+    EXPECT_TRUE(fs::exists(out / "a"));
+    EXPECT_TRUE(fs::exists(zip));
+    EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, (tmp / "all").string(), false, 600000), 1);
+}
+
+TEST(ZipExtract, DiskFullLeavesNoPartialFile) {
+    testsupport::TempDir tmp;
+    auto zip = tmp / "big.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "big.bin", .data = Random(1 << 20, 5)}}));
+    auto out = tmp / "out";
+    fs::create_directories(out);
+    auto fillTheDisk = [&] {
+        // Writes past 64 KB fail as on a full disk.
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim {};
+        lim.rlim_cur = lim.rlim_max = 65536;
+        setrlimit(RLIMIT_FSIZE, &lim);
+        HZIP h = OpenZipFile(zip.string(), nullptr, out.string());
+        unsigned r = UnzipItemToFile(h, 0, "big.bin");
+        CloseZipFile(h);
+        std::_Exit(r == ZR_WRITE ? 0 : 1);
+    };
+    EXPECT_EXIT(fillTheDisk(), ::testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(fs::is_empty(out));
+}
+
+TEST(ZipExtract, SameFilesAsTheSystemUnzip) {
+    testsupport::TempDir tmp;
+    auto src = tmp / "src";
+    tmp.write("src/readme.txt", "hello\n");
+    tmp.write("src/deep/er/data.bin", Random(300000, 9));
+    tmp.write("src/deep/empty.txt", "");
+    tmp.write("src/tool.sh", "#!/bin/sh\necho hi\n");
+    fs::create_directories(src / "emptydir");
+    fs::permissions(src / "tool.sh", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    fs::last_write_time(src / "readme.txt", fs::last_write_time(src / "readme.txt") - std::chrono::hours(48));
+    std::string cmd = "cd '" + tmp.path().string() + "' && zip -qr peer.zip src";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_EQ(std::system(("cd '" + tmp.path().string() + "' && unzip -q peer.zip -d theirs").c_str()), 0);
+    ASSERT_EQ(ExtractZipToFolder((tmp / "peer.zip").string(), nullptr, (tmp / "ours").string(), false), 1);
+
+    auto theirs = Tree(tmp / "theirs"), ours = Tree(tmp / "ours");
+    EXPECT_EQ(ours, theirs);
+    EXPECT_EQ(ours.size(), 8u);
+    for (const auto& [name, content] : theirs) {
+        EXPECT_EQ(Mode(tmp / "ours" / name), Mode(tmp / "theirs" / name)) << name;
+        if (content != "/") {
+            EXPECT_EQ(MTime(tmp / "ours" / name), MTime(tmp / "theirs" / name)) << name;
+        }
+    }
+
+    // the same tree through the system zip's password encryption
+    ASSERT_EQ(std::system(("cd '" + tmp.path().string() + "' && zip -qr -P pw enc.zip src").c_str()), 0);
+    EXPECT_EQ(ExtractZipToFolder((tmp / "enc.zip").string(), "wrong", (tmp / "bad").string(), false), 0);
+    ASSERT_EQ(ExtractZipToFolder((tmp / "enc.zip").string(), "pw", (tmp / "enc").string(), false), 1);
+    EXPECT_TRUE(Tree(tmp / "enc") == theirs);
+}

@@ -1,0 +1,340 @@
+#include "platform/inet.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "support/http_server.h"
+#include "support/temp_dir.h"
+
+using testsupport::HttpReply;
+using testsupport::HttpRequest;
+using testsupport::HttpServer;
+
+namespace {
+
+// One open request with its session and connection, closed in reverse order.
+struct Open {
+    HINTERNET session = nullptr, connection = nullptr, request = nullptr;
+    Open(const HttpServer& server, const char* verb, const char* path, DWORD flags = 0, DWORD access = INTERNET_OPEN_TYPE_DIRECT,
+         const char* proxy = nullptr, const char* version = "HTTP/1.0") {
+        session = InternetOpenA("TestAgent/1.0", access, proxy, nullptr, 0);
+        connection = InternetConnectA(session, "127.0.0.1", static_cast<INTERNET_PORT>(server.port()), nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, 0);
+        LPCSTR accept[] = {"*/*", nullptr};
+        request = HttpOpenRequestA(connection, verb, path, version, "http://ref.example/", accept, flags, 0);
+    }
+    ~Open() {
+        if (request) InternetCloseHandle(request);
+        if (connection) InternetCloseHandle(connection);
+        if (session) InternetCloseHandle(session);
+    }
+    std::string Query(DWORD level) const {
+        char buf[4096];
+        DWORD len = sizeof buf;
+        if (!HttpQueryInfoA(request, level, buf, &len, nullptr)) return "<none>";
+        return std::string(buf, len);
+    }
+    DWORD Status() const {
+        DWORD status = 0, len = sizeof status;
+        HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, nullptr);
+        return status;
+    }
+    // Reads the body `chunk` bytes at a time; false on a failed read.
+    bool ReadAll(std::string& out, DWORD chunk = 1024) const {
+        std::string buf(chunk, '\0');
+        for (;;) {
+            DWORD got = 0;
+            if (!InternetReadFile(request, buf.data(), chunk, &got)) return false;
+            if (got == 0) return true;
+            out.append(buf.data(), got);
+        }
+    }
+};
+
+}  // namespace
+
+TEST(Inet, GetSendsTheRequestAsBuiltAndReportsTheReply) {
+    HttpServer server;
+    HttpReply reply;
+    reply.contentType = "text/plain; charset=gbk";
+    reply.body = "hello body";
+    reply.headers.push_back({"X-Extra", "1"});
+    server.Serve("/page", reply);
+
+    Open o(server, "GET", "/page?a=1&b=2", INTERNET_FLAG_PRAGMA_NOCACHE);
+    ASSERT_TRUE(o.request);
+    ASSERT_TRUE(HttpAddRequestHeadersA(o.request, "Accept: */*\r\n", static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_REPLACE));
+    ASSERT_TRUE(HttpAddRequestHeadersA(o.request, "x-flash-version: 9,0,16,0", static_cast<DWORD>(-1),
+                                       HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+    EXPECT_FALSE(HttpAddRequestHeadersA(o.request, "X-Flash-Version: 1", static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_HEADER_ALREADY_EXISTS));
+    ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+
+    EXPECT_EQ(o.Status(), 200u);
+    EXPECT_EQ(o.Query(HTTP_QUERY_CONTENT_TYPE), "text/plain; charset=gbk");
+    EXPECT_EQ(o.Query(HTTP_QUERY_CONTENT_LENGTH), "10");
+    EXPECT_EQ(o.Query(HTTP_QUERY_CONTENT_RANGE), "<none>");
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_HEADER_NOT_FOUND));
+    std::string raw = o.Query(HTTP_QUERY_RAW_HEADERS_CRLF);
+    EXPECT_EQ(raw.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << raw;
+    EXPECT_NE(raw.find("X-Extra: 1\r\n"), std::string::npos);
+    EXPECT_EQ(raw.substr(raw.size() - 4), "\r\n\r\n");
+
+    std::string body;
+    ASSERT_TRUE(o.ReadAll(body, 3));
+    EXPECT_EQ(body, "hello body");
+
+    auto reqs = server.requests("/page");
+    ASSERT_EQ(reqs.size(), 1u);
+    const HttpRequest& r = reqs[0];
+    EXPECT_EQ(r.method, "GET");
+    EXPECT_EQ(r.target, "/page?a=1&b=2");
+    EXPECT_EQ(r.version, "HTTP/1.0");
+    EXPECT_EQ(r.header("User-Agent"), "TestAgent/1.0");
+    EXPECT_EQ(r.header("Referer"), "http://ref.example/");
+    EXPECT_EQ(r.header("Accept"), "*/*");
+    EXPECT_EQ(r.header("x-flash-version"), "9,0,16,0");
+    EXPECT_EQ(r.header("Pragma"), "no-cache");
+}
+
+TEST(Inet, SmallBufferTooSmallGivesTheNeededSize) {
+    HttpServer server;
+    server.Serve("/", HttpReply{});
+    Open o(server, "GET", "/");
+    ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    char buf[4];
+    DWORD len = sizeof buf;
+    EXPECT_FALSE(HttpQueryInfoA(o.request, HTTP_QUERY_CONTENT_TYPE, buf, &len, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(len, std::strlen("application/octet-stream") + 1);
+}
+
+TEST(Inet, PostCarriesTheBodyAndTheGivenContentType) {
+    HttpServer server;
+    server.Handle("/form", [](const HttpRequest& r) {
+        HttpReply reply;
+        reply.body = "got:" + r.body;
+        return reply;
+    });
+    Open o(server, "POST", "/form", INTERNET_FLAG_FORMS_SUBMIT);
+    std::string data = "a=1&b=%E4%B8%AD";
+    ASSERT_TRUE(HttpSendRequestA(o.request, "Content-Type: application/x-www-form-urlencoded\r\n", static_cast<DWORD>(-1),
+                                 data.data(), static_cast<DWORD>(data.size())));
+    std::string body;
+    ASSERT_TRUE(o.ReadAll(body));
+    EXPECT_EQ(body, "got:" + data);
+    auto r = server.requests("/form").at(0);
+    EXPECT_EQ(r.method, "POST");
+    EXPECT_EQ(r.header("Content-Type"), "application/x-www-form-urlencoded");
+}
+
+TEST(Inet, RedirectsAreFollowedUnlessTheRequestSaysNot) {
+    HttpServer server;
+    HttpReply moved;
+    moved.status = 302;
+    moved.headers.push_back({"Location", server.url("/target")});
+    moved.body = "moved";
+    server.Serve("/old", moved);
+    HttpReply target;
+    target.body = "arrived";
+    server.Serve("/target", target);
+
+    {
+        Open o(server, "GET", "/old");
+        ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+        EXPECT_EQ(o.Status(), 200u);
+        std::string body;
+        ASSERT_TRUE(o.ReadAll(body));
+        EXPECT_EQ(body, "arrived");
+    }
+    {
+        Open o(server, "GET", "/old", INTERNET_FLAG_NO_AUTO_REDIRECT);
+        ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+        EXPECT_EQ(o.Status(), 302u);
+        EXPECT_EQ(o.Query(HTTP_QUERY_LOCATION), server.url("/target"));
+        std::string body;
+        ASSERT_TRUE(o.ReadAll(body));
+        EXPECT_EQ(body, "moved");
+    }
+    EXPECT_EQ(server.count("/target"), 1u);
+}
+
+TEST(Inet, RangeHeaderAndContentRangeReachBothSides) {
+    HttpServer server;
+    const std::string content = testsupport::PatternBytes(0, 5000);
+    server.Handle("/file", [&](const HttpRequest& r) { return testsupport::RangedReply(r, content); });
+    Open o(server, "GET", "/file");
+    ASSERT_TRUE(HttpAddRequestHeadersA(o.request, "Range:bytes=1200-", static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));
+    ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(o.Status(), 206u);
+    EXPECT_EQ(o.Query(HTTP_QUERY_CONTENT_RANGE), "bytes 1200-4999/5000");
+    std::uint64_t length = 0;
+    DWORD len = sizeof length;
+    ASSERT_TRUE(HttpQueryInfoA(o.request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER64, &length, &len, nullptr));
+    EXPECT_EQ(length, 3800u);
+    std::string body;
+    ASSERT_TRUE(o.ReadAll(body, 777));
+    EXPECT_EQ(body, content.substr(1200));
+}
+
+TEST(Inet, LargeBodyReadSlowlyArrivesIntact) {
+    // Many steps of the transfer, each read out in small pieces.
+    HttpServer server;
+    HttpReply reply;
+    reply.generatedSize = 8u << 20;
+    server.Serve("/big", reply);
+    Open o(server, "GET", "/big");
+    ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    std::string body;
+    ASSERT_TRUE(o.ReadAll(body, 16384));
+    ASSERT_EQ(body.size(), reply.generatedSize);
+    EXPECT_TRUE(body == testsupport::PatternBytes(0, body.size()));
+}
+
+TEST(Inet, ABodyCutShortEndsWithoutAnErrorAndTheCallerSeesTheShortfall) {
+    HttpServer server;
+    HttpReply reply;
+    reply.generatedSize = 100000;
+    reply.cutAfter = 40000;
+    server.Serve("/cut", reply);
+    Open o(server, "GET", "/cut");
+    ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(o.Query(HTTP_QUERY_CONTENT_LENGTH), "100000");
+    std::string body;
+    EXPECT_TRUE(o.ReadAll(body));
+    EXPECT_EQ(body.size(), 40000u);
+}
+
+TEST(Inet, SilentServerTimesOutCooperatively) {
+    HttpServer server;
+    HttpReply reply;
+    reply.silent = true;
+    server.Serve("/silent", reply);
+    Open o(server, "GET", "/silent");
+    DWORD ms = 1000;
+    ASSERT_TRUE(InternetSetOptionA(o.request, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(Inet, DeadlineBoundsASlowBody) {
+    HttpServer server;
+    HttpReply reply;
+    reply.generatedSize = 1 << 20;
+    reply.bytesPerSecond = 20000;
+    server.Serve("/slow", reply);
+    Open o(server, "GET", "/slow");
+    DWORD ms = 800;
+    ASSERT_TRUE(InternetSetOptionA(o.session, INTERNET_OPTION_REQUEST_DEADLINE, &ms, sizeof ms));
+    // Options of the session reach requests opened after them only.
+    Open later(server, "GET", "/slow");
+    ASSERT_TRUE(InternetSetOptionA(later.request, INTERNET_OPTION_REQUEST_DEADLINE, &ms, sizeof ms));
+    ASSERT_TRUE(HttpSendRequestA(later.request, nullptr, 0, nullptr, 0));
+    std::string body;
+    EXPECT_FALSE(later.ReadAll(body));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    EXPECT_LT(body.size(), reply.generatedSize);
+}
+
+TEST(Inet, UnreachablePortFailsTheSend) {
+    int port;
+    {
+        HttpServer gone;
+        port = gone.port();
+    }
+    HINTERNET s = InternetOpenA("a", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    HINTERNET c = InternetConnectA(s, "127.0.0.1", static_cast<INTERNET_PORT>(port), nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET r = HttpOpenRequestA(c, "GET", "/", "HTTP/1.0", nullptr, nullptr, 0, 0);
+    EXPECT_FALSE(HttpSendRequestA(r, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
+    DWORD got = 1;
+    char b[4];
+    EXPECT_FALSE(InternetReadFile(s, b, 4, &got));  // a session is no request
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_INCORRECT_HANDLE_TYPE));
+    InternetCloseHandle(r);
+    InternetCloseHandle(c);
+    InternetCloseHandle(s);
+    EXPECT_FALSE(InternetCloseHandle(s));
+}
+
+TEST(Inet, ProxyListsAreParsedAndMalformedOnesRefused) {
+    struct Case {
+        const char* list;
+        bool ok;
+    } cases[] = {
+        {"http=http://proxy.local:8080", true},
+        {"https=http://proxy.local:8080", true},
+        {"socks=proxy.local:1080", true},
+        {"proxy.local:3128", true},
+        {"http=http://:8080", false},
+        {"http=http://proxy.local:80x", false},
+        {"", false},
+    };
+    for (auto& c : cases) {
+        HINTERNET s = InternetOpenA("a", INTERNET_OPEN_TYPE_PROXY, c.list, nullptr, 0);
+        EXPECT_EQ(s != nullptr, c.ok) << c.list;
+        if (s) InternetCloseHandle(s);
+    }
+}
+
+TEST(Inet, ExplicitProxyIsUsedForItsSchemeOnly) {
+    // The "proxy" here is the test server itself, which records the absolute-form target.
+    HttpServer proxy;
+    proxy.Fallback([](const HttpRequest&) {
+        HttpReply r;
+        r.body = "via proxy";
+        return r;
+    });
+    HttpServer origin;
+    origin.Fallback([](const HttpRequest&) {
+        HttpReply r;
+        r.body = "direct";
+        return r;
+    });
+    std::string list = "http=http://" + proxy.hostPort();
+    Open o(origin, "GET", "/x", 0, INTERNET_OPEN_TYPE_PROXY, list.c_str());
+    ASSERT_TRUE(InternetSetOptionA(o.connection, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>("user"), 5));
+    // The option on the connection reaches requests opened from it afterwards.
+    HINTERNET r2 = HttpOpenRequestA(o.connection, "GET", "/y", "HTTP/1.0", nullptr, nullptr, 0, 0);
+    ASSERT_TRUE(InternetSetOptionA(r2, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>("secret"), 7));
+    ASSERT_TRUE(HttpSendRequestA(r2, nullptr, 0, nullptr, 0));
+    InternetCloseHandle(r2);
+    auto seen = proxy.requests("/y");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].target, origin.url("/y"));
+    EXPECT_EQ(seen[0].header("Proxy-Authorization"), "Basic dXNlcjpzZWNyZXQ=");  // user:secret
+    EXPECT_EQ(origin.requests().size(), 0u);
+
+    // An https-only list leaves http requests direct.
+    std::string httpsOnly = "https=http://" + proxy.hostPort();
+    Open d(origin, "GET", "/z", 0, INTERNET_OPEN_TYPE_PROXY, httpsOnly.c_str());
+    ASSERT_TRUE(HttpSendRequestA(d.request, nullptr, 0, nullptr, 0));
+    EXPECT_EQ(origin.count("/z"), 1u);
+    EXPECT_EQ(proxy.count("/z"), 0u);
+}
+
+TEST(Inet, PreconfiguredSessionsFollowTheProxyEnvironmentAndDirectOnesIgnoreIt) {
+    HttpServer proxy;
+    proxy.Fallback([](const HttpRequest&) { return HttpReply{}; });
+    HttpServer origin;
+    origin.Fallback([](const HttpRequest&) { return HttpReply{}; });
+    testsupport::ScopedEnv env("http_proxy", proxy.url(""));
+    testsupport::ScopedEnv noProxy("no_proxy", "");
+    testsupport::ScopedEnv noProxy2("NO_PROXY", "");
+    {
+        Open o(origin, "GET", "/env", 0, INTERNET_OPEN_TYPE_PRECONFIG);
+        ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    }
+    {
+        Open o(origin, "GET", "/direct", 0, INTERNET_OPEN_TYPE_DIRECT);
+        ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+    }
+    EXPECT_EQ(proxy.count("/env"), 1u);
+    EXPECT_EQ(origin.count("/direct"), 1u);
+    EXPECT_EQ(proxy.count("/direct"), 0u);
+}

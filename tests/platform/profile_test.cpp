@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "support/file_size_limit.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+std::wstring W(const std::filesystem::path& p) { return p.wstring(); }
+
+std::wstring Read(const std::wstring& file, const wchar_t* sec, const wchar_t* key, const wchar_t* def = L"",
+                  DWORD size = 1024) {
+    std::vector<wchar_t> buf(size + 2, L'#');
+    DWORD n = GetPrivateProfileStringW(sec, key, def, buf.data(), size, file.c_str());
+    return std::wstring(buf.data(), n);
+}
+
+std::vector<std::wstring> List(const std::wstring& file, const wchar_t* sec) {
+    std::vector<wchar_t> buf(4096);
+    DWORD n = GetPrivateProfileStringW(sec, nullptr, L"", buf.data(), 4096, file.c_str());
+    std::vector<std::wstring> names;
+    for (const wchar_t* p = buf.data(); p < buf.data() + n && *p; p += wcslen(p) + 1) names.emplace_back(p);
+    return names;
+}
+
+TEST(Profile, ReadsWindowsStyleFiles) {
+    TempDir dir;
+    auto file = W(dir.write("a.ini",
+                            "\xEF\xBB\xBF; comment\r\n[Global]\r\n  Name = Some Value  \r\nquoted=\"  x  \"\r\n"
+                            "num=-42\r\nbig=99999999999\r\njunk=12abc\r\nempty=\r\n[Other]\nk=v\n[全局]\n键=值\n"));
+    struct Case {
+        const wchar_t* sec;
+        const wchar_t* key;
+        const wchar_t* def;
+        std::wstring want;
+    } cases[] = {
+        {L"Global", L"Name", L"", L"Some Value"},
+        {L"GLOBAL", L"name", L"", L"Some Value"},  // sections and keys ignore case
+        {L"Global", L"quoted", L"", L"  x  "},     // matching quotes are removed
+        {L"Global", L"missing", L"dflt  ", L"dflt"},  // trailing blanks of the default go
+        {L"Nowhere", L"k", nullptr, L""},
+        {L"Other", L"K", L"", L"v"},
+        {L"全局", L"键", L"", L"值"},
+        {L"Global", L"empty", L"d", L""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Read(file, c.sec, c.key, c.def), c.want) << c.sec << L"/" << c.key;
+
+    struct IntCase {
+        const wchar_t* key;
+        INT def;
+        INT want;
+    } ints[] = {{L"num", 0, -42}, {L"big", 0, 2147483647}, {L"junk", 0, 12},
+                {L"Name", 5, 0},  {L"empty", 7, 7},        {L"missing", 9, 9}};
+    for (const auto& c : ints)
+        EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntW(L"Global", c.key, c.def, file.c_str())), c.want) << c.key;
+}
+
+TEST(Profile, BufferLimitsFollowWindows) {
+    TempDir dir;
+    auto file = W(dir.write("a.ini", "[s]\nk=" + std::string(300, 'x') + "\n"));
+    EXPECT_EQ(Read(file, L"s", L"k", L"", 260).size(), 259u);
+    std::wstring full;
+    ASSERT_TRUE(platform::ReadProfileString(file, L"S", L"K", full));
+    EXPECT_EQ(full.size(), 300u);
+
+    // A list that does not fit ends with two NULs and reports size - 2.
+    wchar_t buf[6];
+    WritePrivateProfileStringW(L"one", L"a", L"1", file.c_str());
+    DWORD n = GetPrivateProfileStringW(nullptr, nullptr, L"", buf, 6, file.c_str());
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(buf[4], L'\0');
+    EXPECT_EQ(buf[5], L'\0');
+}
+
+TEST(Profile, WritesUpdateDeleteAndEnumerate) {
+    TempDir dir;
+    auto file = W(dir.path() / "new.ini");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"B", L"k1", L"one", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"A", L"x", L"1", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"b", L"K2", L"two", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"B", L"K1", L"uno", file.c_str()));  // replaced in place
+    EXPECT_EQ(testsupport::ReadFile(dir.path() / "new.ini"), "[B]\nk1=uno\nK2=two\n[A]\nx=1\n");
+    EXPECT_EQ(List(file, nullptr), (std::vector<std::wstring>{L"B", L"A"}));
+    EXPECT_EQ(List(file, L"b"), (std::vector<std::wstring>{L"k1", L"K2"}));
+
+    ASSERT_TRUE(WritePrivateProfileStringW(L"B", L"k1", nullptr, file.c_str()));
+    EXPECT_EQ(List(file, L"B"), (std::vector<std::wstring>{L"K2"}));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"b", nullptr, nullptr, file.c_str()));
+    EXPECT_EQ(List(file, nullptr), (std::vector<std::wstring>{L"A"}));
+    // Deleting what is not there succeeds and changes nothing.
+    EXPECT_TRUE(WritePrivateProfileStringW(L"none", nullptr, nullptr, file.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringW(nullptr, nullptr, nullptr, file.c_str()));
+}
+
+TEST(Profile, KeepsCommentsAndRefusesInjection) {
+    TempDir dir;
+    auto path = dir.write("c.ini", "; keep me\n[s]\n# note\nk=1\n\n[t]\nz=2\n");
+    auto file = W(path);
+    ASSERT_TRUE(WritePrivateProfileStringW(L"s", L"new", L"a\r\n[t]\r\nz=evil", file.c_str()));
+    EXPECT_EQ(testsupport::ReadFile(path), "; keep me\n[s]\n# note\nk=1\nnew=a  [t]  z=evil\n\n[t]\nz=2\n");
+    EXPECT_EQ(Read(file, L"t", L"z"), L"2");
+    EXPECT_FALSE(WritePrivateProfileStringW(L"s]x", L"k", L"v", file.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringW(L"s", L"k=v", L"v", file.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringW(L"s", L"k\n", L"v", file.c_str()));
+}
+
+TEST(Profile, SeesChangesMadeBehindItsBack) {
+    TempDir dir;
+    auto file = W(dir.write("e.ini", "[s]\nk=1\n"));
+    EXPECT_EQ(Read(file, L"s", L"k"), L"1");
+    dir.write("e.ini", "[s]\nk=2\n");  // same size, same inode, maybe the same time stamp
+    EXPECT_EQ(Read(file, L"s", L"k"), L"2");
+    std::filesystem::remove(dir.path() / "e.ini");
+    EXPECT_EQ(Read(file, L"s", L"k", L"gone"), L"gone");
+}
+
+TEST(Profile, FailedWriteKeepsTheOldFile) {
+    TempDir dir;
+    auto path = dir.write("f.ini", "[s]\nk=1\n");
+    {
+        testsupport::FileSizeLimit full(12);
+        EXPECT_FALSE(WritePrivateProfileStringW(L"s", L"k", std::wstring(100, L'x').c_str(), W(path).c_str()));
+    }
+    EXPECT_EQ(testsupport::ReadFile(path), "[s]\nk=1\n");
+    EXPECT_FALSE(platform::WriteFileAtomic((dir.path() / "no" / "f.ini").string(), "x"));
+}
+
+TEST(Profile, WholeFileWriterReplacesEverything) {
+    TempDir dir;
+    auto path = dir.write("p.ini", "[file1]\na=1\n[file2]\na=2\n[file3]\na=3\n");
+    std::vector<platform::ProfileSection> secs{{L"file1", {{L"a", L"x"}, {L"b", L"y"}}}};
+    ASSERT_TRUE(platform::WriteProfileFile(W(path), secs));
+    EXPECT_EQ(testsupport::ReadFile(path), "[file1]\na=x\nb=y\n");
+    std::vector<platform::ProfileSection> bad{{L"ok", {{L"k=", L"v"}}}};
+    EXPECT_FALSE(platform::WriteProfileFile(W(path), bad));
+    EXPECT_EQ(testsupport::ReadFile(path), "[file1]\na=x\nb=y\n");
+}
+
+TEST(Profile, AnsiFormsUseTheAnsiCodePage) {
+    ScopedEnv acp("MORVANE_ACP", "GB18030");
+    TempDir dir;
+    auto path = dir.path() / "config.ini";
+    const char* section = "Global Options";
+    const char* value = "\xD6\xD0\xCE\xC4";  // "中文" in GB18030
+    ASSERT_TRUE(WritePrivateProfileStringA(section, "ProxyServer", value, path.c_str()));
+    EXPECT_EQ(testsupport::ReadFile(path), "[Global Options]\nProxyServer=中文\n");  // UTF-8 on disk
+    char buf[256];
+    DWORD n = GetPrivateProfileStringA(section, "proxyserver", "", buf, sizeof buf, path.c_str());
+    EXPECT_EQ(std::string(buf, n), value);
+    WritePrivateProfileStringA(section, "ProxyPort", "8080", path.c_str());
+    EXPECT_EQ(GetPrivateProfileIntA(section, "ProxyPort", 0, path.c_str()), 8080u);
+    EXPECT_EQ(GetPrivateProfileIntA(section, "ProxyType", 1, path.c_str()), 1u);
+}
+
+TEST(Profile, ConcurrentWritersLoseNothing) {
+    TempDir dir;
+    auto file = W(dir.path() / "shared.ini");
+    constexpr int kThreads = 4, kKeys = 25, kProcs = 2;
+    std::vector<pid_t> kids;
+    for (int p = 0; p < kProcs; ++p) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            for (int k = 0; k < kKeys; ++k) {
+                std::wstring key = L"p" + std::to_wstring(p) + L"_" + std::to_wstring(k);
+                if (!WritePrivateProfileStringW(L"s", key.c_str(), L"1", file.c_str())) _exit(1);
+            }
+            _exit(0);
+        }
+        kids.push_back(pid);
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < kKeys; ++k) {
+                std::wstring key = L"t" + std::to_wstring(t) + L"_" + std::to_wstring(k);
+                WritePrivateProfileStringW(L"s", key.c_str(), L"1", file.c_str());
+            }
+        });
+    for (auto& th : threads) th.join();
+    for (pid_t pid : kids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(List(file, L"s").size(), static_cast<size_t>((kThreads + kProcs) * kKeys));
+}
+
+}  // namespace

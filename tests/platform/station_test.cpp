@@ -1,0 +1,201 @@
+#include "platform/station.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/child.h"
+#include "support/temp_dir.h"
+#include "support/wait_for.h"
+
+namespace st = platform::station;
+using testsupport::Child;
+using testsupport::WaitFor;
+
+namespace {
+
+std::uint32_t Fnv(const std::string& data) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : data) h = (h ^ c) * 16777619u;
+    return h;
+}
+
+HWND PeerWindow(const Child& c) { return MakeWindowHandle(static_cast<std::uint32_t>(c.pid()), 1); }
+
+class StationTest : public ::testing::Test {
+protected:
+    testsupport::TempDir tmp;
+    testsupport::ScopedEnv env{"MORVANE_RUNTIME_DIR", (tmp.path() / "run").string()};
+
+    std::unique_ptr<Child> StartPeer(std::vector<std::string> args) {
+        args.insert(args.begin(), {testsupport::PeerProgram(), "window"});
+        auto child = std::make_unique<Child>(args);
+        HWND h = PeerWindow(*child);
+        EXPECT_TRUE(WaitFor([&] { return st::IsAlive(h); })) << "peer never announced its window";
+        return child;
+    }
+    std::filesystem::path StationDir() const { return tmp.path() / "run" / "station"; }
+};
+
+TEST_F(StationTest, CopyDataRoundTripsBetweenProcesses) {
+    auto peer = StartPeer({"PeerClass", "Peer title"});
+    std::string big(3 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + 7);
+    std::wstring line = L"\"/opt/m/morvane\" \"/视频/片.mkv\"";
+    std::string wide(reinterpret_cast<const char*>(line.c_str()), (line.size() + 1) * sizeof(wchar_t));
+    for (const std::string& payload : {std::string(), std::string("hello\0world", 11), wide, big}) {
+        COPYDATASTRUCT cds{0, static_cast<DWORD>(payload.size()), const_cast<char*>(payload.data())};
+        LRESULT result = -1;
+        ASSERT_TRUE(st::SendCopyData(PeerWindow(*peer), nullptr, cds, 20000, &result)) << payload.size();
+        EXPECT_EQ(static_cast<std::uint32_t>(result), Fnv(payload)) << payload.size();
+    }
+    LRESULT sum = 0;
+    ASSERT_TRUE(st::SendRemote(PeerWindow(*peer), WM_USER + 1, 40, -2, 5000, &sum));
+    EXPECT_EQ(sum, 38);
+}
+
+TEST_F(StationTest, WalkAndPropertiesAcrossProcesses) {
+    auto player = StartPeer({"WZBaseGui", "Morvane", "Morvane=1"});
+    auto agent = StartPeer({"074265CC", "MorvaneUAC-074265CC", "MorvaneUAC.exe=1", "other=77"});
+    st::WindowEntry own;
+    own.hwnd = MakeWindowHandle(static_cast<std::uint32_t>(getpid()), 9);
+    own.className = L"Own";
+    own.title = L"文件信息 – ü";
+    st::Publish(own);
+
+    auto all = st::Windows();
+    std::vector<HWND> order;
+    for (const auto& w : all) order.push_back(w.hwnd);
+    ASSERT_EQ(order, (std::vector<HWND>{PeerWindow(*player), PeerWindow(*agent), own.hwnd}));
+    EXPECT_EQ(all[0].title, L"Morvane");
+    EXPECT_EQ(all[0].className, L"WZBaseGui");
+    EXPECT_EQ(all[1].props,
+              (std::vector<std::pair<std::wstring, HANDLE>>{{L"MorvaneUAC.exe", reinterpret_cast<HANDLE>(1)},
+                                                           {L"other", reinterpret_cast<HANDLE>(77)}}));
+    EXPECT_EQ(all[2].title, own.title);
+
+    st::WindowEntry found;
+    ASSERT_TRUE(st::Lookup(PeerWindow(*player), &found));
+    EXPECT_EQ(found.props.at(0).first, L"Morvane");
+    EXPECT_FALSE(st::Lookup(MakeWindowHandle(static_cast<std::uint32_t>(player->pid()), 2), &found));
+
+    // A change re-announces without losing the window's place.
+    own.props.emplace_back(L"Morvane", reinterpret_cast<HANDLE>(1));
+    st::Publish(own);
+    all = st::Windows();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[2].props.size(), 1u);
+
+    st::Withdraw(own.hwnd);
+    EXPECT_FALSE(st::IsAlive(own.hwnd));
+    EXPECT_EQ(st::Windows().size(), 2u);
+}
+
+TEST_F(StationTest, DeadProcessEntriesArePruned) {
+    auto peer = StartPeer({"C", "Doomed"});
+    HWND h = PeerWindow(*peer);
+    ASSERT_TRUE(std::filesystem::exists(StationDir() / (std::to_string(peer->pid()) + ".win")));
+    peer->kill(SIGKILL);
+    peer->wait();
+    EXPECT_FALSE(st::IsAlive(h));
+    EXPECT_TRUE(st::Windows().empty());
+    EXPECT_FALSE(std::filesystem::exists(StationDir() / (std::to_string(peer->pid()) + ".win")));
+    COPYDATASTRUCT cds{0, 0, nullptr};
+    EXPECT_FALSE(st::SendCopyData(h, nullptr, cds, 1000, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
+TEST_F(StationTest, EntryOfAReusedProcessIdIsPruned) {
+    // An announcement left by an earlier process whose id now belongs to another (here: init).
+    auto peer = StartPeer({"C", "Template"});
+    std::string data = testsupport::ReadFile(StationDir() / (std::to_string(peer->pid()) + ".win"));
+    std::uint32_t one = 1;
+    std::memcpy(data.data() + 4, &one, sizeof one);
+    std::ofstream(StationDir() / "1.win", std::ios::binary) << data;
+    auto all = st::Windows();
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].hwnd, PeerWindow(*peer));
+    EXPECT_FALSE(std::filesystem::exists(StationDir() / "1.win"));
+}
+
+TEST_F(StationTest, HungReceiverCannotHangTheSender) {
+    auto peer = StartPeer({"C", "Hangs"});
+    char byte = 'x';
+    COPYDATASTRUCT hang{0xDEAD, 1, &byte};
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(st::SendCopyData(PeerWindow(*peer), nullptr, hang, 300, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    // The stuck handler holds only its own message: the window still answers others.
+    COPYDATASTRUCT ok{0, 1, &byte};
+    LRESULT result = 0;
+    EXPECT_TRUE(st::SendCopyData(PeerWindow(*peer), nullptr, ok, 20000, &result));
+    EXPECT_EQ(static_cast<std::uint32_t>(result), Fnv("x"));
+}
+
+TEST_F(StationTest, PostsArriveInOrderAndCloseEndsThePeer) {
+    auto log = tmp.path() / "posts.log";
+    auto stubborn = StartPeer({"C", "Stubborn", "--ignore-close", "--log", log.string()});
+    for (int i = 0; i < 20; ++i) ASSERT_TRUE(st::PostRemote(PeerWindow(*stubborn), WM_USER + 5, i, -i));
+    ASSERT_TRUE(st::PostRemote(PeerWindow(*stubborn), WM_CLOSE, 0, 0));
+    std::string expected;
+    for (int i = 0; i < 20; ++i) expected += std::to_string(WM_USER + 5) + " " + std::to_string(i) + " " + std::to_string(-i) + "\n";
+    expected += "16 0 0\n";
+    EXPECT_TRUE(WaitFor([&] { return testsupport::ReadFile(log) == expected; })) << testsupport::ReadFile(log);
+    EXPECT_TRUE(st::IsAlive(PeerWindow(*stubborn)));
+
+    auto willing = StartPeer({"C", "Willing"});
+    ASSERT_TRUE(st::PostRemote(PeerWindow(*willing), WM_CLOSE, 0, 0));
+    int status = willing->wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+std::atomic<int> g_delivered{0};
+LRESULT CountingHook(HWND, UINT msg, WPARAM, LPARAM lParam, bool wait) {
+    ++g_delivered;
+    if (msg == WM_COPYDATA && wait) return static_cast<LRESULT>(reinterpret_cast<COPYDATASTRUCT*>(lParam)->cbData);
+    return -1;
+}
+
+TEST_F(StationTest, OwnWindowsAreServedThroughTheHook) {
+    st::SetDeliveryHook(&CountingHook);
+    st::WindowEntry own;
+    own.hwnd = MakeWindowHandle(static_cast<std::uint32_t>(getpid()), 3);
+    own.title = L"Served";
+    st::Publish(own);
+    char data[5] = "abcd";
+    COPYDATASTRUCT cds{1, 5, data};
+    LRESULT result = 0;
+    ASSERT_TRUE(st::SendCopyData(own.hwnd, nullptr, cds, 5000, &result));
+    EXPECT_EQ(result, 5);
+    EXPECT_EQ(g_delivered.load(), 1);
+
+    // Pointer-carrying data of a bad size is refused before anything is sent.
+    COPYDATASTRUCT bad{0, 10, nullptr};
+    EXPECT_FALSE(st::SendCopyData(own.hwnd, nullptr, bad, 5000, &result));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    st::Withdraw(own.hwnd);
+    EXPECT_FALSE(st::SendCopyData(own.hwnd, nullptr, cds, 5000, &result));
+    EXPECT_EQ(g_delivered.load(), 1);
+    st::SetDeliveryHook(nullptr);
+}
+
+TEST_F(StationTest, RuntimeFolderIsPrivate) {
+    auto peer = StartPeer({"C", "Any"});
+    auto perms = std::filesystem::status(tmp.path() / "run").permissions();
+    EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms::owner_all);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "common/convert.h"
+#include "common/reg_helper.h"
+#include "player/assoc_table.h"
+#include "player/file_assoc_client.h"
+#include "player/sys_config.h"
+#include "support/registry_db.h"
+
+using testsupport::RegRead;
+
+namespace {
+
+std::wstring UserChoice(const std::wstring& dotExt) {
+    return L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + dotExt + L"\\UserChoice";
+}
+
+std::wstring Choice(const std::wstring& dotExt) {
+    auto v = RegRead(HKEY_CURRENT_USER, UserChoice(dotExt), L"Progid");
+    return v ? v->text() : L"(none)";
+}
+
+class AssocRepair : public ::testing::Test {
+protected:
+    testsupport::TempRegistry db;
+    testsupport::TempDir dir;
+
+    void SetUp() override {
+        // Every extension registered, as the agent or the installer leaves it.
+        for (const wchar_t* e : AssocExtensions) CRegHelper::CreateKey(HKEY_CLASSES_ROOT, "WZfile_" + WideToAcp(e + 1));
+    }
+    void UseConfig(const std::string& text) { g_SysConfig.SetConfigPath(dir.write("user.cfg", text).wstring()); }
+};
+
+TEST_F(AssocRepair, RewritesEveryKeptVideoChoiceThatIsNotExactlyOurs) {
+    UseConfig("[FileAssoc]\n.mkv=0\n.avi=1\n");
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".mp4"), L"Progid", L"OtherPlayer.mp4");
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".avi"), L"Progid", L"wzfile_AVI");  // case differs
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".mkv"), L"Progid", L"OtherPlayer.mkv");
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".mp3"), L"Progid", L"OtherPlayer.mp3");
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".wmv"), L"Progid", L"WZfile_wmv");
+
+    RepairFileAssociations();
+
+    for (size_t i = 0; i < kAssocVideoCount; ++i) {
+        std::wstring ext = AssocExtensions[i];
+        SCOPED_TRACE(ext);
+        if (ext == L".mkv") {
+            EXPECT_EQ(Choice(ext), L"OtherPlayer.mkv");  // unchecked in user.cfg
+        } else {
+            EXPECT_EQ(Choice(ext), L"WZfile_" + ext.substr(1));  // missing keys count as checked
+        }
+    }
+    // Audio extensions are never repaired.
+    EXPECT_EQ(Choice(L".mp3"), L"OtherPlayer.mp3");
+    EXPECT_EQ(Choice(L".flac"), L"(none)");
+}
+
+TEST_F(AssocRepair, WritesOnlyWhatIsNeededAndOnlyForRegisteredProgIds) {
+    UseConfig("");
+    ASSERT_TRUE(CRegHelper::DeleteValueOrTree(HKEY_CLASSES_ROOT, "WZfile_avi", ""));
+    EXPECT_FALSE(RepairExtProgid("avi"));
+    EXPECT_EQ(Choice(L".avi"), L"(none)");
+
+    EXPECT_TRUE(RepairExtProgid("mp4"));
+    EXPECT_EQ(Choice(L".mp4"), L"WZfile_mp4");
+    EXPECT_FALSE(RepairExtProgid("mp4"));  // already right: nothing written
+
+}
+
+}  // namespace

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/codepage.h"
+#include "player/sys_config.h"
+#include "support/file_size_limit.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::ReadFile;
+using testsupport::ScopedEnv;
+using testsupport::TempDir;
+
+struct PlayListFixture : ::testing::Test {
+    TempDir dir;
+    CSysConfig cfg;
+    std::filesystem::path list = dir.path() / "PlayList.info";
+    std::filesystem::path history = dir.path() / "PlayUrl.info";
+
+    PlayListFixture() {
+        cfg.SetPlayListPath(list.wstring());
+        cfg.strUrlHistoryPath = history.wstring();
+    }
+};
+
+_tagMediaInfo Record(const std::wstring& path, const std::wstring& group = L"") {
+    _tagMediaInfo r;
+    r.strFilePath = path;
+    r.strGroup = group;
+    return r;
+}
+
+TEST_F(PlayListFixture, RoundTripKeepsEveryStoredField) {
+    _tagMediaInfo a = Record(L"/视频/第1集.mkv", L"剧集");
+    a.bVisible = false;
+    a.bError = true;
+    a.bPlayed = true;
+    a.nPlayPos = 512;
+    a.nPlayTime = 3723;
+    a.bInvalid = true;  // not stored
+    _tagMediaInfo big = Record(L"http://host/live?x=1&y=2");
+    big.nPlayTime = 0x80000005LL;  // past 2^31 - 1: stored as its low 32 bits
+    cfg.mapPlayList = {{L"file1", a}, {L"file2", big}, {L"file3", Record(L"/a " + std::wstring(400, L'b'))}};
+    ASSERT_TRUE(cfg.SavePlayList(L"/视频/第1集.mkv"));
+    EXPECT_NE(ReadFile(list).find("[file1]\nstrFilePath=/视频/第1集.mkv\nbVisible=0\nbError=1\nnPlayTime=3723\n"
+                                  "nPlayPos=512\nstrGroup=剧集\nbPlayed=1\n"),
+              std::string::npos);
+
+    CSysConfig back;
+    back.SetPlayListPath(list.wstring());
+    back.LoadPlayList();
+    ASSERT_EQ(back.mapPlayList.size(), 3u);
+    const _tagMediaInfo& r = back.mapPlayList[L"file1"];
+    EXPECT_EQ(r.strFilePath, a.strFilePath);
+    EXPECT_FALSE(r.bVisible);
+    EXPECT_TRUE(r.bError);
+    EXPECT_TRUE(r.bPlayed);
+    EXPECT_FALSE(r.bInvalid);
+    EXPECT_EQ(r.nPlayPos, 512);
+    EXPECT_EQ(r.nPlayTime, 3723);
+    EXPECT_EQ(r.strGroup, L"剧集");
+    EXPECT_EQ(r.nPlayState, 2);
+    EXPECT_EQ(back.mapPlayList[L"file2"].nPlayTime, static_cast<std::int32_t>(0x80000005u));
+    EXPECT_EQ(back.mapPlayList[L"file3"].strFilePath.size(), 403u);  // read whole
+    EXPECT_EQ(back.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L""), L"/视频/第1集.mkv");
+}
+
+TEST_F(PlayListFixture, SavingFewerRecordsDropsTheRest) {
+    for (int i = 1; i <= 5; ++i) cfg.mapPlayList[L"file" + std::to_wstring(i)] = Record(L"/f" + std::to_wstring(i));
+    ASSERT_TRUE(cfg.SavePlayList());
+    cfg.mapPlayList.erase(L"file4");
+    cfg.mapPlayList.erase(L"file5");
+    ASSERT_TRUE(cfg.SavePlayList());
+    cfg.LoadPlayList();
+    EXPECT_EQ(cfg.mapPlayList.size(), 3u);
+    EXPECT_EQ(ReadFile(list).find("[file4]"), std::string::npos);
+}
+
+TEST_F(PlayListFixture, FailedSaveLeavesTheOldFile) {
+    cfg.mapPlayList[L"file1"] = Record(L"/old.mkv");
+    ASSERT_TRUE(cfg.SavePlayList());
+    std::string before = ReadFile(list);
+    for (int i = 1; i <= 200; ++i) cfg.mapPlayList[L"file" + std::to_wstring(i)] = Record(L"/new.mkv");
+    {
+        testsupport::FileSizeLimit full(before.size() + 16);  // the disk is "full" past this size
+        EXPECT_FALSE(cfg.SavePlayList());
+    }
+    EXPECT_EQ(ReadFile(list), before);
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        files += e.path().filename().string().find(".PlayList.info.") == 0 &&
+                 e.path().filename().string() != ".PlayList.info.lock";
+    EXPECT_EQ(files, 0u) << "no temporary file is left behind";
+}
+
+TEST_F(PlayListFixture, MalformedFiles) {
+    struct Case {
+        const char* content;
+        size_t records;
+        bool backedUp;
+    } cases[] = {
+        {"", 0, false},
+        {"[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=/b\n[file4]\nstrFilePath=/d\n", 2, false},  // gap
+        {"[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=NULL\n[file3]\nstrFilePath=/c\n", 1, false},
+        {"[file1]\nbVisible=1\n", 0, false},  // no path
+        {"[file1]\nstrFilePath=/a\n[file2]\nstrFileName=x.avi\nstrFilePath=/b\n", 1, true},  // older layout
+        {"[FILE1]\nSTRFILEPATH=/a\nnPlayTime=abc\nnPlayPos=\n", 1, false},
+        {"\x01\xFF\xFE garbage\n[file1\nstrFilePath=/a\n", 0, false},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir.path() / "PlayList.info.old");
+        dir.write("PlayList.info", c.content);
+        cfg.LoadPlayList();
+        EXPECT_EQ(cfg.mapPlayList.size(), c.records) << c.content;
+        EXPECT_EQ(std::filesystem::exists(dir.path() / "PlayList.info.old"), c.backedUp) << c.content;
+        if (c.backedUp) {
+            EXPECT_EQ(ReadFile(dir.path() / "PlayList.info.old"), c.content);
+        }
+    }
+}
+
+TEST_F(PlayListFixture, HistoryFiles) {
+    struct Case {
+        const char* acp;
+        std::string file;
+        std::vector<std::wstring> entries;
+    } cases[] = {
+        {"UTF-8", "http://a\nhttp://b", {L"http://a", L"http://b"}},
+        {"UTF-8", "http://a\r\nhttp://b\r\n", {L"http://a", L"http://b"}},
+        {"UTF-8", "a\n\nb\n", {L"a", L"", L"b"}},
+        {"UTF-8", "http://站点/视频|rtsp://x\n", {L"http://站点/视频|rtsp://x"}},
+        {"GB18030", "http://\xD5\xBE\xB5\xE3/\r\n", {L"http://站点/"}},
+        {"UTF-8", "", {}},
+    };
+    for (const auto& c : cases) {
+        ScopedEnv acp("MORVANE_ACP", c.acp);
+        dir.write("PlayUrl.info", c.file);
+        cfg.g_UrlHistory.clear();
+        cfg.LoadUrlHistory();
+        EXPECT_EQ(cfg.g_UrlHistory, c.entries) << c.file;
+        ASSERT_TRUE(cfg.SaveUrlHistory());
+        cfg.g_UrlHistory.clear();
+        cfg.LoadUrlHistory();
+        EXPECT_EQ(cfg.g_UrlHistory, c.entries) << "after a save: " << c.file;
+    }
+    ScopedEnv acp("MORVANE_ACP", "GB18030");
+    cfg.g_UrlHistory = {L"http://a\r\n", L"站\n点"};
+    ASSERT_TRUE(cfg.SaveUrlHistory());
+    EXPECT_EQ(ReadFile(history), "http://a\n\xD5\xBE\xB5\xE3\n");
+
+    std::filesystem::remove(history);
+    cfg.g_UrlHistory.clear();
+    cfg.LoadUrlHistory();
+    EXPECT_TRUE(cfg.g_UrlHistory.empty());
+}
+
+TEST(MediaInfo, FreshRecordAndCopies) {
+    _tagMediaInfo r;
+    EXPECT_TRUE(r.bVisible);
+    EXPECT_EQ(r.nPlayState, 2);
+    EXPECT_FALSE(r.bInvalid || r.bError || r.bPlayed);
+    EXPECT_EQ(r.nPlayPos, 0);
+    EXPECT_EQ(r.nPlayTime, 0);
+    EXPECT_TRUE(r.strGroup.empty());
+    r.bInvalid = true;
+    _tagMediaInfo copy = r;
+    EXPECT_TRUE(copy.bInvalid);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#include "support/child.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <stdexcept>
+
+extern char** environ;
+
+namespace testsupport {
+
+std::string PeerProgram() { return MORVANE_TEST_PEER; }
+
+Child::Child(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + argv[0]);
+}
+
+Child::~Child() {
+    if (!reaped_) {
+        ::kill(pid_, SIGKILL);
+        wait();
+    }
+}
+
+void Child::kill(int sig) { ::kill(pid_, sig); }
+
+int Child::wait() {
+    if (reaped_) return -1;
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    reaped_ = true;
+    return status;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,31 @@
+// A helper program started by a test, killed and reaped when the object goes.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// The test peer program (tests/helpers/test_peer.cpp).
+std::string PeerProgram();
+
+class Child {
+public:
+    explicit Child(const std::vector<std::string>& argv);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    pid_t pid() const { return pid_; }
+    void kill(int sig);
+    // Waits for the end and returns the raw wait status (-1 when it was reaped already).
+    int wait();
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+}  // namespace testsupport
