@@ -8,7 +8,11 @@
 #include <future>
 #include <thread>
 
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "support/message_pump.h"
 #include "platform/wincairo.h"
@@ -19,14 +23,52 @@ using testsupport::PumpFor;
 using testsupport::PumpUntil;
 using testsupport::TestWindow;
 
+extern char** environ;
+
 namespace {
-// The core must run on the GLib loop alone, as in the agent, which has no X server.
-const int kNoDisplay = (unsetenv("DISPLAY"), 0);
 constexpr UINT kPing = WM_USER + 1;
+
+// Started as a second process by the cross-process test: one titled window with a property
+// that answers WM_COPYDATA and ends on WM_CLOSE.
+LRESULT CALLBACK ReceiverProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COPYDATA) {
+        auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+        return static_cast<LRESULT>(cds->cbData * 1000 + static_cast<const unsigned char*>(cds->lpData)[0]);
+    }
+    if (msg == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+void RunReceiverIfAsked() {
+    if (!getenv("MORVANE_WIN_RECEIVER")) return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = ReceiverProc;
+    wc.lpszClassName = L"ReceiverClass";
+    RegisterClassExW(&wc);
+    HWND h = CreateWindowExW(0, L"ReceiverClass", L"ReceiverWnd", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr,
+                             nullptr, nullptr);
+    SetPropW(h, L"Morvane", reinterpret_cast<HANDLE>(7));
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) DispatchMessageW(&msg);
+    _exit(0);
+}
+
+// The core must run on the GLib loop alone, as in the agent, which has no X server; and the
+// window station of these tests lives in a folder of their own.
+std::string PrivateRuntimeDir() {
+    if (const char* d = getenv("MORVANE_RUNTIME_DIR"); d && getenv("MORVANE_WIN_RECEIVER")) return d;
+    char tmpl[] = "/tmp/morvane-wincore-XXXXXX";
+    return mkdtemp(tmpl) ? tmpl : "/tmp";
+}
+const int kSetup = (unsetenv("DISPLAY"), setenv("MORVANE_RUNTIME_DIR", PrivateRuntimeDir().c_str(), 1));
 }  // namespace
 
+// The second process of ReachesAWindowOfAnotherProcess; does nothing when run on its own.
+TEST(WindowCore, ReceiverProcess) { RunReceiverIfAsked(); }
+
 TEST(WindowCore, RunsWithoutDisplay) {
-    (void)kNoDisplay;
+    (void)kSetup;
     TestWindow w;
     ASSERT_NE(w.hwnd(), nullptr);
     EXPECT_FALSE(platform::HasDisplay());
@@ -486,4 +528,41 @@ TEST(WindowCore, BadDropHandlesAreRefused) {
     EXPECT_EQ(DragQueryFileW(bogus, 0, buf, 8), 0u);
     DragFinish(bogus);
     DragFinish(nullptr);
+}
+
+TEST(WindowCore, ReachesAWindowOfAnotherProcess) {
+    std::vector<std::string> env = {"MORVANE_WIN_RECEIVER=1"};
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char self[] = "/proc/self/exe";
+    char filter[] = "--gtest_filter=WindowCore.ReceiverProcess";
+    char* argv[] = {self, filter, nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, self, nullptr, nullptr, argv, envp.data()), 0);
+    HWND h = nullptr;
+    for (int i = 0; i < 1000 && !h; ++i) {
+        h = FindWindowW(nullptr, L"ReceiverWnd");
+        if (!h) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(WindowHandlePid(h), static_cast<std::uint32_t>(child));
+    EXPECT_TRUE(IsWindow(h));
+    EXPECT_EQ(GetPropW(h, L"morvane"), reinterpret_cast<HANDLE>(7));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    EXPECT_EQ(pid, static_cast<DWORD>(child));
+    wchar_t cls[32];
+    GetClassNameW(h, cls, 32);
+    EXPECT_STREQ(cls, L"ReceiverClass");
+    char text[] = "S-mp4-MP4.ico";
+    COPYDATASTRUCT cds{0, static_cast<DWORD>(std::strlen(text) + 1), text};
+    EXPECT_EQ(SendMessageA(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds)), 14 * 1000 + 'S');
+    EXPECT_TRUE(PostMessageW(h, WM_CLOSE, 0, 0));
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(FindWindowW(nullptr, L"ReceiverWnd"), nullptr);
 }
