@@ -14,7 +14,7 @@
 #include "acp_convert.h"
 #include "download/file_utils.h"
 #include "platform/files.h"
-#include "recycle_pending.h"
+#include "recycle.h"
 #include "site_rules.h"
 
 namespace download {

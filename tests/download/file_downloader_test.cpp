@@ -54,8 +54,8 @@ protected:
         saved_ = GetHttpTimings();
         HttpTimings t;
         t.downloadRetryPauseMs = 100;
-        t.downloadReceiveTimeoutMs = 3000;
-        t.connectTimeoutMs = 3000;
+        t.downloadReceiveTimeoutMs = 10000;
+        t.connectTimeoutMs = 10000;
         SetHttpTimings(t);
         program_.WriteConfig("[Global Options]\nProxyType=0\n");
         content_ = testsupport::PatternBytes(0, 100000);

@@ -20,7 +20,7 @@ protected:
         HttpTimings t;
         t.retryPauseMs = 10;
         t.downloadRetryPauseMs = 10;
-        t.requestTimeoutMs = 5000;
+        t.requestTimeoutMs = 10000;
         SetHttpTimings(t);
         program_.WriteConfig("[Global Options]\nProxyType=0\n");
         SetPatterns("<ndpattern><id>none</id></ndpattern>");

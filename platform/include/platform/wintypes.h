@@ -158,6 +158,9 @@ struct FILETIME {
 #define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_BAD_LENGTH 24L
+#define ERROR_TLW_WITH_WSCHILD 1406L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
 
 #define S_OK (static_cast<HRESULT>(0))
 #define S_FALSE (static_cast<HRESULT>(1))
@@ -361,6 +364,11 @@ void SetLastError(DWORD code);
 #define VK_OEM_5 0xDC
 #define VK_OEM_6 0xDD
 #define VK_OEM_7 0xDE
+#define VK_CLEAR 0x0C
+#define VK_MEDIA_NEXT_TRACK 0xB0
+#define VK_MEDIA_PREV_TRACK 0xB1
+#define VK_MEDIA_STOP 0xB2
+#define VK_MEDIA_PLAY_PAUSE 0xB3
 
 // Hot-key modifier bits as stored with each hot key.
 #define HOTKEYF_SHIFT 0x01

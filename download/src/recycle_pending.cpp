@@ -1,5 +1,0 @@
-#include "recycle_pending.h"
-#include "platform/files.h"
-namespace download {
-void RecycleOrDeleteFile(const std::string& path, bool) { DeleteFileA(path.c_str()); }  // PENDING-RECYCLE
-}

@@ -1,0 +1,800 @@
+// The GTK backing: a top-level window is an undecorated GtkWindow, a child window a GdkWindow
+// inside it (a native X window for the native class). Also painting, screens and animations.
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/wincairo.h"
+#include "win_internal.h"
+
+namespace platform::win {
+
+struct Backing {
+    GtkWidget* toplevel = nullptr;  // top-level windows
+    GdkWindow* gdk = nullptr;       // the window's own GdkWindow
+    bool mapped = false;
+    bool focusOnMap = false;
+    RECT applied{-1, -1, -1, -1};
+    RECT expect{};
+    gint64 expectUntil = 0;  // configure events that disagree before this are our own, late
+    bool shown = false;
+    bool iconified = false;
+    std::string title;
+    int keepAbove = -1;
+    GtkWindow* transientFor = nullptr;
+};
+
+namespace {
+
+const char kHwndKey[] = "morvane-hwnd";
+
+struct Monitor {
+    RECT rc;
+    RECT work;
+    bool primary;
+};
+std::vector<Monitor> g_monitors;  // guarded by Mutex()
+bool g_displayOk = false;
+
+struct Dc {
+    HWND hwnd;
+    cairo_t* cr;
+    bool owned;
+};
+std::set<Dc*> g_dcs;  // guarded by Mutex()
+struct PaintFrame {
+    HWND hwnd;
+    cairo_t* cr;
+};
+thread_local std::vector<PaintFrame> t_paints;
+
+constexpr gint kEvents = GDK_EXPOSURE_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                         GDK_SCROLL_MASK | GDK_ENTER_NOTIFY_MASK | GDK_LEAVE_NOTIFY_MASK;
+
+Backing* BackingOf(HWND hwnd) {
+    std::lock_guard lk(Mutex());
+    WindowPtr w = FindLocked(hwnd);
+    return w ? w->backing : nullptr;
+}
+
+void FillBrush(HWND hwnd, cairo_t* cr) {
+    HBRUSH brush;
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w) return;
+        brush = w->classBrush;
+    }
+    // Class brushes are system colour numbers + 1; the face colour is the common one.
+    if (!brush) return;
+    cairo_save(cr);
+    cairo_set_source_rgb(cr, 0xF0 / 255.0, 0xF0 / 255.0, 0xF0 / 255.0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+}
+
+void PaintWindow(HWND hwnd, cairo_t* cr) {
+    FillBrush(hwnd, cr);
+    t_paints.push_back({hwnd, cr});
+    CallProc(hwnd, WM_PAINT, 0, 0);
+    t_paints.pop_back();
+    std::lock_guard lk(Mutex());
+    if (WindowPtr w = FindLocked(hwnd)) w->invalid = false;
+}
+
+void PaintTree(GtkWidget* widget, cairo_t* cr, HWND hwnd) {
+    GdkWindow* gw;
+    bool native;
+    std::vector<HWND> children;
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w || !w->backing || !w->visible) return;
+        gw = w->backing->gdk;
+        native = w->native;
+        children = w->children;
+    }
+    if (!native && gtk_cairo_should_draw_window(cr, gw)) {
+        cairo_save(cr);
+        gtk_cairo_transform_to_window(cr, widget, gw);
+        PaintWindow(hwnd, cr);
+        cairo_restore(cr);
+    }
+    for (auto it = children.rbegin(); it != children.rend(); ++it) PaintTree(widget, cr, *it);
+}
+
+gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
+    PaintTree(widget, cr, static_cast<HWND>(data));
+    return TRUE;
+}
+
+gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
+    auto hwnd = static_cast<HWND>(data);
+    Backing* b = BackingOf(hwnd);
+    if (!b) return FALSE;
+    b->mapped = true;
+    if (b->focusOnMap) {
+        b->focusOnMap = false;
+        gdk_window_focus(b->gdk, GDK_CURRENT_TIME);
+    }
+    BackingRestack();
+    return FALSE;
+}
+
+gboolean OnUnmap(GtkWidget*, GdkEvent*, gpointer data) {
+    if (Backing* b = BackingOf(static_cast<HWND>(data))) b->mapped = false;
+    return FALSE;
+}
+
+// Moves and sizes made by the window manager or by a drag reach the window as WM_MOVE/WM_SIZE.
+gboolean OnConfigure(GtkWidget*, GdkEventConfigure* ev, gpointer data) {
+    auto hwnd = static_cast<HWND>(data);
+    Backing* b = BackingOf(hwnd);
+    if (!b) return FALSE;
+    int x = 0, y = 0;
+    gdk_window_get_origin(b->gdk, &x, &y);
+    RECT r{x, y, x + ev->width, y + ev->height};
+    RECT old;
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w || w->minimized) return FALSE;
+        bool expected = r.left == b->expect.left && r.top == b->expect.top && r.right == b->expect.right &&
+                        r.bottom == b->expect.bottom;
+        if (expected) b->expectUntil = 0;
+        if (!expected && g_get_monotonic_time() < b->expectUntil) return FALSE;
+        old = w->rect;
+        if (old.left == r.left && old.top == r.top && old.right == r.right && old.bottom == r.bottom) return FALSE;
+        w->rect = r;
+        b->applied = r;
+        if (!w->maximized) w->normalRect = r;
+    }
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (old.left == r.left && old.top == r.top) flags |= SWP_NOMOVE;
+    if (old.right - old.left == r.right - r.left && old.bottom - old.top == r.bottom - r.top) flags |= SWP_NOSIZE;
+    WINDOWPOS wp{hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags};
+    CallProc(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
+    return FALSE;
+}
+
+// A window manager's minimise and restore reach the window's state.
+gboolean OnWindowState(GtkWidget*, GdkEventWindowState* ev, gpointer data) {
+    auto hwnd = static_cast<HWND>(data);
+    if (!(ev->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+    bool iconic = (ev->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    if (Backing* b = BackingOf(hwnd)) {
+        b->iconified = iconic;
+    }
+    if (iconic != static_cast<bool>(IsIconic(hwnd))) ShowWindow(hwnd, iconic ? SW_SHOWMINNOACTIVE : SW_RESTORE);
+    return FALSE;
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    PostMessageW(static_cast<HWND>(data), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;
+}
+
+void OnMonitorsChanged(GdkDisplay*, GdkMonitor*, gpointer) { RefreshScreen(); }
+
+bool CreateToplevel(const WindowPtr& w) {
+    GtkWidget* win = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_decorated(GTK_WINDOW(win), FALSE);
+    gtk_widget_set_app_paintable(win, TRUE);
+    gtk_widget_add_events(win, kEvents | GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK |
+                                   GDK_STRUCTURE_MASK);
+    RECT r;
+    {
+        std::lock_guard lk(Mutex());
+        r = w->rect;
+    }
+    gtk_window_set_default_size(GTK_WINDOW(win), std::max<LONG>(1, r.right - r.left), std::max<LONG>(1, r.bottom - r.top));
+    gtk_window_move(GTK_WINDOW(win), r.left, r.top);
+    HWND hwnd = w->hwnd;
+    g_signal_connect(win, "draw", G_CALLBACK(OnDraw), hwnd);
+    g_signal_connect(win, "map-event", G_CALLBACK(OnMap), hwnd);
+    g_signal_connect(win, "unmap-event", G_CALLBACK(OnUnmap), hwnd);
+    g_signal_connect(win, "configure-event", G_CALLBACK(OnConfigure), hwnd);
+    g_signal_connect(win, "window-state-event", G_CALLBACK(OnWindowState), hwnd);
+    g_signal_connect(win, "delete-event", G_CALLBACK(OnDelete), hwnd);
+    ConnectInput(win);
+    gtk_widget_realize(win);
+    auto* b = new Backing;
+    b->toplevel = win;
+    b->gdk = gtk_widget_get_window(win);
+    g_object_set_data(G_OBJECT(b->gdk), kHwndKey, hwnd);
+    g_object_set_data(G_OBJECT(win), kHwndKey, hwnd);
+    std::lock_guard lk(Mutex());
+    w->backing = b;
+    return true;
+}
+
+bool CreateChild(const WindowPtr& w) {
+    HWND parent;
+    {
+        std::lock_guard lk(Mutex());
+        parent = w->parent;
+    }
+    if (!EnsureBacking(parent)) return false;
+    if (w->backing) return true;  // made while the parent's tree was built
+    GdkWindow* pg = static_cast<GdkWindow*>(BackingGdkWindow(parent));
+    GtkWidget* top = static_cast<GtkWidget*>(BackingToplevel(RootOf(w->hwnd)));
+    if (!pg || !top) return false;
+    RECT r;
+    bool native;
+    {
+        std::lock_guard lk(Mutex());
+        r = w->rect;
+        native = w->native;
+    }
+    GdkWindowAttr attr{};
+    attr.window_type = GDK_WINDOW_CHILD;
+    attr.wclass = GDK_INPUT_OUTPUT;
+    attr.x = r.left;
+    attr.y = r.top;
+    attr.width = std::max<LONG>(1, r.right - r.left);
+    attr.height = std::max<LONG>(1, r.bottom - r.top);
+    attr.event_mask = kEvents;
+    attr.visual = gdk_window_get_visual(pg);
+    GdkWindow* gw = gdk_window_new(pg, &attr, GDK_WA_X | GDK_WA_Y | GDK_WA_VISUAL);
+    gdk_window_set_user_data(gw, top);
+    g_object_set_data(G_OBJECT(gw), kHwndKey, w->hwnd);
+    if (native) {
+        gdk_window_ensure_native(gw);
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        GdkRGBA black{0, 0, 0, 1};
+        gdk_window_set_background_rgba(gw, &black);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+    }
+    auto* b = new Backing;
+    b->gdk = gw;
+    std::lock_guard lk(Mutex());
+    w->backing = b;
+    return true;
+}
+
+GdkRectangle ToGdk(const RECT& r) { return GdkRectangle{r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+
+void SetShape(HWND hwnd, double frac, DWORD flags, bool hide) {
+    Backing* b = BackingOf(hwnd);
+    RECT c;
+    if (!b || !GetClientRect(hwnd, &c)) return;
+    int W = c.right, H = c.bottom;
+    RECT v{0, 0, W, H};
+    int w = static_cast<int>(W * frac), h = static_cast<int>(H * frac);
+    // Showing reveals from the named side; hiding withdraws towards it.
+    bool pos = hide ? false : true;
+    if (flags & AW_CENTER) {
+        v = RECT{(W - w) / 2, (H - h) / 2, (W - w) / 2 + w, (H - h) / 2 + h};
+    } else {
+        if (flags & (AW_HOR_POSITIVE | AW_HOR_NEGATIVE)) {
+            bool fromLeft = ((flags & AW_HOR_POSITIVE) != 0) == pos;
+            v.left = fromLeft ? 0 : W - w;
+            v.right = fromLeft ? w : W;
+        }
+        if (flags & (AW_VER_POSITIVE | AW_VER_NEGATIVE)) {
+            bool fromTop = ((flags & AW_VER_POSITIVE) != 0) == pos;
+            v.top = fromTop ? 0 : H - h;
+            v.bottom = fromTop ? h : H;
+        }
+    }
+    GdkRectangle gr = ToGdk(v);
+    cairo_region_t* region = cairo_region_create_rectangle(&gr);
+    gdk_window_shape_combine_region(b->gdk, region, 0, 0);
+    cairo_region_destroy(region);
+}
+
+void ClearShape(HWND hwnd) {
+    if (Backing* b = BackingOf(hwnd)) gdk_window_shape_combine_region(b->gdk, nullptr, 0, 0);
+}
+
+}  // namespace
+
+bool EnsureBacking(HWND hwnd) {
+    if (!platform::HasDisplay()) return false;
+    WindowPtr w = Find(hwnd);
+    if (!w || w->destroying) return false;
+    if (w->backing) return true;
+    bool ok = (w->style & WS_CHILD) ? CreateChild(w) : CreateToplevel(w);
+    if (!ok) return false;
+    std::vector<HWND> children;
+    {
+        std::lock_guard lk(Mutex());
+        children = w->children;
+    }
+    for (HWND c : children) EnsureBacking(c);
+    BackingSync(hwnd);
+    DropSync(hwnd);
+    return true;
+}
+
+void* BackingGdkWindow(HWND hwnd) {
+    Backing* b = BackingOf(hwnd);
+    return b ? b->gdk : nullptr;
+}
+
+void* BackingToplevel(HWND hwnd) {
+    Backing* b = BackingOf(hwnd);
+    return b ? b->toplevel : nullptr;
+}
+
+HWND HwndOfGdkWindow(void* gdkWindow) {
+    for (auto* gw = static_cast<GdkWindow*>(gdkWindow); gw; gw = gdk_window_get_parent(gw)) {
+        if (auto* h = g_object_get_data(G_OBJECT(gw), kHwndKey)) return static_cast<HWND>(h);
+    }
+    return nullptr;
+}
+
+void BackingDestroy(HWND hwnd) {
+    Backing* b;
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w || !w->backing) return;
+        b = w->backing;
+        w->backing = nullptr;
+    }
+    if (b->toplevel) {
+        gtk_widget_destroy(b->toplevel);
+    } else {
+        gdk_window_set_user_data(b->gdk, nullptr);
+        gdk_window_destroy(b->gdk);
+    }
+    delete b;
+}
+
+void BackingSync(HWND hwnd) {
+    Backing* b;
+    RECT r;
+    bool show, topmost, tool, child, minimized;
+    std::string title;
+    BYTE alpha;
+    HWND owner;
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w) return;
+        b = w->backing;
+        if (!b) {
+            // A child made inside a window that already has its backing gets one too.
+            WindowPtr p = (w->style & WS_CHILD) ? FindLocked(w->parent) : nullptr;
+            if (!p || !p->backing) return;
+        }
+        r = w->rect;
+        show = w->visible;
+        minimized = w->minimized;
+        topmost = w->topmost;
+        tool = (w->exStyle & WS_EX_TOOLWINDOW) != 0;
+        child = (w->style & WS_CHILD) != 0;
+        title = ToUtf8(w->title);
+        alpha = (w->exStyle & WS_EX_LAYERED) ? w->alpha : 255;
+        owner = w->owner;
+    }
+    if (!b) {
+        EnsureBacking(hwnd);
+        return;
+    }
+    bool sameRect = r.left == b->applied.left && r.top == b->applied.top && r.right == b->applied.right &&
+                    r.bottom == b->applied.bottom;
+    int cw = std::max<LONG>(1, r.right - r.left), ch = std::max<LONG>(1, r.bottom - r.top);
+    if (child) {
+        if (!sameRect) gdk_window_move_resize(b->gdk, r.left, r.top, cw, ch);
+        b->applied = r;
+        if (show && !b->shown) gdk_window_show_unraised(b->gdk);
+        if (!show && b->shown) gdk_window_hide(b->gdk);
+        b->shown = show;
+        return;
+    }
+    GtkWindow* gw = GTK_WINDOW(b->toplevel);
+    if (!sameRect) {
+        gtk_window_move(gw, r.left, r.top);
+        gtk_window_resize(gw, cw, ch);
+        b->applied = r;
+        b->expect = r;
+        b->expectUntil = g_get_monotonic_time() + 1000000;
+    }
+    if (title != b->title) {
+        gtk_window_set_title(gw, title.c_str());
+        b->title = title;
+    }
+    if (b->keepAbove != static_cast<int>(topmost)) {
+        gtk_window_set_keep_above(gw, topmost);
+        b->keepAbove = topmost;
+    }
+    gtk_window_set_skip_taskbar_hint(gw, tool);
+    GtkWindow* parent = owner ? static_cast<GtkWindow*>(BackingToplevel(owner)) : nullptr;
+    if (parent != b->transientFor) {
+        gtk_window_set_transient_for(gw, parent);
+        b->transientFor = parent;
+    }
+    gtk_widget_set_opacity(b->toplevel, alpha / 255.0);
+    // Without a window manager minimising hides; with one it iconifies.
+    bool wm = BackingHasWindowManager();
+    bool wantMapped = show && (!minimized || wm);
+    if (wantMapped && !b->shown) {
+        gtk_widget_show(b->toplevel);
+        b->shown = true;
+    } else if (!wantMapped && b->shown) {
+        gtk_widget_hide(b->toplevel);
+        b->shown = false;
+    }
+    if (wm && b->shown && minimized != b->iconified) {
+        if (minimized) gtk_window_iconify(gw);
+        else gtk_window_deiconify(gw);
+        b->iconified = minimized;
+    }
+}
+
+void BackingRestack() {
+    std::vector<GdkWindow*> order;
+    {
+        std::lock_guard lk(Mutex());
+        auto& z = ZOrderLocked();
+        for (auto it = z.rbegin(); it != z.rend(); ++it) {
+            WindowPtr w = FindLocked(*it);
+            if (w && w->backing && w->backing->shown) order.push_back(w->backing->gdk);
+        }
+    }
+    for (GdkWindow* gw : order) gdk_window_raise(gw);
+}
+
+void BackingFocus(HWND hwnd) {
+    Backing* b = BackingOf(hwnd);
+    if (!b || !b->toplevel) return;
+    if (b->mapped) gdk_window_focus(b->gdk, GDK_CURRENT_TIME);
+    else b->focusOnMap = true;
+}
+
+void BackingInvalidate(HWND hwnd, const RECT* rect) {
+    Backing* b = BackingOf(hwnd);
+    if (!b) return;
+    if (rect) {
+        GdkRectangle gr = ToGdk(*rect);
+        gdk_window_invalidate_rect(b->gdk, &gr, FALSE);
+    } else {
+        gdk_window_invalidate_rect(b->gdk, nullptr, FALSE);
+    }
+}
+
+bool BackingHasWindowManager() {
+    if (!g_displayOk) return false;
+    GdkScreen* s = gdk_screen_get_default();
+    return s && GDK_IS_X11_SCREEN(s) && g_strcmp0(gdk_x11_screen_get_window_manager_name(s), "unknown") != 0;
+}
+
+bool BackingBeginDrag(HWND hwnd, int hit) {
+    Backing* b = BackingOf(hwnd);
+    PressInfo p = LastPress();
+    if (!b || !b->toplevel || !p.valid) return false;
+    GtkWindow* gw = GTK_WINDOW(b->toplevel);
+    if (hit == HTCAPTION) {
+        gtk_window_begin_move_drag(gw, p.button, p.xRoot, p.yRoot, p.time);
+        return true;
+    }
+    GdkWindowEdge edge;
+    switch (hit) {
+    case HTLEFT: edge = GDK_WINDOW_EDGE_WEST; break;
+    case HTRIGHT: edge = GDK_WINDOW_EDGE_EAST; break;
+    case HTTOP: edge = GDK_WINDOW_EDGE_NORTH; break;
+    case HTBOTTOM: edge = GDK_WINDOW_EDGE_SOUTH; break;
+    case HTTOPLEFT: edge = GDK_WINDOW_EDGE_NORTH_WEST; break;
+    case HTTOPRIGHT: edge = GDK_WINDOW_EDGE_NORTH_EAST; break;
+    case HTBOTTOMLEFT: edge = GDK_WINDOW_EDGE_SOUTH_WEST; break;
+    case HTBOTTOMRIGHT: edge = GDK_WINDOW_EDGE_SOUTH_EAST; break;
+    default: return false;
+    }
+    // The smallest tracking size the window asks for holds while the user sizes it.
+    MINMAXINFO mmi{};
+    mmi.ptMinTrackSize = {GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
+    mmi.ptMaxTrackSize = {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    CallProc(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    GdkGeometry geo{};
+    geo.min_width = mmi.ptMinTrackSize.x;
+    geo.min_height = mmi.ptMinTrackSize.y;
+    geo.max_width = mmi.ptMaxTrackSize.x;
+    geo.max_height = mmi.ptMaxTrackSize.y;
+    gtk_window_set_geometry_hints(gw, nullptr, &geo, static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+    gtk_window_begin_resize_drag(gw, edge, p.button, p.xRoot, p.yRoot, p.time);
+    return true;
+}
+
+void RefreshScreen() {
+    std::vector<Monitor> mons;
+    if (g_displayOk) {
+        GdkDisplay* d = gdk_display_get_default();
+        GdkMonitor* primary = gdk_display_get_primary_monitor(d);
+        int n = gdk_display_get_n_monitors(d);
+        for (int i = 0; i < n; ++i) {
+            GdkMonitor* m = gdk_display_get_monitor(d, i);
+            GdkRectangle g, wa;
+            gdk_monitor_get_geometry(m, &g);
+            gdk_monitor_get_workarea(m, &wa);
+            mons.push_back({RECT{g.x, g.y, g.x + g.width, g.y + g.height},
+                            RECT{wa.x, wa.y, wa.x + wa.width, wa.y + wa.height}, primary ? m == primary : i == 0});
+        }
+    }
+    if (mons.empty()) mons.push_back({RECT{0, 0, 1920, 1080}, RECT{0, 0, 1920, 1080}, true});
+    std::stable_partition(mons.begin(), mons.end(), [](const Monitor& m) { return m.primary; });
+    std::lock_guard lk(Mutex());
+    g_monitors = mons;
+}
+
+}  // namespace platform::win
+
+using namespace platform::win;
+
+namespace platform {
+
+bool HasDisplay() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const char* d = g_getenv("DISPLAY");
+        if (d && *d) {
+            // libVLC and our cursor queries use Xlib from other threads.
+            XInitThreads();
+            gdk_set_allowed_backends("x11");
+            g_displayOk = gtk_init_check(nullptr, nullptr);
+        }
+        if (g_displayOk) {
+            GdkDisplay* disp = gdk_display_get_default();
+            g_signal_connect(disp, "monitor-added", G_CALLBACK(OnMonitorsChanged), nullptr);
+            g_signal_connect(disp, "monitor-removed", G_CALLBACK(OnMonitorsChanged), nullptr);
+        }
+        RefreshScreen();
+    });
+    return g_displayOk;
+}
+
+unsigned long GetX11WindowId(HWND hwnd) {
+    LRESULT r;
+    if (Elsewhere(hwnd, [hwnd] { return static_cast<LRESULT>(GetX11WindowId(hwnd)); }, &r))
+        return static_cast<unsigned long>(r);
+    if (!EnsureBacking(hwnd)) return 0;
+    Backing* b = BackingOf(hwnd);
+    if (!b) return 0;
+    gdk_window_ensure_native(b->gdk);
+    return GDK_WINDOW_XID(b->gdk);
+}
+
+cairo_t* DcCairo(HDC hdc) {
+    std::lock_guard lk(Mutex());
+    auto* dc = reinterpret_cast<Dc*>(hdc);
+    return g_dcs.count(dc) ? dc->cr : nullptr;
+}
+
+}  // namespace platform
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL) {
+    LRESULT r;
+    if (Elsewhere(hwnd, [hwnd, rect] { return LRESULT{InvalidateRect(hwnd, rect, TRUE)}; }, &r)) return static_cast<BOOL>(r);
+    RECT c;
+    if (!GetClientRect(hwnd, &c)) return FALSE;
+    RECT add = rect ? *rect : c;
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w) return FALSE;
+        if (w->invalid) {
+            RECT& u = w->invalidRect;
+            u = RECT{std::min(u.left, add.left), std::min(u.top, add.top), std::max(u.right, add.right),
+                     std::max(u.bottom, add.bottom)};
+        } else {
+            w->invalidRect = add;
+        }
+        w->invalid = true;
+    }
+    BackingInvalidate(hwnd, rect);
+    if (!BackingOf(hwnd)) {
+        if (WindowPtr w = Find(hwnd)) Wake(*w->queue);
+    }
+    return TRUE;
+}
+
+BOOL UpdateWindow(HWND hwnd) {
+    WindowPtr w = Find(hwnd);
+    if (!w) return FALSE;
+    bool paint;
+    {
+        std::lock_guard lk(Mutex());
+        paint = w->invalid && !w->backing && w->queue->tid == GetCurrentThreadId();
+    }
+    // Windows with a backing are painted with the next frame.
+    if (paint && IsWindowVisible(hwnd)) CallProc(hwnd, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
+    if (!paint) return nullptr;
+    *paint = PAINTSTRUCT{};
+    RECT c;
+    if (!GetClientRect(hwnd, &c)) return nullptr;
+    auto* dc = new Dc{hwnd, nullptr, false};
+    if (!t_paints.empty() && t_paints.back().hwnd == hwnd) {
+        dc->cr = t_paints.back().cr;
+        double x1, y1, x2, y2;
+        cairo_clip_extents(dc->cr, &x1, &y1, &x2, &y2);
+        paint->rcPaint = RECT{static_cast<LONG>(x1), static_cast<LONG>(y1), static_cast<LONG>(x2 + 0.999),
+                              static_cast<LONG>(y2 + 0.999)};
+    } else {
+        // No frame to draw into (no display, or WM_PAINT sent by hand): an off-screen surface.
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, std::max<LONG>(1, c.right), std::max<LONG>(1, c.bottom));
+        dc->cr = cairo_create(s);
+        cairo_surface_destroy(s);
+        dc->owned = true;
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        paint->rcPaint = w && w->invalid ? w->invalidRect : c;
+    }
+    paint->fErase = TRUE;
+    paint->hdc = reinterpret_cast<HDC>(dc);
+    std::lock_guard lk(Mutex());
+    g_dcs.insert(dc);
+    if (WindowPtr w = FindLocked(hwnd)) w->invalid = false;
+    return paint->hdc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
+    if (!paint) return FALSE;
+    auto* dc = reinterpret_cast<Dc*>(paint->hdc);
+    {
+        std::lock_guard lk(Mutex());
+        if (!g_dcs.erase(dc)) return FALSE;
+    }
+    if (dc->owned) cairo_destroy(dc->cr);
+    delete dc;
+    return TRUE;
+}
+
+BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF, BYTE alpha, DWORD flags) {
+    LRESULT r;
+    if (Elsewhere(hwnd, [=] { return LRESULT{SetLayeredWindowAttributes(hwnd, 0, alpha, flags)}; }, &r))
+        return static_cast<BOOL>(r);
+    {
+        std::lock_guard lk(Mutex());
+        WindowPtr w = FindLocked(hwnd);
+        if (!w || !(w->exStyle & WS_EX_LAYERED)) return FALSE;
+        // Colour keys need a compositor's help and are not kept; the alpha is.
+        if (flags & LWA_ALPHA) w->alpha = alpha;
+    }
+    BackingSync(hwnd);
+    return TRUE;
+}
+
+BOOL AnimateWindow(HWND hwnd, DWORD timeMs, DWORD flags) {
+    LRESULT r;
+    if (Elsewhere(hwnd, [=] { return LRESULT{AnimateWindow(hwnd, timeMs, flags)}; }, &r)) return static_cast<BOOL>(r);
+    if (!Find(hwnd)) return FALSE;
+    bool hide = (flags & AW_HIDE) != 0;
+    if (hide != static_cast<bool>(IsWindowVisible(hwnd))) return FALSE;  // already in that state
+    const DWORD motion = AW_HOR_POSITIVE | AW_HOR_NEGATIVE | AW_VER_POSITIVE | AW_VER_NEGATIVE | AW_CENTER;
+    bool animate = timeMs > 0 && (flags & motion) && !(flags & AW_BLEND) && EnsureBacking(hwnd);
+    if (!hide) {
+        if (animate) SetShape(hwnd, 0.0, flags, false);
+        ShowWindow(hwnd, (flags & AW_ACTIVATE) ? SW_SHOW : SW_SHOWNA);
+    }
+    if (animate) {
+        auto q = Find(hwnd)->queue;
+        {
+            std::lock_guard lk(Mutex());
+            ++q->suspended;
+        }
+        gint64 start = g_get_monotonic_time();
+        for (;;) {
+            double f = std::min(1.0, (g_get_monotonic_time() - start) / (timeMs * 1000.0));
+            if (!Find(hwnd)) break;
+            SetShape(hwnd, hide ? 1.0 - f : f, flags, hide);
+            gdk_display_flush(gdk_display_get_default());
+            for (int i = 0; i < 20 && g_main_context_pending(q->ctx); ++i) g_main_context_iteration(q->ctx, FALSE);
+            if (f >= 1.0) break;
+            g_usleep(8000);
+        }
+        std::lock_guard lk(Mutex());
+        --q->suspended;
+    }
+    if (hide) ShowWindow(hwnd, SW_HIDE);
+    if (animate) ClearShape(hwnd);
+    return TRUE;
+}
+
+int GetSystemMetrics(int index) {
+    platform::HasDisplay();
+    std::lock_guard lk(Mutex());
+    const Monitor& p = g_monitors.front();
+    RECT v = p.rc;
+    for (const Monitor& m : g_monitors)
+        v = RECT{std::min(v.left, m.rc.left), std::min(v.top, m.rc.top), std::max(v.right, m.rc.right),
+                 std::max(v.bottom, m.rc.bottom)};
+    switch (index) {
+    case SM_CXSCREEN: return p.rc.right - p.rc.left;
+    case SM_CYSCREEN: return p.rc.bottom - p.rc.top;
+    case SM_CXFULLSCREEN: return p.work.right - p.work.left;
+    case SM_CYFULLSCREEN: return p.work.bottom - p.work.top - 23;
+    case SM_CXMAXIMIZED: return p.work.right - p.work.left + 8;
+    case SM_CYMAXIMIZED: return p.work.bottom - p.work.top + 8;
+    case SM_XVIRTUALSCREEN: return v.left;
+    case SM_YVIRTUALSCREEN: return v.top;
+    case SM_CXVIRTUALSCREEN: return v.right - v.left;
+    case SM_CYVIRTUALSCREEN: return v.bottom - v.top;
+    case SM_CMONITORS: return static_cast<int>(g_monitors.size());
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL: return 17;
+    case SM_CYCAPTION: return 23;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return 1;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return 3;
+    case SM_CXFRAME:
+    case SM_CYFRAME: return 4;
+    case SM_CXICON:
+    case SM_CYICON:
+    case SM_CXCURSOR:
+    case SM_CYCURSOR: return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON: return 16;
+    case SM_CXMIN: return 136;
+    case SM_CYMIN: return 39;
+    case SM_CXDOUBLECLK:
+    case SM_CYDOUBLECLK:
+    case SM_CXDRAG:
+    case SM_CYDRAG: return 4;
+    default: return 0;
+    }
+}
+
+HMONITOR MonitorFromPoint(POINT pt, DWORD flags) {
+    platform::HasDisplay();
+    std::lock_guard lk(Mutex());
+    long best = -1;
+    size_t bestAt = 0;
+    for (size_t i = 0; i < g_monitors.size(); ++i) {
+        const RECT& r = g_monitors[i].rc;
+        if (pt.x >= r.left && pt.x < r.right && pt.y >= r.top && pt.y < r.bottom)
+            return reinterpret_cast<HMONITOR>(i + 1);
+        long dx = std::max({static_cast<long>(r.left) - pt.x, 0L, static_cast<long>(pt.x) - r.right + 1});
+        long dy = std::max({static_cast<long>(r.top) - pt.y, 0L, static_cast<long>(pt.y) - r.bottom + 1});
+        long d = dx * dx + dy * dy;
+        if (best < 0 || d < best) {
+            best = d;
+            bestAt = i;
+        }
+    }
+    if (flags == MONITOR_DEFAULTTONEAREST) return reinterpret_cast<HMONITOR>(bestAt + 1);
+    if (flags == MONITOR_DEFAULTTOPRIMARY) return reinterpret_cast<HMONITOR>(1);
+    return nullptr;
+}
+
+HMONITOR MonitorFromWindow(HWND hwnd, DWORD flags) {
+    RECT w;
+    if (!GetWindowRect(hwnd, &w)) return flags == MONITOR_DEFAULTTONULL ? nullptr : reinterpret_cast<HMONITOR>(1);
+    size_t bestAt = 0;
+    long bestArea = 0;
+    {
+        std::lock_guard lk(Mutex());
+        for (size_t i = 0; i < g_monitors.size(); ++i) {
+            const RECT& r = g_monitors[i].rc;
+            long iw = std::min(w.right, r.right) - std::max(w.left, r.left);
+            long ih = std::min(w.bottom, r.bottom) - std::max(w.top, r.top);
+            if (iw > 0 && ih > 0 && iw * ih > bestArea) {
+                bestArea = iw * ih;
+                bestAt = i;
+            }
+        }
+    }
+    if (bestArea > 0) return reinterpret_cast<HMONITOR>(bestAt + 1);
+    return MonitorFromPoint(POINT{(w.left + w.right) / 2, (w.top + w.bottom) / 2}, flags);
+}
+
+BOOL GetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info) {
+    if (!info) return FALSE;
+    platform::HasDisplay();
+    std::lock_guard lk(Mutex());
+    auto i = reinterpret_cast<ULONG_PTR>(monitor);
+    if (i < 1 || i > g_monitors.size()) return FALSE;
+    const Monitor& m = g_monitors[i - 1];
+    info->rcMonitor = m.rc;
+    info->rcWork = m.work;
+    info->dwFlags = m.primary ? MONITORINFOF_PRIMARY : 0;
+    return TRUE;
+}
