@@ -555,6 +555,8 @@ unsigned long GetX11WindowId(HWND hwnd) {
     Backing* b = BackingOf(hwnd);
     if (!b) return 0;
     gdk_window_ensure_native(b->gdk);
+    // The id goes to other connections (libVLC's): the window must exist on the server first.
+    gdk_display_sync(gdk_window_get_display(b->gdk));
     return GDK_WINDOW_XID(b->gdk);
 }
 

@@ -1,0 +1,226 @@
+// Real windows under Xvfb (no window manager): mapping, placement, stacking, and input from
+// xdotool arriving as the Windows messages.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/winuser.h"
+#include "support/message_pump.h"
+#include "support/test_window.h"
+
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
+using testsupport::TestWindow;
+
+namespace {
+
+class WindowX : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::HasDisplay());
+        dpy_ = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy_, nullptr);
+    }
+    void TearDown() override {
+        if (dpy_) XCloseDisplay(dpy_);
+    }
+
+    bool Viewable(HWND h) {
+        XWindowAttributes a;
+        return XGetWindowAttributes(dpy_, platform::GetX11WindowId(h), &a) && a.map_state == IsViewable;
+    }
+    RECT XRect(HWND h) {
+        ::Window xw = platform::GetX11WindowId(h), child;
+        XWindowAttributes a;
+        XGetWindowAttributes(dpy_, xw, &a);
+        int x = 0, y = 0;
+        XTranslateCoordinates(dpy_, xw, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
+        return RECT{x, y, x + a.width, y + a.height};
+    }
+    // Index in the root's stacking order, bottom first.
+    int StackIndex(HWND h) {
+        ::Window root, parent, *kids = nullptr;
+        unsigned n = 0;
+        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &kids, &n);
+        int at = -1;
+        for (unsigned i = 0; i < n; ++i)
+            if (kids[i] == platform::GetX11WindowId(h)) at = static_cast<int>(i);
+        XFree(kids);
+        return at;
+    }
+    static void Xdo(const std::string& args) { ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args; }
+    // Gives the window the keyboard and waits until X agrees.
+    void Focus(HWND h) {
+        SetForegroundWindow(h);
+        ASSERT_TRUE(PumpUntil([&] {
+            ::Window f;
+            int rev;
+            XGetInputFocus(dpy_, &f, &rev);
+            return f == platform::GetX11WindowId(h);
+        }));
+    }
+
+    Display* dpy_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(WindowX, ShowHideAndMove) {
+    TestWindow w(WS_POPUP, 0, nullptr, {100, 120, 400, 320});
+    ShowWindow(w.hwnd(), SW_SHOW);
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    ASSERT_TRUE(PumpUntil([&] { return XRect(w.hwnd()).left == 100 && XRect(w.hwnd()).top == 120; }));
+    EXPECT_EQ(XRect(w.hwnd()).right, 400);
+    MoveWindow(w.hwnd(), 250, 60, 320, 240, TRUE);
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r = XRect(w.hwnd());
+        return r.left == 250 && r.top == 60 && r.right == 570 && r.bottom == 300;
+    }));
+    RECT r;
+    GetWindowRect(w.hwnd(), &r);
+    EXPECT_EQ(r.left, 250);  // the server's answer did not move it back
+    ShowWindow(w.hwnd(), SW_HIDE);
+    ASSERT_TRUE(PumpUntil([&] { return !Viewable(w.hwnd()); }));
+}
+
+TEST_F(WindowX, TopMostStaysAboveWithoutWindowManager) {
+    TestWindow top(WS_POPUP | WS_VISIBLE, WS_EX_TOPMOST, nullptr, {50, 50, 250, 250});
+    TestWindow other(WS_POPUP | WS_VISIBLE, 0, nullptr, {80, 80, 280, 280});
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(top.hwnd()) && Viewable(other.hwnd()); }));
+    SetForegroundWindow(other.hwnd());
+    BringWindowToTop(other.hwnd());
+    ASSERT_TRUE(PumpUntil([&] { return StackIndex(top.hwnd()) > StackIndex(other.hwnd()); }));
+    SetWindowPos(top.hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    BringWindowToTop(other.hwnd());
+    ASSERT_TRUE(PumpUntil([&] { return StackIndex(other.hwnd()) > StackIndex(top.hwnd()); }));
+}
+
+TEST_F(WindowX, KeysArriveAsVirtualKeysAndCharacters) {
+    TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {300, 300, 500, 450});
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    Focus(w.hwnd());
+    w.clear();
+    Xdo("key a shift+b Return F5 ctrl+t Left alt+x");
+    ASSERT_TRUE(PumpUntil([&] { return w.count(WM_SYSCHAR) == 1; }));
+    std::vector<WPARAM> downs;
+    for (auto& r : w.received())
+        if (r.msg == WM_KEYDOWN || r.msg == WM_SYSKEYDOWN) downs.push_back(r.wParam);
+    std::vector<WPARAM> want = {'A', VK_SHIFT, 'B', VK_RETURN, VK_F5, VK_CONTROL, 'T', VK_LEFT, VK_MENU, 'X'};
+    EXPECT_EQ(downs, want);
+    std::vector<WPARAM> chars;
+    for (auto& r : w.received(WM_CHAR)) chars.push_back(r.wParam);
+    std::vector<WPARAM> wantChars = {'a', 'B', '\r', 0x14};
+    EXPECT_EQ(chars, wantChars);
+    EXPECT_EQ(w.received(WM_SYSCHAR)[0].wParam, static_cast<WPARAM>('x'));
+    for (auto& r : w.received(WM_KEYDOWN)) {
+        if (r.wParam == VK_LEFT) {
+            EXPECT_TRUE(r.lParam & (1 << 24));  // an extended key
+        }
+    }
+    EXPECT_FALSE(GetKeyState(VK_SHIFT) & 0x8000);
+}
+
+TEST_F(WindowX, WheelAndDoubleClick) {
+    TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {200, 200, 500, 400});
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    Xdo("mousemove 260 230");
+    PumpFor(50);
+    w.clear();
+    Xdo("click 4 click 5");
+    ASSERT_TRUE(PumpUntil([&] { return w.count(WM_MOUSEWHEEL) == 2; }));
+    auto wheel = w.received(WM_MOUSEWHEEL);
+    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheel[0].wParam), WHEEL_DELTA);
+    EXPECT_EQ(GET_WHEEL_DELTA_WPARAM(wheel[1].wParam), -WHEEL_DELTA);
+    EXPECT_EQ(GET_X_LPARAM(wheel[0].lParam), 260);  // screen coordinates
+    w.clear();
+    Xdo("click --repeat 2 --delay 60 1");
+    ASSERT_TRUE(PumpUntil([&] { return w.count(WM_LBUTTONUP) == 2; }));
+    std::vector<UINT> seq;
+    for (auto& r : w.received())
+        if (r.msg >= WM_LBUTTONDOWN && r.msg <= WM_LBUTTONDBLCLK) seq.push_back(r.msg);
+    std::vector<UINT> want = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+    EXPECT_EQ(seq, want);
+    auto down = w.received(WM_LBUTTONDOWN)[0];
+    EXPECT_EQ(GET_X_LPARAM(down.lParam), 60);  // client coordinates
+    EXPECT_EQ(GET_Y_LPARAM(down.lParam), 30);
+    EXPECT_TRUE(down.wParam & MK_LBUTTON);
+}
+
+TEST_F(WindowX, CapturedDragReportsNegativeCoordinates) {
+    TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {400, 300, 600, 450},
+                 [](HWND h, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                     if (msg == WM_LBUTTONDOWN) SetCapture(h);
+                     if (msg == WM_LBUTTONUP) ReleaseCapture();
+                     return std::nullopt;
+                 });
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    Xdo("mousemove 450 350");
+    PumpFor(50);
+    Xdo("mousedown 1");
+    ASSERT_TRUE(PumpUntil([&] { return GetCapture() == w.hwnd(); }));
+    w.clear();
+    Xdo("mousemove 380 280 mouseup 1");
+    ASSERT_TRUE(PumpUntil([&] { return w.count(WM_LBUTTONUP) == 1; }));
+    bool negative = false;
+    for (auto& r : w.received(WM_MOUSEMOVE))
+        negative = negative || (GET_X_LPARAM(r.lParam) == -20 && GET_Y_LPARAM(r.lParam) == -20);
+    EXPECT_TRUE(negative);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(WindowX, CaptionDragMovesTheWindow) {
+    TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {100, 500, 400, 700},
+                 [](HWND h, UINT msg, WPARAM, LPARAM lp) -> std::optional<LRESULT> {
+                     if (msg != WM_NCHITTEST) return std::nullopt;
+                     POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+                     ScreenToClient(h, &pt);
+                     return pt.y < 30 ? HTCAPTION : HTCLIENT;
+                 });
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    Xdo("mousemove 150 510");
+    PumpFor(50);
+    Xdo("mousedown 1");
+    PumpFor(100);
+    Xdo("mousemove 200 540");
+    PumpFor(100);
+    Xdo("mousemove 250 560");
+    PumpFor(100);
+    Xdo("mouseup 1");
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r;
+        GetWindowRect(w.hwnd(), &r);
+        return r.left == 200 && r.top == 550;
+    }));
+}
+
+TEST_F(WindowX, NativeChildIsARealXWindowInsideItsParent) {
+    TestWindow host(WS_POPUP | WS_VISIBLE, 0, nullptr, {0, 0, 320, 240});
+    HWND video = CreateWindowExW(0, platform::kNativeWindowClass, L"", WS_CHILD | WS_VISIBLE, 10, 10, 300, 200,
+                                 host.hwnd(), nullptr, nullptr, nullptr);
+    ASSERT_NE(video, nullptr);
+    unsigned long id = platform::GetX11WindowId(video);
+    ASSERT_NE(id, 0u);
+    ::Window root, parent, *kids = nullptr;
+    unsigned n = 0;
+    ASSERT_TRUE(XQueryTree(dpy_, id, &root, &parent, &kids, &n));
+    if (kids) XFree(kids);
+    EXPECT_EQ(parent, platform::GetX11WindowId(host.hwnd()));
+    DestroyWindow(video);
+}
+
+TEST_F(WindowX, AnimatedSlideShowsAndHides) {
+    TestWindow w(WS_POPUP, 0, nullptr, {600, 100, 900, 200});
+    ASSERT_TRUE(AnimateWindow(w.hwnd(), 150, AW_SLIDE | AW_VER_NEGATIVE));
+    EXPECT_TRUE(IsWindowVisible(w.hwnd()));
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    EXPECT_FALSE(AnimateWindow(w.hwnd(), 150, AW_SLIDE | AW_VER_NEGATIVE));  // already shown
+    ASSERT_TRUE(AnimateWindow(w.hwnd(), 150, AW_HIDE | AW_SLIDE | AW_VER_POSITIVE));
+    EXPECT_FALSE(IsWindowVisible(w.hwnd()));
+    RECT r;
+    GetWindowRect(w.hwnd(), &r);
+    EXPECT_EQ(r.left, 600);
+    EXPECT_EQ(r.top, 100);
+}
