@@ -3,12 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <glib.h>
 
+#include <atomic>
+#include <filesystem>
+
+#include <poll.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "platform/winuser.h"
 #include "support/message_pump.h"
+#include "support/temp_dir.h"
 #include "support/test_window.h"
 
 using testsupport::PumpFor;
@@ -223,4 +232,130 @@ TEST_F(WindowX, AnimatedSlideShowsAndHides) {
     GetWindowRect(w.hwnd(), &r);
     EXPECT_EQ(r.left, 600);
     EXPECT_EQ(r.top, 100);
+}
+
+namespace {
+
+// A minimal drag source speaking the X drop protocol from its own connection, as another
+// program would: enter, position, drop, then hand over text/uri-list when asked.
+bool XdndDrop(::Window target, int x, int y, const std::string& uris) {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return false;
+    auto atom = [d](const char* n) { return XInternAtom(d, n, False); };
+    const Atom selection = atom("XdndSelection"), uriList = atom("text/uri-list"), copy = atom("XdndActionCopy");
+    ::Window src = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(d, selection, src, CurrentTime);
+    auto send = [&](const char* type, long l1, long l2, long l3, long l4) {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.display = d;
+        e.xclient.window = target;
+        e.xclient.message_type = atom(type);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = static_cast<long>(src);
+        e.xclient.data.l[1] = l1;
+        e.xclient.data.l[2] = l2;
+        e.xclient.data.l[3] = l3;
+        e.xclient.data.l[4] = l4;
+        XSendEvent(d, target, False, NoEventMask, &e);
+        XFlush(d);
+    };
+    // Answers selection requests while waiting for one client message.
+    auto await = [&](const char* type) {
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            if (!XPending(d)) {
+                pollfd p{ConnectionNumber(d), POLLIN, 0};
+                poll(&p, 1, 50);
+                continue;
+            }
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type == SelectionRequest) {
+                XSelectionRequestEvent& r = e.xselectionrequest;
+                XEvent reply{};
+                reply.xselection.type = SelectionNotify;
+                reply.xselection.requestor = r.requestor;
+                reply.xselection.selection = r.selection;
+                reply.xselection.target = r.target;
+                reply.xselection.time = r.time;
+                reply.xselection.property = None;
+                if (r.target == uriList) {
+                    XChangeProperty(d, r.requestor, r.property, uriList, 8, PropModeReplace,
+                                    reinterpret_cast<const unsigned char*>(uris.data()), static_cast<int>(uris.size()));
+                    reply.xselection.property = r.property;
+                }
+                XSendEvent(d, r.requestor, False, NoEventMask, &reply);
+                XFlush(d);
+            } else if (e.type == ClientMessage && e.xclient.message_type == atom(type)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    send("XdndEnter", 5L << 24, static_cast<long>(uriList), 0, 0);
+    send("XdndPosition", 0, (static_cast<long>(x) << 16) | y, CurrentTime, static_cast<long>(copy));
+    bool ok = await("XdndStatus");
+    if (ok) {
+        send("XdndDrop", 0, CurrentTime, 0, 0);
+        ok = await("XdndFinished");
+    }
+    XDestroyWindow(d, src);
+    XCloseDisplay(d);
+    return ok;
+}
+
+}  // namespace
+
+TEST_F(WindowX, FilesDroppedByAnotherProgramArriveAsDropFiles) {
+    testsupport::TempDir dir;
+    auto a = dir.write("片头.mp4", "x");
+    auto b = dir.write("b c.mkv", "x");
+    std::vector<std::wstring> got;
+    POINT at{};
+    TestWindow w(WS_POPUP | WS_VISIBLE, WS_EX_ACCEPTFILES, nullptr, {700, 400, 1000, 600},
+                 [&](HWND, UINT msg, WPARAM wp, LPARAM) -> std::optional<LRESULT> {
+                     if (msg != WM_DROPFILES) return std::nullopt;
+                     auto drop = reinterpret_cast<HDROP>(wp);
+                     UINT n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+                     for (UINT i = 0; i < n; ++i) {
+                         std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+                         DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size() + 1));
+                         got.push_back(name);
+                     }
+                     wchar_t tiny[4];
+                     EXPECT_EQ(DragQueryFileW(drop, 0, tiny, 4), 3u);  // cut to the buffer
+                     DragQueryPoint(drop, &at);
+                     DragFinish(drop);
+                     return 0;
+                 });
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    auto uri = [](const std::filesystem::path& p) {
+        char* u = g_filename_to_uri(p.c_str(), nullptr, nullptr);
+        std::string s = u;
+        g_free(u);
+        return s;
+    };
+    std::string list = uri(a) + "\r\n" + "http://127.0.0.1/not-a-file\r\n" + uri(b) + "\r\n";
+    ::Window target = platform::GetX11WindowId(w.hwnd());
+    std::atomic<bool> sent{false}, ok{false};
+    std::thread source([&] {
+        ok = XdndDrop(target, 750, 450, list);
+        sent = true;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return !got.empty() && sent; }));
+    source.join();
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(got.size(), 2u);
+    auto utf8 = [](const std::wstring& w) {
+        gchar* u = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(w.c_str()), static_cast<glong>(w.size()), nullptr,
+                                  nullptr, nullptr);
+        std::string s = u ? u : "";
+        g_free(u);
+        return s;
+    };
+    EXPECT_EQ(utf8(got[0]), a.string());
+    EXPECT_EQ(utf8(got[1]), b.string());
+    EXPECT_EQ(at.x, 50);
+    EXPECT_EQ(at.y, 50);
 }
