@@ -41,7 +41,8 @@ class MediaEngineX : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(InitVideoThreads());
-        setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null", 1);
+        // Without volume saving, one engine's volume never carries over to the next in this process.
+        setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null --no-volume-save", 1);
         dir_ = new testsupport::TempDir();
         testsupport::MakeVideoClip(*dir_ / "clip.mp4", 2.0);
         testsupport::MakeVideoClip(*dir_ / "short.mp4", 1.0);
