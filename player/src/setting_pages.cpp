@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "player/snapshot_options.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
 
@@ -93,14 +94,8 @@ HotKeyChangeResult ChangeHotKey(CSysConfig& cfg, int entry, HotKey key) {
     return r;
 }
 
-std::wstring NormalSnapShotFolder(std::wstring_view folder) {
-    std::wstring s(folder);
-    while (s.size() > 1 && s.back() == L'/') s.pop_back();
-    return s;
-}
-
 void StoreSnapShotFolder(CSysConfig& cfg, std::wstring_view folder) {
-    cfg.strSnapShotPath = NormalSnapShotFolder(folder);
+    cfg.strSnapShotPath = TrimFolderSeparators(std::wstring(folder));
     cfg.iniConfig.WriteString(L"Global", L"strSnapShotPath", cfg.strSnapShotPath.c_str());
 }
 

@@ -52,9 +52,8 @@ constexpr size_t kAssocDefaultCount = 12;
 // The "默认" preset; ".mk" and ".vcd" have no box and are skipped.
 extern const wchar_t* const AssocDefaultExtensions[kAssocDefaultCount];
 
-// The snapshot folder as stored: without trailing separators, except that the root stays "/".
-std::wstring NormalSnapShotFolder(std::wstring_view folder);
-// Sets strSnapShotPath in its normal form and writes [Global] "strSnapShotPath".
+// Sets strSnapShotPath in the form the snapshot dialog stores too (TrimFolderSeparators) and
+// writes [Global] "strSnapShotPath".
 void StoreSnapShotFolder(CSysConfig& cfg, std::wstring_view folder);
 
 // Turning "记录上次播放的文件及进度" on or off. Only the progress of the current file's own
