@@ -190,8 +190,9 @@ int CMediaPlayer::GetVolume() const {
     return p ? libvlc_audio_get_volume(p) : 0;
 }
 
-void CMediaPlayer::SetVolume(int volume) {
-    if (auto* p = GetPlayer()) libvlc_audio_set_volume(p, NonNegative(volume));
+bool CMediaPlayer::SetVolume(int volume) {
+    auto* p = GetPlayer();
+    return p && libvlc_audio_set_volume(p, NonNegative(volume)) == 0;
 }
 
 bool CMediaPlayer::SetVolumeOf(unsigned serial, int volume) {

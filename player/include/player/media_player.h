@@ -93,7 +93,8 @@ public:
     void SeekBackward();
 
     int GetVolume() const;
-    void SetVolume(int volume);
+    // False when the audio output does not exist yet (or is being rebuilt).
+    bool SetVolume(int volume);
     // Sets the volume only when `serial` names the current player; true when libVLC took it.
     bool SetVolumeOf(unsigned serial, int volume);
     void VolumeUp();
