@@ -278,9 +278,9 @@ void CMediaPlayer::HideSubtitles(bool hide) {
     if (p && hide) libvlc_video_set_spu(p, -1);
 }
 
-void CMediaPlayer::SetSubtitle(int index) {
+bool CMediaPlayer::SetSubtitle(int index) {
     auto* p = GetPlayer();
-    if (p && IsValidIndex(index, m_subtitles.size())) libvlc_video_set_spu(p, m_subtitles[index].id);
+    return p && IsValidIndex(index, m_subtitles.size()) && libvlc_video_set_spu(p, m_subtitles[index].id) == 0;
 }
 
 void CMediaPlayer::RefreshSubtitleList(std::vector<TrackInfo>& out) {
@@ -307,9 +307,9 @@ void CMediaPlayer::RefreshAudioTrackList(std::vector<TrackInfo>& out) {
     out = m_audioTracks;
 }
 
-void CMediaPlayer::SetAudioTrack(int index) {
+bool CMediaPlayer::SetAudioTrack(int index) {
     auto* p = GetPlayer();
-    if (p && IsValidIndex(index, m_audioTracks.size())) libvlc_audio_set_track(p, m_audioTracks[index].id);
+    return p && IsValidIndex(index, m_audioTracks.size()) && libvlc_audio_set_track(p, m_audioTracks[index].id) == 0;
 }
 
 bool CMediaPlayer::TakeSnapshot(const std::string& utf8Path) {
