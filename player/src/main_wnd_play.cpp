@@ -7,17 +7,15 @@
 #include "platform/profile.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"
+#include "player/open_url.h"
 #include "player/sys_config.h"
 #include "player/user_data.h"
 #include "player/utils.h"
 #include "skinui/control.h"
 
-std::vector<std::wstring> g_UrlQueue;
-size_t g_nNextUrl = 0;
-
 namespace {
 
-bool IsAddress(const std::wstring& path) { return media_logic::IsLocation(WideToUtf8(path)); }
+bool IsAddress(const std::wstring& path) { return IsSupportedURL(WideToUtf8(path)); }
 
 std::wstring FileNamePart(const std::wstring& path) {
     size_t slash = path.find_last_of(L"/\\");
@@ -261,8 +259,9 @@ LRESULT CMorvaneWnd::OnEndReached() {
     ShowCursorAgain();
     if (!IsAddress(strCurrentPath)) {
         ListPlayNextByOrder(g_SysConfig.nPlayOrder);
-    } else if (g_nNextUrl < g_UrlQueue.size()) {
-        PlayFile(g_UrlQueue[g_nNextUrl++]);
+    } else {
+        std::wstring next;
+        if (TakeNextQueuedUrl(&next)) PlayFile(next);
     }
     if (::IsIconic(m_hWnd) || !::IsWindowVisible(m_hWnd)) {
         ShowWindow(true, true);

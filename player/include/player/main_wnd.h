@@ -68,10 +68,6 @@ inline constexpr const wchar_t* kTipSubtitlesFound = L"已加载字幕";
 inline constexpr const wchar_t* kTipSnapshotDone = L"截图成功，可直接粘贴";
 inline constexpr const wchar_t* kTipClipboardFailed = L"保存到剪贴板失败";
 
-// The queued addresses of the open-address dialog: the next one plays when one ends.
-extern std::vector<std::wstring> g_UrlQueue;
-extern size_t g_nNextUrl;
-
 // The main window's notification map: "click" from any control to OnClick.
 extern const skinui::DUI_MSGMAP g_MainWndMessageMap;
 
