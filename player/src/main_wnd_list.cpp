@@ -159,3 +159,31 @@ void CMorvaneWnd::ListApplyClearOptions() {
     if (g_SysConfig.bClearInvalidFile)
         Filter([](const _tagMediaInfo& r) { return !r.bError && !r.bInvalid && Exists(r.strFilePath); });
 }
+
+// ---- for the play panel and the keys: the next name, next and previous in list order, and the
+// play-list window (none yet: the records stand in for its rows).
+
+std::wstring CMorvaneWnd::ListGetNextName() {
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at < 0 || at + 1 >= static_cast<int>(recs.size())) return L"";
+    return recs[static_cast<size_t>(at + 1)]->strFileName;
+}
+
+void CMorvaneWnd::ListPlayNext() {
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at + 1 < static_cast<int>(recs.size())) PlayFile(recs[static_cast<size_t>(at + 1)]->strFilePath);
+}
+
+void CMorvaneWnd::ListPlayPrevious() {
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at > 0) PlayFile(recs[static_cast<size_t>(at - 1)]->strFilePath);
+}
+
+HWND CMorvaneWnd::PlayListHwnd() { return nullptr; }
+
+skinui::CPaintManagerUI* CMorvaneWnd::PlayListPaintManager() { return nullptr; }
+
+void CMorvaneWnd::FollowPlayList() {}
