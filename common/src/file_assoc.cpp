@@ -6,6 +6,7 @@
 #include "common/reg_helper.h"
 #include "platform/module.h"
 #include "platform/module_names.h"
+#include "platform/shell.h"
 
 namespace {
 
@@ -32,10 +33,7 @@ bool IsValidAssocExtension(const std::string& ext) {
     return true;
 }
 
-void NotifyAssociationsChanged() {
-    // Desktop environments here learn of handlers from desktop files, not from this registry;
-    // the notice is the hook for that.
-}
+void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
 
 std::string AssocProgId(const std::string& ext) { return "WZfile_" + ext; }
 

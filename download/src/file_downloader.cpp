@@ -14,7 +14,6 @@
 #include "acp_convert.h"
 #include "download/file_utils.h"
 #include "platform/files.h"
-#include "recycle.h"
 #include "site_rules.h"
 
 namespace download {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/codepage.h"
@@ -51,6 +52,64 @@ std::pair<std::string, std::string> SplitDirName(const std::string& fsPath) {
     return {slash == 0 ? "/" : fsPath.substr(0, slash), fsPath.substr(slash + 1)};
 }
 
+// A temporary file beside the target; its descriptor, or -1 with the last error set.
+int OpenTempBeside(const std::string& fsPath, std::string& tmpPath) {
+    auto [dir, name] = SplitDirName(fsPath);
+    tmpPath = dir + "/." + name + ".XXXXXX";
+    int fd = ::mkostemp(tmpPath.data(), O_CLOEXEC);
+    if (fd < 0) SetLastError(ErrnoToError(errno));
+    return fd;
+}
+
+// Flushes, closes and renames the temporary file over the target; on failure it is removed.
+bool CommitTemp(int fd, const std::string& tmpPath, const std::string& fsPath, bool ok, int err) {
+    if (ok && ::fdatasync(fd) != 0) ok = false, err = errno;
+    if (::close(fd) != 0 && ok) ok = false, err = errno;
+    if (ok && ::rename(tmpPath.c_str(), fsPath.c_str()) != 0) ok = false, err = errno;
+    if (!ok) {
+        ::unlink(tmpPath.c_str());
+        SetLastError(ErrnoToError(err));
+    }
+    return ok;
+}
+
+// Copies a file to the target in one step, through a bounded buffer: the target is the old
+// file or the whole copy, never a part. The copy keeps the source's mode.
+bool CopyFileAtomic(const std::string& from, const std::string& to) {
+    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        SetLastError(ErrnoToError(errno));
+        return false;
+    }
+    struct stat st;
+    if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(in);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    std::string tmp;
+    int out = OpenTempBeside(to, tmp);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = ::fchmod(out, st.st_mode & 07777) == 0;
+    int err = errno;
+    static constexpr size_t kChunk = 1 << 20;
+    std::unique_ptr<char[]> buf(new char[kChunk]);
+    while (ok) {
+        ssize_t r = ::read(in, buf.get(), kChunk);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            if (r < 0) ok = false, err = errno;
+            break;
+        }
+        if (!WriteAll(out, std::string_view(buf.get(), static_cast<size_t>(r)))) ok = false, err = errno;
+    }
+    ::close(in);
+    return CommitTemp(out, tmp, to, ok, err);
+}
+
 bool MoveFs(const std::string& from, const std::string& to, DWORD flags) {
     struct stat st;
     if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::lstat(to.c_str(), &st) == 0) {
@@ -63,8 +122,7 @@ bool MoveFs(const std::string& from, const std::string& to, DWORD flags) {
         return false;
     }
     // Across file systems: copy into the target folder atomically, then drop the source.
-    std::string bytes;
-    if (!ReadWholeFile(from, bytes) || !WriteFileAtomic(to, bytes)) return false;
+    if (!CopyFileAtomic(from, to)) return false;
     ::unlink(from.c_str());
     return true;
 }
@@ -120,13 +178,9 @@ bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    auto [dir, name] = SplitDirName(fsPath);
-    std::string tmpl = dir + "/." + name + ".XXXXXX";
-    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) {
-        SetLastError(ErrnoToError(errno));
-        return false;
-    }
+    std::string tmpl;
+    int fd = OpenTempBeside(fsPath, tmpl);
+    if (fd < 0) return false;
     struct stat st;
     mode_t mode;
     if (::stat(fsPath.c_str(), &st) == 0) {
@@ -142,16 +196,8 @@ bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && ::fdatasync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) ok = false, err = errno;
-    if (ok && ::rename(tmpl.c_str(), fsPath.c_str()) != 0) ok = false, err = errno;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-        SetLastError(ErrnoToError(err));
-        return false;
-    }
-    return true;
+    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes);
+    return CommitTemp(fd, tmpl, fsPath, ok, errno);
 }
 
 FileWriteLock::FileWriteLock(const std::string& fsPath) {

@@ -4,27 +4,13 @@
 
 #include <filesystem>
 
+#include "player/open_url.h"
+
 namespace media_logic {
-namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool IsLocation(std::string_view text) {
-    for (std::string_view scheme : {"http", "https", "ftp", "rtsp"}) {
-        if (StartsWithNoCase(text, scheme)) return true;
-    }
-    return false;
-}
+// One scheme test for the engine and the open-address dialog, so an address the dialog
+// accepts is always opened as a location.
+bool IsLocation(std::string_view text) { return IsSupportedURL(text); }
 
 std::int64_t SeekForwardTarget(std::int64_t timeMs, std::int64_t lengthMs) {
     const std::int64_t t = (timeMs < 0 ? 0 : timeMs) + kSeekStepMs;

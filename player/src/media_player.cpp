@@ -190,8 +190,9 @@ int CMediaPlayer::GetVolume() const {
     return p ? libvlc_audio_get_volume(p) : 0;
 }
 
-void CMediaPlayer::SetVolume(int volume) {
-    if (auto* p = GetPlayer()) libvlc_audio_set_volume(p, NonNegative(volume));
+bool CMediaPlayer::SetVolume(int volume) {
+    auto* p = GetPlayer();
+    return p && libvlc_audio_set_volume(p, NonNegative(volume)) == 0;
 }
 
 bool CMediaPlayer::SetVolumeOf(unsigned serial, int volume) {
@@ -277,9 +278,9 @@ void CMediaPlayer::HideSubtitles(bool hide) {
     if (p && hide) libvlc_video_set_spu(p, -1);
 }
 
-void CMediaPlayer::SetSubtitle(int index) {
+bool CMediaPlayer::SetSubtitle(int index) {
     auto* p = GetPlayer();
-    if (p && IsValidIndex(index, m_subtitles.size())) libvlc_video_set_spu(p, m_subtitles[index].id);
+    return p && IsValidIndex(index, m_subtitles.size()) && libvlc_video_set_spu(p, m_subtitles[index].id) == 0;
 }
 
 void CMediaPlayer::RefreshSubtitleList(std::vector<TrackInfo>& out) {
@@ -306,9 +307,9 @@ void CMediaPlayer::RefreshAudioTrackList(std::vector<TrackInfo>& out) {
     out = m_audioTracks;
 }
 
-void CMediaPlayer::SetAudioTrack(int index) {
+bool CMediaPlayer::SetAudioTrack(int index) {
     auto* p = GetPlayer();
-    if (p && IsValidIndex(index, m_audioTracks.size())) libvlc_audio_set_track(p, m_audioTracks[index].id);
+    return p && IsValidIndex(index, m_audioTracks.size()) && libvlc_audio_set_track(p, m_audioTracks[index].id) == 0;
 }
 
 bool CMediaPlayer::TakeSnapshot(const std::string& utf8Path) {

@@ -40,16 +40,19 @@ void CPlayerCtrl::SetPlay(bool play) {
 void CPlayerCtrl::Mute() {
     if (!mediaPlayer.HasPlayer()) return;
     bMuted = true;
-    mediaPlayer.SetVolume(0);
+    ApplyVolume();
 }
 
 void CPlayerCtrl::Unmute() {
     if (!mediaPlayer.HasPlayer()) return;
     bMuted = false;
-    mediaPlayer.SetVolume(nVolume);
+    ApplyVolume();
 }
 
-void CPlayerCtrl::ApplyVolume() { mediaPlayer.SetVolume(nVolume); }
+void CPlayerCtrl::ApplyVolume() {
+    // Without an audio output yet, the next position report applies the level.
+    if (!mediaPlayer.SetVolume(bMuted ? 0 : nVolume.load())) bPendingVolume = true;
+}
 
 int CPlayerCtrl::GetVolume() const {
     const int v = nVolume;

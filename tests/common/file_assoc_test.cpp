@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "support/registry_db.h"
 
 using testsupport::RegRead;
@@ -21,6 +22,7 @@ protected:
     testsupport::TempRegistry db;
     testsupport::TempDir program;
     testsupport::ScopedEnv dir{"MORVANE_PROGRAM_DIR", program.path().string()};
+    testsupport::ScopedEnv runtime{"MORVANE_RUNTIME_DIR", (program.path() / "run").string()};
 
     std::string folder() const { return program.path().string() + "/"; }
 
@@ -130,6 +132,17 @@ TEST_F(FileAssoc, TheInstallerFormReplacesThePerUserKeyAndKeepsTheBackup) {
         EXPECT_EQ(Text(HKEY_CLASSES_ROOT, L"WZfile_mp4\\DefaultIcon", L""), L"/opt/inst/res/VIDEO.ico");
         EXPECT_EQ(Text(HKEY_CLASSES_ROOT, L"WZfile_mp4\\shell\\open\\command", L""), L"\"/opt/inst/morvane\" \"%1\"");
     }
+}
+
+TEST_F(FileAssoc, EverySetAndRemoveSendsOneChangeNotice) {
+    SetFileAssociation("mp4", "MP4.ico");
+    EXPECT_EQ(platform::shell::ChangeNoticeCount(SHCNE_ASSOCCHANGED), 1);
+    RemoveFileAssociation("mp4");
+    EXPECT_EQ(platform::shell::ChangeNoticeCount(SHCNE_ASSOCCHANGED), 2);
+    // The installer's writer sends none of its own.
+    WriteAssociationLayout("mkv", "i.ico", "/x/", true);
+    SetFileAssociation("a/b", "I.ico");
+    EXPECT_EQ(platform::shell::ChangeNoticeCount(), 2);
 }
 
 TEST_F(FileAssoc, HostileExtensionsWriteNothing) {

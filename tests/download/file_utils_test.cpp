@@ -96,6 +96,21 @@ TEST(FileUtils, MoveFileReplaceAcrossFileSystems) {
     EXPECT_EQ(n, 1);
 }
 
+TEST(FileUtils, RecycleMovesToTheTrashAndPermanentDeletes) {
+    testsupport::TempDir tmp;
+    // Set before GLib first reads it in this process.
+    testsupport::ScopedEnv data("XDG_DATA_HOME", (tmp / "data").string());
+    auto old = tmp.write("downloads/setup.exe", "old version");
+    RecycleOrDeleteFile(old.string(), false);
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_EQ(tmp.read("data/Trash/files/setup.exe"), "old version");
+
+    auto temp = tmp.write("downloads/part.tmp", "x");
+    RecycleOrDeleteFile(temp.string(), true);
+    EXPECT_FALSE(fs::exists(temp));
+    EXPECT_FALSE(fs::exists(tmp / "data/Trash/files/part.tmp"));
+}
+
 TEST(FileUtils, AnsiPathsReachTheFileSystemAsUtf8) {
     testsupport::ScopedEnv acp("MORVANE_ACP", "GB18030");
     testsupport::TempDir tmp;

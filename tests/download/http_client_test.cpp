@@ -133,7 +133,8 @@ TEST_F(HttpClientTest, SilentServerGetsTwoAttemptsEachFollowedByThePause) {
     EXPECT_TRUE(server_.WaitForRequests(2, "/silent"));
     EXPECT_EQ(server_.count("/silent"), 2u);
     EXPECT_EQ(page, "");
-    EXPECT_GE(elapsed, std::chrono::milliseconds(2 * (4000 + 300)));
+    // libcurl's timer may fire a few milliseconds early; the pauses are what this bound shows.
+    EXPECT_GE(elapsed, std::chrono::milliseconds(2 * (4000 + 300) - 150));
 }
 
 TEST_F(HttpClientTest, ASecondAttemptCanSucceed) {

@@ -208,12 +208,13 @@ TEST_F(PlayerCtrlX, StoredVolumeReachesTheMediumAtItsFirstPositionReport) {
     ASSERT_TRUE(WaitFor([&] { return Seen(WM_PLAYER_POSITION) >= reports + 2; }));
     EXPECT_EQ(ctrl_->mediaPlayer.GetVolume(), 30);
 
+    // The audio output may be rebuilt at any moment on a loaded machine; the level still arrives.
     ctrl_->Mute();
     EXPECT_TRUE(ctrl_->bMuted);
-    EXPECT_EQ(ctrl_->mediaPlayer.GetVolume(), 0);
+    EXPECT_TRUE(WaitFor([&] { return ctrl_->mediaPlayer.GetVolume() == 0; }));
     ctrl_->Unmute();
     EXPECT_FALSE(ctrl_->bMuted);
-    EXPECT_EQ(ctrl_->mediaPlayer.GetVolume(), 70);
+    EXPECT_TRUE(WaitFor([&] { return ctrl_->mediaPlayer.GetVolume() == 70; }));
 }
 
 TEST_F(PlayerCtrlX, OpeningWhileMutedGivesSilenceAndKeepsTheLevel) {

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+#include "support/wait_for.h"
+
 extern char** environ;
 
 namespace testsupport {
@@ -36,6 +38,16 @@ int Child::wait() {
     }
     reaped_ = true;
     return status;
+}
+
+bool Child::waitFor(int* status, std::chrono::milliseconds bound) {
+    if (reaped_) return false;
+    int st = 0;
+    bool ended = WaitFor([&] { return ::waitpid(pid_, &st, WNOHANG) == pid_; }, bound);
+    if (!ended) return false;
+    reaped_ = true;
+    if (status) *status = st;
+    return true;
 }
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ public:
     void kill(int sig);
     // Waits for the end and returns the raw wait status (-1 when it was reaped already).
     int wait();
+    // The same within a bound: false (the child left running) when it has not ended by then.
+    bool waitFor(int* status, std::chrono::milliseconds bound = std::chrono::seconds(20));
 
 private:
     pid_t pid_ = -1;

@@ -5,11 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "common/agent_window.h"
 #include "platform/winuser.h"
-
-// The player finds the agent by this title.
-inline constexpr const wchar_t* kAgentWindowTitle = L"MorvaneUAC-074265CC-6A94-43b6-8089-5C2C0625EFF8";
-inline constexpr const wchar_t* kAgentWindowClass = L"074265CC-6A94-43b6-8089-5C2C0625EFF8";
 
 // The audio extensions (with their dot): a missing icon of one of these falls back to "AUDIO.ico".
 inline constexpr size_t kAgentAudioCount = 23;

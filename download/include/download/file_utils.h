@@ -22,5 +22,8 @@ bool GetTempDownloadPath(std::string& out);
 // Moves a file over another one, replacing it, also across file systems (then the copy
 // reaches the disk before the source goes). 1/0.
 int MoveFileReplace(const std::string& from, const std::string& to);
+// Moves the file or folder to the desktop's trash, or with `permanent` deletes it for good.
+// One that cannot go to the trash stays where it is.
+void RecycleOrDeleteFile(const std::string& path, bool permanent);
 
 }  // namespace download

@@ -21,8 +21,9 @@ extern HWND g_hAgentWnd;
 // The apply of the settings window: stores every check box (by its name: the entries of
 // AssocExtensions and AssocCategoryNames) in [FileAssoc] of user.cfg, makes sure the agent runs
 // (started only while the settings window is shown, and only then waited for, up to 2 s) and
-// sends it one command per extension in list order. False when no agent window was found:
-// nothing was sent, the choices are saved, and the settings window should say so.
+// sends it one command per extension in list order. False when no agent window was found
+// (nothing was sent) or the agent stopped taking commands (the rest were not sent); the choices
+// are saved either way, and the settings window should say so.
 bool ApplyFileAssociations(bool settingsVisible, const std::function<bool(const std::wstring& boxName)>& isChecked);
 
 // "S-<ext>-<icon>" and "R-<ext>-<icon>" to the agent window; false when it was not delivered
@@ -37,7 +38,8 @@ void RepairFileAssociations();
 // True only when it wrote the per-user choice successfully.
 bool RepairExtProgid(const std::string& ext);
 
-// At exit: asks a running agent to close, ends it when it has not gone within 1 s. False when
-// an agent is still running afterwards (or could not be reached).
+// At exit: asks the running agent whose window this player reaches to close, ends it when it
+// has not gone within 1 s. False when it is still running afterwards (or could not be opened).
+// Loads the finder when the caller has not.
 bool CloseElevatedHelper(CProcessFinder& finder);
 BOOL PostCloseToProcessWindows(HWND hwnd, LPARAM processId);

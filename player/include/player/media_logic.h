@@ -21,8 +21,8 @@ namespace media_logic {
 
 inline constexpr std::int64_t kSeekStepMs = 5000;
 
-// Texts that begin with "http", "https", "ftp" or "rtsp" in any case are network locations;
-// everything else is a file path.
+// Texts that begin with "http", "https", "ftp" or "rtsp" in any case followed by "://" are
+// network locations (IsSupportedURL); everything else is a file path.
 bool IsLocation(std::string_view text);
 
 // Target of a step of 5 s forward: the length caps it only when the length is known (> 0),

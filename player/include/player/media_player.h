@@ -93,7 +93,8 @@ public:
     void SeekBackward();
 
     int GetVolume() const;
-    void SetVolume(int volume);
+    // False when the audio output does not exist yet (or is being rebuilt).
+    bool SetVolume(int volume);
     // Sets the volume only when `serial` names the current player; true when libVLC took it.
     bool SetVolumeOf(unsigned serial, int volume);
     void VolumeUp();
@@ -118,10 +119,11 @@ public:
     void HideSubtitles(bool hide);
     int GetSubtitleCount() const { return static_cast<int>(m_subtitles.size()); }
     bool HasSubtitles() const { return !m_subtitles.empty(); }
-    void SetSubtitle(int index);
+    // True when libVLC took the track (also for the SetAudioTrack).
+    bool SetSubtitle(int index);
     void RefreshSubtitleList(std::vector<TrackInfo>& out);
     void RefreshAudioTrackList(std::vector<TrackInfo>& out);
-    void SetAudioTrack(int index);
+    bool SetAudioTrack(int index);
 
     // Writes a PNG of the first video output at the video's own size; false on failure.
     bool TakeSnapshot(const std::string& utf8Path);

@@ -66,10 +66,10 @@ public:
     void HideSubtitles(bool hide) { mediaPlayer.HideSubtitles(hide); }
     int GetSubtitleCount() const { return mediaPlayer.GetSubtitleCount(); }
     bool HasSubtitles() const { return mediaPlayer.HasSubtitles(); }
-    void SetSubtitle(int index) { mediaPlayer.SetSubtitle(index); }
+    bool SetSubtitle(int index) { return mediaPlayer.SetSubtitle(index); }
     void RefreshSubtitleList(std::vector<TrackInfo>& out) { mediaPlayer.RefreshSubtitleList(out); }
     void RefreshAudioTrackList(std::vector<TrackInfo>& out) { mediaPlayer.RefreshAudioTrackList(out); }
-    void SetAudioTrack(int index) { mediaPlayer.SetAudioTrack(index); }
+    bool SetAudioTrack(int index) { return mediaPlayer.SetAudioTrack(index); }
     bool TakeSnapshot(const std::string& utf8Path) { return mediaPlayer.TakeSnapshot(utf8Path); }
 
     // True when an engine-event message came from the current player (see the messages above).

@@ -1,0 +1,8 @@
+// MorvaneUAC: the association agent. Started by the player, ended by WM_CLOSE to its window.
+#include "agent/agent.h"
+#include "platform/module.h"
+
+int main(int argc, char** argv) {
+    SetCommandLineFromArgv(argc, argv);
+    return AgentMain();
+}

@@ -1,0 +1,24 @@
+#include "player/snapshot_options.h"
+
+#include "player/sys_config.h"
+
+std::wstring TrimFolderSeparators(std::wstring folder) {
+    auto isSep = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    while (!folder.empty() && isSep(folder.back())) {
+        if (folder.size() == 1) break;                                            // "/"
+        if (folder.size() == 3 && folder[1] == L':') break;  // "D:\"
+        folder.pop_back();
+    }
+    return folder;
+}
+
+void SaveSnapShotOptions(CSysConfig& config, const SnapShotOptions& options) {
+    config.strSnapShotPath = TrimFolderSeparators(options.folder);
+    config.iniConfig.WriteString(L"Global", L"strSnapShotPath", config.strSnapShotPath.c_str());
+    config.bTipSnapShot = options.notTip ? 0 : 1;
+    config.iniConfig.WriteInt(L"Global", L"bTipSnapShot", config.bTipSnapShot);
+    config.bOnlySnapToClipBoard = options.onlyClipboard ? 1 : 0;
+    config.iniConfig.WriteInt(L"Global", L"bOnlySnapToClipBoard", config.bOnlySnapToClipBoard);
+    config.nSnapShotType = options.type;
+    config.iniConfig.WriteInt(L"Global", L"nSnapShotType", config.nSnapShotType);
+}
