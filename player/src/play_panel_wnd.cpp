@@ -113,7 +113,9 @@ LRESULT CPlayPanelWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         case WM_MOUSEWHEEL:
             ::SendMessageW(m_hOwnerWnd, uMsg, wParam, lParam);
             return 0;
-        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            // Keys belong to the main window. Taken back once the press has made its click: the
+            // focus leaving the panel during the press would cancel it.
             ::SetActiveWindow(m_hOwnerWnd);
             ::SetFocus(m_hOwnerWnd);
             return lRes;
