@@ -70,7 +70,7 @@ bool Exists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) !
 // What the play-list window asks of the main window.
 class MainListOwner : public IPlayListOwner {
 public:
-    explicit MainListOwner(CMorvaneWnd* wnd) : wnd_(wnd) {}
+    void Bind(CMorvaneWnd* wnd) { wnd_ = wnd; }
     HWND GetOwnerWindow() const override { return wnd_->GetHWND(); }
     void PlayFile(const std::wstring& path) override { wnd_->PlayFile(path); }
     void ShowTip(const std::wstring& text) override { wnd_->ShowTip(text); }
@@ -84,13 +84,15 @@ public:
     std::vector<HWND> GetInputWindows() const override { return {}; }
 
 private:
-    CMorvaneWnd* wnd_;
+    CMorvaneWnd* wnd_ = nullptr;
 };
 
 }  // namespace
 
 IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd) {
-    static MainListOwner owner(wnd);
+    // One main window at a time; its satellites go with it.
+    static MainListOwner owner;
+    owner.Bind(wnd);
     return &owner;
 }
 
