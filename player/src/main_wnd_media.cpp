@@ -10,10 +10,10 @@
 #include "common/convert.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "platform/msgbox.h"
 #include "platform/shell.h"
 #include "player/main_wnd.h"
 #include "player/sys_config.h"
+#include "skinui/msgbox.h"
 
 namespace {
 
@@ -167,7 +167,8 @@ void CMorvaneWnd::TakeSnapshot() {
     if (!IsMediaOpen()) return;
     const std::wstring& folder = g_SysConfig.strSnapShotPath;
     if (folder.empty() || !::PathFileExistsW(folder.c_str())) {
-        ::MessageBoxW(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONWARNING);
+        skinui::WzMessageBox(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONEXCLAMATION,
+                             L"确定(O)", L"取消(C)");
         return;
     }
     const bool clipboardOnly = g_SysConfig.bOnlySnapToClipBoard != 0;
