@@ -373,9 +373,15 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     }
     if (!Find(hwnd)) return nullptr;
     Republish(hwnd);
-    // Windows sends the first size and position right after WM_CREATE.
-    CallProc(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(std::max(width, 0), std::max(height, 0)));
-    CallProc(hwnd, WM_MOVE, 0, MAKELPARAM(x, y));
+    // Windows sends the first size and position right after WM_CREATE, as they are by then
+    // (WM_CREATE may have moved or sized the window).
+    RECT now{};
+    {
+        std::lock_guard lk(Mutex());
+        if (WindowPtr cur = FindLocked(hwnd)) now = cur->rect;
+    }
+    CallProc(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(now.right - now.left, now.bottom - now.top));
+    CallProc(hwnd, WM_MOVE, 0, MAKELPARAM(now.left, now.top));
     if (style & WS_MAXIMIZE) ShowWindow(hwnd, (style & WS_VISIBLE) ? SW_SHOWMAXIMIZED : SW_MAXIMIZE);
     else if (style & WS_MINIMIZE) ShowWindow(hwnd, SW_SHOWMINNOACTIVE);
     else if (style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOW);

@@ -29,7 +29,7 @@ TEST_F(SkinResource, IsAPlainZip) {
 }
 
 TEST_F(SkinResource, LayoutsBuildAndTheirImagesLoad) {
-    for (const wchar_t* layout : {L"WzMessageBox.xml", L"SkinDemo.xml"}) {
+    for (const wchar_t* layout : {L"WzMessageBox.xml", L"SkinDemo.xml", L"SettingWnd.xml"}) {
         std::string xml;
         ASSERT_TRUE(CSkinArchive::Read(layout, xml)) << CDuiString(layout).ToUtf8();
         CPaintManagerUI pm;

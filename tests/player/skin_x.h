@@ -1,0 +1,72 @@
+// Helpers for skin windows under Xvfb: the skin resource, real input through xdotool, and pixels
+// read back from the X server.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/winuser.h"
+#include "skinui/skinui.h"
+#include "support/message_pump.h"
+
+namespace skinx {
+
+inline void Xdo(const std::string& args) { ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args; }
+
+// Screen centre of a control of a skin window.
+inline POINT CentreOf(HWND hwnd, skinui::CControlUI* control) {
+    RECT rc = control->GetPos();
+    POINT pt{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ClientToScreen(hwnd, &pt);
+    return pt;
+}
+
+inline std::string At(POINT pt) { return std::to_string(pt.x) + " " + std::to_string(pt.y); }
+
+class SkinX : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(platform::HasDisplay());
+        dpy_ = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy_, nullptr);
+        // Start every test from a still pointer away from the windows under test.
+        Xdo("mousemove 1500 950");
+    }
+    void TearDown() override {
+        testsupport::PumpFor(50);
+        if (dpy_) XCloseDisplay(dpy_);
+    }
+
+    bool Viewable(HWND h) {
+        XWindowAttributes a;
+        unsigned long xw = platform::GetX11WindowId(h);
+        return xw && XGetWindowAttributes(dpy_, xw, &a) && a.map_state == IsViewable;
+    }
+    // Waits until the window is on screen and has painted once.
+    void WaitShown(HWND h) { ASSERT_TRUE(testsupport::PumpUntil([&] { return Viewable(h); }, 20000)); testsupport::PumpFor(100); }
+
+    // RGB of a screen pixel as the X server shows it.
+    uint32_t ScreenPixel(int x, int y) {
+        XImage* img = XGetImage(dpy_, DefaultRootWindow(dpy_), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!img) return 0xDEADBEEF;
+        uint32_t v = static_cast<uint32_t>(XGetPixel(img, 0, 0)) & 0xFFFFFF;
+        XDestroyImage(img);
+        return v;
+    }
+    // Clicks a control with the left button and lets the messages arrive.
+    void Click(HWND hwnd, skinui::CControlUI* control, int button = 1) {
+        ASSERT_NE(control, nullptr);
+        Xdo("mousemove " + At(CentreOf(hwnd, control)));
+        testsupport::PumpFor(60);
+        Xdo("click " + std::to_string(button));
+    }
+
+    Display* dpy_ = nullptr;
+};
+
+}  // namespace skinx
