@@ -23,6 +23,8 @@
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"
 #include "support/clips.h"
+#include "player/open_url.h"
+#include "support/http_server.h"
 #include "support/libvlc_loaded.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
@@ -59,6 +61,16 @@ bool PumpUntil(const std::function<bool()>& cond, int seconds = 30) {
             return cond();
         },
         std::chrono::seconds(seconds));
+}
+
+// Keeps dispatching for a while, for checks that something does not happen.
+void PumpFor(int ms) {
+    testsupport::WaitFor(
+        [] {
+            Pump();
+            return false;
+        },
+        std::chrono::milliseconds(ms));
 }
 
 std::string Magic(const fs::path& p, size_t n) {
@@ -272,6 +284,54 @@ TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
     ASSERT_TRUE(PumpUntil([&] { return !w->IsMediaOpen() && Visible(L"ctnClient"); }));
     EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
     EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"0");
+}
+
+TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {
+    testsupport::HttpServer server;
+    const std::string a = testsupport::ReadFile(*media_ / "a.mp4");
+    server.Handle("/one.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
+    server.Handle("/two.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
+    server.Handle("/three.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    g_UrlQueue.clear();
+    for (const char* path : {"/one.mp4", "/two.mp4", "/three.mp4"}) g_UrlQueue.push_back(Wide(server.url(path)));
+    g_nNextUrl = 1;
+    w->PlayFile(g_UrlQueue[0]);
+    for (size_t i = 1; i < 3; ++i) {
+        ASSERT_TRUE(PumpUntil([&] { return w->strCurrentPath == g_UrlQueue[i]; })) << i;
+        EXPECT_EQ(w->strCurrentTitle, Wide(i == 1 ? "two.mp4" : "three.mp4"));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !w->IsMediaOpen() && Visible(L"ctnClient"); }));
+    EXPECT_EQ(server.count("/three.mp4") > 0, true);
+    g_UrlQueue.clear();
+    g_nNextUrl = 0;
+}
+
+TEST_F(MainWndX, WindowFitsTheVideoOncePerMedium) {
+    Configure("[Global]\nnTopMostMode=2\nbScalePlayWnd=1\n");
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    HWND h = w->GetHWND();
+    auto height = [&] {
+        RECT rc;
+        GetWindowRect(h, &rc);
+        return rc.bottom - rc.top;
+    };
+    auto width = [&] {
+        RECT rc;
+        GetWindowRect(h, &rc);
+        return rc.right - rc.left;
+    };
+    // 160 x 120: the height follows the width.
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && height() == width() * 3 / 4; }));
+    SetWindowPos(h, nullptr, 0, 0, 700, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    w->SetPlayState(false);
+    ASSERT_TRUE(PumpUntil([&] { return !w->playerCtrl.IsPlaying(); }));
+    w->SetPlayState(true);
+    ASSERT_TRUE(PumpUntil([&] { return w->playerCtrl.IsPlaying(); }));
+    PumpFor(500);
+    EXPECT_EQ(width(), 700);
+    EXPECT_EQ(height(), 300);
 }
 
 TEST_F(MainWndX, ResumesAtTheStoredPosition) {

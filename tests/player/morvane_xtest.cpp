@@ -258,6 +258,21 @@ TEST_F(MorvaneX, SecondStartWithoutFileOnlyRaises) {
     EXPECT_EQ(ExitCode(first.wait()), 0);
 }
 
+TEST_F(MorvaneX, ClosingAppliesTheClearOption) {
+    const fs::path pattern = *base_ / "pattern.mp4", gone = *base_ / "gone.mp4";
+    prog_->write("user.cfg", "[Global]\nbSavePlayInfo=1\nnTopMostMode=2\nbClearInvalidFile=1\n");
+    prog_->write("PlayList.info", "[file1]\nstrFilePath=" + gone.string() + "\n[file2]\nstrFilePath=" +
+                                      pattern.string() + "\n");
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_EQ(SectionOf(pattern), L"file1");
+    EXPECT_TRUE(SectionOf(gone).empty());
+}
+
 TEST_F(MorvaneX, DroppedFilePlays) {
     const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
     Child& first = Start({pattern.string()});
