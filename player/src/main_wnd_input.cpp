@@ -8,6 +8,7 @@
 #include "player/main_wnd.h"
 #include "player/media_types.h"
 #include "player/overlay_logic.h"
+#include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
@@ -160,6 +161,10 @@ bool CMorvaneWnd::HandleInputMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             return true;
         case WM_PLAYER_VIDEO_LBUTTONUP:
             OnVideoLeftRelease();
+            lRes = 0;
+            return true;
+        case WM_PLAYER_REDOCK:
+            FollowSatellites();
             lRes = 0;
             return true;
         case WM_PLAYER_SHOW_AND_RAISE:

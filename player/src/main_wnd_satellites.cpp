@@ -5,11 +5,24 @@
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/overlay_logic.h"
+#include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
 
-void CMorvaneWnd::CreateSatelliteWindows() { CreateCaptionAndPanel(); }
+// The play list's side of the main window (defined in main_wnd_list.cpp).
+IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd);
+
+void CMorvaneWnd::CreateSatelliteWindows() {
+    // Play list: docked at the right edge; hidden again at once once its handle was ever clicked.
+    pPlayList = new CPlayListWnd(MainWndListOwner(this));
+    if (pPlayList->Create(m_hWnd, L"WzPlayList", WS_VISIBLE, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW | WS_EX_ACCEPTFILES)) {
+        ::ShowWindow(pPlayList->GetHWND(), SW_SHOWNORMAL);
+        pPlayList->FollowOwner();
+        if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
+    }
+    CreateCaptionAndPanel();
+}
 
 void CMorvaneWnd::CreateCaptionAndPanel() {
     constexpr DWORD kBarExStyle = WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW;
@@ -40,7 +53,7 @@ void CMorvaneWnd::CreateCaptionAndPanel() {
 }
 
 void CMorvaneWnd::DestroySatelliteWindows() {
-    // The bars go before the windows they work for: panel, then caption.
+    // The bars go before the windows they work for: panel, caption, then the play list.
     if (pPlayPanel) {
         if (pPlayPanel->GetHWND()) ::DestroyWindow(pPlayPanel->GetHWND());
         delete pPlayPanel;
@@ -50,6 +63,12 @@ void CMorvaneWnd::DestroySatelliteWindows() {
         if (pCaption->GetHWND()) ::DestroyWindow(pCaption->GetHWND());
         delete pCaption;
         pCaption = nullptr;
+    }
+    if (pPlayList) {
+        HWND list = pPlayList->GetHWND();
+        delete pPlayList;  // saves the list
+        pPlayList = nullptr;
+        if (::IsWindow(list)) ::DestroyWindow(list);
     }
 }
 

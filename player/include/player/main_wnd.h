@@ -237,6 +237,8 @@ private:
     // satellites (main_wnd_satellites.cpp)
     void CreateCaptionAndPanel();
 
+    // The open-file dialog over the main window with a filter; false on cancel.
+    bool RunOpenDialog(const std::wstring& filter, std::wstring* chosen);
     void PlaceWindow();
     skinui::CControlUI* Find(const wchar_t* name);
     void SetVisibleByName(const wchar_t* name, bool visible);
