@@ -159,12 +159,17 @@ struct CacheEntry {
 };
 
 std::mutex g_cacheMutex;
-std::unordered_map<std::string, CacheEntry> g_cache;
+// Built on first use: settings are read by other static objects before this file's own
+// static initialisation has run.
+std::unordered_map<std::string, CacheEntry>& Cache() {
+    static std::unordered_map<std::string, CacheEntry> cache;
+    return cache;
+}
 
 void Remember(const std::string& fs, const Signature& sig, std::string bytes, std::shared_ptr<const Model> model) {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
-    if (g_cache.size() >= kMaxCachedFiles && !g_cache.count(fs)) g_cache.erase(g_cache.begin());
-    CacheEntry& e = g_cache[fs];
+    if (Cache().size() >= kMaxCachedFiles && !Cache().count(fs)) Cache().erase(Cache().begin());
+    CacheEntry& e = Cache()[fs];
     e.sig = sig;
     e.bytes = bytes.size() <= kCompareBytesLimit ? std::move(bytes) : std::string();
     e.model = std::move(model);
@@ -178,7 +183,7 @@ std::shared_ptr<const Model> Load(const std::string& fs, std::string* bytesOut =
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         if (fd >= 0) ::close(fd);
         std::lock_guard<std::mutex> lock(g_cacheMutex);
-        g_cache.erase(fs);
+        Cache().erase(fs);
         if (bytesOut) bytesOut->clear();
         return std::make_shared<const Model>();
     }
@@ -186,8 +191,8 @@ std::shared_ptr<const Model> Load(const std::string& fs, std::string* bytesOut =
     bool small = static_cast<size_t>(st.st_size) <= kCompareBytesLimit;
     if (!small && !bytesOut) {
         std::lock_guard<std::mutex> lock(g_cacheMutex);
-        auto it = g_cache.find(fs);
-        if (it != g_cache.end() && it->second.sig == sig) {
+        auto it = Cache().find(fs);
+        if (it != Cache().end() && it->second.sig == sig) {
             ::close(fd);
             return it->second.model;
         }
@@ -205,8 +210,8 @@ std::shared_ptr<const Model> Load(const std::string& fs, std::string* bytesOut =
     std::shared_ptr<const Model> model;
     {
         std::lock_guard<std::mutex> lock(g_cacheMutex);
-        auto it = g_cache.find(fs);
-        if (it != g_cache.end() && it->second.sig == sig && (!small || it->second.bytes == bytes))
+        auto it = Cache().find(fs);
+        if (it != Cache().end() && it->second.sig == sig && (!small || it->second.bytes == bytes))
             model = it->second.model;
     }
     if (!model) {

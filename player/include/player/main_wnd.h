@@ -1,0 +1,224 @@
+// The player's main window: the logo, music, buffering and video panes of "Morvane.xml", the
+// player control, and the satellite windows docked around it (play list, caption bar, play panel,
+// settings window, tool tip). One object exists, reachable through g_pMainWnd.
+//
+// The code is split by concern:
+//   main_wnd.cpp            construction, InitWindow, the video surface, placement, closing
+//   main_wnd_satellites.cpp creating the satellite windows (the windows' owners fill it in)
+//   main_wnd_input.cpp      keys, mouse, full screen, sizing (HandleInputMessage)
+//   main_wnd_threads.cpp    the start-up worker and the auto-hide threads
+//   main_wnd_list.cpp       the main window's calls into the play list
+//   main_wnd_play.cpp       what plays: open, resume, engine events, next, tips
+//   main_wnd_media.cpp      subtitles, snapshots, file information
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "player/player_ctrl.h"
+#include "player/xml_wnd.h"
+
+class CPlayPanelWnd;
+class CCaptionWnd;
+class CPlayListWnd;
+class CSettingWnd;
+class CWzToolTip;
+class CWndUI;
+
+// Private messages of the main window (senders and receivers in main_wnd*.cpp and the satellites).
+constexpr UINT WM_PLAYER_OPEN_FILE = 0x401;
+constexpr UINT WM_PLAYER_VIDEO_LBUTTONDOWN = 0x402;
+constexpr UINT WM_PLAYER_VIDEO_MOUSEMOVE = 0x403;
+constexpr UINT WM_PLAYER_VIDEO_LBUTTONDBLCLK = 0x404;
+constexpr UINT WM_PLAYER_VIDEO_LBUTTONUP = 0x405;
+constexpr UINT WM_PLAYER_VIDEO_RBUTTONDOWN = 0x406;
+constexpr UINT WM_PLAYER_OPEN_FILE2 = 0x409;
+constexpr UINT WM_PLAYER_SHOW_AND_RAISE = 0x4C9;
+constexpr UINT WM_PLAYER_OPEN_FORUM = 0x4CB;
+constexpr UINT WM_PLAYER_REPAINT = 0x1400;
+constexpr UINT WM_PLAYER_SHOW_ABOUT = 0x2403;
+constexpr UINT WM_PLAYER_SHOW_OPEN_URL = 0x2404;
+// Posted to the main window to run work of another thread on the UI thread: wParam is a
+// heap-allocated std::function<void()> that the handler runs and deletes.
+constexpr UINT WM_PLAYER_RUN_ON_UI = WM_APP + 0x101;
+
+// The window property that marks the running instance, its title, and the single-instance names.
+inline constexpr const wchar_t* kMainWndProp = L"Morvane";
+inline constexpr const wchar_t* kMainWndTitle = L"Morvane";
+inline constexpr const wchar_t* kInstanceSemaphore = L"Morvane";
+inline constexpr const wchar_t* kInstanceMutex = L"MorvaneApp";
+
+// Layout names of the main window.
+inline constexpr const wchar_t* kMainWndLayout = L"Morvane.xml";
+inline constexpr int kMainWndMinWidth = 480;
+inline constexpr int kMainWndMinHeight = 270;
+// How long a hint stays.
+inline constexpr UINT kTipShowTimeMs = 2500;
+
+// Hint texts.
+inline constexpr const wchar_t* kTipFileBroken = L"文件损坏或文件格式不支持，无法播放";
+inline constexpr const wchar_t* kTipFileMissing = L"文件已经不存在了，无法播放";
+inline constexpr const wchar_t* kTipSubtitleLoaded = L"手动加载字幕成功";
+inline constexpr const wchar_t* kTipSubtitleFailed = L"手动加载字幕失败";
+inline constexpr const wchar_t* kTipSubtitlesFound = L"已加载字幕";
+inline constexpr const wchar_t* kTipSnapshotDone = L"截图成功，可直接粘贴";
+inline constexpr const wchar_t* kTipClipboardFailed = L"保存到剪贴板失败";
+
+// The main window's notification map: "click" from any control to OnClick.
+extern const skinui::DUI_MSGMAP g_MainWndMessageMap;
+
+class CMorvaneWnd : public CWzXMLWnd {
+public:
+    explicit CMorvaneWnd(const std::wstring& startPath);
+    ~CMorvaneWnd() override;
+
+    const skinui::DUI_MSGMAP* GetMessageMap() const override;
+
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    void InitWindow() override;
+    skinui::CControlUI* CreateControl(const wchar_t* pstrClass) override;
+    LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+    LRESULT OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+
+    // ---- placement (main_wnd.cpp)
+    void SetDefaultWindowSize(UINT monitorWidth);
+    static SIZE DefaultWindowSize(UINT monitorWidth);
+    // The z order the settings ask for at start: top-most only in mode 1.
+    void ApplyStartZOrder();
+    // Hides every window, saves the play list and the current position, stops the engine and the
+    // agent. OnClose runs it and then ends the process.
+    void Shutdown();
+    // Asks the association agent to end (what the entry's tail does on the other road).
+    void StopAgentAtExit();
+
+    // ---- satellites (main_wnd_satellites.cpp)
+    void CreateSatelliteWindows();
+    // At WM_DESTROY, after the threads stopped.
+    void DestroySatelliteWindows();
+    // Shows a hint in the tool tip window (ShowTip keeps the text).
+    void ShowTipWindow(const std::wstring& text);
+    // The window the engine reports to: the play panel once it exists, else the main window.
+    HWND PlayerNotifyWnd() const;
+
+    // ---- input (main_wnd_input.cpp): true when the message was taken, with its result.
+    bool HandleInputMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    void SetFullScreen(bool on);
+    void ToggleFullScreen();
+
+    // ---- threads (main_wnd_threads.cpp)
+    void StartThreads();
+    void StopThreads();
+    // Runs fn on the UI thread (posted; dropped when the window is gone).
+    void RunOnUi(std::function<void()> fn);
+
+    // ---- play list (main_wnd_list.cpp)
+    std::wstring ListCurrentPath();
+    void ListSetCurrentItem(const std::wstring& path, int state);
+    bool ListIsLastItem(const std::wstring& path);
+    void ListAddFile(const std::wstring& path);
+    void ListAddFiles(const std::vector<std::wstring>& paths);
+    void ListPlayNextByOrder(int order);
+    // The selected row's path, empty without a selection; ListPlaySelected plays it.
+    std::wstring ListSelectedPath();
+    void ListPlaySelected();
+    void ListSetCurrentItemProgress(std::int64_t seconds, int permille);
+    void ListMarkItem(const std::wstring& path, bool bad);
+    // Adds the dropped files and folders; the first added path, empty when none was.
+    std::wstring ListOnDropFiles(HDROP drop);
+    void ListSave();
+    void ListApplyClearOptions();
+
+    // ---- playback (main_wnd_play.cpp)
+    void PlayFile(const std::wstring& path);
+    void SetPlayState(bool play);
+    void Stop();
+    int GetResumePosition();
+    void OpenFileDialog();
+    LRESULT OnCopyData(const COPYDATASTRUCT* data);
+    void OnDropFiles(HDROP drop);
+    // Engine events: true when the message was one of them (and from the current player).
+    bool OnPlayerMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    void OnFirstPlaying();
+    LRESULT OnPlaying();
+    LRESULT OnEndReached();
+    void OnPlayError();
+    void ShowMediaPane(bool show);
+    void FitWindowToVideo();
+    void ShowTip(const std::wstring& text);
+    // The last hint shown (what the tool tip says).
+    std::wstring GetLastTip() const;
+    bool IsMediaOpen() const { return playerCtrl.HasPlayer(); }
+    // Writes the engine's position into the current record (and PlayList.info) when positions
+    // are kept.
+    void SaveCurrentPosition();
+
+    // ---- media (main_wnd_media.cpp)
+    void LoadSubtitleByDialog();
+    int AutoLoadSubtitles(const std::wstring& folder, const std::wstring& name);
+    void TakeSnapshot();
+    bool CopySnapshotToClipboard(const std::wstring& file);
+    void ShowFileInfo(const std::wstring& path);
+
+    // ---- members
+    CPlayerCtrl playerCtrl;
+    std::wstring strCurrentTitle;
+    std::wstring strCurrentPath;
+    int bPressPending = 0;
+    int bDoubleClickSeen = 0;
+    int bPlayingSeen = 0;
+    int nPressX = 0, nPressY = 0;
+    CPlayPanelWnd* pPlayPanel = nullptr;
+    CCaptionWnd* pCaption = nullptr;
+    CPlayListWnd* pPlayList = nullptr;
+    HWND hVideoSurface = nullptr;
+    CSettingWnd* pSettingWnd = nullptr;
+    int bRightMenuArmed = 1;
+    std::atomic<int> bPanelShowPlain{0}, bCaptionListShowPlain{0};
+    std::thread hPanelThread, hCaptionThread;
+    std::atomic<int> bPollersRun{1};
+    std::atomic<int> bSeekDragActive{0};
+    int nEdgeHitCode = 0;
+    WINDOWPLACEMENT wpNormal{};
+    RECT rcLast{0, 0, 0, 0};
+    double dVideoAspect = 0.0;
+    CWzToolTip* pToolTip = nullptr;
+    int bCursorHideAllowed = 1;
+    std::wstring strLaunchCommandLine;
+    // The per-medium work of the first Playing event that must not repeat on a resume.
+    bool bPlayingReported = false;
+    // The last snapshot's time stamp and how many were taken in that second.
+    std::wstring strLastSnapStamp;
+    int nSnapInSecond = 0;
+
+private:
+    void PlaceWindow();
+    skinui::CControlUI* Find(const wchar_t* name);
+    void SetVisibleByName(const wchar_t* name, bool visible);
+    std::wstring strLastTip;
+};
+
+extern CMorvaneWnd* g_pMainWnd;
+
+// The window procedure of the video surface (its previous procedure in g_pfnVideoSurfaceProc).
+LRESULT CALLBACK VideoSurfaceProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+extern WNDPROC g_pfnVideoSurfaceProc;
+
+// Subtitle files beside a video: equal names without their extensions (case-insensitive), and
+// the candidate's extension one of the automatic-load extensions.
+bool IsMatchingSubtitleFile(const std::wstring& videoName, const std::wstring& candidate);
+
+// Single instance (instance.cpp).
+// The first top-level window, in z order, that carries the property "Morvane"; null when none.
+HWND FindRunningInstanceWindow();
+void BringWindowToFront(HWND hwnd, int showCmd);
+// Restores and raises the running window and, with a file argument, hands it the whole command
+// line by WM_COPYDATA (synchronous). What the second start does before it returns.
+void HandOverToRunningInstance(HWND hwnd, const wchar_t* fileArg, const wchar_t* commandLine);
+// The file of a WM_COPYDATA hand-over: read within cbData, dwData 0 only; empty otherwise.
+std::wstring CommandLineFromCopyData(const COPYDATASTRUCT* data);

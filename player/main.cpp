@@ -1,0 +1,56 @@
+// The player's entry: one instance per user, the settings, and the main window's message loop.
+#include <cwchar>
+
+#include "platform/com.h"
+#include "platform/module.h"
+#include "platform/sync.h"
+#include "player/crash_handler.h"
+#include "player/main_wnd.h"
+#include "player/media_player.h"
+#include "player/sys_config.h"
+#include "player/utils.h"
+
+int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    wchar_t file[kCmdLineFileChars] = {};
+    ParseCmdLineFile(GetCommandLineW(), file);
+
+    HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore);
+    if (semaphore && GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (HWND running = FindRunningInstanceWindow()) {
+            HandOverToRunningInstance(running, file, GetCommandLineW());
+            return 0;
+        }
+        // The first instance has no window (yet): this one becomes a full instance too.
+    }
+
+    InstallCrashHandler();
+
+    const std::wstring folder = platform::ModuleFolder();
+    g_SysConfig.SetConfigPath(folder + L"user.cfg");
+    g_SysConfig.SetPlayListPath(folder + L"PlayList.info");
+    g_SysConfig.Load();
+
+    CoInitialize(nullptr);
+    if (FAILED(CoInitialize(nullptr))) return 0;
+
+    const std::wstring startPath = file;
+    CreateMutexW(nullptr, FALSE, kInstanceMutex);
+
+    auto* mainWnd = new CMorvaneWnd(startPath);
+    mainWnd->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES,
+                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
+    mainWnd->ApplyStartZOrder();
+    mainWnd->ShowModal();
+
+    delete mainWnd;
+    CoUninitialize();
+    CloseHandle(semaphore);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    // Before anything opens the display.
+    InitVideoThreads();
+    SetCommandLineFromArgv(argc, argv);
+    return wWinMain(nullptr, nullptr, GetCommandLineW(), SW_SHOWNORMAL);
+}

@@ -1,0 +1,180 @@
+// The main window: construction, InitWindow, the video surface, placement, and the end.
+#include "player/main_wnd.h"
+
+#include <unistd.h>
+
+#include <cwctype>
+
+#include "platform/profile.h"
+#include "player/sys_config.h"
+#include "player/wnd_ui.h"
+#include "skinui/container.h"
+
+CMorvaneWnd* g_pMainWnd = nullptr;
+WNDPROC g_pfnVideoSurfaceProc = nullptr;
+
+namespace {
+
+const skinui::DUI_MSGMAP_ENTRY kMainWndEntries[] = {
+    {DUI_MSGTYPE_CLICK, nullptr, skinui::DuiMsgFn<skinui::WindowImplBase>(&skinui::WindowImplBase::OnClick)},
+    {nullptr, nullptr, nullptr},
+};
+
+bool EqualsNoCase(const wchar_t* a, const wchar_t* b) {
+    if (!a || !b) return false;
+    for (; *a && *b; ++a, ++b)
+        if (std::towlower(*a) != std::towlower(*b)) return false;
+    return *a == *b;
+}
+
+}  // namespace
+
+const skinui::DUI_MSGMAP g_MainWndMessageMap = {&skinui::CNotifyPump::messageMap, kMainWndEntries};
+
+const skinui::DUI_MSGMAP* CMorvaneWnd::GetMessageMap() const { return &g_MainWndMessageMap; }
+
+CMorvaneWnd::CMorvaneWnd(const std::wstring& startPath) : CWzXMLWnd(kMainWndLayout), strCurrentPath(startPath) {
+    playerCtrl.nVolume = 60;
+    g_pPlayerCtrl = &playerCtrl;
+}
+
+CMorvaneWnd::~CMorvaneWnd() {
+    StopThreads();
+    if (g_pMainWnd == this) g_pMainWnd = nullptr;
+}
+
+skinui::CControlUI* CMorvaneWnd::CreateControl(const wchar_t* pstrClass) {
+    if (!EqualsNoCase(pstrClass, L"WndMediaDisplay")) return nullptr;
+    // A native child: libVLC draws into its X window.
+    hVideoSurface = ::CreateWindowExW(0, platform::kNativeWindowClass, L"WndMediaDisplay", WS_CHILD | WS_VISIBLE, 0, 0,
+                                      0, 0, m_PaintManager.GetPaintWindow(), nullptr, nullptr, nullptr);
+    if (hVideoSurface) {
+        g_pfnVideoSurfaceProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(hVideoSurface, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&VideoSurfaceProc)));
+    }
+    auto* host = new CWndUI;
+    host->Attach(hVideoSurface);
+    return host;
+}
+
+SIZE CMorvaneWnd::DefaultWindowSize(UINT monitorWidth) {
+    if (monitorWidth <= 1280) return {512, 288};
+    if (monitorWidth <= 1680) return {576, 324};
+    return {768, 432};
+}
+
+void CMorvaneWnd::SetDefaultWindowSize(UINT monitorWidth) {
+    SIZE s = DefaultWindowSize(monitorWidth);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, s.cx, s.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    CenterWindow();
+}
+
+void CMorvaneWnd::PlaceWindow() {
+    auto defaultPlacement = [this] {
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        ::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+        SetDefaultWindowSize(static_cast<UINT>(mi.rcMonitor.right - mi.rcMonitor.left));
+        wpNormal.length = sizeof wpNormal;
+        ::GetWindowPlacement(m_hWnd, &wpNormal);
+    };
+    const CSysConfig& c = g_SysConfig;
+    if (c.bUseDefWindowInfo || (c.x0 == 0 && c.y0 == 0 && c.cx == 0 && c.cy == 0)) {
+        defaultPlacement();
+    } else if (c.bIsZoomed) {
+        ::ShowWindow(m_hWnd, SW_SHOWMAXIMIZED);
+    } else {
+        ::MoveWindow(m_hWnd, c.x0, c.y0, c.cx, c.cy, TRUE);
+    }
+}
+
+void CMorvaneWnd::ApplyStartZOrder() {
+    ::SetWindowPos(m_hWnd, g_SysConfig.nTopMostMode == 1 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                   SWP_NOSIZE | SWP_NOMOVE);
+}
+
+void CMorvaneWnd::InitWindow() {
+    SetIcon(101);
+    ::SetPropW(m_hWnd, kMainWndProp, reinterpret_cast<HANDLE>(1));
+    bPanelShowPlain = 0;
+    bCaptionListShowPlain = 0;
+    PlaceWindow();
+    g_pMainWnd = this;
+
+    // The volume state comes before the satellites, so the play panel can show it when it is made.
+    const std::wstring& cfg = g_SysConfig.strConfigPath;
+    g_SysConfig.bMute = static_cast<int>(::GetPrivateProfileIntW(L"Volume", L"bMute", 0, cfg.c_str()));
+    g_SysConfig.nVolume = static_cast<int>(::GetPrivateProfileIntW(L"Volume", L"nVolume", 50, cfg.c_str()));
+    if (g_SysConfig.nVolume > 100 || g_SysConfig.nVolume < 0) {
+        g_SysConfig.nVolume = g_SysConfig.nVolume < 0 ? 0 : 100;
+        g_SysConfig.iniConfig.WriteInt(L"Volume", L"bMute", g_SysConfig.bMute);
+        g_SysConfig.iniConfig.WriteInt(L"Volume", L"nVolume", g_SysConfig.nVolume);
+    }
+    playerCtrl.bMuted = g_SysConfig.bMute != 0;
+    playerCtrl.SetStoredVolume(g_SysConfig.nVolume);
+
+    CreateSatelliteWindows();
+
+    if (Find(L"wndMedia")) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
+
+    StartThreads();
+}
+
+skinui::CControlUI* CMorvaneWnd::Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
+
+void CMorvaneWnd::SetVisibleByName(const wchar_t* name, bool visible) {
+    if (auto* c = Find(name)) c->SetVisible(visible);
+}
+
+void CMorvaneWnd::Shutdown() {
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    SHowAllChildWindows(false);
+    SaveCurrentPosition();
+    ListApplyClearOptions();
+    ListSave();
+    playerCtrl.mediaPlayer.Close();
+    StopThreads();
+    StopAgentAtExit();
+}
+
+LRESULT CMorvaneWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    bHandled = TRUE;
+    Shutdown();
+    // Everything that must survive is on disk now; the process ends without unwinding.
+    ::_exit(0);
+}
+
+LRESULT CMorvaneWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    LRESULT lRes = CWzXMLWnd::HandleMessage(uMsg, wParam, lParam);
+    switch (uMsg) {
+    case WM_DESTROY:
+        StopThreads();
+        ListApplyClearOptions();
+        DestroySatelliteWindows();
+        return 0;
+    case WM_COPYDATA: return OnCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+    case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
+    case WM_PLAYER_OPEN_FILE:
+    case WM_PLAYER_OPEN_FILE2: OpenFileDialog(); return lRes;
+    case WM_PLAYER_RUN_ON_UI: {
+        auto* fn = reinterpret_cast<std::function<void()>*>(wParam);
+        if (fn) {
+            (*fn)();
+            delete fn;
+        }
+        return 0;
+    }
+    default: break;
+    }
+    LRESULT r = 0;
+    if (OnPlayerMessage(uMsg, wParam, lParam, r)) return r;
+    if (HandleInputMessage(uMsg, wParam, lParam, r)) return r;
+    return lRes;
+}
+
+void CMorvaneWnd::RunOnUi(std::function<void()> fn) {
+    auto* heap = new std::function<void()>(std::move(fn));
+    if (!m_hWnd || !::PostMessageW(m_hWnd, WM_PLAYER_RUN_ON_UI, reinterpret_cast<WPARAM>(heap), 0)) delete heap;
+}
+
+void CMorvaneWnd::StopAgentAtExit() {}

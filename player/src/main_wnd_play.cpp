@@ -1,0 +1,328 @@
+// What plays: opening a path (resume, second start, drop), play and pause, stop, the engine's
+// events with their hints, moving on when a medium ends, fitting the window to the video.
+#include <string>
+
+#include "common/convert.h"
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "player/main_wnd.h"
+#include "player/media_types.h"
+#include "player/open_url.h"
+#include "player/sys_config.h"
+#include "player/user_data.h"
+#include "player/utils.h"
+#include "skinui/control.h"
+
+namespace {
+
+bool IsAddress(const std::wstring& path) { return IsSupportedURL(WideToUtf8(path)); }
+
+std::wstring FileNamePart(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"/\\");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+void SetTopMost(HWND hwnd, bool on) {
+    ::SetWindowPos(hwnd, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+}
+
+// Makes the cursor visible again, leaving the display count at 0.
+void ShowCursorAgain() {
+    if (::ShowCursor(TRUE) == 1) ::ShowCursor(FALSE);
+}
+
+void ForceForeground(HWND hwnd) {
+    ::SetForegroundWindow(hwnd);
+    ::BringWindowToTop(hwnd);
+}
+
+}  // namespace
+
+// The start source of a usage report: the second start's command line when one came, else how
+// this medium was reached.
+static std::wstring ReportSource(const std::wstring& launchCommandLine, const wchar_t* fallback) {
+    if (launchCommandLine.empty()) return fallback;
+    wchar_t file[kCmdLineFileChars];
+    // A hand-over from a second start; its tag, when it has one, follows " -s ".
+    size_t tag = launchCommandLine.find(L" -s ");
+    if (tag != std::wstring::npos) {
+        std::wstring t = launchCommandLine.substr(tag + 4);
+        if (t.find(L'.') == std::wstring::npos) return t;
+    }
+    return ParseCmdLineFile(launchCommandLine.c_str(), file) ? L"FileAssoc" : L"Self";
+}
+
+void CMorvaneWnd::PlayFile(const std::wstring& path) {
+    if (path.empty() || (path == ListCurrentPath() && !IsAddress(strCurrentPath))) {
+        if (!IsMediaOpen() || !playerCtrl.IsPlaying()) SetPlayState(true);
+        ListSetCurrentItem(strCurrentPath, 0);
+        return;
+    }
+    strCurrentPath = path;
+    ListSetCurrentItem(path, 0);
+    strCurrentTitle = FileNamePart(path);
+    GetResumePosition();
+    // The replaced player's Stopped event is dropped as stale, so the new medium starts afresh here.
+    bPlayingSeen = 0;
+    bPlayingReported = false;
+    playerCtrl.OpenMedia(path);
+    ShowTip(strCurrentTitle);
+}
+
+int CMorvaneWnd::GetResumePosition() {
+    if (!g_SysConfig.bSavePlayInfo) return 0;
+    auto lookup = [this]() -> const _tagMediaInfo* {
+        for (size_t n = 1; n <= g_SysConfig.mapPlayList.size(); ++n) {
+            std::wstring section = L"file" + std::to_wstring(n);
+            auto it = g_SysConfig.mapPlayList.find(section);
+            if (it != g_SysConfig.mapPlayList.end() && it->second.strFilePath == strCurrentPath) {
+                g_SysConfig.strCurSection = section;
+                return &it->second;
+            }
+        }
+        return nullptr;
+    };
+    if (const _tagMediaInfo* r = lookup()) return r->nPlayPos;
+    // No record of this file: positions must not land in another file's record.
+    g_SysConfig.strCurSection.clear();
+    ListAddFile(strCurrentPath);
+    lookup();
+    return 0;
+}
+
+void CMorvaneWnd::SetPlayState(bool play) {
+    if (IsMediaOpen()) {
+        playerCtrl.SetPlay(play);
+    } else if (strCurrentPath.empty()) {
+        std::wstring cur = g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
+        if (!ListSelectedPath().empty()) ListPlaySelected();
+        else if (cur.empty()) OpenFileDialog();
+        else PlayFile(cur);
+    } else {
+        std::wstring selected = ListSelectedPath();
+        if (!selected.empty() && selected != strCurrentPath) {
+            ListPlaySelected();
+        } else {
+            ListSetCurrentItem(strCurrentPath, play ? 0 : 2);
+            GetResumePosition();
+            bPlayingSeen = 0;
+            bPlayingReported = false;
+            playerCtrl.OpenMedia(strCurrentPath);
+        }
+    }
+    if (g_SysConfig.nTopMostMode == 0) SetTopMost(m_hWnd, play);
+}
+
+void CMorvaneWnd::Stop() {
+    if (g_SysConfig.nTopMostMode == 0) SetTopMost(m_hWnd, false);
+    if (playerCtrl.bFullScreen && ListIsLastItem(strCurrentPath)) {
+        SetFullScreen(false);
+        ShowCursorAgain();
+    }
+    if (IsMediaOpen()) playerCtrl.Stop();
+    auto it = g_SysConfig.mapPlayList.find(g_SysConfig.strCurSection);
+    if (it != g_SysConfig.mapPlayList.end()) {
+        it->second.nPlayTime = 0;
+        it->second.nPlayPos = 0;
+        ListSetCurrentItemProgress(0, 0);
+        g_SysConfig.iniPlayList.WriteInt(g_SysConfig.strCurSection.c_str(), L"nPlayTime", 0);
+        g_SysConfig.iniPlayList.WriteInt(g_SysConfig.strCurSection.c_str(), L"nPlayPos", 0);
+    }
+    ListSetCurrentItem(strCurrentPath, 2);
+    // The released player reports no Stopped of its own: the logo comes back here.
+    bPlayingSeen = 0;
+    SetVisibleByName(L"ctnClient", true);
+    SetVisibleByName(L"ctnMusic", false);
+    SetVisibleByName(L"wndMedia", false);
+    SetVisibleByName(L"buffering", false);
+}
+
+void CMorvaneWnd::SaveCurrentPosition() {
+    if (!g_SysConfig.bSavePlayInfo || !IsMediaOpen()) return;
+    auto it = g_SysConfig.mapPlayList.find(g_SysConfig.strCurSection);
+    if (it == g_SysConfig.mapPlayList.end()) return;
+    const std::int64_t seconds = playerCtrl.GetTime() / 1000;
+    const int permille = playerCtrl.GetPosition();
+    it->second.nPlayTime = seconds;
+    it->second.nPlayPos = permille;
+    ListSetCurrentItemProgress(seconds, permille);
+    const wchar_t* section = g_SysConfig.strCurSection.c_str();
+    g_SysConfig.iniPlayList.WriteInt(section, L"nPlayTime", static_cast<int>(seconds));
+    g_SysConfig.iniPlayList.WriteInt(section, L"nPlayPos", permille);
+}
+
+std::wstring CommandLineFromCopyData(const COPYDATASTRUCT* data) {
+    if (!data || data->dwData != 0 || !data->lpData || data->cbData < sizeof(wchar_t)) return L"";
+    const auto* text = static_cast<const wchar_t*>(data->lpData);
+    size_t max = data->cbData / sizeof(wchar_t), n = 0;
+    while (n < max && text[n]) ++n;
+    return std::wstring(text, n);
+}
+
+LRESULT CMorvaneWnd::OnCopyData(const COPYDATASTRUCT* data) {
+    std::wstring commandLine = CommandLineFromCopyData(data);
+    if (commandLine.empty()) return 0;
+    wchar_t file[kCmdLineFileChars];
+    if (!ParseCmdLineFile(commandLine.c_str(), file) || !file[0]) return 0;
+    strLaunchCommandLine = commandLine;
+    std::wstring path = file;
+    if (IsMediaOpen() && path == strCurrentPath) return 0;
+    if (g_SysConfig.bAddSimilarFile) ListAddFiles({path});
+    PlayFile(path);
+    return 0;
+}
+
+void CMorvaneWnd::OnDropFiles(HDROP drop) {
+    std::wstring first = ListOnDropFiles(drop);
+    if (first.empty()) return;
+    if (IsMediaOpen() && first == strCurrentPath) return;
+    PlayFile(first);
+}
+
+bool CMorvaneWnd::OnPlayerMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    switch (uMsg) {
+    case WM_PLAYER_PLAYING:
+    case WM_PLAYER_POSITION:
+    case WM_PLAYER_ENDED:
+    case WM_PLAYER_ERROR:
+    case WM_PLAYER_STOPPED:
+    case WM_PLAYER_PAUSED:
+    case WM_PLAYER_BUFFERING: break;
+    default: return false;
+    }
+    lRes = 0;
+    if (!playerCtrl.IsCurrentMessage(wParam, lParam)) return true;
+    switch (uMsg) {
+    case WM_PLAYER_BUFFERING:
+        if (!bPlayingSeen) {
+            SetVisibleByName(L"ctnClient", false);
+            if (Find(L"buffering")) {
+                SetVisibleByName(L"wndMedia", false);
+                SetVisibleByName(L"buffering", true);
+            }
+        }
+        break;
+    case WM_PLAYER_PLAYING:
+        if (!bPlayingSeen) OnFirstPlaying();
+        bPlayingSeen = 1;
+        SetVisibleByName(L"buffering", false);
+        lRes = OnPlaying();
+        break;
+    case WM_PLAYER_ENDED:
+        bPlayingSeen = 0;
+        lRes = OnEndReached();
+        break;
+    case WM_PLAYER_ERROR: OnPlayError(); break;
+    case WM_PLAYER_STOPPED:
+        bPlayingSeen = 0;
+        SetVisibleByName(L"ctnClient", true);
+        SetVisibleByName(L"ctnMusic", false);
+        SetVisibleByName(L"wndMedia", false);
+        break;
+    default: break;
+    }
+    return true;
+}
+
+void CMorvaneWnd::OnFirstPlaying() {
+    int p = GetResumePosition();
+    if (p > 0 && p <= 1000 && IsMediaOpen()) playerCtrl.SetPosition(p);
+    playerCtrl.SetRate(1.0f);
+    g_SysConfig.nCurSubtitle = 0;
+    g_SysConfig.mapSubtitleFile.clear();
+    g_SysConfig.nCurAudioTrack = 0;
+    std::vector<TrackInfo> subtitles;
+    playerCtrl.RefreshSubtitleList(subtitles);
+    size_t slash = strCurrentPath.find_last_of(L"/\\");
+    if (slash != std::wstring::npos && !IsAddress(strCurrentPath))
+        AutoLoadSubtitles(strCurrentPath.substr(0, slash), strCurrentPath.substr(slash + 1));
+}
+
+LRESULT CMorvaneWnd::OnPlaying() {
+    int w = playerCtrl.GetVideoWidth(), h = playerCtrl.GetVideoHeight();
+    dVideoAspect = (w == 0 || h == 0) ? 0.0 : static_cast<double>(w) / h;
+    ListMarkItem(strCurrentPath, false);
+    ShowMediaPane(true);
+    // A resume raises Playing again; what follows belongs to the medium, once.
+    if (bPlayingReported) return 1;
+    bPlayingReported = true;
+    if (g_SysConfig.bScalePlayWnd) FitWindowToVideo();
+    g_UserData.ReportMedia(CUserData::MediaTypeOf(strCurrentPath), 1,
+                           ReportSource(strLaunchCommandLine, IsAddress(strCurrentPath) ? L"URL" : L"FileAssoc"));
+    strLaunchCommandLine.clear();
+    if (g_SysConfig.nTopMostMode == 0) SetTopMost(m_hWnd, true);
+    return 1;
+}
+
+LRESULT CMorvaneWnd::OnEndReached() {
+    Stop();
+    ShowCursorAgain();
+    if (!IsAddress(strCurrentPath)) {
+        ListPlayNextByOrder(g_SysConfig.nPlayOrder);
+    } else {
+        std::wstring next;
+        if (TakeNextQueuedUrl(&next)) PlayFile(next);
+    }
+    if (::IsIconic(m_hWnd) || !::IsWindowVisible(m_hWnd)) {
+        ShowWindow(true, true);
+        ForceForeground(m_hWnd);
+    }
+    return 1;
+}
+
+void CMorvaneWnd::OnPlayError() {
+    ListMarkItem(strCurrentPath, true);
+    g_UserData.ReportMedia(CUserData::MediaTypeOf(strCurrentPath), 0, ReportSource(strLaunchCommandLine, L"FileAssoc"));
+    strLaunchCommandLine.clear();
+    ShowTip(::PathFileExistsW(strCurrentPath.c_str()) ? kTipFileBroken : kTipFileMissing);
+    SetVisibleByName(L"buffering", false);
+    Stop();
+}
+
+void CMorvaneWnd::ShowMediaPane(bool show) {
+    SetVisibleByName(L"ctnClient", !show);
+    if (show) {
+        const bool music = IsMusicFile(strCurrentPath.c_str());
+        SetVisibleByName(L"wndMedia", !music);
+        SetVisibleByName(L"ctnMusic", music);
+    } else {
+        SetVisibleByName(L"wndMedia", false);
+        SetVisibleByName(L"ctnMusic", false);
+    }
+}
+
+void CMorvaneWnd::FitWindowToVideo() {
+    if (!IsMediaOpen() || IsMusicFile(strCurrentPath.c_str()) || playerCtrl.bFullScreen) return;
+    const int vw = playerCtrl.GetVideoWidth(), vh = playerCtrl.GetVideoHeight();
+    if (vw == 0 || vh == 0) {
+        dVideoAspect = 0.0;
+        return;
+    }
+    dVideoAspect = static_cast<double>(vw) / vh;
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    if (h > 0 && static_cast<double>(w) / h == dVideoAspect) return;
+    int W = w;
+    int H = static_cast<int>(static_cast<long long>(w) * vh / vw);
+    const int screenH = ::GetSystemMetrics(SM_CYSCREEN);
+    if (H > screenH) {
+        H = screenH;
+        W = static_cast<int>(static_cast<long long>(H) * vw / vh);
+    }
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, W, H, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::GetWindowRect(m_hWnd, &rc);
+    const int aw = rc.right - rc.left, ah = rc.bottom - rc.top;
+    if (aw != W) {
+        const int expectH = static_cast<int>(static_cast<long long>(aw) * vh / vw);
+        ::MoveWindow(m_hWnd, rc.left, rc.top, aw, expectH, TRUE);
+        if (ah != expectH) ::MoveWindow(m_hWnd, rc.left, rc.top, static_cast<int>(static_cast<long long>(ah) * vw / vh), ah, TRUE);
+    }
+}
+
+void CMorvaneWnd::ShowTip(const std::wstring& text) {
+    strLastTip = text;
+    ShowTipWindow(text);
+}
+
+std::wstring CMorvaneWnd::GetLastTip() const { return strLastTip; }
