@@ -34,6 +34,8 @@ class SettingWndX : public skinx::SkinX {
 protected:
     void SetUp() override {
         SkinX::SetUp();
+        // The owner is on screen first, so that it cannot be mapped over the settings window.
+        WaitShown(main.hwnd());
         cfg = env.InProgram("user.cfg");
         env.program().dir().write("user.cfg", AllAssocOff());
         g_SysConfig = CSysConfig();
@@ -56,10 +58,10 @@ protected:
         WaitShown(wnd.GetHWND());
         ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == wnd.GetHWND(); }));
     }
-    // The user turns to something else after closing the window (the key's release and the
-    // pointer leave it before it comes back).
+    // Some time passes before the window is shown again: the window layer, without a window
+    // manager, can leave a popup hidden and shown again at once stacked under its owner.
     void Away() {
-        PumpFor(300);
+        PumpFor(600);
         Xdo("mousemove 1500 950");
         PumpFor(100);
     }
