@@ -1,10 +1,12 @@
 // The player's entry: one instance per user, the settings, and the main window's message loop.
 #include <cwchar>
 
+#include "download/process_finder.h"
 #include "platform/com.h"
 #include "platform/module.h"
 #include "platform/sync.h"
 #include "player/crash_handler.h"
+#include "player/file_assoc_client.h"
 #include "player/main_wnd.h"
 #include "player/media_player.h"
 #include "player/sys_config.h"
@@ -45,6 +47,9 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     delete mainWnd;
     CoUninitialize();
     CloseHandle(semaphore);
+    CProcessFinder finder(FinderVariant::Player);
+    CloseElevatedHelper(finder);
+    finder.Free();
     return 0;
 }
 

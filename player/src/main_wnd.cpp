@@ -5,7 +5,9 @@
 
 #include <cwctype>
 
+#include "download/process_finder.h"
 #include "platform/profile.h"
+#include "player/file_assoc_client.h"
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"
 #include "skinui/container.h"
@@ -177,4 +179,7 @@ void CMorvaneWnd::RunOnUi(std::function<void()> fn) {
     if (!m_hWnd || !::PostMessageW(m_hWnd, WM_PLAYER_RUN_ON_UI, reinterpret_cast<WPARAM>(heap), 0)) delete heap;
 }
 
-void CMorvaneWnd::StopAgentAtExit() {}
+void CMorvaneWnd::StopAgentAtExit() {
+    CProcessFinder finder(FinderVariant::Player);
+    CloseElevatedHelper(finder);
+}

@@ -8,6 +8,7 @@
 #include "player/main_wnd.h"
 #include "player/media_types.h"
 #include "player/open_url.h"
+#include "player/overlay_logic.h"
 #include "player/sys_config.h"
 #include "player/user_data.h"
 #include "player/utils.h"
@@ -38,18 +39,10 @@ void ForceForeground(HWND hwnd) {
 
 }  // namespace
 
-// The start source of a usage report: the second start's command line when one came, else how
-// this medium was reached.
+// The start source of a usage report: from the second start's command line when one came, else
+// how this medium was reached.
 static std::wstring ReportSource(const std::wstring& launchCommandLine, const wchar_t* fallback) {
-    if (launchCommandLine.empty()) return fallback;
-    wchar_t file[kCmdLineFileChars];
-    // A hand-over from a second start; its tag, when it has one, follows " -s ".
-    size_t tag = launchCommandLine.find(L" -s ");
-    if (tag != std::wstring::npos) {
-        std::wstring t = launchCommandLine.substr(tag + 4);
-        if (t.find(L'.') == std::wstring::npos) return t;
-    }
-    return ParseCmdLineFile(launchCommandLine.c_str(), file) ? L"FileAssoc" : L"Self";
+    return launchCommandLine.empty() ? std::wstring(fallback) : ParsePlaySource(launchCommandLine);
 }
 
 void CMorvaneWnd::PlayFile(const std::wstring& path) {

@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "platform/winuser.h"
@@ -66,7 +67,44 @@ protected:
         Xdo("click " + std::to_string(button));
     }
 
+    // True once X gives the window the keyboard (asked for once).
+    bool HasKeyboard(HWND h) {
+        ::Window f;
+        int rev;
+        XGetInputFocus(dpy_, &f, &rev);
+        if (f == platform::GetX11WindowId(h)) return true;
+        SetForegroundWindow(h);
+        return false;
+    }
+
     Display* dpy_ = nullptr;
+};
+
+inline std::function<bool()>& PendingStep() {
+    static std::function<bool()> step;
+    return step;
+}
+inline void StepTick(HWND, UINT, UINT_PTR, DWORD) {
+    auto& step = PendingStep();
+    if (step && step()) step = nullptr;
+}
+
+// Runs `step` from the message loop of this thread (a modal one too) every 20 ms until it
+// returns true: how a test acts on a window whose modal loop it is waiting in.
+class Step {
+public:
+    explicit Step(std::function<bool()> step) {
+        PendingStep() = std::move(step);
+        id_ = SetTimer(nullptr, 0, 20, &StepTick);
+    }
+    ~Step() {
+        KillTimer(nullptr, id_);
+        PendingStep() = nullptr;
+    }
+    bool Done() const { return !PendingStep(); }
+
+private:
+    UINT_PTR id_;
 };
 
 }  // namespace skinx

@@ -197,6 +197,8 @@ public:
     int nSnapInSecond = 0;
 
 private:
+    // The open-file dialog over the main window with a filter; false on cancel.
+    bool RunOpenDialog(const std::wstring& filter, std::wstring* chosen);
     void PlaceWindow();
     skinui::CControlUI* Find(const wchar_t* name);
     void SetVisibleByName(const wchar_t* name, bool visible);

@@ -56,6 +56,7 @@ public:
     bool IsExpanded() const override { return false; }
     bool Expand(bool) override { return false; }
     bool IsHot() const { return m_bHot; }
+    void SetHot(bool hot) { m_bHot = hot; }
 
 protected:
     int m_iIndex = -1;
@@ -154,6 +155,9 @@ protected:
     // The row (direct child of the body) under a point, or null.
     CControlUI* RowAtPoint(POINT pt) const;
     IListItemUI* ItemOf(CControlUI* row) const;
+    // Drops every pointer the list keeps to a row that is going away.
+    virtual void ForgetRow(CControlUI* row);
+    void SetHotRow(CControlUI* row);
     virtual void OnRowPress(CControlUI* row, const TEventUI& event);
     virtual void OnRowRelease(CControlUI* row, const TEventUI& event);
     virtual void OnRowDoubleClick(CControlUI* row, const TEventUI& event);
@@ -164,6 +168,7 @@ protected:
     int m_iCurSel = -1;
     int m_iAnchor = -1;
     CControlUI* m_pPressedRow = nullptr;
+    CControlUI* m_pHotRow = nullptr;
     bool m_bPressKeptSelection = false;
 };
 
@@ -185,6 +190,7 @@ public:
 protected:
     void OnRowPress(CControlUI* row, const TEventUI& event) override;
     void OnRowRelease(CControlUI* row, const TEventUI& event) override;
+    void ForgetRow(CControlUI* row) override;
     DWORD m_dwSplitLineColor = 0xFF2B8CE8;
     bool m_bDragArmed = false;
     bool m_bDragging = false;
@@ -250,6 +256,7 @@ public:
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
 
 protected:
+    friend class CTreeViewUI;
     CTreeNodeUI* m_pParentNode = nullptr;
     CTreeViewUI* m_pTreeView = nullptr;
     std::vector<CTreeNodeUI*> m_children;  // owned by the tree's row sequence
@@ -267,6 +274,7 @@ protected:
 class CTreeViewUI : public CDragListUI {
 public:
     CTreeViewUI();
+    ~CTreeViewUI() override;
     const wchar_t* GetClass() const override { return L"TreeViewUI"; }
     void* GetInterface(const wchar_t* name) override;
 
@@ -275,6 +283,8 @@ public:
     bool Remove(CControlUI* control) override;
     bool RemoveAt(int index) override;
     void RemoveAll() override;
+    // Moves one row; a moved child keeps its place among its siblings in row order.
+    bool SetItemIndex(CControlUI* control, int index) override;
     // Inserts a node's row right after its parent's last descendant.
     bool InsertChildRow(CTreeNodeUI* parent, CTreeNodeUI* child);
 

@@ -7,4 +7,5 @@
 #include "skinui/control.h"
 #include "skinui/controls.h"
 #include "skinui/manager.h"
+#include "skinui/msgbox.h"
 #include "skinui/window.h"

@@ -1,0 +1,529 @@
+// The play-list window: layout, adding and removing rows, persistence, input and docking.
+#include "player/play_list_wnd.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <filesystem>
+#include <map>
+
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/resources.h"
+#include "player/media_types.h"
+#include "player/play_list_handler_wnd.h"
+#include "player/play_list_menus.h"
+#include "player/sys_config.h"
+#include "skinui/builder.h"
+
+using namespace skinui;
+
+namespace {
+
+std::wstring NameOf(const std::wstring& path) {
+    size_t slash = path.rfind(L'/');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (folder.empty() || folder.back() == L'/') return folder + name;
+    return folder + L"/" + name;
+}
+
+bool FileExists(const std::wstring& path) { return !path.empty() && PathFileExistsW(path.c_str()); }
+
+bool IsFolder(const std::wstring& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(platform::FsPath(path), ec);
+}
+
+bool IsMediaPath(const std::wstring& path) { return IsExtInFilter(path.c_str(), kMediaFilter); }
+
+bool IsRecordInvalid(const _tagMediaInfo& r) { return !FileExists(r.strFilePath) || r.bError; }
+
+CTreeNodeUI* NodeAt(CPlayListUI* list, int index) {
+    CControlUI* c = list ? list->GetItemAt(index) : nullptr;
+    return c ? static_cast<CTreeNodeUI*>(c->GetInterface(L"TreeNode")) : nullptr;
+}
+
+}  // namespace
+
+CPlayListWnd::CPlayListWnd(IPlayListOwner* owner) : CWzXMLWnd(L"PlayList.xml"), m_pOwner(owner) {}
+
+CPlayListWnd::~CPlayListWnd() {
+    if (m_pList) {
+        SavePlayList();
+        m_pList->OnRecordRemoved = nullptr;
+    }
+    m_pCurMedia = nullptr;
+    if (m_pHandler) {
+        if (::IsWindow(m_pHandler->GetHWND())) ::DestroyWindow(m_pHandler->GetHWND());
+        delete m_pHandler;
+        m_pHandler = nullptr;
+    }
+}
+
+bool CPlayListWnd::CreateHeadless() {
+    platform::ResourceData res = platform::FindResourceData(L"ZIPRES", kSkinResourceId);
+    if (!res.data || !CSkinArchive::SetZipMemory(res.data, res.size)) return false;
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(GetSkinFile().c_str(), this, &m_PaintManager);
+    if (!root) return false;
+    m_PaintManager.AttachDialog(root);
+    m_PaintManager.AddNotifier(this);
+    m_PaintManager.UpdateLayout();
+    InitList();
+    return m_pList != nullptr;
+}
+
+CControlUI* CPlayListWnd::CreateControl(const wchar_t* pstrClass) {
+    if (pstrClass && CDuiString(pstrClass).CompareNoCase(L"PlayList") == 0) return new CPlayListUI;
+    return nullptr;
+}
+
+DWORD CPlayListWnd::ListBackColor(int transIdx) {
+    int p = 80 - 10 * std::clamp(transIdx, 0, kMaxTransIdx);
+    if (p <= 0) return 0x01040404;
+    return (static_cast<DWORD>(p * 255 / 100) << 24) | 0x040404;
+}
+
+void CPlayListWnd::InitList() {
+    m_pList = static_cast<CPlayListUI*>(m_PaintManager.FindControl(L"WZPlaylist"));
+    m_pPlayOrderBtn = static_cast<CButtonUI*>(m_PaintManager.FindControl(L"play_order"));
+    if (!m_pList) {
+        ReportError(L"PlayList.xml holds no play list \"WZPlaylist\"");
+        return;
+    }
+    // Holders of a record let go before its row frees it.
+    m_pList->OnRecordRemoved = [this](_tagMediaInfo* r) {
+        if (r == m_pCurMedia) m_pCurMedia = nullptr;
+    };
+    m_pList->SetSplitLineColor(0xFFFFFFFF);
+    UpdatePlayOrderButton();
+    LoadPlayList();
+    if (CControlUI* box = m_PaintManager.FindControl(L"ctnPlaylist")) box->SetBkColor(ListBackColor(g_SysConfig.nPlayListTransIdx));
+}
+
+void CPlayListWnd::InitWindow() {
+    InitList();
+    RECT rc{};
+    ::GetWindowRect(m_hWnd, &rc);
+    m_nLastSavedWidth = g_SysConfig.nListWndWidth;
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, g_SysConfig.nListWndWidth, rc.bottom - rc.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_pHandler = new CPlayListHandlerWnd(this);
+    if (m_pHandler->Create(m_hWnd, L"PlayListHandler", WS_VISIBLE, WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE)) {
+        ::ShowWindow(m_pHandler->GetHWND(), SW_SHOWNOACTIVATE);
+        m_pHandler->FollowList();
+        if (m_pOwner) m_pOwner->AddChildWindow(m_pHandler->GetHWND());
+    } else {
+        delete m_pHandler;
+        m_pHandler = nullptr;
+    }
+}
+
+// ---- records and tips ----
+
+_tagMediaInfo* CPlayListWnd::MakeRecord(const std::wstring& path) const {
+    auto* r = new _tagMediaInfo;
+    r->strFilePath = path;
+    r->strFileName = NameOf(path);
+    return r;
+}
+
+void CPlayListWnd::ShowAddTip(int added, bool refused) {
+    if (!m_pOwner) return;
+    if (added > 0) {
+        CDuiString tip;
+        tip.Format(L"共添加%d个文件到列表", added);
+        m_pOwner->ShowTip(tip);
+    } else if (refused) {
+        m_pOwner->ShowTip(L"文件已经在列表中");
+    } else {
+        m_pOwner->ShowTip(L"没有添加文件到列表");
+    }
+}
+
+int CPlayListWnd::AddRecordsAtEnd(const std::vector<std::wstring>& paths, bool& refused, std::wstring* firstAdded) {
+    int added = 0;
+    for (const std::wstring& p : paths) {
+        _tagMediaInfo* r = MakeRecord(p);
+        if (m_pList->AddItem(r, -1)) {
+            ++added;
+            if (firstAdded && firstAdded->empty()) *firstAdded = p;
+        } else {
+            delete r;
+            refused = true;
+        }
+    }
+    return added;
+}
+
+// ---- adding ----
+
+void CPlayListWnd::AddFile(const std::wstring& path) {
+    if (!m_pList) return;
+    _tagMediaInfo* r = MakeRecord(path);
+    if (!m_pList->AddItem(r, -1)) delete r;
+    SavePlayList();
+}
+
+int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
+    if (!m_pList) return 0;
+    std::wstring folder = folderIn;
+    while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+    const CDuiString group = NameOf(folder);
+    if (!m_pList->HasGroup(group)) m_pList->AddGroup(group);
+    int added = 0;
+    std::vector<std::wstring> names;
+    if (CollectFolderMediaNames(folder, names) > 0) {
+        for (const std::wstring& n : names) {
+            _tagMediaInfo* r = MakeRecord(JoinPath(folder, n));
+            if (m_pList->AddItemToGroup(r, group)) ++added;
+            else delete r;
+        }
+        SavePlayList();
+    }
+    if (CPlayListGroupUI* header = m_pList->GetGroup(group); header && !header->IsHasChild()) m_pList->RemoveGroup(group);
+    return added;
+}
+
+std::wstring CPlayListWnd::OnDropFiles(HDROP drop) {
+    std::vector<std::wstring> paths;
+    UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        UINT len = ::DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring p(len + 1, L'\0');
+        UINT got = ::DragQueryFileW(drop, i, p.data(), len + 1);
+        p.resize(std::min(got, len));
+        if (!p.empty()) paths.push_back(p);
+    }
+    ::DragFinish(drop);
+    return AddDroppedPaths(paths);
+}
+
+std::wstring CPlayListWnd::AddDroppedPaths(const std::vector<std::wstring>& paths) {
+    if (!m_pList) return L"";
+    std::wstring toPlay;
+    int total = 0;
+    std::map<std::wstring, bool, FileNameCmpGreater> files;
+    for (const std::wstring& p : paths) {
+        if (IsFolder(p)) {
+            total += AddFolderAsGroup(p);
+            if (toPlay.empty()) {
+                std::wstring folder = p;
+                while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+                if (CPlayListGroupUI* header = m_pList->GetGroup(NameOf(folder)); header && header->IsHasChild()) {
+                    auto* first = static_cast<CPlayListItemUI*>(m_pList->GetItemAt(m_pList->GetItemIndex(header) + 1));
+                    if (first && first->GetItemData()) toPlay = first->GetItemData()->strFilePath;
+                }
+            }
+        } else if (IsMediaPath(p)) {
+            files[p] = true;
+        }
+    }
+    std::vector<std::wstring> ordered;
+    for (const auto& [p, unused] : files) ordered.push_back(p);
+    if (g_SysConfig.bAddSimilarFile) {
+        AddFiles(ordered, false);
+        if (toPlay.empty() && !ordered.empty()) toPlay = ordered.front();
+    } else {
+        bool refused = false;
+        total += AddRecordsAtEnd(ordered, refused, toPlay.empty() ? &toPlay : nullptr);
+        ShowAddTip(total, refused);
+    }
+    SavePlayList();
+    return toPlay;
+}
+
+void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<std::wstring>& names) {
+    if (!m_pList || names.empty()) return;
+    std::map<std::wstring, bool, FileNameCmpGreater> files;
+    for (const std::wstring& n : names) {
+        std::wstring path = n.find(L'/') == 0 ? n : JoinPath(folder, n);
+        // A chosen file that is gone now aborts the whole add.
+        if (!FileExists(path)) return;
+        if (IsMediaPath(path)) files[path] = true;
+    }
+    std::vector<std::wstring> ordered;
+    for (const auto& [p, unused] : files) ordered.push_back(p);
+    if (g_SysConfig.bAddSimilarFile) {
+        AddFiles(ordered, false);
+    } else {
+        bool refused = false;
+        ShowAddTip(AddRecordsAtEnd(ordered, refused, nullptr), refused);
+    }
+    SavePlayList();
+}
+
+// ---- removing ----
+
+void CPlayListWnd::DeleteSelected() {
+    if (!m_pList) return;
+    std::vector<int> selected = m_pList->GetSelectedItems();
+    for (int i : selected)
+        if (CPlayListItemUI* row = m_pList->GetItemUIAt(i); row && row->GetItemData() == m_pCurMedia && m_pCurMedia) {
+            m_pCurMedia = nullptr;
+            if (m_pOwner) m_pOwner->ClearCurrentPath();
+        }
+    // Removing a header takes its rows; rows already gone with their header are skipped.
+    std::vector<CControlUI*> rows;
+    for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
+    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) {
+        m_pCurMedia = nullptr;
+        if (m_pOwner) m_pOwner->ClearCurrentPath();
+    }
+    if (m_pList->GetCount() > 0 && !selected.empty()) {
+        int at = selected.front();
+        if (at >= m_pList->GetCount()) at = m_pList->GetCount() - 1;
+        m_pList->SelectItem(at, false, true, true);
+    }
+    SavePlayList();
+}
+
+void CPlayListWnd::RemoveInvalidItems() {
+    if (!m_pList) return;
+    for (int i = m_pList->GetCount() - 1; i >= 0; --i) {
+        if (i >= m_pList->GetCount()) continue;
+        CPlayListItemUI* row = m_pList->GetItemUIAt(i);
+        if (!row || !row->GetItemData()) continue;
+        if (row->GetItemData()->bInvalid || !FileExists(row->GetItemData()->strFilePath)) m_pList->RemoveNode(row);
+    }
+    SavePlayList();
+}
+
+void CPlayListWnd::ClearCurrentRecord() {
+    m_pCurMedia = nullptr;
+    // The play panel writes positions into this section; it must not land in a stranger's record.
+    g_SysConfig.strCurSection.clear();
+    if (m_pOwner) m_pOwner->ClearCurrentPath();
+}
+
+void CPlayListWnd::ClearAll() {
+    if (!m_pList) return;
+    m_pList->RemoveAll();
+    ClearCurrentRecord();
+    SavePlayList();
+}
+
+// ---- persistence ----
+
+void CPlayListWnd::LoadPlayList() {
+    if (!m_pList) return;
+    const size_t count = g_SysConfig.mapPlayList.size();
+    for (size_t n = 1; n <= count; ++n) {
+        auto it = g_SysConfig.mapPlayList.find(L"file" + std::to_wstring(n));
+        if (it == g_SysConfig.mapPlayList.end()) continue;
+        const _tagMediaInfo& stored = it->second;
+        auto* r = MakeRecord(stored.strFilePath);
+        r->bError = stored.bError;
+        r->bInvalid = IsRecordInvalid(stored);
+        r->nPlayPos = stored.nPlayPos;
+        r->nPlayTime = stored.nPlayTime;
+        r->bVisible = stored.bVisible;
+        r->bPlayed = stored.bPlayed;
+        r->nPlayState = 2;
+        bool added;
+        if (!stored.strGroup.empty()) {
+            if (!m_pList->HasGroup(stored.strGroup)) m_pList->AddGroup(stored.strGroup);
+            added = m_pList->AddItemToGroup(r, stored.strGroup);
+            if (added && !stored.bVisible) m_pList->GetGroup(stored.strGroup)->Expand(false);
+        } else {
+            added = m_pList->AddItem(r, -1);
+        }
+        if (!added) delete r;
+    }
+    // A group whose rows were all refused would stand empty.
+    for (int i = m_pList->GetCount() - 1; i >= 0; --i)
+        if (CTreeNodeUI* n = NodeAt(m_pList, i); n && n->IsGroupNode() && !n->IsHasChild()) m_pList->RemoveNode(n);
+    std::wstring cur = g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
+    if (CPlayListItemUI* row = cur.empty() ? nullptr : m_pList->FindItemUIByPath(cur))
+        m_pList->SelectItem(m_pList->GetItemIndex(row), true, false, true);
+}
+
+void CPlayListWnd::SavePlayList() {
+    if (!m_pList) return;
+    g_SysConfig.mapPlayList.clear();
+    size_t n = 0;
+    std::wstring curSection;
+    for (int i = 0; i < m_pList->GetCount(); ++i) {
+        CPlayListItemUI* row = m_pList->GetItemUIAt(i);
+        _tagMediaInfo* r = row ? row->GetItemData() : nullptr;
+        if (!r) continue;
+        r->bVisible = row->IsVisible();
+        std::wstring section = L"file" + std::to_wstring(++n);
+        g_SysConfig.mapPlayList[section] = *r;
+        if (r == m_pCurMedia) curSection = section;
+    }
+    std::wstring curPath = m_pCurMedia && FileExists(m_pCurMedia->strFilePath) ? m_pCurMedia->strFilePath : L"";
+    g_SysConfig.SavePlayList(curPath);
+    // Sections are numbered anew; the play panel's position writes follow their record.
+    if (m_pCurMedia) g_SysConfig.strCurSection = curSection;
+    if (!m_pOwner) return;
+    int count = m_pList->GetCount();
+    if (m_pCurMedia) {
+        CPlayListItemUI* row = m_pList->FindItemUI(m_pCurMedia);
+        m_pOwner->EnablePlayNext(row && m_pList->GetItemIndex(row) != count - 1 && count > 1);
+    } else {
+        m_pOwner->EnablePlayNext(m_pOwner->HasMediaPlayer() && count > 1);
+    }
+}
+
+// ---- other operations ----
+
+std::wstring CPlayListWnd::GetSelectedPath() const {
+    if (!m_pList) return L"";
+    CPlayListItemUI* row = m_pList->GetItemUIAt(m_pList->GetCurSel());
+    return row && row->GetItemData() ? row->GetItemData()->strFilePath : L"";
+}
+
+void CPlayListWnd::OpenContainingFolder() {
+    if (!m_pList) return;
+    int i = m_pList->GetCurSel();
+    CTreeNodeUI* node = NodeAt(m_pList, i);
+    if (node && node->IsGroupNode()) node = NodeAt(m_pList, i + 1);
+    CPlayListItemUI* row = node && !node->IsGroupNode() ? static_cast<CPlayListItemUI*>(node) : nullptr;
+    if (!row || !row->GetItemData()) return;
+    platform::process::RevealInFileManager(row->GetItemData()->strFilePath);
+}
+
+void CPlayListWnd::FollowOwner() {
+    HWND main = m_pOwner ? m_pOwner->GetOwnerWindow() : nullptr;
+    if (!m_hWnd || !main) return;
+    RECT m{}, l{};
+    ::GetWindowRect(main, &m);
+    ::GetWindowRect(m_hWnd, &l);
+    int width = l.right - l.left;
+    ::SetWindowPos(m_hWnd, nullptr, m.right - width, m.top + 30, width, (m.bottom - m.top) - 74,
+                   SWP_NOACTIVATE | SWP_NOZORDER);
+    if (m_pHandler) m_pHandler->FollowList();
+}
+
+// ---- notifications and messages ----
+
+void CPlayListWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == DUI_MSGTYPE_CLICK) {
+        OnClick(msg);
+        return;
+    }
+    if (m_pList && msg.pSender == m_pList) {
+        if (msg.sType == DUI_MSGTYPE_ITEMDBCLICK) {
+            PlaySelected();
+            return;
+        }
+        if (msg.sType == DUI_MSGTYPE_ITEMCLICK) {
+            CTreeNodeUI* node = NodeAt(m_pList, m_pList->GetCurSel());
+            if (node && !node->IsHasChild() && !node->IsGroupNode()) {
+                auto* row = static_cast<CPlayListItemUI*>(node);
+                if (_tagMediaInfo* r = row->GetItemData()) {
+                    r->bInvalid = IsRecordInvalid(*r);
+                    row->Refresh();
+                }
+            }
+            return;
+        }
+        if (msg.sType == DUI_MSGTYPE_LISTITEMMOVE) {
+            SavePlayList();
+            return;
+        }
+    }
+    CWzXMLWnd::Notify(msg);
+}
+
+void CPlayListWnd::OnClick(TNotifyUI& msg) {
+    if (msg.pSender && msg.pSender == m_pPlayOrderBtn) ShowPlayOrderMenu();
+    CWzXMLWnd::OnClick(msg);
+}
+
+void CPlayListWnd::ShowPlayOrderMenu() {
+    if (!m_pPlayOrderBtn || !m_hWnd) return;
+    const RECT& b = m_pPlayOrderBtn->GetPos();
+    POINT pt{b.left, b.bottom};
+    ::ClientToScreen(m_hWnd, &pt);
+    CPlayOrderMenu menu(L"PlayOrderMenu.xml");
+    menu.Init(m_hWnd, this);
+    menu.Track(pt.x, pt.y);
+}
+
+void CPlayListWnd::ShowPlayListMenu(POINT screenPt) {
+    CPlayListRButtonMenu menu(L"PlayListRButtonMenu.xml");
+    menu.Init(m_hWnd, this);
+    menu.Track(screenPt.x, screenPt.y);
+}
+
+LRESULT CPlayListWnd::OnSize(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    if (m_pHandler) m_pHandler->FollowList();
+    // Only a width the user gave is kept: docking never changes it.
+    int width = LOWORD(lParam);
+    if (m_nLastSavedWidth >= 0 && width > 0 && width != m_nLastSavedWidth && width >= kMinListWndWidth) {
+        m_nLastSavedWidth = width;
+        g_SysConfig.nListWndWidth = width;
+        g_SysConfig.iniConfig.WriteInt(L"Global", L"nListWndWidth", width);
+    }
+    return CWzXMLWnd::OnSize(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CPlayListWnd::OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) {
+    RECT rc{};
+    ::GetWindowRect(m_hWnd, &rc);
+    int x = GET_X_LPARAM(lParam);
+    bHandled = TRUE;
+    if (rc.right - 4 < x && x < rc.right) return HTTRANSPARENT;
+    if (rc.left <= x && x < rc.left + 6) return HTLEFT;
+    return CWzXMLWnd::OnNcHitTest(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    LRESULT lRes = CWzXMLWnd::HandleMessage(uMsg, wParam, lParam);
+    HWND main = m_pOwner ? m_pOwner->GetOwnerWindow() : nullptr;
+    switch (uMsg) {
+    case WM_GETMINMAXINFO: {
+        auto* mmi = reinterpret_cast<MINMAXINFO*>(lParam);
+        RECT m{};
+        if (main) ::GetWindowRect(main, &m);
+        mmi->ptMinTrackSize.x = kMinListWndWidth;
+        mmi->ptMaxTrackSize.x = std::max<LONG>(kMinListWndWidth, 2 * (m.right - m.left) / 3);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_DELETE) {
+            DeleteSelected();
+        } else if (wParam == VK_RETURN || wParam == VK_SPACE) {
+            if (!m_pList) break;
+            CTreeNodeUI* node = NodeAt(m_pList, m_pList->GetCurSel());
+            if (node && node->IsGroupNode() && node->IsHasChild()) node->Expand(!node->GetVisibleTag());
+            else PlaySelected();
+        } else if (wParam == 'A' && (::GetKeyState(VK_CONTROL) & 0x8000)) {
+            if (m_pList) m_pList->SelectAllItems();
+        } else if (wParam == VK_LEFT || wParam == VK_RIGHT || wParam == VK_UP || wParam == VK_DOWN) {
+        } else if (main) {
+            ::SendMessageW(main, WM_KEYDOWN, wParam, lParam);
+        }
+        break;
+    case WM_RBUTTONUP: {
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ::ClientToScreen(m_hWnd, &pt);
+        ShowPlayListMenu(pt);
+        break;
+    }
+    case WM_MOUSEWHEEL: {
+        RECT rc{};
+        ::GetWindowRect(m_hWnd, &rc);
+        POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (main && !(pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom))
+            ::SendMessageW(main, WM_MOUSEWHEEL, wParam, lParam);
+        break;
+    }
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        break;
+    }
+    return lRes;
+}
+
+void CPlayListWnd::AddFilesByDialog() {}
+
+int CPlayListWnd::AddFolderByDialog() { return -1; }

@@ -1,0 +1,808 @@
+// The list with its rows, the drag list and the tree.
+#include "skinui/list.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cwchar>
+
+#include "render.h"
+#include "skinui/manager.h"
+
+namespace skinui {
+
+namespace {
+
+constexpr int kDragThreshold = 4;
+
+bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
+bool IsKeyEvent(int type) { return type > UIEVENT__KEYBEGIN && type < UIEVENT__KEYEND; }
+
+void PaintRowBackground(cairo_t* cr, const RECT& rc, const TListInfoUI* info, bool selected, bool hot, DWORD ownColor) {
+    if (!info) return;
+    DWORD color = info->dwBkColor;
+    if (selected && info->dwSelectedBkColor) color = info->dwSelectedBkColor;
+    else if (hot && info->dwHotBkColor) color = info->dwHotBkColor;
+    if (ownColor && !selected && !hot) color = ownColor;
+    render::FillRect(cr, rc, color);
+}
+
+}  // namespace
+
+// ---- rows ----
+
+CListLabelElementUI::CListLabelElementUI() { m_uTextStyle = DT_VCENTER | DT_SINGLELINE; }
+
+void* CListLabelElementUI::GetInterface(const wchar_t* name) {
+    if (std::wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+    if (std::wcscmp(name, L"ListLabelElement") == 0) return this;
+    return CLabelUI::GetInterface(name);
+}
+
+void CListLabelElementUI::SetOwner(CControlUI* owner) {
+    m_pOwner = owner ? static_cast<IListOwnerUI*>(owner->GetInterface(L"IListOwner")) : nullptr;
+}
+
+bool CListLabelElementUI::Select(bool select) {
+    if (m_bSelected == select) return true;
+    m_bSelected = select;
+    Invalidate();
+    return true;
+}
+
+SIZE CListLabelElementUI::EstimateSize(SIZE available) {
+    SIZE sz = CLabelUI::EstimateSize(available);
+    if (sz.cy == 0 && m_pManager) sz.cy = m_pManager->MeasureText(L"Ag", m_iFont).cy + 6;
+    return sz;
+}
+
+void CListLabelElementUI::DoEvent(TEventUI& event) {
+    if (m_pOwner && (IsMouseEvent(event.Type) || IsKeyEvent(event.Type))) {
+        m_pOwner->DoEvent(event);
+        return;
+    }
+    CLabelUI::DoEvent(event);
+}
+
+void CListLabelElementUI::PaintBkColor(cairo_t* cr) {
+    PaintRowBackground(cr, m_rcItem, m_pOwner ? m_pOwner->GetListInfo() : nullptr, m_bSelected, m_bHot, m_dwBackColor);
+}
+
+void CListLabelElementUI::PaintText(cairo_t* cr) {
+    TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : nullptr;
+    DWORD saved = m_dwTextColor;
+    if (info) {
+        m_dwTextColor = m_bSelected ? info->dwSelectedTextColor : m_bHot ? info->dwHotTextColor : info->dwTextColor;
+        if (!saved && m_iFont < 0) m_iFont = info->nFont;
+    }
+    CLabelUI::PaintText(cr);
+    m_dwTextColor = saved;
+}
+
+void* CListContainerElementUI::GetInterface(const wchar_t* name) {
+    if (std::wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+    if (std::wcscmp(name, L"ListContainerElement") == 0) return this;
+    return CHorizontalLayoutUI::GetInterface(name);
+}
+
+void CListContainerElementUI::SetOwner(CControlUI* owner) {
+    m_pOwner = owner ? static_cast<IListOwnerUI*>(owner->GetInterface(L"IListOwner")) : nullptr;
+}
+
+bool CListContainerElementUI::Select(bool select) {
+    if (m_bSelected == select) return true;
+    m_bSelected = select;
+    Invalidate();
+    return true;
+}
+
+void CListContainerElementUI::DoEvent(TEventUI& event) {
+    if (m_pOwner && (IsMouseEvent(event.Type) || IsKeyEvent(event.Type))) {
+        m_pOwner->DoEvent(event);
+        return;
+    }
+    CHorizontalLayoutUI::DoEvent(event);
+}
+
+void CListContainerElementUI::PaintBkColor(cairo_t* cr) {
+    PaintRowBackground(cr, m_rcItem, m_pOwner ? m_pOwner->GetListInfo() : nullptr, m_bSelected, m_bHot, m_dwBackColor);
+}
+
+void CListContainerElementUI::PaintStatusImage(cairo_t* cr) {
+    TListInfoUI* info = m_pOwner ? m_pOwner->GetListInfo() : nullptr;
+    if (!info) return;
+    if (m_bSelected && !info->sSelectedImage.empty() && DrawImage(cr, info->sSelectedImage)) return;
+    if ((m_bHot || m_bSelected) && !info->sHotImage.empty() && DrawImage(cr, info->sHotImage)) return;
+    if (!info->sBkImage.empty()) DrawImage(cr, info->sBkImage);
+}
+
+// ---- list ----
+
+CListBodyUI::CListBodyUI(CListUI* owner) : m_pOwner(owner) {}
+
+void CListBodyUI::DoEvent(TEventUI& event) {
+    // The scroll bar is the body's own; everything else is the list's.
+    if (GetScrollRange() > 0) {
+        bool onBar = event.ptMouse.x >= InnerRect().right;
+        if (event.Type == UIEVENT_SCROLLWHEEL || m_bThumbDrag ||
+            ((event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_DBLCLICK) && onBar)) {
+            CVerticalLayoutUI::DoEvent(event);
+            return;
+        }
+    }
+    if (m_pOwner) m_pOwner->DoEvent(event);
+}
+
+CListUI::CListUI() : m_pList(new CListBodyUI(this)) {
+    CVerticalLayoutUI::AddAt(m_pList, 0);
+    m_pList->EnableScrollBar(true);
+}
+
+void* CListUI::GetInterface(const wchar_t* name) {
+    if (std::wcscmp(name, L"List") == 0) return static_cast<CListUI*>(this);
+    if (std::wcscmp(name, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+    return CVerticalLayoutUI::GetInterface(name);
+}
+
+IListItemUI* CListUI::ItemOf(CControlUI* row) const {
+    return row ? static_cast<IListItemUI*>(row->GetInterface(L"ListItem")) : nullptr;
+}
+
+CControlUI* CListUI::GetItemAt(int index) const { return m_pList->GetItemAt(index); }
+int CListUI::GetItemIndex(CControlUI* control) const { return m_pList->GetItemIndex(control); }
+int CListUI::GetCount() const { return m_pList->GetCount(); }
+
+bool CListUI::SetItemIndex(CControlUI* control, int index) {
+    if (!m_pList->SetItemIndex(control, index)) return false;
+    ReIndex();
+    return true;
+}
+
+bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CListUI::AddAt(CControlUI* control, int index) {
+    if (!control || !m_pList->AddAt(control, index)) return false;
+    if (IListItemUI* item = ItemOf(control)) item->SetOwner(this);
+    ReIndex();
+    return true;
+}
+
+void CListUI::ForgetRow(CControlUI* row) {
+    if (m_pPressedRow == row) m_pPressedRow = nullptr;
+    if (m_pHotRow == row) m_pHotRow = nullptr;
+}
+
+bool CListUI::Remove(CControlUI* control) {
+    int i = GetItemIndex(control);
+    return i >= 0 && CListUI::RemoveAt(i);
+}
+
+bool CListUI::RemoveAt(int index) {
+    CControlUI* row = GetItemAt(index);
+    if (!row) return false;
+    ForgetRow(row);
+    m_pList->RemoveAt(index);
+    ReIndex();
+    return true;
+}
+
+void CListUI::RemoveAll() {
+    m_pPressedRow = m_pHotRow = nullptr;
+    m_pList->RemoveAll();
+    m_iCurSel = m_iAnchor = -1;
+}
+
+void CListUI::ReIndex() {
+    CControlUI* cur = nullptr;
+    for (int i = 0; i < GetCount(); ++i) {
+        IListItemUI* item = ItemOf(GetItemAt(i));
+        if (!item) continue;
+        if (item->GetIndex() == m_iCurSel && !cur) cur = GetItemAt(i);
+    }
+    // The current row keeps being current wherever it moved.
+    int newCur = -1;
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* row = GetItemAt(i);
+        if (IListItemUI* item = ItemOf(row)) item->SetIndex(i);
+        if (row == cur) newCur = i;
+    }
+    m_iCurSel = newCur;
+    if (m_iAnchor >= GetCount()) m_iAnchor = -1;
+}
+
+bool CListUI::SelectItem(int index, bool bTakeFocus, bool bTriggerEvent) {
+    if (bTakeFocus) SetFocus();
+    return SelectItem(index, false, true, bTriggerEvent);
+}
+
+bool CListUI::SelectItem(int index, bool bAppend, bool bEnsureVisible, bool bTriggerEvent) {
+    if (index < 0) {
+        UnSelectAll();
+        return false;
+    }
+    IListItemUI* item = ItemOf(GetItemAt(index));
+    if (!item) return false;
+    if (!bAppend || !m_ListInfo.bMultiSelect) {
+        for (int i = 0; i < GetCount(); ++i)
+            if (i != index)
+                if (IListItemUI* other = ItemOf(GetItemAt(i))) other->Select(false);
+    }
+    item->Select(true);
+    int old = m_iCurSel;
+    m_iCurSel = index;
+    m_iAnchor = index;
+    if (bEnsureVisible) EnsureVisible(index);
+    if (bTriggerEvent && old != index && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, index, old);
+    return true;
+}
+
+bool CListUI::UnSelectItem(int index) {
+    IListItemUI* item = ItemOf(GetItemAt(index));
+    if (!item) return false;
+    item->Select(false);
+    if (m_iCurSel == index) {
+        m_iCurSel = -1;
+        for (int i = 0; i < GetCount(); ++i)
+            if (IListItemUI* other = ItemOf(GetItemAt(i)); other && other->IsSelected()) m_iCurSel = i;
+    }
+    return true;
+}
+
+void CListUI::SelectAllItems() {
+    if (!m_ListInfo.bMultiSelect) return;
+    for (int i = 0; i < GetCount(); ++i)
+        if (IListItemUI* item = ItemOf(GetItemAt(i))) item->Select(true);
+    if (m_iCurSel < 0 && GetCount() > 0) m_iCurSel = 0;
+}
+
+void CListUI::UnSelectAll() {
+    for (int i = 0; i < GetCount(); ++i)
+        if (IListItemUI* item = ItemOf(GetItemAt(i))) item->Select(false);
+    m_iCurSel = -1;
+    m_iAnchor = -1;
+}
+
+std::vector<int> CListUI::GetSelectedItems() const {
+    std::vector<int> out;
+    for (int i = 0; i < GetCount(); ++i)
+        if (IListItemUI* item = ItemOf(GetItemAt(i)); item && item->IsSelected()) out.push_back(i);
+    return out;
+}
+
+void CListUI::EnsureVisible(int index) {
+    CControlUI* row = GetItemAt(index);
+    if (row && row->IsVisible()) m_pList->EnsureVisible(row);
+}
+
+CControlUI* CListUI::RowAtPoint(POINT pt) const {
+    if (!PtInRectUI(m_pList->GetPos(), pt)) return nullptr;
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* row = GetItemAt(i);
+        if (row->IsVisible() && PtInRectUI(row->GetPos(), pt)) return row;
+    }
+    return nullptr;
+}
+
+void CListUI::SetHotRow(CControlUI* row) {
+    if (row == m_pHotRow) return;
+    auto setHot = [](CControlUI* r, bool hot) {
+        if (!r) return;
+        if (auto* e = dynamic_cast<CListElementBase*>(r)) {
+            e->SetHot(hot);
+            r->Invalidate();
+        }
+    };
+    setHot(m_pHotRow, false);
+    m_pHotRow = row;
+    setHot(m_pHotRow, true);
+}
+
+void CListUI::OnRowPress(CControlUI* row, const TEventUI& event) {
+    m_pPressedRow = row;
+    m_bPressKeptSelection = false;
+    int index = GetItemIndex(row);
+    IListItemUI* item = ItemOf(row);
+    if (!item || index < 0) return;
+    bool ctrl = (event.wKeyState & MK_CONTROL) != 0, shift = (event.wKeyState & MK_SHIFT) != 0;
+    if (m_ListInfo.bMultiSelect && ctrl) {
+        if (item->IsSelected()) UnSelectItem(index);
+        else SelectItem(index, true, false, true);
+        m_iAnchor = index;
+    } else if (m_ListInfo.bMultiSelect && shift && m_iAnchor >= 0) {
+        int anchor = m_iAnchor;
+        int from = std::min(anchor, index), to = std::max(anchor, index);
+        for (int i = 0; i < GetCount(); ++i)
+            if (IListItemUI* other = ItemOf(GetItemAt(i))) other->Select(i >= from && i <= to);
+        int old = m_iCurSel;
+        m_iCurSel = index;
+        m_iAnchor = anchor;
+        if (old != index && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, index, old);
+    } else if (item->IsSelected() && GetSelectedItems().size() > 1) {
+        // A press on a selected row may start dragging the whole selection.
+        m_bPressKeptSelection = true;
+        m_iCurSel = index;
+    } else {
+        SelectItem(index, false, false, true);
+    }
+}
+
+void CListUI::OnRowRelease(CControlUI* row, const TEventUI&) {
+    if (!row || row != m_pPressedRow) return;
+    if (m_bPressKeptSelection) SelectItem(GetItemIndex(row), false, false, true);
+    m_bPressKeptSelection = false;
+    OnRowClick(row, DUI_MSGTYPE_ITEMCLICK);
+}
+
+void CListUI::OnRowDoubleClick(CControlUI* row, const TEventUI& event) {
+    OnRowPress(row, event);
+    m_pPressedRow = nullptr;  // the release that follows is part of the double click
+    OnRowClick(row, DUI_MSGTYPE_ITEMDBCLICK);
+}
+
+void CListUI::OnRowClick(CControlUI* row, const CDuiString& type) {
+    if (m_pManager) m_pManager->SendNotify(row, type.c_str());
+}
+
+void CListUI::DoEvent(TEventUI& event) {
+    switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+        SetFocus();
+        if (CControlUI* row = RowAtPoint(event.ptMouse)) OnRowPress(row, event);
+        else m_pPressedRow = nullptr;
+        return;
+    case UIEVENT_DBLCLICK:
+        SetFocus();
+        if (CControlUI* row = RowAtPoint(event.ptMouse)) OnRowDoubleClick(row, event);
+        return;
+    case UIEVENT_BUTTONUP:
+        OnRowRelease(RowAtPoint(event.ptMouse), event);
+        m_pPressedRow = nullptr;
+        return;
+    case UIEVENT_MOUSEMOVE:
+        SetHotRow(RowAtPoint(event.ptMouse));
+        return;
+    case UIEVENT_MOUSELEAVE:
+        SetHotRow(nullptr);
+        return;
+    case UIEVENT_SCROLLWHEEL:
+        if (m_pList->GetScrollRange() > 0) {
+            if (GET_WHEEL_DELTA_WPARAM(event.wParam) > 0) m_pList->LineUp();
+            else m_pList->LineDown();
+            return;
+        }
+        break;
+    case UIEVENT_KEYDOWN: {
+        int step = event.chKey == VK_UP ? -1 : event.chKey == VK_DOWN ? 1 : 0;
+        if (step != 0) {
+            for (int i = m_iCurSel + step; i >= 0 && i < GetCount(); i += step)
+                if (GetItemAt(i)->IsVisible()) {
+                    SelectItem(i, false, true, true);
+                    break;
+                }
+            return;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    if (IsMouseEvent(event.Type) || IsKeyEvent(event.Type)) {
+        // Rows forward their events here; nothing else above the list wants them.
+        if (m_pParent && event.Type == UIEVENT_SCROLLWHEEL) m_pParent->DoEvent(event);
+        return;
+    }
+    CVerticalLayoutUI::DoEvent(event);
+}
+
+void CListUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
+    std::wstring n(name);
+    if (n == L"multipleitem" || n == L"multiselect") m_ListInfo.bMultiSelect = ParseBool(value);
+    else if (n == L"itemfont") m_ListInfo.nFont = ParseInt(value);
+    else if (n == L"itemtextcolor") m_ListInfo.dwTextColor = ParseColor(value);
+    else if (n == L"itembkcolor") m_ListInfo.dwBkColor = ParseColor(value);
+    else if (n == L"itembkimage") m_ListInfo.sBkImage = value;
+    else if (n == L"itemselectedtextcolor") m_ListInfo.dwSelectedTextColor = ParseColor(value);
+    else if (n == L"itemselectedbkcolor") m_ListInfo.dwSelectedBkColor = ParseColor(value);
+    else if (n == L"itemselectedimage") m_ListInfo.sSelectedImage = value;
+    else if (n == L"itemhottextcolor") m_ListInfo.dwHotTextColor = ParseColor(value);
+    else if (n == L"itemhotbkcolor") m_ListInfo.dwHotBkColor = ParseColor(value);
+    else if (n == L"itemhotimage") m_ListInfo.sHotImage = value;
+    else if (n == L"itemdisabledtextcolor") m_ListInfo.dwDisabledTextColor = ParseColor(value);
+    else if (n == L"itemtextpadding") m_ListInfo.rcTextPadding = ParseRect(value);
+    else if (n == L"vscrollbar") m_pList->EnableScrollBar(ParseBool(value));
+    else if (n == L"hscrollbar") {}
+    else if (n == L"inset") m_pList->SetInset(ParseRect(value));
+    else if (n == L"childpadding") m_pList->SetChildPadding(ParseInt(value));
+    else CVerticalLayoutUI::SetAttribute(name, value);
+}
+
+void CListUI::SetPos(RECT rc, bool bNeedInvalidate) {
+    // The container calls of a list address its rows, so the body is placed here by hand.
+    CControlUI::SetPos(rc, bNeedInvalidate);
+    m_pList->SetPos(InnerRect(), false);
+}
+
+// ---- drag list ----
+
+void* CDragListUI::GetInterface(const wchar_t* name) {
+    if (std::wcscmp(name, L"DragList") == 0) return static_cast<CDragListUI*>(this);
+    return CListUI::GetInterface(name);
+}
+
+void CDragListUI::EndDrag() {
+    bool wasDragging = m_bDragging;
+    m_bDragArmed = m_bDragging = false;
+    m_pDropTarget = nullptr;
+    if (wasDragging) Invalidate();
+}
+
+void CDragListUI::MoveSelectionTo(CControlUI*) {}
+
+void CDragListUI::ForgetRow(CControlUI* row) {
+    CListUI::ForgetRow(row);
+    if (m_pDropTarget == row) m_pDropTarget = nullptr;
+}
+
+void CDragListUI::OnRowPress(CControlUI* row, const TEventUI& event) {
+    CListUI::OnRowPress(row, event);
+    IListItemUI* item = ItemOf(row);
+    m_bDragArmed = item && item->IsSelected() && !(event.wKeyState & (MK_CONTROL | MK_SHIFT));
+    m_bDragging = false;
+    m_ptDragStart = event.ptMouse;
+    m_pDropTarget = nullptr;
+}
+
+void CDragListUI::OnRowRelease(CControlUI* row, const TEventUI& event) {
+    if (m_bDragging) {
+        CControlUI* target = row;
+        EndDrag();
+        m_bPressKeptSelection = false;
+        MoveSelectionTo(target);
+        return;
+    }
+    m_bDragArmed = false;
+    CListUI::OnRowRelease(row, event);
+}
+
+void CDragListUI::DoEvent(TEventUI& event) {
+    if (event.Type == UIEVENT_MOUSEMOVE && m_bDragArmed && (event.wKeyState & MK_LBUTTON)) {
+        if (!m_bDragging && (std::abs(event.ptMouse.x - m_ptDragStart.x) > kDragThreshold ||
+                             std::abs(event.ptMouse.y - m_ptDragStart.y) > kDragThreshold))
+            m_bDragging = true;
+        if (m_bDragging) {
+            CControlUI* target = RowAtPoint(event.ptMouse);
+            if (target != m_pDropTarget) {
+                m_pDropTarget = target;
+                Invalidate();
+            }
+            return;
+        }
+    }
+    if (event.Type == UIEVENT_BUTTONUP && !m_bDragging) m_bDragArmed = false;
+    if (event.Type == UIEVENT_KILLFOCUS && m_bDragging) EndDrag();
+    CListUI::DoEvent(event);
+}
+
+void CDragListUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
+    CListUI::DoPaint(cr, rcPaint);
+    if (m_bDragging && m_pDropTarget && m_pDropTarget->IsVisible()) {
+        const RECT& r = m_pDropTarget->GetPos();
+        render::DrawLine(cr, r.left, r.top, r.right, r.top, 1, m_dwSplitLineColor);
+    }
+}
+
+// ---- tree node ----
+
+CTreeNodeUI::CTreeNodeUI(CTreeNodeUI* parent)
+    : m_pParentNode(nullptr),
+      m_pHoriz(new CHorizontalLayoutUI),
+      m_pFolderButton(new CCheckBoxUI),
+      m_pCheckBox(new CCheckBoxUI),
+      m_pItemButton(new COptionUI) {
+    SetFixedHeight(18);
+    m_pFolderButton->SetFixedWidth(16);
+    m_pCheckBox->SetFixedWidth(16);
+    m_pCheckBox->SetVisible(false);
+    m_pItemButton->SetTextStyle(DT_VCENTER | DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS);
+    m_pHoriz->Add(m_pFolderButton);
+    m_pHoriz->Add(m_pCheckBox);
+    m_pHoriz->Add(m_pItemButton);
+    // The row answers for its own parts: a press anywhere on it selects the row.
+    m_pHoriz->SetMouseChildEnabled(false);
+    CListContainerElementUI::AddAt(m_pHoriz, 0);
+    if (parent) parent->AddChildNode(this);
+}
+
+CTreeNodeUI::~CTreeNodeUI() {
+    // Children still held here belong to no tree (a tree removes its rows deepest first).
+    std::vector<CTreeNodeUI*> children;
+    children.swap(m_children);
+    for (CTreeNodeUI* c : children) {
+        c->m_pParentNode = nullptr;
+        if (!c->GetTreeView()) delete c;
+    }
+    if (m_pParentNode) {
+        auto& siblings = m_pParentNode->m_children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+}
+
+void* CTreeNodeUI::GetInterface(const wchar_t* name) {
+    if (std::wcscmp(name, L"TreeNode") == 0) return static_cast<CTreeNodeUI*>(this);
+    return CListContainerElementUI::GetInterface(name);
+}
+
+bool CTreeNodeUI::Add(CControlUI* control) {
+    if (!control) return false;
+    if (auto* node = static_cast<CTreeNodeUI*>(control->GetInterface(L"TreeNode"))) return AddChildNode(node);
+    return CListContainerElementUI::Add(control);
+}
+
+bool CTreeNodeUI::AddAt(CControlUI* control, int index) {
+    if (!control) return false;
+    if (auto* node = static_cast<CTreeNodeUI*>(control->GetInterface(L"TreeNode"))) return AddChildNode(node);
+    return CListContainerElementUI::AddAt(control, index);
+}
+
+bool CTreeNodeUI::Remove(CControlUI* control) {
+    if (!control) return false;
+    if (auto* node = static_cast<CTreeNodeUI*>(control->GetInterface(L"TreeNode"))) return RemoveChildNode(node);
+    return CListContainerElementUI::Remove(control);
+}
+
+bool CTreeNodeUI::AddChildNode(CTreeNodeUI* node) {
+    if (!node || node == this || node->m_pParentNode || node->GetTreeView()) return false;
+    node->m_pParentNode = this;
+    m_children.push_back(node);
+    if (m_pTreeView && !m_pTreeView->InsertChildRow(this, node)) {
+        m_children.pop_back();
+        node->m_pParentNode = nullptr;
+        return false;
+    }
+    if (m_pTreeView && !m_bVisibleTag) node->SetVisible(false);
+    return true;
+}
+
+bool CTreeNodeUI::RemoveChildNode(CTreeNodeUI* node) {
+    auto it = std::find(m_children.begin(), m_children.end(), node);
+    if (it == m_children.end()) return false;
+    m_children.erase(it);
+    node->m_pParentNode = nullptr;
+    if (m_pTreeView) return m_pTreeView->Remove(node);
+    delete node;
+    return true;
+}
+
+void CTreeNodeUI::RemoveAllChildNode() {
+    while (!m_children.empty()) RemoveChildNode(m_children.back());
+}
+
+CTreeNodeUI* CTreeNodeUI::GetChildNode(int index) const {
+    if (index < 0 || index >= static_cast<int>(m_children.size())) return nullptr;
+    return m_children[static_cast<size_t>(index)];
+}
+
+void CTreeNodeUI::CollectDescendants(std::vector<CTreeNodeUI*>& out) const {
+    for (CTreeNodeUI* c : m_children) {
+        out.push_back(c);
+        c->CollectDescendants(out);
+    }
+}
+
+int CTreeNodeUI::GetTreeLevel() const {
+    int level = 0;
+    for (CTreeNodeUI* p = m_pParentNode; p; p = p->m_pParentNode) ++level;
+    return level;
+}
+
+void CTreeNodeUI::SetItemText(const wchar_t* text) { m_pItemButton->SetText(text); }
+CDuiString CTreeNodeUI::GetItemText() const { return m_pItemButton->GetText(); }
+void CTreeNodeUI::SetItemTextColor(DWORD c) { m_pItemButton->SetTextColor(c); }
+void CTreeNodeUI::SetItemHotTextColor(DWORD c) { m_pItemButton->SetHotTextColor(c); }
+void CTreeNodeUI::SetSelItemTextColor(DWORD c) { m_pItemButton->SetSelectedTextColor(c); }
+void CTreeNodeUI::SetVisibleFolderBtn(bool visible) { m_pFolderButton->SetVisible(visible); }
+void CTreeNodeUI::SetVisibleCheckBtn(bool visible) { m_pCheckBox->SetVisible(visible); }
+
+bool CTreeNodeUI::Expand(bool expand) {
+    m_pFolderButton->Selected(!expand, false);
+    SetVisibleTag(expand);
+    if (m_pTreeView) m_pTreeView->SetItemExpand(expand, this);
+    return true;
+}
+
+bool CTreeNodeUI::Select(bool select) {
+    CListContainerElementUI::Select(select);
+    m_pItemButton->Selected(select, false);
+    return true;
+}
+
+bool CTreeNodeUI::IsSelectedAllChild() const {
+    return std::all_of(m_children.begin(), m_children.end(), [](CTreeNodeUI* c) { return c->IsSelected(); });
+}
+
+void CTreeNodeUI::SelectAllChild(bool select) {
+    for (CTreeNodeUI* c : m_children) {
+        c->Select(select);
+        c->SelectAllChild(select);
+    }
+}
+
+void CTreeNodeUI::DoEvent(TEventUI& event) { CListContainerElementUI::DoEvent(event); }
+
+void CTreeNodeUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
+    std::wstring n(name);
+    if (n == L"text" || n == L"itemtext") SetItemText(value);
+    else if (n == L"itemtextcolor") SetItemTextColor(ParseColor(value));
+    else if (n == L"itemhottextcolor") SetItemHotTextColor(ParseColor(value));
+    else if (n == L"selitemtextcolor") SetSelItemTextColor(ParseColor(value));
+    else if (n == L"folderattr") m_pFolderButton->ApplyAttributeList(value);
+    else if (n == L"itemattr") m_pItemButton->ApplyAttributeList(value);
+    else if (n == L"checkboxattr") m_pCheckBox->ApplyAttributeList(value);
+    else if (n == L"visiblefolderbtn") SetVisibleFolderBtn(ParseBool(value));
+    else if (n == L"visiblecheckbtn") SetVisibleCheckBtn(ParseBool(value));
+    else CListContainerElementUI::SetAttribute(name, value);
+}
+
+void CTreeNodeUI::SetPos(RECT rc, bool bNeedInvalidate) { CListContainerElementUI::SetPos(rc, bNeedInvalidate); }
+
+// ---- tree ----
+
+CTreeViewUI::CTreeViewUI() = default;
+
+CTreeViewUI::~CTreeViewUI() { CTreeViewUI::RemoveAll(); }
+
+void* CTreeViewUI::GetInterface(const wchar_t* name) {
+    if (std::wcscmp(name, L"TreeView") == 0) return static_cast<CTreeViewUI*>(this);
+    return CDragListUI::GetInterface(name);
+}
+
+namespace {
+CTreeNodeUI* AsNode(CControlUI* c) { return c ? static_cast<CTreeNodeUI*>(c->GetInterface(L"TreeNode")) : nullptr; }
+}  // namespace
+
+bool CTreeViewUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CTreeViewUI::AddAt(CControlUI* control, int index) {
+    CTreeNodeUI* node = AsNode(control);
+    if (!node || node->GetTreeView() || node->GetParentNode() || index < 0 || index > GetCount()) return false;
+    std::vector<CTreeNodeUI*> rows{node};
+    node->CollectDescendants(rows);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        CTreeNodeUI* n = rows[i];
+        if (!CDragListUI::AddAt(n, index + static_cast<int>(i))) return false;
+        n->SetTreeView(this);
+        n->SetVisibleFolderBtn(m_bVisibleFolderBtn);
+        n->SetVisibleCheckBtn(m_bVisibleCheckBtn);
+    }
+    for (size_t i = 1; i < rows.size(); ++i) {
+        CTreeNodeUI* p = rows[i]->GetParentNode();
+        bool shown = true;
+        for (; p; p = p->GetParentNode()) shown = shown && p->GetVisibleTag();
+        rows[i]->SetVisible(shown);
+    }
+    return true;
+}
+
+bool CTreeViewUI::InsertChildRow(CTreeNodeUI* parent, CTreeNodeUI* child) {
+    int p = GetItemIndex(parent);
+    if (p < 0 || !child || child->GetTreeView()) return false;
+    std::vector<CTreeNodeUI*> below;
+    parent->CollectDescendants(below);
+    // The new child is already in the parent's list; its rows are not yet in the tree.
+    int existing = 0;
+    for (CTreeNodeUI* n : below)
+        if (n->GetTreeView() == this) ++existing;
+    std::vector<CTreeNodeUI*> rows{child};
+    child->CollectDescendants(rows);
+    int at = p + existing + 1;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!CDragListUI::AddAt(rows[i], at + static_cast<int>(i))) return false;
+        rows[i]->SetTreeView(this);
+        rows[i]->SetVisibleFolderBtn(m_bVisibleFolderBtn);
+        rows[i]->SetVisibleCheckBtn(m_bVisibleCheckBtn);
+    }
+    return true;
+}
+
+bool CTreeViewUI::Remove(CControlUI* control) {
+    CTreeNodeUI* node = AsNode(control);
+    if (!node || GetItemIndex(node) < 0) return false;
+    if (CTreeNodeUI* parent = node->GetParentNode()) return parent->RemoveChildNode(node);
+    std::vector<CTreeNodeUI*> rows{node};
+    node->CollectDescendants(rows);
+    // Deepest first, so that no node outlives its parent's knowledge of it.
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) CDragListUI::Remove(*it);
+    return true;
+}
+
+bool CTreeViewUI::RemoveAt(int index) { return Remove(GetItemAt(index)); }
+
+bool CTreeViewUI::SetItemIndex(CControlUI* control, int index) {
+    if (!CDragListUI::SetItemIndex(control, index)) return false;
+    if (CTreeNodeUI* node = AsNode(control); node && node->m_pParentNode) {
+        auto& siblings = node->m_pParentNode->m_children;
+        std::stable_sort(siblings.begin(), siblings.end(),
+                         [this](CTreeNodeUI* a, CTreeNodeUI* b) { return GetItemIndex(a) < GetItemIndex(b); });
+    }
+    return true;
+}
+
+void CTreeViewUI::RemoveAll() {
+    m_pPressedRow = m_pHotRow = m_pDropTarget = nullptr;
+    for (int i = GetCount() - 1; i >= 0; --i) m_pList->RemoveAt(i);
+    m_iCurSel = m_iAnchor = -1;
+}
+
+void CTreeViewUI::SetVisibleFolderBtn(bool visible) {
+    m_bVisibleFolderBtn = visible;
+    for (int i = 0; i < GetCount(); ++i)
+        if (CTreeNodeUI* n = AsNode(GetItemAt(i))) n->SetVisibleFolderBtn(visible);
+}
+
+void CTreeViewUI::SetVisibleCheckBtn(bool visible) {
+    m_bVisibleCheckBtn = visible;
+    for (int i = 0; i < GetCount(); ++i)
+        if (CTreeNodeUI* n = AsNode(GetItemAt(i))) n->SetVisibleCheckBtn(visible);
+}
+
+void CTreeViewUI::SetItemExpand(bool expand, CTreeNodeUI* node) {
+    if (!node) return;
+    for (int i = 0; i < node->GetCountChild(); ++i) {
+        CTreeNodeUI* c = node->GetChildNode(i);
+        c->SetVisible(expand);
+        // A collapsed child keeps its own children hidden.
+        SetItemExpand(expand && c->GetVisibleTag(), c);
+    }
+    NeedUpdate();
+}
+
+bool CTreeViewUI::OnCheckBoxChanged(TNotifyUI&) { return true; }
+
+bool CTreeViewUI::OnFolderChanged(TNotifyUI& msg) {
+    CControlUI* c = msg.pSender;
+    while (c && !AsNode(c)) c = c->GetParent();
+    if (CTreeNodeUI* node = AsNode(c)) node->Expand(!node->GetVisibleTag());
+    return true;
+}
+
+bool CTreeViewUI::OnNodeClick(TNotifyUI& msg) {
+    CTreeNodeUI* node = AsNode(msg.pSender);
+    if (!node) return false;
+    if (node->IsHasChild() && msg.sType == DUI_MSGTYPE_ITEMCLICK) node->Expand(!node->GetVisibleTag());
+    if (m_pManager) m_pManager->SendNotify(this, msg.sType.c_str());
+    return true;
+}
+
+void CTreeViewUI::OnRowClick(CControlUI* row, const CDuiString& type) {
+    TNotifyUI msg;
+    msg.sType = type;
+    msg.pSender = row;
+    if (m_pManager) msg.ptMouse = m_pManager->GetMousePos();
+    OnNodeClick(msg);
+}
+
+void CTreeViewUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
+    std::wstring n(name);
+    if (n == L"visiblefolderbtn") SetVisibleFolderBtn(ParseBool(value));
+    else if (n == L"visiblecheckbtn") SetVisibleCheckBtn(ParseBool(value));
+    else CDragListUI::SetAttribute(name, value);
+}
+
+// ---- builder hooks ----
+
+CControlUI* CreateListControl(const std::wstring& cls) {
+    if (cls == L"List") return new CListUI;
+    if (cls == L"DragList") return new CDragListUI;
+    if (cls == L"TreeView") return new CTreeViewUI;
+    if (cls == L"TreeNode") return new CTreeNodeUI;
+    if (cls == L"ListLabelElement") return new CListLabelElementUI;
+    if (cls == L"ListContainerElement") return new CListContainerElementUI;
+    return nullptr;
+}
+
+bool AddListChild(CControlUI* parent, CControlUI* child) {
+    if (!parent || !child) return false;
+    if (auto* list = static_cast<CListUI*>(parent->GetInterface(L"List"))) return list->Add(child);
+    return false;
+}
+
+}  // namespace skinui

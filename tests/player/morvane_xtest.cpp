@@ -1,0 +1,289 @@
+// The real program under Xvfb with a temporary program folder: it opens its window, plays the
+// clip it is given into the video surface, hands a second start's file over to the running
+// instance, saves the play list when it closes and resumes the position on the next start.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/profile.h"
+#include "platform/winuser.h"
+#include "player/main_wnd.h"
+#include "support/child.h"
+#include "support/clips.h"
+#include "support/temp_dir.h"
+#include "support/wait_for.h"
+#include "support/xdnd.h"
+
+namespace fs = std::filesystem;
+using testsupport::Child;
+using testsupport::WaitFor;
+
+namespace {
+
+std::string Program() { return std::string(MORVANE_BIN_DIR) + "/morvane"; }
+
+// A clip of one flat colour: what the video surface shows tells which clip plays.
+fs::path MakeColourClip(const fs::path& path, const char* colour, double seconds) {
+    int rc = testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                      std::string("color=c=") + colour + ":size=320x240:rate=25:duration=" +
+                                          std::to_string(seconds),
+                                      "-c:v", "libx264", "-pix_fmt", "yuv420p", path.string()});
+    if (rc != 0) throw std::runtime_error("ffmpeg failed for " + path.string());
+    return path;
+}
+
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<unsigned long> px;
+    size_t Distinct() const { return std::set<unsigned long>(px.begin(), px.end()).size(); }
+    // Share of pixels close to the colour 0xRRGGBB.
+    double ShareNear(unsigned long rgb) const {
+        if (px.empty()) return 0;
+        size_t n = 0;
+        for (unsigned long p : px) {
+            int dr = static_cast<int>((p >> 16) & 0xFF) - static_cast<int>((rgb >> 16) & 0xFF);
+            int dg = static_cast<int>((p >> 8) & 0xFF) - static_cast<int>((rgb >> 8) & 0xFF);
+            int db = static_cast<int>(p & 0xFF) - static_cast<int>(rgb & 0xFF);
+            if (std::abs(dr) < 60 && std::abs(dg) < 60 && std::abs(db) < 60) ++n;
+        }
+        return static_cast<double>(n) / static_cast<double>(px.size());
+    }
+};
+
+class MorvaneX : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        base_ = new testsupport::TempDir();
+        fs::create_directories(*base_ / "rt");
+        ::chmod((*base_ / "rt").c_str(), 0700);
+        // This process and the players share the window station, so set before any window call.
+        env_.push_back(std::make_unique<testsupport::ScopedEnv>("MORVANE_RUNTIME_DIR", (*base_ / "rt").string()));
+        env_.push_back(std::make_unique<testsupport::ScopedEnv>("MORVANE_REGISTRY_DB", (*base_ / "reg.db").string()));
+        env_.push_back(std::make_unique<testsupport::ScopedEnv>(
+            "MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null --no-volume-save"));
+        testsupport::MakeVideoClip(*base_ / "pattern.mp4", 10.0);
+        MakeColourClip(*base_ / "red.mp4", "red", 10.0);
+    }
+    static void TearDownTestSuite() {
+        env_.clear();
+        delete base_;
+        base_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(platform::HasDisplay());
+        dpy_ = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy_, nullptr);
+        prog_ = std::make_unique<testsupport::TempDir>();
+        progEnv_ = std::make_unique<testsupport::ScopedEnv>("MORVANE_PROGRAM_DIR", prog_->path().string());
+        prog_->write("user.cfg", "[Global]\nbSavePlayInfo=1\nbScalePlayWnd=0\nnTopMostMode=2\n");
+    }
+    void TearDown() override {
+        players_.clear();
+        if (dpy_) XCloseDisplay(dpy_);
+    }
+
+    Child& Start(const std::vector<std::string>& args) {
+        std::vector<std::string> argv{Program()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        players_.push_back(std::make_unique<Child>(argv));
+        return *players_.back();
+    }
+    static int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+    // The running instance's window, as a second start finds it.
+    HWND WaitForInstance() {
+        HWND found = nullptr;
+        WaitFor([&] { return (found = FindRunningInstanceWindow()) != nullptr; });
+        return found;
+    }
+    int CountInstances() {
+        int n = 0;
+        for (HWND h = GetWindow(GetDesktopWindow(), GW_CHILD); h && IsWindow(h); h = GetWindow(h, GW_HWNDNEXT))
+            if (GetPropW(h, kMainWndProp)) ++n;
+        return n;
+    }
+
+    ::Window MainXWindow() {
+        ::Window root, parent, *tops = nullptr, found = 0;
+        unsigned n = 0;
+        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
+        for (unsigned i = 0; i < n && !found; ++i) {
+            char* name = nullptr;
+            if (XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane") found = tops[i];
+            if (name) XFree(name);
+        }
+        if (tops) XFree(tops);
+        return found;
+    }
+
+    // The video surface: the largest mapped child of the top-level X window titled "Morvane".
+    ::Window VideoSurface() {
+        ::Window root, parent, *tops = nullptr, best = 0;
+        unsigned n = 0;
+        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
+        long bestArea = 0;
+        for (unsigned i = 0; i < n; ++i) {
+            char* name = nullptr;
+            bool main = XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane";
+            if (name) XFree(name);
+            if (!main) continue;
+            ::Window r2, p2, *kids = nullptr;
+            unsigned k = 0;
+            XQueryTree(dpy_, tops[i], &r2, &p2, &kids, &k);
+            for (unsigned j = 0; j < k; ++j) {
+                XWindowAttributes a;
+                if (!XGetWindowAttributes(dpy_, kids[j], &a) || a.map_state != IsViewable) continue;
+                if (static_cast<long>(a.width) * a.height > bestArea) {
+                    bestArea = static_cast<long>(a.width) * a.height;
+                    best = kids[j];
+                }
+            }
+            if (kids) XFree(kids);
+        }
+        if (tops) XFree(tops);
+        return bestArea > 100 * 100 ? best : 0;
+    }
+    Pixels Grab(::Window w) {
+        Pixels out;
+        XWindowAttributes a;
+        if (!w || !XGetWindowAttributes(dpy_, w, &a) || a.map_state != IsViewable) return out;
+        XErrorHandler old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        XImage* img = XGetImage(dpy_, w, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height), AllPlanes,
+                                ZPixmap);
+        XSync(dpy_, False);
+        XSetErrorHandler(old);
+        if (!img) return out;
+        out.width = a.width;
+        out.height = a.height;
+        for (int y = 0; y < a.height; y += 4)
+            for (int x = 0; x < a.width; x += 4) out.px.push_back(XGetPixel(img, x, y) & 0xFFFFFF);
+        XDestroyImage(img);
+        return out;
+    }
+    bool ShowsPattern() { return Grab(VideoSurface()).Distinct() > 20; }
+    bool ShowsRed() { return Grab(VideoSurface()).ShareNear(0xFF0000) > 0.5; }
+
+    std::wstring PlayListValue(const std::wstring& section, const std::wstring& key) {
+        wchar_t buf[1024] = {};
+        std::wstring file = (prog_->path() / "PlayList.info").wstring();
+        GetPrivateProfileStringW(section.c_str(), key.c_str(), L"", buf, 1024, file.c_str());
+        return buf;
+    }
+    // The PlayList.info section whose file is `clip`, empty when none.
+    std::wstring SectionOf(const fs::path& clip) {
+        for (int n = 1; n < 20; ++n) {
+            std::wstring s = L"file" + std::to_wstring(n);
+            if (PlayListValue(s, L"strFilePath") == clip.wstring()) return s;
+        }
+        return L"";
+    }
+
+    static testsupport::TempDir* base_;
+    static std::vector<std::unique_ptr<testsupport::ScopedEnv>> env_;
+    Display* dpy_ = nullptr;
+    std::unique_ptr<testsupport::TempDir> prog_;
+    std::unique_ptr<testsupport::ScopedEnv> progEnv_;
+    std::vector<std::unique_ptr<Child>> players_;
+};
+
+testsupport::TempDir* MorvaneX::base_ = nullptr;
+std::vector<std::unique_ptr<testsupport::ScopedEnv>> MorvaneX::env_;
+
+TEST_F(MorvaneX, PlaysHandsOverSavesAndResumes) {
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    wchar_t title[64] = {};
+    GetWindowTextW(wnd, title, 64);
+    EXPECT_STREQ(title, L"Morvane");
+    EXPECT_EQ(GetPropW(wnd, kMainWndProp), reinterpret_cast<HANDLE>(1));
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); })) << "the clip never showed in the video surface";
+
+    // A second start hands its file over and ends.
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the first instance did not play the handed-over file";
+    EXPECT_EQ(CountInstances(), 1);
+
+    // Let the red clip get into its length, then close.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+
+    EXPECT_FALSE(SectionOf(pattern).empty());
+    std::wstring redSection = SectionOf(red);
+    ASSERT_FALSE(redSection.empty());
+    EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), red.wstring());
+    const int saved = std::stoi(PlayListValue(redSection, L"nPlayPos"));
+    EXPECT_GT(saved, 0);
+
+    // The next start resumes there: closed as soon as it shows, it has moved on from the stored point.
+    Child& again = Start({red.string()});
+    HWND wnd2 = WaitForInstance();
+    ASSERT_NE(wnd2, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PostMessageW(wnd2, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(again.wait()), 0);
+    EXPECT_GE(std::stoi(PlayListValue(SectionOf(red), L"nPlayPos")), saved);
+}
+
+TEST_F(MorvaneX, SecondStartWithoutFileOnlyRaises) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+
+    Child& second = Start({});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    EXPECT_EQ(CountInstances(), 1);
+    EXPECT_TRUE(ShowsPattern());
+    EXPECT_EQ(PlayListValue(L"file2", L"strFilePath"), L"");
+
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+}
+
+TEST_F(MorvaneX, ClosingAppliesTheClearOption) {
+    const fs::path pattern = *base_ / "pattern.mp4", gone = *base_ / "gone.mp4";
+    prog_->write("user.cfg", "[Global]\nbSavePlayInfo=1\nnTopMostMode=2\nbClearInvalidFile=1\n");
+    prog_->write("PlayList.info", "[file1]\nstrFilePath=" + gone.string() + "\n[file2]\nstrFilePath=" +
+                                      pattern.string() + "\n");
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_EQ(SectionOf(pattern), L"file1");
+    EXPECT_TRUE(SectionOf(gone).empty());
+}
+
+TEST_F(MorvaneX, DroppedFilePlays) {
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    ASSERT_TRUE(testsupport::XdndDrop(MainXWindow(), 40, 40, "file://" + red.string() + "\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the dropped file did not play";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_FALSE(SectionOf(red).empty());
+}
+
+}  // namespace

@@ -1,0 +1,446 @@
+// The play-list window's operations without a display: play orders, the current record,
+// series detection, adding folders and drops, removing, and the saved list.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "player/play_list_menus.h"
+#include "player/play_list_wnd.h"
+#include "player/sys_config.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+// The main window's side of the list: plays by calling back, as the real one does.
+struct Owner : IPlayListOwner {
+    CPlayListWnd* wnd = nullptr;
+    std::vector<std::wstring> played, tips;
+    int cleared = 0;
+    bool nextEnabled = false;
+    HWND GetOwnerWindow() const override { return nullptr; }
+    void PlayFile(const std::wstring& path) override {
+        played.push_back(path);
+        wnd->SetCurrentItem(path, 0);
+    }
+    void ShowTip(const std::wstring& text) override { tips.push_back(text); }
+    void EnablePlayNext(bool enable) override { nextEnabled = enable; }
+    bool HasMediaPlayer() const override { return false; }
+    void ClearCurrentPath() override { ++cleared; }
+    void ShowFileInfo(const std::wstring&) override {}
+    bool IsListJustShown() const override { return false; }
+    void SetListJustShown(bool) override {}
+    void AddChildWindow(HWND) override {}
+    std::vector<HWND> GetInputWindows() const override { return {}; }
+};
+
+struct ListFixture : ::testing::Test {
+    TempDir dir;
+    Owner owner;
+    std::unique_ptr<CPlayListWnd> wnd;
+
+    ListFixture() {
+        g_SysConfig.SetConfigPath((dir / "user.cfg").wstring());
+        g_SysConfig.SetPlayListPath((dir / "PlayList.info").wstring());
+        g_SysConfig.mapPlayList.clear();
+        g_SysConfig.strCurSection.clear();
+        g_SysConfig.nPlayOrder = 2;
+        g_SysConfig.bAddSimilarFile = 0;
+        g_SysConfig.nPlayListTransIdx = 4;
+        Open();
+    }
+    void Open() {
+        wnd.reset();
+        wnd = std::make_unique<CPlayListWnd>(&owner);
+        owner.wnd = wnd.get();
+        EXPECT_TRUE(wnd->CreateHeadless());
+    }
+    std::wstring File(const std::string& rel) {
+        return W(dir.write("media/" + rel, "x").string());
+    }
+    static std::wstring W(const std::string& utf8) { return skinui::CDuiString::FromUtf8(utf8); }
+    std::wstring Folder(const std::string& rel) { return W((dir.path() / "media" / rel).string()); }
+    CPlayListUI* List() { return wnd->GetList(); }
+    // Rows as names: "[group]" for headers.
+    std::string Rows() {
+        std::string out;
+        for (int i = 0; i < List()->GetCount(); ++i) {
+            if (!out.empty()) out += " ";
+            if (CPlayListItemUI* row = List()->GetItemUIAt(i))
+                out += skinui::CDuiString(row->GetItemData()->strFileName).ToUtf8();
+            else
+                out += "[" + static_cast<CPlayListGroupUI*>(List()->GetItemAt(i))->GetGroupName().ToUtf8() + "]";
+        }
+        return out;
+    }
+    std::string Name(const std::wstring& path) { return skinui::CDuiString(path.substr(path.rfind(L'/') + 1)).ToUtf8(); }
+    std::string LastPlayed() { return owner.played.empty() ? "" : Name(owner.played.back()); }
+    void Play(const std::wstring& path) { owner.PlayFile(path); }
+};
+
+TEST_F(ListFixture, NextPreviousAndLoopOverListsWithAndWithoutGroups) {
+    std::wstring a = File("A.mkv"), b = File("B.mkv"), c = File("C.mkv");
+    for (auto& p : {a, b, c}) wnd->AddFile(p);
+    Play(b);
+    wnd->PlayNextByOrder(PlayOrderLoop);
+    EXPECT_EQ(LastPlayed(), "C.mkv");
+    wnd->PlayNextByOrder(PlayOrderLoop);
+    EXPECT_EQ(LastPlayed(), "A.mkv");
+    // Sequential play stops at the end: nothing plays, selection and current stay.
+    Play(c);
+    List()->SelectItem(2, false, false, false);
+    size_t before = owner.played.size();
+    wnd->PlayNext();
+    EXPECT_EQ(owner.played.size(), before);
+    EXPECT_EQ(wnd->GetCurrentPath(), c);
+    EXPECT_EQ(List()->GetCurSel(), 2);
+    wnd->PlayPrevious();
+    EXPECT_EQ(LastPlayed(), "B.mkv");
+    wnd->PlayNextByOrder(PlayOrderSingleLoop);
+    EXPECT_EQ(LastPlayed(), "B.mkv");
+    before = owner.played.size();
+    wnd->PlayNextByOrder(PlayOrderSingle);
+    wnd->PlayNextByOrder(99);
+    EXPECT_EQ(owner.played.size(), before);
+    // The previous record is marked played; the current one shows as playing.
+    EXPECT_TRUE(List()->FindItemUIByPath(c)->GetItemData()->bPlayed);
+    EXPECT_EQ(List()->FindItemUIByPath(b)->GetItemData()->nPlayState, 0);
+    EXPECT_EQ(List()->FindItemUIByPath(c)->GetItemData()->nPlayState, 2);
+
+    // With a group first: the loop goes back to the group's first row, stepping over its header.
+    wnd->ClearAll();
+    File("S/e1.mkv");
+    File("S/e2.mkv");
+    ASSERT_EQ(wnd->AddFolderAsGroup(Folder("S")), 2);
+    wnd->AddFile(a);
+    EXPECT_EQ(Rows(), "[S] e1.mkv e2.mkv A.mkv");
+    wnd->PlayNext();  // no current record: the first file row
+    EXPECT_EQ(LastPlayed(), "e1.mkv");
+    before = owner.played.size();
+    wnd->PlayPrevious();  // the row before is the header: nothing plays
+    EXPECT_EQ(owner.played.size(), before);
+    Play(a);
+    wnd->PlayNextByOrder(PlayOrderLoop);
+    EXPECT_EQ(LastPlayed(), "e1.mkv");
+    Play(Folder("S/e2.mkv"));
+    EXPECT_EQ(skinui::CDuiString(wnd->GetNextName()).ToUtf8(), "A.mkv");
+    wnd->PlayNext();
+    EXPECT_EQ(LastPlayed(), "A.mkv");
+    EXPECT_FALSE(owner.nextEnabled);  // the last row: no next
+    EXPECT_EQ(wnd->GetNextName(), L"");
+    g_SysConfig.nPlayOrder = PlayOrderLoop;
+    EXPECT_EQ(skinui::CDuiString(wnd->GetNextName()).ToUtf8(), "e1.mkv");
+    g_SysConfig.nPlayOrder = PlayOrderRandom;
+    EXPECT_EQ(wnd->GetNextName(), L"");
+    EXPECT_TRUE(wnd->IsLastItem(a));
+    EXPECT_TRUE(wnd->IsLastItem(L"/not/listed.mkv"));
+    EXPECT_FALSE(wnd->IsLastItem(Folder("S/e1.mkv")));
+}
+
+TEST_F(ListFixture, RandomDrawsAmongOtherFileRows) {
+    std::vector<unsigned> asked;
+    unsigned answer = 0;
+    wnd->SetRandomSource([&](unsigned n) {
+        asked.push_back(n);
+        return answer;
+    });
+    std::wstring a = File("a.mkv");
+    wnd->AddFile(a);
+    Play(a);
+    wnd->PlayRandomItem();  // one row: played again, no draw
+    EXPECT_EQ(LastPlayed(), "a.mkv");
+    EXPECT_TRUE(asked.empty());
+
+    File("G/g1.mkv");
+    File("G/g2.mkv");
+    wnd->AddFolderAsGroup(Folder("G"));
+    EXPECT_EQ(Rows(), "a.mkv [G] g1.mkv g2.mkv");
+    // The header and the current row are not in the draw: two candidates, g1 and g2.
+    answer = 1;
+    wnd->PlayNextByOrder(PlayOrderRandom);
+    EXPECT_EQ(asked.back(), 2u);
+    EXPECT_EQ(LastPlayed(), "g2.mkv");
+    answer = 0;
+    wnd->PlayRandomItem();
+    EXPECT_EQ(asked.back(), 2u);
+    EXPECT_EQ(LastPlayed(), "a.mkv");
+}
+
+TEST_F(ListFixture, CurrentItemForPathsOutsideTheList) {
+    std::wstring a = File("a.mkv"), extra = File("extra.mp4"), text = File("notes.txt");
+    wnd->AddFile(a);
+    Play(a);
+    // Not a media file, or missing: nothing is added, the old record stops and stays current.
+    wnd->SetCurrentItem(text, 0);
+    wnd->SetCurrentItem(Folder("gone.mkv"), 0);
+    EXPECT_EQ(List()->GetCount(), 1);
+    EXPECT_EQ(wnd->GetCurrentPath(), a);
+    EXPECT_EQ(wnd->GetCurrentRecord()->nPlayState, 2);
+    EXPECT_TRUE(wnd->GetCurrentRecord()->bPlayed);
+    // An existing media file is appended and becomes current, playing, whatever state was asked.
+    wnd->SetCurrentItem(extra, 2);
+    EXPECT_EQ(Rows(), "a.mkv extra.mp4");
+    EXPECT_EQ(wnd->GetCurrentPath(), extra);
+    EXPECT_EQ(wnd->GetCurrentRecord()->nPlayState, 0);
+    EXPECT_EQ(g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L""), extra);
+    // Paths are exact: another case is another file.
+    wnd->SetCurrentItem(Folder("A.mkv"), 0);
+    EXPECT_EQ(wnd->GetCurrentPath(), extra);
+    wnd->SetCurrentItemProgress(75, 300);
+    EXPECT_EQ(wnd->GetCurrentRecord()->nPlayTime, 75);
+    EXPECT_EQ(wnd->GetCurrentRecord()->nPlayPos, 300);
+}
+
+TEST(NaturalOrder, NumbersByValueAndExactTies) {
+    struct Case {
+        const wchar_t *a, *b;
+        int sign;
+    } cases[] = {
+        {L"Ep2.mkv", L"Ep10.mkv", -1}, {L"ep2.mkv", L"EP10.mkv", -1}, {L"a.mkv", L"A.mkv", 1},
+        {L"A.mkv", L"a.mkv", -1},     {L"x1", L"x01", 1},            {L"b", L"a", 1},
+        {L"same", L"same", 0},        {L"abc", L"abcd", -1},         {L"9", L"10", -1},
+    };
+    for (const Case& c : cases) {
+        int r = NaturalCompare(c.a, c.b);
+        EXPECT_EQ((r > 0) - (r < 0), c.sign) << skinui::CDuiString(c.a).ToUtf8() << " " << skinui::CDuiString(c.b).ToUtf8();
+    }
+}
+
+TEST(Series, SimilarNames) {
+    struct Case {
+        const wchar_t *a, *b;
+        bool similar;
+    } cases[] = {
+        {L"EP01.mkv", L"EP02.mkv", true},
+        {L"EP9.mkv", L"EP10.mkv", true},
+        {L"第一集.mp4", L"第十集.mp4", true},
+        {L"第一集.mp4", L"第十一集预告.mp4", true},
+        {L"EP01.mkv", L"EP01 SD.mkv", false},
+        {L"Movie 1080p.mkv", L"Movie 720p.mkv", true},
+        {L"EPA.mkv", L"EPB.mkv", false},
+        {L"Show.mkv", L"show.mkv", true},
+        {L"EP01.mkv", L"EP01.mkv", true},
+        {L"EP01.mkv", L"EP02.avi", false},
+        {L"EP01.mkv", L"EP02.MKV", true},
+        {L"", L"", false},
+        {L"/d/", L"/d/EP01.mkv", false},
+        {L"/d/EP01.mkv", L"/d/EP02.mkv", true},
+        {L"/d1/EP01.mkv", L"/d2/EP01.mkv", false},  // episodes of one series share a folder
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsSimilarFileName(c.a, c.b), c.similar) << skinui::CDuiString(c.a).ToUtf8() << " | " << skinui::CDuiString(c.b).ToUtf8();
+    EXPECT_TRUE(IsChineseNumeral(0x5341));
+    EXPECT_FALSE(IsChineseNumeral(L'1'));
+    // Long names are not cut short.
+    std::wstring longA = std::wstring(400, L'x') + L"1.mkv", longB = std::wstring(400, L'x') + L"2.mkv";
+    EXPECT_TRUE(IsSimilarFileName(longA, longB));
+    EXPECT_FALSE(IsSimilarFileName(longA, std::wstring(400, L'x') + L"2 extra.mkv"));
+}
+
+TEST_F(ListFixture, SeriesAddBringsTheOtherEpisodes) {
+    g_SysConfig.bAddSimilarFile = 1;
+    std::wstring ep2 = File("show/Ep2.mkv");
+    for (const char* n : {"show/Ep1.mkv", "show/Ep10.mkv", "show/Ep2 extra.mkv", "show/Notes.txt", "show/.hidden1.mkv"}) File(n);
+    EXPECT_EQ(wnd->AddFiles({ep2}, false), 3);
+    EXPECT_EQ(Rows(), "Ep1.mkv Ep2.mkv Ep10.mkv");
+    EXPECT_EQ(owner.tips.back(), L"共添加3个文件到列表");
+    // All candidates listed already.
+    EXPECT_EQ(wnd->AddFiles({Folder("show/Ep10.mkv")}, false), 0);
+    EXPECT_EQ(owner.tips.back(), L"文件已经在列表中");
+
+    wnd->ClearAll();
+    std::wstring one = File("cn/第一集.mp4");
+    for (const char* n : {"cn/第二集.mp4", "cn/第十集.mp4", "cn/第十一集预告.mp4", "cn/花絮.mp4"}) File(n);
+    EXPECT_EQ(wnd->AddFiles({one}, false), 4);
+    EXPECT_EQ(Rows(), "第一集.mp4 第二集.mp4 第十一集预告.mp4 第十集.mp4");
+
+    // Similar inputs side by side count once; only the last of a chain is looked for.
+    wnd->ClearAll();
+    std::wstring a = File("chain/A1.mkv"), b = File("chain/A2.mkv");
+    File("chain/A3.mkv");
+    File("chain/B.mkv");
+    EXPECT_EQ(wnd->AddFiles({a, b}, false), 3);
+    EXPECT_EQ(Rows(), "A1.mkv A2.mkv A3.mkv");
+
+    // A folder without media files: nothing, and no tip.
+    wnd->ClearAll();
+    size_t tips = owner.tips.size();
+    EXPECT_EQ(wnd->AddFiles({File("empty/readme.txt")}, false), 0);
+    EXPECT_EQ(owner.tips.size(), tips);
+    // A sibling folder numbered differently is another series.
+    File("s1/E.mkv");
+    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 1);
+    EXPECT_EQ(Rows(), "E.mkv");
+    EXPECT_EQ(List()->GetItemUIAt(0)->GetItemData()->strFilePath, Folder("s1/E.mkv"));
+    g_SysConfig.bAddSimilarFile = 0;
+    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv")}, false), 0);
+}
+
+TEST_F(ListFixture, FolderAsGroupInNaturalOrder) {
+    for (const char* n : {"Season 1/ep10.mkv", "Season 1/ep2.mkv", "Season 1/Ep1.mkv", "Season 1/ep1.mkv",
+                          "Season 1/.partial.mkv", "Season 1/cover.jpg", "Season 1/extras/ep3.mkv"})
+        File(n);
+    EXPECT_EQ(wnd->AddFolderAsGroup(Folder("Season 1") + L"/"), 4);
+    EXPECT_EQ(Rows(), "[Season 1] Ep1.mkv ep1.mkv ep2.mkv ep10.mkv");
+    // Again: every file refused, the group keeps its rows.
+    EXPECT_EQ(wnd->AddFolderAsGroup(Folder("Season 1")), 0);
+    EXPECT_EQ(List()->GetCount(), 5);
+    // Nothing to add: no group stays behind; a folder that cannot be listed adds nothing.
+    File("only subfolders/sub/a.mkv");
+    EXPECT_EQ(wnd->AddFolderAsGroup(Folder("only subfolders")), 0);
+    EXPECT_EQ(wnd->AddFolderAsGroup(Folder("missing")), 0);
+    EXPECT_FALSE(List()->HasGroup(L"only subfolders"));
+    EXPECT_FALSE(List()->HasGroup(L"missing"));
+    // Two folders of one name share a group.
+    File("x/Season 1/z.mkv");
+    EXPECT_EQ(wnd->AddFolderAsGroup(Folder("x/Season 1")), 1);
+    EXPECT_EQ(Rows(), "[Season 1] Ep1.mkv ep1.mkv ep2.mkv ep10.mkv z.mkv");
+}
+
+TEST_F(ListFixture, DropsAddFoldersAndFilesAndNameWhatToPlay) {
+    std::wstring p1 = File("one/a.mkv"), p2 = File("two/b.mkv");
+    // Two files of different folders: appended in descending natural order of path.
+    EXPECT_EQ(wnd->AddDroppedPaths({p1, p2}), p2);
+    EXPECT_EQ(Rows(), "b.mkv a.mkv");
+    EXPECT_EQ(owner.tips.back(), L"共添加2个文件到列表");
+    EXPECT_EQ(wnd->AddDroppedPaths({p1}), L"");
+    EXPECT_EQ(owner.tips.back(), L"文件已经在列表中");
+    // A folder with files: the folder's first file is the one to play.
+    File("dir/2.mkv");
+    File("dir/10.mkv");
+    EXPECT_EQ(Name(wnd->AddDroppedPaths({File("c.mkv"), Folder("dir")})), "2.mkv");
+    EXPECT_EQ(owner.tips.back(), L"共添加3个文件到列表");
+    EXPECT_EQ(Rows(), "b.mkv a.mkv [dir] 2.mkv 10.mkv c.mkv");
+    // Only sub-folders and other files: no group, and the tip says so.
+    File("junk/sub/x.mkv");
+    File("junk/readme.txt");
+    EXPECT_EQ(wnd->AddDroppedPaths({Folder("junk")}), L"");
+    EXPECT_FALSE(List()->HasGroup(L"junk"));
+    EXPECT_EQ(owner.tips.back(), L"没有添加文件到列表");
+    // With series on, dropping only folders shows no tip.
+    g_SysConfig.bAddSimilarFile = 1;
+    File("more/m.mkv");
+    size_t tips = owner.tips.size();
+    wnd->AddDroppedPaths({Folder("more")});
+    EXPECT_EQ(owner.tips.size(), tips);
+    // The drop never moved the process's current folder.
+    EXPECT_NE(std::filesystem::current_path(), dir.path() / "media" / "more");
+}
+
+TEST_F(ListFixture, ChosenFilesAddNothingWhenOneIsGone) {
+    std::wstring a = File("pick/a.mkv");
+    File("pick/b.mkv");
+    wnd->AddChosenFiles(Folder("pick"), {L"a.mkv", L"gone.mkv"});
+    EXPECT_EQ(List()->GetCount(), 0);
+    wnd->AddChosenFiles(Folder("pick"), {L"a.mkv", L"b.mkv", L"a.mkv"});
+    EXPECT_EQ(Rows(), "b.mkv a.mkv");
+}
+
+TEST_F(ListFixture, DeletingClearsTheCurrentRecordAndSelectsTheNextRow) {
+    std::wstring a = File("a.mkv"), b = File("b.mkv"), c = File("c.mkv");
+    for (auto& p : {a, b, c}) wnd->AddFile(p);
+    Play(c);
+    List()->SelectItem(2, false, false, false);
+    wnd->DeleteSelected();
+    EXPECT_EQ(Rows(), "a.mkv b.mkv");
+    EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
+    EXPECT_GE(owner.cleared, 1);
+    EXPECT_EQ(List()->GetCurSel(), 1);  // the new last row
+    // The next step starts from the top again.
+    wnd->PlayNext();
+    EXPECT_EQ(LastPlayed(), "a.mkv");
+    // Clearing the list forgets the current record and the section positions are written to.
+    g_SysConfig.strCurSection = L"file1";
+    wnd->ClearAll();
+    EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
+    EXPECT_TRUE(g_SysConfig.strCurSection.empty());
+    EXPECT_EQ(List()->GetCount(), 0);
+}
+
+TEST_F(ListFixture, RemoveInvalidDropsMissingFilesAndEmptyGroups) {
+    std::wstring keep = File("keep.mkv");
+    File("G/lost.mkv");
+    wnd->AddFile(keep);
+    wnd->AddFile(Folder("never.mkv"));
+    wnd->AddFolderAsGroup(Folder("G"));
+    std::filesystem::remove(dir.path() / "media" / "G" / "lost.mkv");
+    wnd->RemoveInvalidItems();
+    EXPECT_EQ(Rows(), "keep.mkv");
+}
+
+TEST_F(ListFixture, SavedListComesBackWithGroupsCollapseAndCurrentFile) {
+    std::wstring top = File("top.mkv");
+    File("S/e1.mkv");
+    File("S/e2.mkv");
+    File("T/t1.mkv");
+    wnd->AddFile(top);
+    wnd->AddFolderAsGroup(Folder("S"));
+    wnd->AddFolderAsGroup(Folder("T"));
+    wnd->AddFile(Folder("missing.mkv"));
+    List()->GetGroup(L"T")->Expand(false);
+    Play(Folder("S/e2.mkv"));
+    wnd->SetCurrentItemProgress(61, 250);
+    wnd->SavePlayList();
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file3");
+
+    // A fresh start: the settings store reads the file, the window builds its rows.
+    g_SysConfig.mapPlayList.clear();
+    g_SysConfig.LoadPlayList();
+    Open();
+    EXPECT_EQ(Rows(), "top.mkv [S] e1.mkv e2.mkv [T] t1.mkv missing.mkv");
+    EXPECT_FALSE(List()->GetItemAt(5)->IsVisible());
+    EXPECT_TRUE(List()->GetGroup(L"T")->GetFolderButton()->IsSelected());
+    EXPECT_TRUE(List()->GetItemUIAt(6)->GetItemData()->bInvalid);
+    EXPECT_FALSE(List()->GetItemUIAt(1 + 1)->GetItemData()->bInvalid);
+    _tagMediaInfo* e2 = List()->GetItemUIAt(3)->GetItemData();
+    EXPECT_EQ(e2->nPlayTime, 61);
+    EXPECT_EQ(e2->nPlayPos, 250);
+    EXPECT_EQ(e2->strGroup, L"S");
+    // [CurPlay] selects its row but makes no record current.
+    EXPECT_EQ(List()->GetCurSel(), 3);
+    EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
+}
+
+TEST_F(ListFixture, PlayOrderButtonMenusAndBackground) {
+    EXPECT_EQ(CPlayListWnd::ListBackColor(8), 0x01040404u);
+    EXPECT_EQ(CPlayListWnd::ListBackColor(0) >> 24, 204u);
+    EXPECT_EQ(CPlayListWnd::ListBackColor(4) >> 24, 102u);
+    skinui::CButtonUI* btn = wnd->GetPlayOrderButton();
+    ASSERT_NE(btn, nullptr);
+    EXPECT_EQ(btn->GetNormalImage(), L"file='play_sequ.png' source='0,0,24,24'");
+    EXPECT_EQ(btn->GetPushedImage(), L"file='play_sequ.png' source='48,0,72,24'");
+    DispatchPlayOrderMenu(*wnd, L"play_random");
+    EXPECT_EQ(g_SysConfig.nPlayOrder, 4);
+    EXPECT_EQ(g_SysConfig.iniConfig.ReadInt(L"Global", L"nPlayOrder", -1), 4);
+    EXPECT_EQ(btn->GetHotImage(), L"file='play_random.png' source='24,0,48,24'");
+    EXPECT_EQ(btn->GetToolTip(), L"随机播放");
+    DispatchPlayListMenu(*wnd, L"play_single_loop");
+    EXPECT_EQ(GetPlayListMenuState(*wnd).checkedOrder, 0);
+    DispatchPlayOrderMenu(*wnd, L"null");
+    EXPECT_EQ(g_SysConfig.nPlayOrder, 0);
+
+    auto enabled = [&](std::vector<int> positions) {
+        PlayListMenuState s = GetPlayListMenuState(*wnd);
+        std::vector<int> out;
+        for (int p : positions)
+            if (s.majorEnabled[p]) out.push_back(p);
+        return out;
+    };
+    const std::vector<int> items{0, 1, 2, 3, 5, 6, 7, 9};
+    EXPECT_EQ(enabled(items), (std::vector<int>{0, 9}));
+    wnd->AddFile(File("a.mkv"));
+    List()->UnSelectAll();
+    EXPECT_EQ(enabled(items), (std::vector<int>{0, 6, 7, 9}));
+    List()->SelectItem(0, false, false, false);
+    EXPECT_EQ(enabled(items), items);
+    DispatchPlayListMenu(*wnd, L"play");
+    EXPECT_EQ(LastPlayed(), "a.mkv");
+    DispatchPlayListMenu(*wnd, L"dele");
+    EXPECT_EQ(List()->GetCount(), 0);
+}
+
+}  // namespace
