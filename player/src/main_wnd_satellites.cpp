@@ -3,10 +3,30 @@
 // order, so that every window is owned by the one before it: main → play list → caption →
 // play panel → settings.
 #include "player/main_wnd.h"
+#include "player/play_list_wnd.h"
+#include "player/sys_config.h"
 
-void CMorvaneWnd::CreateSatelliteWindows() {}
+// The play list's side of the main window (defined in main_wnd_list.cpp).
+IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd);
 
-void CMorvaneWnd::DestroySatelliteWindows() {}
+void CMorvaneWnd::CreateSatelliteWindows() {
+    // Play list: docked at the right edge; hidden again at once once its handle was ever clicked.
+    pPlayList = new CPlayListWnd(MainWndListOwner(this));
+    if (pPlayList->Create(m_hWnd, L"WzPlayList", WS_VISIBLE, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW | WS_EX_ACCEPTFILES)) {
+        ::ShowWindow(pPlayList->GetHWND(), SW_SHOWNORMAL);
+        pPlayList->FollowOwner();
+        if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
+    }
+}
+
+void CMorvaneWnd::DestroySatelliteWindows() {
+    if (pPlayList) {
+        HWND list = pPlayList->GetHWND();
+        delete pPlayList;  // saves the list
+        pPlayList = nullptr;
+        if (::IsWindow(list)) ::DestroyWindow(list);
+    }
+}
 
 HWND CMorvaneWnd::PlayerNotifyWnd() const { return m_hWnd; }
 
