@@ -518,6 +518,9 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_PLAYER_REDOCK:
+        FollowOwner();
+        return 0;
     default:
         break;
     }
