@@ -5,10 +5,12 @@
 #include "platform/msgbox.h"
 #include "platform/nsis.h"
 #include "common/file_assoc.h"
+#include "download/nd_downloader.h"
 #include "download/process_finder.h"
 #include "download/system_info.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "plugin_stack.h"
 #include "shortcut_editor.h"
 
@@ -66,6 +68,7 @@ void WriteInstallAssociations(const std::string& installFolder) {
         if (!PathFileExistsA(icon.c_str())) icon = icons + "VIDEO.ico";
         WriteAssociationLayout(ext, icon, folder, true);
     }
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 }  // namespace wznsis
@@ -80,6 +83,54 @@ WZNSIS_EXPORT void ModifyShortcutParam(HWND parent, int stringSize, char* variab
     if (folder.empty() || titles.empty()) return;
     wznsis::ComScope com;
     wznsis::ModifyShortcutsInFolder(folder, titles, arguments);
+}
+
+// The installer's window to the front, over whichever window has the foreground now.
+WZNSIS_EXPORT void BringToTop(HWND parent, int stringSize, char* variables, nsis_stack_t** stacktop,
+                              extra_parameters*) {
+    wznsis::BeginCall(parent, stringSize, variables, stacktop);
+    if (!parent) return;
+    const DWORD self = GetCurrentThreadId();
+    const DWORD front = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    const bool attached = front && front != self && AttachThreadInput(self, front, TRUE);
+    ShowWindow(parent, SW_SHOW);
+    SetForegroundWindow(parent);
+    BringWindowToTop(parent);
+    if (attached) AttachThreadInput(self, front, FALSE);
+}
+
+namespace {
+
+// Pops the link-list address and the target, runs one download, and tells the script "1" or "0".
+template <typename Download>
+void RunNdDownload(Download download) {
+    std::string address, target;
+    wznsis::PopString(address, kPathLimit);
+    wznsis::PopString(target, kLongLimit);
+    int ok = 0;
+    if (!address.empty() && !target.empty()) {
+        download::CNDDownloader nd(download::Flavor::Installer);
+        ok = download(nd, address, target);
+    }
+    wznsis::PushString(ok == 1 ? "1" : "0");
+}
+
+}  // namespace
+
+WZNSIS_EXPORT void DownloadNdZipContent(HWND parent, int stringSize, char* variables, nsis_stack_t** stacktop,
+                                        extra_parameters*) {
+    wznsis::BeginCall(parent, stringSize, variables, stacktop);
+    RunNdDownload([](download::CNDDownloader& nd, const std::string& address, const std::string& folder) {
+        return nd.DownloadZipFromLinkList(address, folder);
+    });
+}
+
+WZNSIS_EXPORT void DownloadNdFile(HWND parent, int stringSize, char* variables, nsis_stack_t** stacktop,
+                                  extra_parameters*) {
+    wznsis::BeginCall(parent, stringSize, variables, stacktop);
+    RunNdDownload([](download::CNDDownloader& nd, const std::string& address, const std::string& file) {
+        return nd.DownloadFromLinkList(address, file);
+    });
 }
 
 WZNSIS_EXPORT void myFunction(HWND parent, int stringSize, char* variables, nsis_stack_t** stacktop,

@@ -528,9 +528,12 @@ bool Lookup(HWND hwnd, WindowEntry* out) {
         auto& s = S();
         std::lock_guard lock(s.mu);
         auto it = s.windows.find(WindowHandleSerial(hwnd));
-        if (it == s.windows.end()) return false;
-        if (out) *out = it->second.entry;
-        return true;
+        if (it != s.windows.end()) {
+            if (out) *out = it->second.entry;
+            return true;
+        }
+        // Not ours, yet of our process: a module with its own copy of this layer (a plug-in and
+        // its host) made it, and announced it like any other process would.
     }
     fs::path dir = StationDir();
     FileContent c;

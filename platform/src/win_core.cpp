@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <map>
 
 #include "win_internal.h"
@@ -25,7 +26,7 @@ struct WindowClass {
 std::vector<WindowClass> g_classes;
 std::map<std::uint32_t, WindowPtr> g_windows;  // by serial
 std::vector<HWND> g_zorder;                   // top-level windows, top first
-std::uint32_t g_nextSerial = 1;
+std::uint32_t g_nextSerial = 0;  // 0: not started; then SerialBase() + 1 onwards
 ATOM g_nextAtom = 0xC000;
 int g_defaultSlot = 0;
 
@@ -50,16 +51,23 @@ bool IsChildWindow(const Window& w) { return (w.style & WS_CHILD) != 0; }
 
 LRESULT DeliverFromStation(HWND target, UINT msg, WPARAM wParam, LPARAM lParam, bool wait) {
     if (!IsOwn(target) || !Find(target)) return 0;
-    if (msg == kRemoteShow) return ShowWindow(target, static_cast<int>(wParam));
-    if (msg == kRemoteForeground) {
-        auto bring = [target] {
+    if (msg == kRemoteShow || msg == kRemoteForeground) {
+        std::function<LRESULT()> act = [target, cmd = static_cast<int>(wParam)] {
+            return LRESULT{ShowWindow(target, cmd)};
+        };
+        if (msg == kRemoteForeground) act = [target] {
             if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
             else if (!IsWindowVisible(target)) ShowWindow(target, SW_SHOW);
             SetForegroundWindow(target);
             return LRESULT{1};
         };
         WindowPtr w = Find(target);
-        return w ? RunOnWindowThread(w, bring) : 0;
+        if (!w) return 0;
+        if (wait) return RunOnWindowThread(w, act);
+        // A post: the sender may be the window's own thread (a plug-in in its host), waiting for
+        // this reply, so the change is only queued.
+        RunOnWindowThreadLater(w, act);
+        return 1;
     }
     if (wait) return SendMessageW(target, msg, wParam, lParam);
     PostMessageW(target, msg, wParam, lParam);
@@ -115,7 +123,7 @@ void DestroyTree(HWND hwnd);
 }  // namespace
 
 WindowPtr FindLocked(HWND hwnd) {
-    if (!hwnd || WindowHandlePid(hwnd) != static_cast<std::uint32_t>(getpid())) return nullptr;
+    if (!IsOwn(hwnd)) return nullptr;
     auto it = g_windows.find(WindowHandleSerial(hwnd));
     if (it == g_windows.end() || it->second->destroyed) return nullptr;
     return it->second;
@@ -126,7 +134,26 @@ WindowPtr Find(HWND hwnd) {
     return FindLocked(hwnd);
 }
 
-bool IsOwn(HWND hwnd) { return hwnd && WindowHandlePid(hwnd) == static_cast<std::uint32_t>(getpid()); }
+namespace {
+
+// A plug-in and its host may each hold a copy of this layer in one process. Each copy numbers
+// its windows in a block of its own, drawn from GLib's process-wide quark table, so a copy tells
+// its own handles from the other's and reaches those through the window station.
+std::uint32_t SerialBase() {
+    static const std::uint32_t base = [] {
+        char name[64];
+        std::snprintf(name, sizeof name, "morvane-window-layer-%p", static_cast<void*>(&g_windows));
+        return (static_cast<std::uint32_t>(g_quark_from_string(name)) & 0x7FFFu) << 16;
+    }();
+    return base;
+}
+
+}  // namespace
+
+bool IsOwn(HWND hwnd) {
+    return hwnd && WindowHandlePid(hwnd) == static_cast<std::uint32_t>(getpid()) &&
+           (WindowHandleSerial(hwnd) & 0xFFFF0000u) == SerialBase();
+}
 
 std::vector<HWND>& ZOrderLocked() { return g_zorder; }
 
@@ -283,6 +310,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         } else if (className && EqualNoCase(NameOf(className), platform::kNativeWindowClass)) {
             w->className = platform::kNativeWindowClass;
             w->native = true;
+            // Like the dialog class it stands in for, it sees double clicks (the video toggles
+            // full screen on one).
+            w->classStyle = CS_DBLCLKS;
         } else {
             SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;
@@ -303,6 +333,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             while (p && IsChildWindow(*p)) p = FindLocked(p->parent);
             w->owner = p ? p->hwnd : nullptr;
         }
+        if (g_nextSerial == 0) g_nextSerial = SerialBase() + 1;
         w->hwnd = MakeWindowHandle(static_cast<std::uint32_t>(getpid()), g_nextSerial++);
         w->queue = q;
         w->style = style & ~(WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);

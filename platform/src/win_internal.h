@@ -127,6 +127,8 @@ std::shared_ptr<ThreadQueue> CurrentQueue(bool withContext);
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Runs f on the thread of hwnd and waits; 0 at once when the window is or gets destroyed.
 LRESULT RunOnWindowThread(const WindowPtr& w, std::function<LRESULT()> f);
+// Queues f for the thread of hwnd without waiting (dropped when the window goes first).
+void RunOnWindowThreadLater(const WindowPtr& w, std::function<LRESULT()> f);
 // True (and *result set) when hwnd belongs to another thread and f ran there.
 bool Elsewhere(HWND hwnd, const std::function<LRESULT()>& f, LRESULT* result);
 void Post(const std::shared_ptr<ThreadQueue>& q, const MSG& msg, bool coalesceMove = false);

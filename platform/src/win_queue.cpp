@@ -95,7 +95,7 @@ void ProcessSent(ThreadQueue& q) {
             s->result = r;
             s->done = true;
         }
-        s->sender->cv.notify_all();
+        if (s->sender) s->sender->cv.notify_all();
     }
 }
 
@@ -242,6 +242,18 @@ LRESULT RunOnWindowThread(const WindowPtr& w, std::function<LRESULT()> f) {
     return SendAcross(w->queue, s);
 }
 
+void RunOnWindowThreadLater(const WindowPtr& w, std::function<LRESULT()> f) {
+    auto s = std::make_shared<Sent>();
+    s->target = w->hwnd;
+    s->call = std::move(f);
+    {
+        std::lock_guard lk(g_mutex);
+        if (w->destroying) return;
+        w->queue->sent.push_back(s);
+    }
+    Wake(*w->queue);
+}
+
 bool Elsewhere(HWND hwnd, const std::function<LRESULT()>& f, LRESULT* result) {
     WindowPtr w = Find(hwnd);
     if (!w || w->queue->tid == GetCurrentThreadId()) return false;
@@ -285,7 +297,7 @@ void ForgetWindowLocked(ThreadQueue& q, HWND hwnd) {
         if ((*it)->target == hwnd) {
             (*it)->done = true;
             (*it)->result = 0;
-            (*it)->sender->cv.notify_all();
+            if ((*it)->sender) (*it)->sender->cv.notify_all();
             it = q.sent.erase(it);
         } else {
             ++it;

@@ -42,6 +42,8 @@ CMorvaneWnd::CMorvaneWnd(const std::wstring& startPath) : CWzXMLWnd(kMainWndLayo
 
 CMorvaneWnd::~CMorvaneWnd() {
     StopThreads();
+    // The satellites call back into this window; they go before it.
+    DestroySatelliteWindows();
     if (g_pMainWnd == this) g_pMainWnd = nullptr;
 }
 

@@ -6,8 +6,11 @@
 
 #include "platform/files.h"
 #include "platform/winuser.h"
+#include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"
+#include "player/play_list_wnd.h"
+#include "player/play_panel_wnd.h"
 #include "player/sys_config.h"
 
 namespace {
@@ -66,36 +69,80 @@ void Filter(Keep keep) {
 
 bool Exists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
 
+// What the play-list window asks of the main window.
+class MainListOwner : public IPlayListOwner {
+public:
+    void Bind(CMorvaneWnd* wnd) { wnd_ = wnd; }
+    HWND GetOwnerWindow() const override { return wnd_->GetHWND(); }
+    void PlayFile(const std::wstring& path) override { wnd_->PlayFile(path); }
+    void ShowTip(const std::wstring& text) override { wnd_->ShowTip(text); }
+    void EnablePlayNext(bool enable) override {
+        if (wnd_->pPlayPanel) wnd_->pPlayPanel->EnablePlayNext(enable);
+    }
+    bool HasMediaPlayer() const override { return wnd_->IsMediaOpen(); }
+    void ClearCurrentPath() override { wnd_->strCurrentPath.clear(); }
+    void ShowFileInfo(const std::wstring& path) override { wnd_->ShowFileInfo(path); }
+    bool IsListJustShown() const override { return wnd_->bCaptionListShowPlain != 0; }
+    void SetListJustShown(bool shown) override { wnd_->bCaptionListShowPlain = shown ? 1 : 0; }
+    void AddChildWindow(HWND hwnd) override { wnd_->AddChild(hwnd); }
+    std::vector<HWND> GetInputWindows() const override {
+        std::vector<HWND> out;
+        if (wnd_->pCaption) out.push_back(wnd_->pCaption->GetHWND());
+        if (wnd_->pPlayPanel) out.push_back(wnd_->pPlayPanel->GetHWND());
+        return out;
+    }
+
+private:
+    CMorvaneWnd* wnd_ = nullptr;
+};
+
 }  // namespace
 
+IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd) {
+    // One main window at a time; its satellites go with it.
+    static MainListOwner owner;
+    owner.Bind(wnd);
+    return &owner;
+}
+
 std::wstring CMorvaneWnd::ListCurrentPath() {
+    if (pPlayList) return pPlayList->GetCurrentPath();
     for (auto* r : Records())
         if (r->nPlayState == 0) return r->strFilePath;
     return L"";
 }
 
 void CMorvaneWnd::ListSetCurrentItem(const std::wstring& path, int state) {
+    if (pPlayList) return pPlayList->SetCurrentItem(path, state);
     if (IndexOf(path) < 0 && IsVideoFile(path.c_str()) && Exists(path)) ListAddFile(path);
     for (auto* r : Records()) r->nPlayState = r->strFilePath == path ? state : 2;
 }
 
 bool CMorvaneWnd::ListIsLastItem(const std::wstring& path) {
+    if (pPlayList) return pPlayList->IsLastItem(path);
     auto recs = Records();
     return !recs.empty() && recs.back()->strFilePath == path;
 }
 
 void CMorvaneWnd::ListAddFile(const std::wstring& path) {
+    if (pPlayList) return pPlayList->AddFile(path);
     if (path.empty() || IndexOf(path) >= 0) return;
     Append(path);
     ListSave();
 }
 
 void CMorvaneWnd::ListAddFiles(const std::vector<std::wstring>& paths) {
+    if (pPlayList) {
+        pPlayList->AddFiles(paths, false);
+        pPlayList->SavePlayList();
+        return;
+    }
     for (const auto& p : paths)
         if (IsVideoFile(p.c_str()) && Exists(p)) ListAddFile(p);
 }
 
 void CMorvaneWnd::ListPlayNextByOrder(int order) {
+    if (pPlayList) return pPlayList->PlayNextByOrder(order);
     auto recs = Records();
     if (recs.empty()) return;
     int at = IndexOf(strCurrentPath);
@@ -123,18 +170,30 @@ void CMorvaneWnd::ListPlayNextByOrder(int order) {
     PlayFile(recs[static_cast<size_t>(next)]->strFilePath);
 }
 
-std::wstring CMorvaneWnd::ListSelectedPath() { return L""; }
+std::wstring CMorvaneWnd::ListSelectedPath() { return pPlayList ? pPlayList->GetSelectedPath() : L""; }
 
-void CMorvaneWnd::ListPlaySelected() {}
+void CMorvaneWnd::ListPlaySelected() {
+    if (pPlayList) pPlayList->PlaySelected();
+}
 
-void CMorvaneWnd::ListSetCurrentItemProgress(std::int64_t, int) {}
+void CMorvaneWnd::ListSetCurrentItemProgress(std::int64_t seconds, int permille) {
+    if (pPlayList) pPlayList->SetCurrentItemProgress(seconds, permille);
+}
 
 void CMorvaneWnd::ListMarkItem(const std::wstring& path, bool bad) {
+    if (pPlayList) {
+        if (CPlayListItemUI* row = pPlayList->GetList() ? pPlayList->GetList()->FindItemUIByPath(path) : nullptr) {
+            row->GetItemData()->bInvalid = bad;
+            row->Refresh();
+        }
+        return;
+    }
     for (auto* r : Records())
         if (r->strFilePath == path) r->bInvalid = bad;
 }
 
 std::wstring CMorvaneWnd::ListOnDropFiles(HDROP drop) {
+    if (pPlayList) return pPlayList->OnDropFiles(drop);
     std::wstring first;
     UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
@@ -150,12 +209,51 @@ std::wstring CMorvaneWnd::ListOnDropFiles(HDROP drop) {
 }
 
 void CMorvaneWnd::ListSave() {
+    if (pPlayList) return pPlayList->SavePlayList();
     const bool listed = IndexOf(strCurrentPath) >= 0 && Exists(strCurrentPath);
     g_SysConfig.SavePlayList(listed ? strCurrentPath : std::wstring());
 }
 
 void CMorvaneWnd::ListApplyClearOptions() {
+    if (pPlayList) {
+        if (g_SysConfig.bClearPlayList) pPlayList->ClearAll();
+        if (g_SysConfig.bClearInvalidFile) pPlayList->RemoveInvalidItems();
+        return;
+    }
     if (g_SysConfig.bClearPlayList) Filter([](const _tagMediaInfo&) { return false; });
     if (g_SysConfig.bClearInvalidFile)
         Filter([](const _tagMediaInfo& r) { return !r.bError && !r.bInvalid && Exists(r.strFilePath); });
+}
+
+// ---- for the play panel and the keys: the next name, next and previous in list order, and the
+// play-list window.
+
+std::wstring CMorvaneWnd::ListGetNextName() {
+    if (pPlayList) return pPlayList->GetNextName();
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at < 0 || at + 1 >= static_cast<int>(recs.size())) return L"";
+    return recs[static_cast<size_t>(at + 1)]->strFileName;
+}
+
+void CMorvaneWnd::ListPlayNext() {
+    if (pPlayList) return pPlayList->PlayNext();
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at + 1 < static_cast<int>(recs.size())) PlayFile(recs[static_cast<size_t>(at + 1)]->strFilePath);
+}
+
+void CMorvaneWnd::ListPlayPrevious() {
+    if (pPlayList) return pPlayList->PlayPrevious();
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at > 0) PlayFile(recs[static_cast<size_t>(at - 1)]->strFilePath);
+}
+
+HWND CMorvaneWnd::PlayListHwnd() { return pPlayList ? pPlayList->GetHWND() : nullptr; }
+
+skinui::CPaintManagerUI* CMorvaneWnd::PlayListPaintManager() { return pPlayList ? pPlayList->GetPaintManager() : nullptr; }
+
+void CMorvaneWnd::FollowPlayList() {
+    if (pPlayList) pPlayList->FollowOwner();
 }

@@ -10,9 +10,11 @@
 #include "common/convert.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
-#include "platform/msgbox.h"
+#include "platform/shell.h"
 #include "player/main_wnd.h"
+#include "player/play_list_wnd.h"
 #include "player/sys_config.h"
+#include "skinui/msgbox.h"
 
 namespace {
 
@@ -36,6 +38,32 @@ void SplitExt(const std::wstring& name, std::wstring& stem, std::wstring& ext) {
         ext = name.substr(dot);
     }
 }
+
+// A literal with its inner NULs kept.
+template <size_t N>
+std::wstring Pairs(const wchar_t (&text)[N]) {
+    return std::wstring(text, N - 1);
+}
+
+// Filters of the open dialogs: pairs of a description and its patterns, each ended by a NUL.
+const std::wstring kOpenFileFilter = Pairs(
+    L"媒体文件（*.rmvb,*.mpeg,*.mp3,*.mp4,*.flv）\0"
+    L"*.adf;*.avi;*.wm;*.wmp;*.wmv;*.ram;*.rm;*.rmvb;*.rp;*.rpm;*.rt;*.smil;*.scm;*.dat;*.m1v;*.m2v;*.n2p;*.m2ts;"
+    L"*.mp2v;*.mpe;*.mpeg;*.mpeg1;*.mpeg2;*.mpg;*.mpv2;*.pss;*.pva;*.tp;*.tpr;*.ts;*.m4b;*.m4p;*.m4v;*.mp4;*.mpeg4;"
+    L"*.3g2;*.3gp;*.3gp2;*.3gpp;*.mov;*.qt;*.f4v;*.flv;*.hlv;*.swf;*.iof;*.vob;*.amv;*.bik;*.csf;*.divx;*.evo;*.ivm;"
+    L"*.mkv;*.mod;*.mts;*.ogm;*.pmp;*.scm;*.tod;*.vp6;*.webm;*.xlmv;*.acc;*.ac3;*.amr;*.ape;*.cda;*.dts;*.flac;*.m1a;"
+    L"*.m2a;*.m4a;*.mid;*.midi;*.mka;*.mp2;*.mp3;*.mpa;*.ogg;*.ra;*.tak;*.tta;*.wav;*.wma;*.wv;\0"
+    L"Movie Files(*.rmvb,*.mpeg,etc) \0"
+    L"*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;*.trp;*.ts;*.vob;"
+    L"*.xv;*.m4v;*.dpg;\0"
+    L"Music Files(*.mp3,*.wma,etc) \0"
+    L"*.aac;*.ac3;*.amr;*.ape;*.cda;*.dts;*.flac;*.m1a;*.m2a;*.m4a;*.mid;*.midi;*.mka;*.mp2;*.mp3;*.mpa;*.ogg;*.ra;*.tak;"
+    L"*.tta;*.wav;*.wma;*.wv;\0"
+    L"All Files(*.*) \0*.*\0");
+const std::wstring kSubtitleFilter = Pairs(
+    L"字幕文件(*.srt *.sub *.ssa *.ass *.smi *.psb *.txt *.idx *.usf *.xss *.ssf *.cdg *.mks)\0"
+    L"*.srt;*.sub;*.ssa;*.ass;*.smi;*.psb;*.txt;*.idx;*.usf;*.xss;*.ssf;*.cdg;*.mks;\0"
+    L"所有文件(*.*)\0*.*\0");
 
 const char* PixbufType(int snapShotType) {
     switch (snapShotType) {
@@ -100,13 +128,52 @@ int CMorvaneWnd::AutoLoadSubtitles(const std::wstring& folder, const std::wstrin
     return i;
 }
 
-void CMorvaneWnd::LoadSubtitleByDialog() {}
+void CMorvaneWnd::LoadSubtitleByDialog() {
+    std::wstring path;
+    if (!RunOpenDialog(kSubtitleFilter, &path)) return;
+    int n = -1;
+    if (IsMediaOpen()) n = playerCtrl.LoadSubtitleFile(WideToUtf8(path));
+    if (n < 1) {
+        ShowTip(kTipSubtitleFailed);
+        return;
+    }
+    ShowTip(kTipSubtitleLoaded);
+    g_SysConfig.nCurSubtitle = n - 1;
+    g_SysConfig.bHideSubtitle = 0;
+    size_t slash = path.find_last_of(L"/\\");
+    g_SysConfig.mapSubtitleFile[n - 1] = slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen) {
+    bRightMenuArmed = 1;
+    HWND owner = PlayerNotifyWnd();
+    // The windows the user could act in meanwhile are disabled while the dialog runs.
+    const HWND list = pPlayList ? pPlayList->GetHWND() : nullptr;
+    ::EnableWindow(m_hWnd, FALSE);
+    if (list) ::EnableWindow(list, FALSE);
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    BOOL ok = ::GetOpenFileNameW(&ofn);
+    ::EnableWindow(m_hWnd, TRUE);
+    if (list) ::EnableWindow(list, TRUE);
+    if (!ok || !file[0]) return false;
+    *chosen = file;
+    return true;
+}
 
 void CMorvaneWnd::TakeSnapshot() {
     if (!IsMediaOpen()) return;
     const std::wstring& folder = g_SysConfig.strSnapShotPath;
     if (folder.empty() || !::PathFileExistsW(folder.c_str())) {
-        ::MessageBoxW(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONWARNING);
+        skinui::WzMessageBox(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONEXCLAMATION,
+                             L"确定(O)", L"取消(C)");
         return;
     }
     const bool clipboardOnly = g_SysConfig.bOnlySnapToClipBoard != 0;
@@ -136,12 +203,27 @@ void CMorvaneWnd::TakeSnapshot() {
         ShowTip(kTipClipboardFailed);
         return;
     }
-    ShowTip(CopySnapshotToClipboard(file) ? kTipSnapshotDone : kTipClipboardFailed);
+    const bool copied = ::OpenClipboard(m_hWnd) && CopySnapshotToClipboard(file);
+    ShowTip(copied ? kTipSnapshotDone : kTipClipboardFailed);
     if (clipboardOnly) ::DeleteFileW(file.c_str());
 }
 
-bool CMorvaneWnd::CopySnapshotToClipboard(const std::wstring&) { return false; }
+bool CMorvaneWnd::CopySnapshotToClipboard(const std::wstring& file) {
+    // The clipboard is open (TakeSnapshot); it is closed here on every road.
+    ::EmptyClipboard();
+    auto bitmap = static_cast<HBITMAP>(::LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    const bool placed = bitmap && ::SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+    ::CloseClipboard();
+    if (bitmap) ::DeleteObject(bitmap);
+    return placed;
+}
 
 void CMorvaneWnd::ShowFileInfo(const std::wstring&) {}
 
-void CMorvaneWnd::OpenFileDialog() {}
+void CMorvaneWnd::OpenFileDialog() {
+    std::wstring file;
+    if (!RunOpenDialog(kOpenFileFilter, &file)) return;
+    if (IsMediaOpen() && file == strCurrentPath) return;
+    if (g_SysConfig.bAddSimilarFile) ListAddFiles({file});
+    PlayFile(file);
+}

@@ -17,7 +17,15 @@
 #include "common/reg_helper.h"
 #include "platform/nsis.h"
 #include "platform/shelllink.h"
+#include "platform/shell.h"
+#include "platform/winuser.h"
+#include "support/forward_proxy.h"
+#include "support/http_server.h"
+#include "support/message_pump.h"
+#include "support/program_dir.h"
+#include "support/test_window.h"
 #include "support/temp_dir.h"
+#include "support/zip_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -60,9 +68,7 @@ TEST(PluginExports, OnlyTheNineExportsAreVisible) {
         if (kind == "T" || kind == "D" || kind == "B" || kind == "W" || kind == "V") exported.insert(name);
     ASSERT_FALSE(exported.empty());
     for (const auto& e : exported) EXPECT_TRUE(nine.count(e)) << "unexpected export " << e;
-    for (const char* built : {"GetInstallChannel", "IsWin10", "KillProcess", "ModifyShortcutParam",
-                              "MorvaneWriteFileAssoc", "myFunction"})
-        EXPECT_TRUE(exported.count(built)) << built;
+    for (const auto& e : nine) EXPECT_TRUE(exported.count(e)) << "missing export " << e;
 }
 
 TEST(PluginExports, InstallChannelComesFromTheInstallersFileName) {
@@ -95,8 +101,13 @@ TEST(PluginExports, IsWin10FollowsTheReportedVersion) {
 
 TEST(PluginExports, MissingAndOverlongArgumentsAreHarmless) {
     // Nothing on the stack: no export crashes or pushes anything but its own result.
-    for (const char* e : {"ModifyShortcutParam", "KillProcess", "MorvaneWriteFileAssoc"})
+    for (const char* e : {"ModifyShortcutParam", "KillProcess", "MorvaneWriteFileAssoc", "BringToTop"})
         EXPECT_EQ(CallExport(e, {}), "") << e;
+    // The downloads tell the script they did nothing.
+    for (const char* e : {"DownloadNdFile", "DownloadNdZipContent"}) {
+        EXPECT_EQ(CallExport(e, {}), "0\n") << e;
+        EXPECT_EQ(CallExport(e, {"http://127.0.0.1:9/list.xml"}), "0\n") << e;
+    }
     // No marker reads as an empty one: the name up to its last dot, and "nsis_call" has none.
     EXPECT_EQ(CallExport("GetInstallChannel", {}), "\n");
     // Arguments longer than the export's buffers are cut, and what lies below them stays.
@@ -104,6 +115,9 @@ TEST(PluginExports, MissingAndOverlongArgumentsAreHarmless) {
     EXPECT_EQ(CallExport("GetInstallChannel", {std::string(5000, 'm'), "below"}, MORVANE_NSIS_CALL, env),
               "_360\nbelow\n");
     EXPECT_EQ(CallExport("KillProcess", {std::string(3000, 'k'), "below"}, MORVANE_NSIS_CALL, env), "below\n");
+    EXPECT_EQ(CallExport("DownloadNdFile", {"http://127.0.0.1:9/" + std::string(4000, 'd'), "/nonexistent/t", "below"},
+                         MORVANE_NSIS_CALL, env),
+              "0\nbelow\n");
 }
 
 TEST(PluginExports, KillProcessEndsEveryProcessOfThatName) {
@@ -164,7 +178,16 @@ TEST(PluginExports, WriteFileAssocWritesAllSixtyWithTheirIcons) {
     CRegHelper::SetString(HKEY_CURRENT_USER, kUserExts + "avi\\UserChoice\\Deeper", "x", "y");
 
     const std::string folder = install.path().string() + "/";
-    EXPECT_EQ(CallExport("MorvaneWriteFileAssoc", {folder}, MORVANE_NSIS_CALL, reg.envPrefix()), "");
+    const std::string runtime = (reg.dir / "run").string();
+    EXPECT_EQ(CallExport("MorvaneWriteFileAssoc", {folder}, MORVANE_NSIS_CALL,
+                         reg.envPrefix() + " MORVANE_RUNTIME_DIR=" + Quote(runtime)),
+              "");
+    {
+        // One change notice for all sixty, from the installer's process.
+        testsupport::ScopedEnv env("MORVANE_RUNTIME_DIR", runtime);
+        EXPECT_EQ(platform::shell::ChangeNoticeCount(SHCNE_ASSOCCHANGED), 1);
+        EXPECT_EQ(platform::shell::ChangeNoticeCount(), 1);
+    }
 
     const char* sixty[] = {"asf",  "avi",  "wm",    "wmp",  "wmv",  "ram",  "rm",   "rmvb", "rpm",   "rt",
                            "smil", "scm",  "m1v",   "m2v",  "m2p",  "m2ts", "mp2v", "mpe",  "mpeg",  "mpeg1",
@@ -260,4 +283,115 @@ TEST(PluginExports, ModifyShortcutParamRewritesTheListedShortcutsOnly) {
     EXPECT_EQ(ShortcutArguments(outside / "Morvane.lnk"), "old");
     EXPECT_EQ(root.read("Notes.lnk.txt"), "not a shortcut");
     EXPECT_EQ(root.read("Broken/Morvane.lnk"), "not a shortcut at all");
+}
+
+namespace {
+
+// A net-disk link list and the file it names, served on 127.0.0.1, and an installer stand-in
+// copied into a folder of its own, where its config.ini lies.
+class NdDownloadExports : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::copy_file(MORVANE_NSIS_CALL, installer);
+        program.WriteConfig("[Global Options]\nProxyType=0\n");
+        Serve("/client/config/netdisk_patterns.xml", "<ndpattern><id>none</id></ndpattern>", "text/xml");
+    }
+    void Serve(const std::string& path, const std::string& body, const std::string& type = "application/octet-stream") {
+        testsupport::HttpReply r;
+        r.contentType = type;
+        r.body = body;
+        server.Serve(path, r);
+    }
+    void ServeList(const std::string& path, const std::string& file, const std::string& referer = "") {
+        Serve(path,
+              "<link><id>1</id><url></url><directurl>" + server.url(file) + "</directurl><referer>" + referer +
+                  "</referer><weight>1</weight></link>",
+              "text/xml");
+    }
+    std::string Call(const std::string& name, const std::vector<std::string>& args) {
+        return CallExport(name, args, installer.string());
+    }
+
+    testsupport::ProgramDir program;
+    testsupport::HttpServer server;
+    testsupport::ScopedEnv configServer{"MORVANE_CONFIG_SERVER", server.url("")};
+    fs::path installer = program / "Morvane_Setup_ch_web.exe";
+};
+
+}  // namespace
+
+TEST_F(NdDownloadExports, DownloadNdFileFetchesTheListedFileAndSaysSo) {
+    Serve("/setup/data.bin", testsupport::PatternBytes(0, 300000));
+    ServeList("/list.xml", "/setup/data.bin");
+    const fs::path target = program / "out" / "data.bin";
+    fs::create_directories(target.parent_path());
+    EXPECT_EQ(Call("DownloadNdFile", {server.url("/list.xml"), target.string(), "below"}), "1\nbelow\n");
+    EXPECT_EQ(testsupport::ReadFile(target), testsupport::PatternBytes(0, 300000));
+
+    // A list whose only link is gone: "0", and nothing is left at the target.
+    testsupport::HttpReply missing;
+    missing.status = 404;
+    server.Serve("/gone.bin", missing);
+    ServeList("/bad.xml", "/gone.bin");
+    const fs::path other = program / "out" / "other.bin";
+    EXPECT_EQ(Call("DownloadNdFile", {server.url("/bad.xml"), other.string()}), "0\n");
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_EQ(Call("DownloadNdFile", {server.url("/no-such-list.xml"), other.string()}), "0\n");
+}
+
+TEST_F(NdDownloadExports, DownloadNdZipContentUnpacksIntoTheFolder) {
+    const fs::path zip = program / "pack.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "res/VIDEO.ico", .data = "icon"}, {.name = "readme.txt", .data = "hi"}}));
+    Serve("/pack.zip", testsupport::ReadFile(zip));
+    ServeList("/zip.xml", "/pack.zip");
+    const fs::path folder = program / "install" / "deeper";
+    EXPECT_EQ(Call("DownloadNdZipContent", {server.url("/zip.xml"), folder.string()}), "1\n");
+    EXPECT_EQ(testsupport::ReadFile(folder / "res" / "VIDEO.ico"), "icon");
+    EXPECT_EQ(testsupport::ReadFile(folder / "readme.txt"), "hi");
+
+    // A download that is no archive: "0".
+    Serve("/notzip.bin", "plain bytes");
+    ServeList("/notzip.xml", "/notzip.bin");
+    EXPECT_EQ(Call("DownloadNdZipContent", {server.url("/notzip.xml"), (program / "other").string()}), "0\n");
+}
+
+TEST_F(NdDownloadExports, AProxyProgramNamedBesideTheInstallerIsNeverStarted) {
+    testsupport::ForwardProxy proxy;
+    ASSERT_TRUE(proxy.running());
+    const fs::path marker = program / "proxy-started";
+    const fs::path script = program.dir().write("proxy.sh", "#!/bin/sh\necho started >> " + marker.string() + "\n");
+    fs::permissions(script, fs::perms::owner_all);
+    program.WriteConfig("[Global Options]\nProxyType=3\nLocalProxyPort=" + std::to_string(proxy.port()) +
+                        "\nAutoStartProxy=1\nProxySoftPath=" + script.string() + "\n");
+    Serve("/v.bin", "video bytes");
+    // A referer of a site whose downloads take the local proxy.
+    ServeList("/list.xml", "/v.bin", "http://www.kanpian.tv/play/1");
+    const fs::path target = program / "v.bin";
+    EXPECT_EQ(Call("DownloadNdFile", {server.url("/list.xml"), target.string()}), "1\n");
+    EXPECT_EQ(testsupport::ReadFile(target), "video bytes");
+    // The file came through the local proxy port, yet its program was not started by us.
+    ASSERT_EQ(server.count("/v.bin"), 1u);
+    EXPECT_TRUE(server.requests("/v.bin").front().has_header("Via"));
+    testsupport::PumpFor(500);
+    EXPECT_FALSE(fs::exists(marker));
+}
+
+TEST(PluginBringToTop, ShowsTheInstallersWindowAndGivesItTheForeground) {
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", (dir / "run").string());
+    testsupport::TestWindow other(WS_POPUP, 0, nullptr, {10, 10, 210, 160}, nullptr, L"Other program");
+    ShowWindow(other.hwnd(), SW_SHOW);
+    SetForegroundWindow(other.hwnd());
+    testsupport::TestWindow installer(WS_POPUP, 0, nullptr, {40, 40, 300, 200}, nullptr, L"Morvane Setup");
+    ASSERT_FALSE(IsWindowVisible(installer.hwnd()));
+    ASSERT_EQ(GetForegroundWindow(), other.hwnd());
+
+    platform::NsisHost host;
+    ASSERT_TRUE(host.Load(kPlugin)) << host.error();
+    host.Push("kept");
+    ASSERT_TRUE(host.Call("BringToTop", installer.hwnd()));
+    // The plug-in reaches the window as another module would: through the window station.
+    EXPECT_TRUE(testsupport::PumpUntil(
+        [&] { return IsWindowVisible(installer.hwnd()) && GetForegroundWindow() == installer.hwnd(); }));
+    EXPECT_EQ(host.Pop(), std::optional<std::string>("kept"));
 }

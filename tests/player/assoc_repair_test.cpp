@@ -5,6 +5,7 @@
 #include "player/assoc_table.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
+#include "platform/shell.h"
 #include "support/registry_db.h"
 
 using testsupport::RegRead;
@@ -24,6 +25,7 @@ class AssocRepair : public ::testing::Test {
 protected:
     testsupport::TempRegistry db;
     testsupport::TempDir dir;
+    testsupport::ScopedEnv runtime{"MORVANE_RUNTIME_DIR", (dir.path() / "run").string()};
 
     void SetUp() override {
         // Every extension registered, as the agent or the installer leaves it.
@@ -41,6 +43,7 @@ TEST_F(AssocRepair, RewritesEveryKeptVideoChoiceThatIsNotExactlyOurs) {
     testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".wmv"), L"Progid", L"WZfile_wmv");
 
     RepairFileAssociations();
+    EXPECT_EQ(platform::shell::ChangeNoticeCount(SHCNE_ASSOCCHANGED), 1);  // one for the whole repair
 
     for (size_t i = 0; i < kAssocVideoCount; ++i) {
         std::wstring ext = AssocExtensions[i];
@@ -65,6 +68,11 @@ TEST_F(AssocRepair, WritesOnlyWhatIsNeededAndOnlyForRegisteredProgIds) {
     EXPECT_TRUE(RepairExtProgid("mp4"));
     EXPECT_EQ(Choice(L".mp4"), L"WZfile_mp4");
     EXPECT_FALSE(RepairExtProgid("mp4"));  // already right: nothing written
+
+    // Nothing to repair: no change notice.
+    for (size_t i = 0; i < kAssocVideoCount; ++i) RepairExtProgid(WideToAcp(AssocExtensions[i] + 1));
+    RepairFileAssociations();
+    EXPECT_EQ(platform::shell::ChangeNoticeCount(), 0);
 
 }
 

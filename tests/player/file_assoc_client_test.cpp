@@ -12,6 +12,7 @@
 #include "download/process_finder.h"
 #include "platform/profile.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "player/assoc_table.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
@@ -108,6 +109,7 @@ TEST_F(AssocClient, AnApplyStartsTheAgentAndTheDatabaseShowsTheLayout) {
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".mp3", L"wzbak"), L"OtherPlayer.mp3");
     EXPECT_EQ(Stored(L"System_MPEG4"), 1);
     EXPECT_EQ(Stored(L"System_Other_Audio"), 0);
+    EXPECT_EQ(platform::shell::ChangeNoticeCount(SHCNE_ASSOCCHANGED), 85);  // the agent's, one per command
 
     // A text longer than the command buffer is not sent cut short.
     const std::string before = Dump();

@@ -23,6 +23,7 @@
 #include "support/clips.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
+#include "support/xdnd.h"
 
 namespace fs = std::filesystem;
 using testsupport::Child;
@@ -37,7 +38,7 @@ fs::path MakeColourClip(const fs::path& path, const char* colour, double seconds
     int rc = testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                                       std::string("color=c=") + colour + ":size=320x240:rate=25:duration=" +
                                           std::to_string(seconds),
-                                      "-c:v", "libx264", "-pix_fmt", "yuv420p", path.string()});
+                                      "-c:v", "libx264", "-g", "5", "-pix_fmt", "yuv420p", path.string()});
     if (rc != 0) throw std::runtime_error("ffmpeg failed for " + path.string());
     return path;
 }
@@ -112,6 +113,19 @@ protected:
         for (HWND h = GetWindow(GetDesktopWindow(), GW_CHILD); h && IsWindow(h); h = GetWindow(h, GW_HWNDNEXT))
             if (GetPropW(h, kMainWndProp)) ++n;
         return n;
+    }
+
+    ::Window MainXWindow() {
+        ::Window root, parent, *tops = nullptr, found = 0;
+        unsigned n = 0;
+        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
+        for (unsigned i = 0; i < n && !found; ++i) {
+            char* name = nullptr;
+            if (XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane") found = tops[i];
+            if (name) XFree(name);
+        }
+        if (tops) XFree(tops);
+        return found;
     }
 
     // The video surface: the largest mapped child of the top-level X window titled "Morvane".
@@ -242,6 +256,34 @@ TEST_F(MorvaneX, SecondStartWithoutFileOnlyRaises) {
 
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(first.wait()), 0);
+}
+
+TEST_F(MorvaneX, ClosingAppliesTheClearOption) {
+    const fs::path pattern = *base_ / "pattern.mp4", gone = *base_ / "gone.mp4";
+    prog_->write("user.cfg", "[Global]\nbSavePlayInfo=1\nnTopMostMode=2\nbClearInvalidFile=1\n");
+    prog_->write("PlayList.info", "[file1]\nstrFilePath=" + gone.string() + "\n[file2]\nstrFilePath=" +
+                                      pattern.string() + "\n");
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_EQ(SectionOf(pattern), L"file1");
+    EXPECT_TRUE(SectionOf(gone).empty());
+}
+
+TEST_F(MorvaneX, DroppedFilePlays) {
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    ASSERT_TRUE(testsupport::XdndDrop(MainXWindow(), 40, 40, "file://" + red.string() + "\r\n"));
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the dropped file did not play";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_FALSE(SectionOf(red).empty());
 }
 
 }  // namespace

@@ -1,0 +1,457 @@
+// The main window in this process under Xvfb, on real libVLC and clips made with ffmpeg: its
+// layout and placement, top-most at start, the volume cap, what plays (resume, errors with their
+// hints, the end moving on by the play order, second-start hand-over), subtitles beside the
+// video, snapshots and the open dialog.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "platform/shell.h"
+#include "platform/winuser.h"
+#include "player/main_wnd.h"
+#include "player/sys_config.h"
+#include "player/wnd_ui.h"
+#include "support/clips.h"
+#include "player/open_url.h"
+#include "player/play_list_wnd.h"
+#include "support/http_server.h"
+#include "support/libvlc_loaded.h"
+#include "support/temp_dir.h"
+#include "support/wait_for.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The usage-report object is built before main and reads the program folder: point that at a
+// folder of our own before any other static object runs.
+struct EarlyProgramDir {
+    std::string path;
+    EarlyProgramDir() {
+        char tmpl[] = "/tmp/morvane-mainwnd-XXXXXX";
+        if (mkdtemp(tmpl)) path = tmpl;
+        setenv("MORVANE_PROGRAM_DIR", path.c_str(), 1);
+    }
+    ~EarlyProgramDir() {
+        std::error_code ec;
+        if (!path.empty()) fs::remove_all(path, ec);
+    }
+};
+EarlyProgramDir g_programDir __attribute__((init_priority(101)));
+
+void Pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+bool PumpUntil(const std::function<bool()>& cond, int seconds = 30) {
+    return testsupport::WaitFor(
+        [&] {
+            Pump();
+            return cond();
+        },
+        std::chrono::seconds(seconds));
+}
+
+// Keeps dispatching for a while, for checks that something does not happen.
+void PumpFor(int ms) {
+    testsupport::WaitFor(
+        [] {
+            Pump();
+            return false;
+        },
+        std::chrono::milliseconds(ms));
+}
+
+std::string Magic(const fs::path& p, size_t n) {
+    std::ifstream f(p, std::ios::binary);
+    std::string s(n, '\0');
+    f.read(s.data(), static_cast<std::streamsize>(n));
+    return s;
+}
+
+class MainWndX : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(InitVideoThreads());
+        ASSERT_TRUE(testsupport::KeepLibvlcLoaded());
+        setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null --no-volume-save", 1);
+        media_ = new testsupport::TempDir();
+        testsupport::MakeVideoClip(*media_ / "a.mp4", 1.0);
+        testsupport::MakeVideoClip(*media_ / "b.mp4", 3.0);
+        testsupport::ClipOptions longClip;
+        longClip.seconds = 60;
+        longClip.width = 160;
+        longClip.height = 120;
+        longClip.fps = 10;
+        longClip.audioTracks = 0;
+        testsupport::MakeClip(*media_ / "long.mp4", longClip);
+        testsupport::MakeBrokenFile(*media_ / "broken.mp4");
+        fs::create_directories(*media_ / "subs");
+        testsupport::MakeVideoClip(*media_ / "subs" / "Movie.mkv", 3.0);
+        for (const char* name : {"Movie.srt", "movie.ASS", "Movie.txt", "Other.srt"})
+            media_->write(std::string("subs/") + name, "1\n00:00:00,000 --> 00:00:01,000\nHello\n");
+    }
+    static void TearDownTestSuite() {
+        delete media_;
+        media_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(platform::HasDisplay());
+        ASSERT_FALSE(g_programDir.path.empty());
+        folder_ = g_programDir.path + "/";
+        for (const char* f : {"user.cfg", "PlayList.info"}) fs::remove(folder_ + f);
+    }
+    void TearDown() override {
+        wnd_.reset();
+        Pump();
+    }
+
+    // user.cfg and PlayList.info as given, loaded as the entry loads them.
+    void Configure(const std::string& userCfg, const std::string& playList = "") {
+        if (!userCfg.empty()) std::ofstream(folder_ + "user.cfg") << userCfg;
+        if (!playList.empty()) std::ofstream(folder_ + "PlayList.info") << playList;
+        g_SysConfig = CSysConfig();
+        g_SysConfig.SetConfigPath(Wide(folder_ + "user.cfg"));
+        g_SysConfig.SetPlayListPath(Wide(folder_ + "PlayList.info"));
+        g_SysConfig.Load();
+    }
+    CMorvaneWnd* Open(const std::wstring& startPath = L"") {
+        wnd_ = std::make_unique<CMorvaneWnd>(startPath);
+        wnd_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES);
+        wnd_->ApplyStartZOrder();
+        Pump();
+        return wnd_.get();
+    }
+    bool Visible(const wchar_t* name) {
+        auto* c = wnd_->GetPaintManager()->FindControl(name);
+        return c && c->IsVisible();
+    }
+    bool Playing() { return wnd_->bPlayingSeen && Visible(L"wndMedia"); }
+    static std::wstring Wide(const std::string& s) { return fs::path(s).wstring(); }
+    static std::wstring Clip(const std::string& name) { return (*media_ / name).wstring(); }
+    std::wstring PlayListValue(const wchar_t* section, const wchar_t* key) {
+        wchar_t buf[1024] = {};
+        GetPrivateProfileStringW(section, key, L"", buf, 1024, Wide(folder_ + "PlayList.info").c_str());
+        return buf;
+    }
+    static std::string Record(int n, const std::wstring& path, int pos) {
+        return "[file" + std::to_string(n) + "]\nstrFilePath=" + fs::path(path).string() +
+               "\nbVisible=1\nbError=0\nnPlayTime=0\nnPlayPos=" + std::to_string(pos) + "\nstrGroup=\nbPlayed=0\n";
+    }
+
+    static testsupport::TempDir* media_;
+    std::string folder_;
+    std::unique_ptr<CMorvaneWnd> wnd_;
+};
+
+testsupport::TempDir* MainWndX::media_ = nullptr;
+
+TEST(MainWndSize, DefaultSizeFollowsTheMonitorWidth) {
+    struct Case {
+        UINT width;
+        LONG cx, cy;
+    } cases[] = {{1024, 512, 288}, {1280, 512, 288}, {1281, 576, 324}, {1366, 576, 324},
+                 {1680, 576, 324}, {1681, 768, 432}, {1920, 768, 432}};
+    for (const auto& c : cases) {
+        SIZE s = CMorvaneWnd::DefaultWindowSize(c.width);
+        EXPECT_EQ(s.cx, c.cx) << c.width;
+        EXPECT_EQ(s.cy, c.cy) << c.width;
+    }
+}
+
+TEST(MainWndSubtitles, MatchingNamesAndExtensions) {
+    struct Case {
+        const wchar_t* video;
+        const wchar_t* candidate;
+        bool match;
+    } cases[] = {{L"Movie.mkv", L"Movie.srt", true},   {L"Movie.mkv", L"movie.ASS", true},
+                 {L"Movie.mkv", L"Movie.txt", false},  {L"Movie.mkv", L"Movie.mkv", false},
+                 {L"Movie.mkv", L"Movie2.srt", false}, {L"Movie.part1.mkv", L"Movie.part1.idx", true},
+                 {L"Movie", L"Movie.srt", true},       {L".mkv", L".srt", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(IsMatchingSubtitleFile(c.video, c.candidate), c.match) << c.video << " / " << c.candidate;
+}
+
+TEST_F(MainWndX, LayoutSurfaceAndDefaultPlacement) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    HWND h = w->GetHWND();
+    ASSERT_TRUE(IsWindow(h));
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    EXPECT_STREQ(cls, L"WZBaseGui");
+    EXPECT_EQ(GetPropW(h, kMainWndProp), reinterpret_cast<HANDLE>(1));
+    EXPECT_EQ(g_pMainWnd, w);
+    EXPECT_TRUE(Visible(L"ctnClient"));
+    EXPECT_FALSE(Visible(L"ctnMusic"));
+    EXPECT_FALSE(Visible(L"buffering"));
+    EXPECT_FALSE(Visible(L"wndMedia"));
+    auto* host = dynamic_cast<CWndUI*>(w->GetPaintManager()->FindControl(L"wndMedia"));
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->GetHWND(), w->hVideoSurface);
+    EXPECT_EQ(GetParent(w->hVideoSurface), h);
+    EXPECT_FALSE(IsWindowVisible(w->hVideoSurface));
+
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi);
+    SIZE want = CMorvaneWnd::DefaultWindowSize(static_cast<UINT>(mi.rcMonitor.right - mi.rcMonitor.left));
+    RECT rc;
+    GetWindowRect(h, &rc);
+    EXPECT_EQ(rc.right - rc.left, want.cx);
+    EXPECT_EQ(rc.bottom - rc.top, want.cy);
+    EXPECT_NEAR((rc.left + rc.right) / 2, (mi.rcMonitor.left + mi.rcMonitor.right) / 2, 1);
+    EXPECT_FALSE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(MainWndX, SavedPlacementAndZoom) {
+    Configure("[Global]\nnTopMostMode=2\n[Window]\nbIsZoomed=0\nx0=100\ny0=80\ncx=640\ncy=360\n");
+    RECT rc;
+    GetWindowRect(Open()->GetHWND(), &rc);
+    EXPECT_EQ(rc.left, 100);
+    EXPECT_EQ(rc.top, 80);
+    EXPECT_EQ(rc.right - rc.left, 640);
+    EXPECT_EQ(rc.bottom - rc.top, 360);
+    wnd_.reset();
+
+    Configure("[Global]\nnTopMostMode=2\n[Window]\nbIsZoomed=1\nx0=100\ny0=80\ncx=640\ncy=360\n");
+    EXPECT_TRUE(IsZoomed(Open()->GetHWND()));
+}
+
+TEST_F(MainWndX, TopMostAtStartOnlyInModeOne) {
+    for (int mode : {0, 1, 2}) {
+        Configure("[Global]\nnTopMostMode=" + std::to_string(mode) + "\n");
+        HWND h = Open()->GetHWND();
+        EXPECT_EQ((GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, mode == 1) << "mode " << mode;
+        wnd_.reset();
+    }
+}
+
+TEST_F(MainWndX, StoredVolumeAboveHundredIsCut) {
+    Configure("[Global]\nnTopMostMode=2\n[Volume]\nnVolume=150\nbMute=0\n");
+    CMorvaneWnd* w = Open();
+    EXPECT_EQ(g_SysConfig.nVolume, 100);
+    EXPECT_EQ(w->playerCtrl.GetVolume(), 100);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Volume", L"nVolume", 0, Wide(folder_ + "user.cfg").c_str()), 100u);
+}
+
+TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open(Clip("missing.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileMissing; }));
+    EXPECT_FALSE(w->IsMediaOpen());
+    EXPECT_TRUE(Visible(L"ctnClient"));
+
+    w->PlayFile(Clip("broken.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }));
+    EXPECT_FALSE(w->IsMediaOpen());
+    EXPECT_TRUE(Visible(L"ctnClient"));
+}
+
+TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\nnPlayOrder=2\n",
+              Record(1, Clip("a.mp4"), 0) + Record(2, Clip("b.mp4"), 300));
+    CMorvaneWnd* w = Open(Clip("a.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_FALSE(Visible(L"ctnClient"));
+    EXPECT_TRUE(IsWindowVisible(w->hVideoSurface));
+    RECT pos = w->GetPaintManager()->FindControl(L"wndMedia")->GetPos(), surface;
+    GetWindowRect(w->hVideoSurface, &surface);
+    POINT origin{0, 0};
+    ClientToScreen(w->GetHWND(), &origin);
+    EXPECT_EQ(surface.left - origin.x, pos.left);
+    EXPECT_EQ(surface.right - surface.left, pos.right - pos.left);
+    EXPECT_EQ(surface.bottom - surface.top, pos.bottom - pos.top);
+    EXPECT_EQ(w->GetLastTip(), L"a.mp4");
+
+    // a ends: its position is reset and b follows, from b's stored point.
+    ASSERT_TRUE(PumpUntil([&] { return w->strCurrentPath == Clip("b.mp4"); }));
+    EXPECT_EQ(PlayListValue(L"file1", L"nPlayPos"), L"0");
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file2");
+    // b ends too, and nothing follows the last item.
+    ASSERT_TRUE(PumpUntil([&] { return !w->IsMediaOpen() && Visible(L"ctnClient"); }));
+    EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
+    EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"0");
+}
+
+TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {
+    testsupport::HttpServer server;
+    const std::string a = testsupport::ReadFile(*media_ / "a.mp4");
+    server.Handle("/one.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
+    server.Handle("/two.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
+    server.Handle("/three.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    g_UrlQueue.clear();
+    for (const char* path : {"/one.mp4", "/two.mp4", "/three.mp4"}) g_UrlQueue.push_back(Wide(server.url(path)));
+    g_nNextUrl = 1;
+    w->PlayFile(g_UrlQueue[0]);
+    for (size_t i = 1; i < 3; ++i) {
+        ASSERT_TRUE(PumpUntil([&] { return w->strCurrentPath == g_UrlQueue[i]; })) << i;
+        EXPECT_EQ(w->strCurrentTitle, Wide(i == 1 ? "two.mp4" : "three.mp4"));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !w->IsMediaOpen() && Visible(L"ctnClient"); }));
+    EXPECT_EQ(server.count("/three.mp4") > 0, true);
+    g_UrlQueue.clear();
+    g_nNextUrl = 0;
+}
+
+TEST_F(MainWndX, WindowFitsTheVideoOncePerMedium) {
+    Configure("[Global]\nnTopMostMode=2\nbScalePlayWnd=1\n");
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    HWND h = w->GetHWND();
+    auto height = [&] {
+        RECT rc;
+        GetWindowRect(h, &rc);
+        return rc.bottom - rc.top;
+    };
+    auto width = [&] {
+        RECT rc;
+        GetWindowRect(h, &rc);
+        return rc.right - rc.left;
+    };
+    // 160 x 120: the height follows the width.
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && height() == width() * 3 / 4; }));
+    SetWindowPos(h, nullptr, 0, 0, 700, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    w->SetPlayState(false);
+    ASSERT_TRUE(PumpUntil([&] { return !w->playerCtrl.IsPlaying(); }));
+    w->SetPlayState(true);
+    ASSERT_TRUE(PumpUntil([&] { return w->playerCtrl.IsPlaying(); }));
+    PumpFor(500);
+    EXPECT_EQ(width(), 700);
+    EXPECT_EQ(height(), 300);
+}
+
+TEST_F(MainWndX, ResumesAtTheStoredPosition) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\n", Record(1, Clip("long.mp4"), 400));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    // Played from its start the clip would need 24 s to get there.
+    ASSERT_TRUE(PumpUntil([&] { return w->playerCtrl.GetPosition() >= 395; }, 15));
+    wnd_.reset();
+
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\n", Record(1, Clip("long.mp4"), 1500));
+    w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetPosition() > 0; }));
+    EXPECT_LT(w->playerCtrl.GetPosition(), 200);
+}
+
+TEST_F(MainWndX, SecondStartHandOverIsChecked) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    std::wstring line = L"/opt/morvane/morvane " + Clip("a.mp4");
+    auto send = [&](ULONG_PTR dwData, const std::wstring& text, size_t chars) {
+        COPYDATASTRUCT cds{dwData, static_cast<DWORD>(chars * sizeof(wchar_t)), const_cast<wchar_t*>(text.c_str())};
+        return SendMessageW(w->GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    };
+    send(7, line, line.size() + 1);
+    EXPECT_TRUE(w->strCurrentPath.empty());
+    send(0, L"/opt/morvane/morvane", 21);
+    EXPECT_TRUE(w->strCurrentPath.empty());
+    // Read within cbData only: the bytes after it are not part of the path.
+    std::wstring longer = line + L"trailing";
+    send(0, longer, line.size());
+    EXPECT_EQ(w->strCurrentPath, Clip("a.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    const unsigned serial = w->playerCtrl.mediaPlayer.GetSerial();
+    send(0, line, line.size() + 1);  // the file that plays already
+    EXPECT_EQ(w->playerCtrl.mediaPlayer.GetSerial(), serial);
+}
+
+TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open(Clip("subs/Movie.mkv"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    std::set<std::wstring> loaded;
+    for (const auto& [index, name] : g_SysConfig.mapSubtitleFile) loaded.insert(name);
+    EXPECT_EQ(loaded, (std::set<std::wstring>{L"Movie.srt", L"movie.ASS"}));
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitlesFound);
+}
+
+TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
+    testsupport::TempDir snaps;
+    Configure("[Global]\nnTopMostMode=2\nbTipSnapShot=0\nnSnapShotType=1\nstrSnapShotPath=" + snaps.path().string() + "\n");
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    // The clip has no sound: its clock runs only once the video output shows frames.
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetTime() > 500; }));
+    auto files = [&] {
+        std::vector<fs::path> out;
+        for (const auto& e : fs::directory_iterator(snaps.path())) out.push_back(e.path());
+        return out;
+    };
+
+    w->TakeSnapshot();
+    w->TakeSnapshot();  // within the same second as a rule: a name of its own
+    auto taken = files();
+    ASSERT_EQ(taken.size(), 2u) << testing::PrintToString(platform::Utf8FromWide(w->GetLastTip()));
+    for (const auto& f : taken) {
+        EXPECT_EQ(f.extension(), ".jpg");
+        EXPECT_EQ(f.filename().string().rfind("Oskery截图", 0), 0u) << f;
+        EXPECT_EQ(Magic(f, 2), "\xFF\xD8");
+    }
+    EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    int bw = 0, bh = 0;
+    EXPECT_TRUE(platform::shell::BitmapSize(bitmap, &bw, &bh));
+    EXPECT_EQ(bw, w->playerCtrl.GetVideoWidth());
+    if (bitmap) DeleteObject(bitmap);
+    CloseClipboard();
+
+    for (auto& f : taken) fs::remove(f);
+    g_SysConfig.nSnapShotType = 0;
+    w->TakeSnapshot();
+    ASSERT_EQ(files().size(), 1u);
+    EXPECT_EQ(Magic(files()[0], 2), "BM");
+    fs::remove(files()[0]);
+    g_SysConfig.nSnapShotType = 2;
+    w->TakeSnapshot();
+    ASSERT_EQ(files().size(), 1u);
+    EXPECT_EQ(Magic(files()[0], 4), "\x89PNG");
+    fs::remove(files()[0]);
+
+    // Clipboard only: the image is there, no file is left.
+    g_SysConfig.bOnlySnapToClipBoard = 1;
+    w->TakeSnapshot();
+    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone);
+
+    // Nothing open: nothing happens.
+    w->Stop();
+    g_SysConfig.bOnlySnapToClipBoard = 0;
+    w->ShowTip(L"before");
+    w->TakeSnapshot();
+    EXPECT_TRUE(files().empty());
+    EXPECT_EQ(w->GetLastTip(), L"before");
+}
+
+TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    {
+        testsupport::ScopedEnv cancel("MORVANE_DIALOG_ANSWER", "");
+        w->OpenFileDialog();
+        EXPECT_TRUE(w->strCurrentPath.empty());
+    }
+    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", fs::path(Clip("b.mp4")).string());
+    PostMessageW(w->GetHWND(), WM_PLAYER_OPEN_FILE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
+    EXPECT_TRUE(IsWindowEnabled(w->GetHWND()));
+    ASSERT_NE(w->pPlayList, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(w->pPlayList->GetHWND()));
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The play-list window under Xvfb, docked at a stand-in main window: a folder of clips becomes a
+// group in natural order, a double click plays a row, a drag moves it, the handle slides the
+// list out and back, and the list with its groups is back after a restart.
+#include <filesystem>
+#include <memory>
+
+#include "player/play_list_handler_wnd.h"
+#include "player/play_list_wnd.h"
+#include "player/sys_config.h"
+#include "skin_x.h"
+#include "support/clips.h"
+#include "support/message_pump.h"
+#include "support/temp_dir.h"
+#include "support/test_window.h"
+
+namespace fs = std::filesystem;
+using skinx::At;
+using skinx::Xdo;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
+
+namespace {
+
+// The main window's side: playing a path comes back into the list, as in the player.
+struct Owner : IPlayListOwner {
+    HWND main = nullptr;
+    CPlayListWnd* wnd = nullptr;
+    std::vector<std::wstring> played, tips;
+    bool justShown = false;
+    std::vector<HWND> children;
+    HWND GetOwnerWindow() const override { return main; }
+    void PlayFile(const std::wstring& path) override {
+        played.push_back(path);
+        wnd->SetCurrentItem(path, 0);
+    }
+    void ShowTip(const std::wstring& text) override { tips.push_back(text); }
+    void EnablePlayNext(bool) override {}
+    bool HasMediaPlayer() const override { return false; }
+    void ClearCurrentPath() override {}
+    void ShowFileInfo(const std::wstring&) override {}
+    bool IsListJustShown() const override { return justShown; }
+    void SetListJustShown(bool shown) override { justShown = shown; }
+    void AddChildWindow(HWND hwnd) override { children.push_back(hwnd); }
+    std::vector<HWND> GetInputWindows() const override { return {}; }
+};
+
+class PlayListX : public skinx::SkinX {
+protected:
+    void SetUp() override {
+        SkinX::SetUp();
+        g_SysConfig.SetConfigPath((dir_ / "user.cfg").wstring());
+        g_SysConfig.SetPlayListPath((dir_ / "PlayList.info").wstring());
+        g_SysConfig.mapPlayList.clear();
+        g_SysConfig.nListWndWidth = 226;
+        g_SysConfig.bClickedListHandler = 0;
+        g_SysConfig.bAddSimilarFile = 0;
+        g_SysConfig.nPlayOrder = 2;
+        main_ = std::make_unique<testsupport::TestWindow>(WS_POPUP | WS_VISIBLE, 0, nullptr, RECT{100, 100, 900, 600});
+        owner_.main = main_->hwnd();
+        WaitShown(main_->hwnd());
+        OpenList();
+    }
+    void TearDown() override {
+        CloseList();
+        main_.reset();
+        SkinX::TearDown();
+    }
+    void OpenList() {
+        list_ = new CPlayListWnd(&owner_);
+        owner_.wnd = list_;
+        ASSERT_TRUE(list_->Create(main_->hwnd(), L"WzPlayList", WS_VISIBLE, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW | WS_EX_ACCEPTFILES));
+        ::ShowWindow(list_->GetHWND(), SW_SHOWNOACTIVATE);
+        list_->FollowOwner();
+        WaitShown(list_->GetHWND());
+    }
+    void CloseList() {
+        if (!list_) return;
+        HWND h = list_->GetHWND();
+        delete list_;
+        list_ = nullptr;
+        if (::IsWindow(h)) ::DestroyWindow(h);
+        PumpFor(50);
+    }
+    std::string Rows() {
+        std::string out;
+        CPlayListUI* l = list_->GetList();
+        for (int i = 0; i < l->GetCount(); ++i) {
+            if (!out.empty()) out += " ";
+            if (CPlayListItemUI* row = l->GetItemUIAt(i)) out += skinui::CDuiString(row->GetItemData()->strFileName).ToUtf8();
+            else out += "[" + static_cast<CPlayListGroupUI*>(l->GetItemAt(i))->GetGroupName().ToUtf8() + "]";
+        }
+        return out;
+    }
+    POINT RowCentre(int i) { return skinx::CentreOf(list_->GetHWND(), list_->GetList()->GetItemAt(i)); }
+    static std::wstring W(const fs::path& p) { return skinui::CDuiString::FromUtf8(p.string()); }
+    void Screenshot(const char* name) {
+        std::system(("import -window root " + (fs::path(MORVANE_BIN_DIR).parent_path() / name).string() + " 2>/dev/null").c_str());
+    }
+
+    testsupport::TempDir dir_;
+    std::unique_ptr<testsupport::TestWindow> main_;
+    Owner owner_;
+    CPlayListWnd* list_ = nullptr;
+};
+
+TEST_F(PlayListX, DockedFolderGroupDoubleClickDragAndRestart) {
+    fs::create_directories(dir_ / "Show");
+    for (const char* n : {"Ep10.mp4", "Ep2.mp4", "Ep1.mp4"}) testsupport::MakeVideoClip(dir_ / "Show" / n, 1.0);
+    // Docked at the main window's right edge, 30 below its top, 74 shorter.
+    RECT m{}, l{};
+    ::GetWindowRect(main_->hwnd(), &m);
+    ::GetWindowRect(list_->GetHWND(), &l);
+    EXPECT_EQ(l.right, m.right);
+    EXPECT_EQ(l.top, m.top + 30);
+    EXPECT_EQ(l.bottom - l.top, (m.bottom - m.top) - 74);
+    EXPECT_EQ(l.right - l.left, 226);
+    ASSERT_NE(list_->GetHandler(), nullptr);
+    EXPECT_EQ(owner_.children, std::vector<HWND>{list_->GetHandler()->GetHWND()});
+
+    EXPECT_EQ(list_->AddFolderAsGroup(W(dir_ / "Show")), 3);
+    EXPECT_EQ(Rows(), "[Show] Ep1.mp4 Ep2.mp4 Ep10.mp4");
+    PumpFor(100);
+    Screenshot("play_list_xtest.png");
+
+    // A double click plays the row.
+    Xdo("mousemove " + At(RowCentre(2)));
+    PumpFor(80);
+    Xdo("click --repeat 2 --delay 60 1");
+    ASSERT_TRUE(PumpUntil([&] { return !owner_.played.empty(); }, 10000));
+    EXPECT_EQ(owner_.played.back(), W(dir_ / "Show" / "Ep2.mp4"));
+    EXPECT_EQ(list_->GetCurrentPath(), W(dir_ / "Show" / "Ep2.mp4"));
+    // The end of it plays the next by the order.
+    list_->PlayNextByOrder(g_SysConfig.nPlayOrder);
+    EXPECT_EQ(owner_.played.back(), W(dir_ / "Show" / "Ep10.mp4"));
+
+    // Dragging Ep10 onto Ep1 moves it there, within its group, and saves the list.
+    POINT from = RowCentre(3), to = RowCentre(1);
+    Xdo("mousemove " + At(from));
+    PumpFor(80);
+    Xdo("mousedown 1");
+    PumpFor(80);
+    Xdo("mousemove " + std::to_string(to.x) + " " + std::to_string((from.y + to.y) / 2));
+    PumpFor(80);
+    Xdo("mousemove " + At(to));
+    PumpFor(80);
+    Xdo("mouseup 1");
+    ASSERT_TRUE(PumpUntil([&] { return Rows() == "[Show] Ep10.mp4 Ep1.mp4 Ep2.mp4"; }, 5000)) << Rows();
+    EXPECT_EQ(g_SysConfig.mapPlayList[L"file1"].strFileName, L"Ep10.mp4");
+
+    // After a restart the list and its group are back.
+    CloseList();
+    g_SysConfig.mapPlayList.clear();
+    g_SysConfig.LoadPlayList();
+    OpenList();
+    EXPECT_EQ(Rows(), "[Show] Ep10.mp4 Ep1.mp4 Ep2.mp4");
+    EXPECT_TRUE(list_->GetList()->HasGroup(L"Show"));
+}
+
+TEST_F(PlayListX, HandleSlidesTheListOutAndBack) {
+    CPlayListHandlerWnd* handler = list_->GetHandler();
+    ASSERT_NE(handler, nullptr);
+    HWND h = handler->GetHWND(), l = list_->GetHWND();
+    // Docked at the list's left edge, as tall as the list.
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(h); }, 5000));
+    RECT hr{}, lr{};
+    ::GetWindowRect(h, &hr);
+    ::GetWindowRect(l, &lr);
+    EXPECT_EQ(hr.right, lr.left);
+    EXPECT_EQ(hr.top, lr.top);
+    auto button = handler->GetPaintManager()->FindControl(L"Handler_expand");
+    ASSERT_NE(button, nullptr);
+
+    Click(h, button);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(l); }, 5000));
+    EXPECT_EQ(g_SysConfig.bClickedListHandler, 1);
+    EXPECT_EQ(g_SysConfig.iniConfig.ReadInt(L"Global", L"bClickedListHandler", 0), 1);
+    ASSERT_EQ(owner_.tips.size(), 1u);
+    EXPECT_EQ(owner_.tips[0], L"下次启动时不会主动显示播放列表喽");
+    // The strip now sits at the main window's right edge and stays while the cursor is near.
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r{}, m{};
+        ::GetWindowRect(h, &r);
+        ::GetWindowRect(main_->hwnd(), &m);
+        return r.right == m.right && Viewable(h);
+    }, 5000));
+    EXPECT_NE(::GetActiveWindow(), h);
+
+    Click(h, button);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(l) != FALSE; }, 5000));
+    EXPECT_EQ(owner_.tips.size(), 1u);  // the tip comes once
+
+    // With the list hidden and the cursor in the middle of the main window, the strip goes.
+    Click(h, button);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(l); }, 5000));
+    Xdo("mousemove 300 350");
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(h); }, 5000));
+    // In the right third, between the quarters, it comes back.
+    Xdo("mousemove 850 350");
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(h) != FALSE; }, 5000));
+}
+
+}  // namespace
