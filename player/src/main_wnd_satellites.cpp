@@ -4,6 +4,7 @@
 // play panel → settings.
 #include "player/main_wnd.h"
 #include "player/play_list_wnd.h"
+#include "player/setting_wnd.h"
 #include "player/sys_config.h"
 
 // The play list's side of the main window (defined in main_wnd_list.cpp).
@@ -17,9 +18,38 @@ void CMorvaneWnd::CreateSatelliteWindows() {
         pPlayList->FollowOwner();
         if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
     }
+
+    CreateSettingWindow();
+}
+
+// Settings window: hidden until asked for, owned by the last window of the chain.
+void CMorvaneWnd::CreateSettingWindow() {
+    HWND owner = m_hWnd;
+    if (pPlayList && pPlayList->GetHWND()) owner = pPlayList->GetHWND();
+    pSettingWnd = new CSettingWnd;
+    SettingMainLink link;
+    link.hwnd = m_hWnd;
+    link.fitWindowToVideo = [this] { FitWindowToVideo(); };
+    link.currentMedia = [this] {
+        CurrentMedia m;
+        m.open = IsMediaOpen();
+        if (m.open) {
+            m.path = strCurrentPath;
+            m.seconds = playerCtrl.GetTime() / 1000;
+            m.permille = playerCtrl.GetPosition();
+        }
+        return m;
+    };
+    pSettingWnd->SetMainWindow(std::move(link));
+    pSettingWnd->CreateHidden(owner);
 }
 
 void CMorvaneWnd::DestroySatelliteWindows() {
+    if (pSettingWnd) {
+        if (::IsWindow(pSettingWnd->GetHWND())) ::DestroyWindow(pSettingWnd->GetHWND());
+        delete pSettingWnd;
+        pSettingWnd = nullptr;
+    }
     if (pPlayList) {
         HWND list = pPlayList->GetHWND();
         delete pPlayList;  // saves the list
