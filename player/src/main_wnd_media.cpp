@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "player/main_wnd.h"
+#include "player/play_list_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/msgbox.h"
 
@@ -146,7 +147,10 @@ void CMorvaneWnd::LoadSubtitleByDialog() {
 bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen) {
     bRightMenuArmed = 1;
     HWND owner = PlayerNotifyWnd();
+    // The windows the user could act in meanwhile are disabled while the dialog runs.
+    const HWND list = pPlayList ? pPlayList->GetHWND() : nullptr;
     ::EnableWindow(m_hWnd, FALSE);
+    if (list) ::EnableWindow(list, FALSE);
     wchar_t file[MAX_PATH] = {};
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -158,6 +162,7 @@ bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
     BOOL ok = ::GetOpenFileNameW(&ofn);
     ::EnableWindow(m_hWnd, TRUE);
+    if (list) ::EnableWindow(list, TRUE);
     if (!ok || !file[0]) return false;
     *chosen = file;
     return true;

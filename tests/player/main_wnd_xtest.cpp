@@ -24,6 +24,7 @@
 #include "player/wnd_ui.h"
 #include "support/clips.h"
 #include "player/open_url.h"
+#include "player/play_list_wnd.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
 #include "support/temp_dir.h"
@@ -449,6 +450,8 @@ TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {
     ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
     EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
     EXPECT_TRUE(IsWindowEnabled(w->GetHWND()));
+    ASSERT_NE(w->pPlayList, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(w->pPlayList->GetHWND()));
 }
 
 }  // namespace
