@@ -310,6 +310,9 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         } else if (className && EqualNoCase(NameOf(className), platform::kNativeWindowClass)) {
             w->className = platform::kNativeWindowClass;
             w->native = true;
+            // Like the dialog class it stands in for, it sees double clicks (the video toggles
+            // full screen on one).
+            w->classStyle = CS_DBLCLKS;
         } else {
             SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
             return nullptr;

@@ -443,8 +443,13 @@ void BackingRestack() {
 void BackingFocus(HWND hwnd) {
     Backing* b = BackingOf(hwnd);
     if (!b || !b->toplevel) return;
-    if (b->mapped) gdk_window_focus(b->gdk, GDK_CURRENT_TIME);
-    else b->focusOnMap = true;
+    if (b->mapped) {
+        gdk_window_focus(b->gdk, GDK_CURRENT_TIME);
+        // Without a window manager the focus raises the window itself, over the windows it owns.
+        BackingRestack();
+    } else {
+        b->focusOnMap = true;
+    }
 }
 
 void BackingInvalidate(HWND hwnd, const RECT* rect) {

@@ -399,8 +399,9 @@ gboolean OnButton(GtkWidget*, GdkEventButton* ev, gpointer) {
             POINT c = pt;
             ScreenToClient(t.hwnd, &c);
             PostInput(t.hwnd, down + 1, MkOf(state), MAKELPARAM(c.x, c.y));
-        } else if (b != 2) {
-            PostInput(t.hwnd, b == 1 ? WM_NCLBUTTONUP : WM_NCRBUTTONUP, static_cast<WPARAM>(t.hit), MAKELPARAM(pt.x, pt.y));
+        } else {
+            const UINT up = b == 1 ? WM_NCLBUTTONUP : b == 3 ? WM_NCRBUTTONUP : WM_NCMBUTTONUP;
+            PostInput(t.hwnd, up, static_cast<WPARAM>(t.hit), MAKELPARAM(pt.x, pt.y));
         }
         return TRUE;
     }

@@ -6,9 +6,11 @@
 
 #include "platform/files.h"
 #include "platform/winuser.h"
+#include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"
 #include "player/play_list_wnd.h"
+#include "player/play_panel_wnd.h"
 #include "player/sys_config.h"
 
 namespace {
@@ -74,14 +76,21 @@ public:
     HWND GetOwnerWindow() const override { return wnd_->GetHWND(); }
     void PlayFile(const std::wstring& path) override { wnd_->PlayFile(path); }
     void ShowTip(const std::wstring& text) override { wnd_->ShowTip(text); }
-    void EnablePlayNext(bool) override {}
+    void EnablePlayNext(bool enable) override {
+        if (wnd_->pPlayPanel) wnd_->pPlayPanel->EnablePlayNext(enable);
+    }
     bool HasMediaPlayer() const override { return wnd_->IsMediaOpen(); }
     void ClearCurrentPath() override { wnd_->strCurrentPath.clear(); }
     void ShowFileInfo(const std::wstring& path) override { wnd_->ShowFileInfo(path); }
     bool IsListJustShown() const override { return wnd_->bCaptionListShowPlain != 0; }
     void SetListJustShown(bool shown) override { wnd_->bCaptionListShowPlain = shown ? 1 : 0; }
     void AddChildWindow(HWND hwnd) override { wnd_->AddChild(hwnd); }
-    std::vector<HWND> GetInputWindows() const override { return {}; }
+    std::vector<HWND> GetInputWindows() const override {
+        std::vector<HWND> out;
+        if (wnd_->pCaption) out.push_back(wnd_->pCaption->GetHWND());
+        if (wnd_->pPlayPanel) out.push_back(wnd_->pPlayPanel->GetHWND());
+        return out;
+    }
 
 private:
     CMorvaneWnd* wnd_ = nullptr;
@@ -214,4 +223,37 @@ void CMorvaneWnd::ListApplyClearOptions() {
     if (g_SysConfig.bClearPlayList) Filter([](const _tagMediaInfo&) { return false; });
     if (g_SysConfig.bClearInvalidFile)
         Filter([](const _tagMediaInfo& r) { return !r.bError && !r.bInvalid && Exists(r.strFilePath); });
+}
+
+// ---- for the play panel and the keys: the next name, next and previous in list order, and the
+// play-list window.
+
+std::wstring CMorvaneWnd::ListGetNextName() {
+    if (pPlayList) return pPlayList->GetNextName();
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at < 0 || at + 1 >= static_cast<int>(recs.size())) return L"";
+    return recs[static_cast<size_t>(at + 1)]->strFileName;
+}
+
+void CMorvaneWnd::ListPlayNext() {
+    if (pPlayList) return pPlayList->PlayNext();
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at + 1 < static_cast<int>(recs.size())) PlayFile(recs[static_cast<size_t>(at + 1)]->strFilePath);
+}
+
+void CMorvaneWnd::ListPlayPrevious() {
+    if (pPlayList) return pPlayList->PlayPrevious();
+    auto recs = Records();
+    int at = IndexOf(strCurrentPath);
+    if (at > 0) PlayFile(recs[static_cast<size_t>(at - 1)]->strFilePath);
+}
+
+HWND CMorvaneWnd::PlayListHwnd() { return pPlayList ? pPlayList->GetHWND() : nullptr; }
+
+skinui::CPaintManagerUI* CMorvaneWnd::PlayListPaintManager() { return pPlayList ? pPlayList->GetPaintManager() : nullptr; }
+
+void CMorvaneWnd::FollowPlayList() {
+    if (pPlayList) pPlayList->FollowOwner();
 }

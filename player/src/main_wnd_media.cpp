@@ -11,7 +11,9 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "player/dialogs.h"
 #include "player/main_wnd.h"
+#include "player/play_list_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/msgbox.h"
 
@@ -146,7 +148,10 @@ void CMorvaneWnd::LoadSubtitleByDialog() {
 bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen) {
     bRightMenuArmed = 1;
     HWND owner = PlayerNotifyWnd();
+    // The windows the user could act in meanwhile are disabled while the dialog runs.
+    const HWND list = pPlayList ? pPlayList->GetHWND() : nullptr;
     ::EnableWindow(m_hWnd, FALSE);
+    if (list) ::EnableWindow(list, FALSE);
     wchar_t file[MAX_PATH] = {};
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
@@ -158,6 +163,7 @@ bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
     BOOL ok = ::GetOpenFileNameW(&ofn);
     ::EnableWindow(m_hWnd, TRUE);
+    if (list) ::EnableWindow(list, TRUE);
     if (!ok || !file[0]) return false;
     *chosen = file;
     return true;
@@ -165,6 +171,7 @@ bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen
 
 void CMorvaneWnd::TakeSnapshot() {
     if (!IsMediaOpen()) return;
+    if (g_SysConfig.bTipSnapShot && ShowSnapShotDialog(PlayerNotifyWnd()) != 1) return;
     const std::wstring& folder = g_SysConfig.strSnapShotPath;
     if (folder.empty() || !::PathFileExistsW(folder.c_str())) {
         skinui::WzMessageBox(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONEXCLAMATION,
@@ -213,7 +220,10 @@ bool CMorvaneWnd::CopySnapshotToClipboard(const std::wstring& file) {
     return placed;
 }
 
-void CMorvaneWnd::ShowFileInfo(const std::wstring&) {}
+void CMorvaneWnd::ShowFileInfo(const std::wstring& path) {
+    ShowFileInfoDialog(PlayerNotifyWnd(), path);
+    if (hVideoSurface) ::SetFocus(hVideoSurface);
+}
 
 void CMorvaneWnd::OpenFileDialog() {
     std::wstring file;

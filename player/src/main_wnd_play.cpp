@@ -9,6 +9,7 @@
 #include "player/media_types.h"
 #include "player/open_url.h"
 #include "player/overlay_logic.h"
+#include "player/play_panel_wnd.h"
 #include "player/sys_config.h"
 #include "player/user_data.h"
 #include "player/utils.h"
@@ -60,6 +61,7 @@ void CMorvaneWnd::PlayFile(const std::wstring& path) {
     bPlayingReported = false;
     playerCtrl.OpenMedia(path);
     ShowTip(strCurrentTitle);
+    if (pPlayPanel) pPlayPanel->EnablePlayNext(!ListIsLastItem(path));
 }
 
 int CMorvaneWnd::GetResumePosition() {
@@ -103,6 +105,7 @@ void CMorvaneWnd::SetPlayState(bool play) {
             playerCtrl.OpenMedia(strCurrentPath);
         }
     }
+    if (pPlayPanel) pPlayPanel->ShowPlayButton(!play);
     if (g_SysConfig.nTopMostMode == 0) SetTopMost(m_hWnd, play);
 }
 
@@ -221,6 +224,7 @@ void CMorvaneWnd::OnFirstPlaying() {
     int p = GetResumePosition();
     if (p > 0 && p <= 1000 && IsMediaOpen()) playerCtrl.SetPosition(p);
     playerCtrl.SetRate(1.0f);
+    if (pPlayPanel) pPlayPanel->ResetPlayRate();
     g_SysConfig.nCurSubtitle = 0;
     g_SysConfig.mapSubtitleFile.clear();
     g_SysConfig.nCurAudioTrack = 0;

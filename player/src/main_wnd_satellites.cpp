@@ -2,9 +2,14 @@
 // panel (bottom), settings window and the tool tip. Each window's owner creates it here, in this
 // order, so that every window is owned by the one before it: main → play list → caption →
 // play panel → settings.
+#include "player/caption_wnd.h"
 #include "player/main_wnd.h"
+#include "player/overlay_logic.h"
 #include "player/play_list_wnd.h"
+#include "player/play_panel_wnd.h"
+#include "player/setting_wnd.h"
 #include "player/sys_config.h"
+#include "skinui/controls.h"
 
 // The play list's side of the main window (defined in main_wnd_list.cpp).
 IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd);
@@ -17,9 +22,78 @@ void CMorvaneWnd::CreateSatelliteWindows() {
         pPlayList->FollowOwner();
         if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
     }
+    CreateCaptionAndPanel();
+    CreateSettingWindow();
+}
+
+void CMorvaneWnd::CreateCaptionAndPanel() {
+    constexpr DWORD kBarExStyle = WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW;
+    HWND list = PlayListHwnd();
+    pCaption = new CCaptionWnd(this);
+    pCaption->Create(list ? list : m_hWnd, L"CaptionWnd", WS_VISIBLE, kBarExStyle);
+    pCaption->CenterWindow();
+    ::ShowWindow(pCaption->GetHWND(), SW_SHOWNORMAL);
+    pCaption->FollowOwner();
+    AddChild(pCaption->GetHWND());
+
+    pPlayPanel = new CPlayPanelWnd(this, pCaption);
+    pPlayPanel->Create(pCaption->GetHWND(), L"PlayPanel", WS_VISIBLE, kBarExStyle);
+    ::ShowWindow(pPlayPanel->GetHWND(), SW_SHOWNORMAL);
+    pPlayPanel->FollowOwner();
+    AddChild(pPlayPanel->GetHWND());
+
+    // The volume state read at start and the stored transparency of the bars.
+    skinui::CPaintManagerUI* panel = pPlayPanel->GetPaintManager();
+    if (auto* vol = pPlayPanel->GetVolumeSlider()) vol->SetValue(g_SysConfig.nVolume);
+    SetControlVisible(panel, L"btnVolume", !playerCtrl.bMuted);
+    SetControlVisible(panel, L"btnVolumeZero", playerCtrl.bMuted);
+    const int percent = (overlay::kMaxTransLevel - g_SysConfig.nCaptionPanelTransIdx) * 10;
+    for (const wchar_t* name : {L"PlayPanelVerLay", L"PlayPanelBtnLay"})
+        if (auto* c = panel->FindControl(name)) c->SetBkColor(overlay::TransColor(percent, overlay::kPlayListTransRgb));
+    if (auto* c = pCaption->GetPaintManager()->FindControl(L"CaptionVerLay"))
+        c->SetBkColor(overlay::TransColor(percent, overlay::kCaptionTransRgb));
+}
+
+// Settings window: hidden until asked for, owned by the play panel.
+void CMorvaneWnd::CreateSettingWindow() {
+    HWND owner = m_hWnd;
+    if (pPlayPanel && pPlayPanel->GetHWND()) owner = pPlayPanel->GetHWND();
+    pSettingWnd = new CSettingWnd;
+    SettingMainLink link;
+    link.hwnd = m_hWnd;
+    link.saveWindowRect = [this] { SaveWindowRect(); };
+    link.fitWindowToVideo = [this] { FitWindowToVideo(); };
+    link.currentMedia = [this] {
+        CurrentMedia m;
+        m.open = IsMediaOpen();
+        if (m.open) {
+            m.path = strCurrentPath;
+            m.seconds = playerCtrl.GetTime() / 1000;
+            m.permille = playerCtrl.GetPosition();
+        }
+        return m;
+    };
+    pSettingWnd->SetMainWindow(std::move(link));
+    if (pSettingWnd->CreateHidden(owner)) AddChild(pSettingWnd->GetHWND());
 }
 
 void CMorvaneWnd::DestroySatelliteWindows() {
+    if (pSettingWnd) {
+        if (::IsWindow(pSettingWnd->GetHWND())) ::DestroyWindow(pSettingWnd->GetHWND());
+        delete pSettingWnd;
+        pSettingWnd = nullptr;
+    }
+    // The bars go before the windows they work for: panel, caption, then the play list.
+    if (pPlayPanel) {
+        if (pPlayPanel->GetHWND()) ::DestroyWindow(pPlayPanel->GetHWND());
+        delete pPlayPanel;
+        pPlayPanel = nullptr;
+    }
+    if (pCaption) {
+        if (pCaption->GetHWND()) ::DestroyWindow(pCaption->GetHWND());
+        delete pCaption;
+        pCaption = nullptr;
+    }
     if (pPlayList) {
         HWND list = pPlayList->GetHWND();
         delete pPlayList;  // saves the list
@@ -28,6 +102,6 @@ void CMorvaneWnd::DestroySatelliteWindows() {
     }
 }
 
-HWND CMorvaneWnd::PlayerNotifyWnd() const { return m_hWnd; }
+HWND CMorvaneWnd::PlayerNotifyWnd() const { return pPlayPanel ? pPlayPanel->GetHWND() : m_hWnd; }
 
 void CMorvaneWnd::ShowTipWindow(const std::wstring&) {}

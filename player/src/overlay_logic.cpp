@@ -231,7 +231,6 @@ RECT KeepAspectSizing(const RECT& proposed, const RECT& current, int edgeCode, d
 
 POINT MinTrackSize(POINT minTrack, SIZE skinMin, double a) {
     if (!(a > 0)) return minTrack;
-    if (minTrack.x >= skinMin.cx && minTrack.y >= skinMin.cy) return minTrack;
     // The skin's minimum height with the video's own proportions, so a small window still
     // shows the whole picture without bars.
     return POINT{static_cast<LONG>(skinMin.cy * a), skinMin.cy};
@@ -296,7 +295,7 @@ DWORD TransColor(int percent, DWORD rgb) {
     return (alpha << 24) | (rgb & 0xFFFFFF);
 }
 
-int TransIndex(int percent) { return 8 - percent / 10; }
+int TransIndex(int percent) { return kMaxTransLevel - percent / 10; }
 
 int CompareVersions(const std::wstring& a, const std::wstring& b) {
     auto parts = [](const std::wstring& v) {

@@ -122,7 +122,7 @@ void CPlayListHandlerWnd::ToggleList() {
             owner->SetListJustShown(false);
             ::ShowWindow(list, SW_SHOWNOACTIVATE);
             // The satellites re-dock on a message of their own, not a made-up activation.
-            if (!m_bClicked && owner->GetOwnerWindow()) ::PostMessageW(owner->GetOwnerWindow(), WM_PLAYER_REDOCK, 0, 0);
+            if (!m_bClicked) ::PostMessageW(list, WM_PLAYER_REDOCK, 0, 0);
         } else {
             ::AnimateWindow(list, 200, AW_SLIDE | AW_HOR_NEGATIVE);
         }

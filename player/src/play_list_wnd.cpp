@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/resources.h"
+#include "platform/shell.h"
 #include "player/media_types.h"
 #include "player/play_list_handler_wnd.h"
 #include "player/play_list_menus.h"
@@ -518,12 +519,75 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_PLAYER_REDOCK:
+        FollowOwner();
+        return 0;
     default:
         break;
     }
     return lRes;
 }
 
-void CPlayListWnd::AddFilesByDialog() {}
+namespace {
 
-int CPlayListWnd::AddFolderByDialog() { return -1; }
+// The add-files dialog's filter: descriptions and patterns, each ended by NUL, then one more NUL.
+std::wstring AddFilesFilter() {
+    const std::wstring video = L"*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;"
+                               L"*.trp;*.ts;*.vob;*.xv;*.m4v;*.dpg;";
+    const std::wstring music = L"*.mp3;*.wma;*.wav;*.mid;*.rmi;*.aac;*.ac3;*.aiff;*.amr;*.m4a;*.mka;*.mp2;*.ogg;*.ra;*.au;*.flac;";
+    std::wstring f;
+    auto add = [&f](const std::wstring& desc, const std::wstring& patterns) {
+        f += desc;
+        f += L'\0';
+        f += patterns;
+        f += L'\0';
+    };
+    add(L"媒体文件（*.rmvb,*.mpeg,*.mp3,*.wma,etc）", video + music);
+    add(L"Movie Files(*.rmvb,*.mpeg,etc)", video);
+    add(L"Music Files(*.mp3,*.wma,etc)", music);
+    add(L"All Files(*.*)", L"*.*");
+    f += L'\0';
+    return f;
+}
+
+}  // namespace
+
+void CPlayListWnd::AddFilesByDialog() {
+    const std::wstring filter = AddFilesFilter();
+    std::vector<wchar_t> buffer(41600, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    // The chosen names are read with their folder; the process's current folder stays as it is.
+    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_NOCHANGEDIR;
+    if (!::GetOpenFileNameW(&ofn)) return;
+    std::vector<std::wstring> parts;
+    for (const wchar_t* p = buffer.data(); p < buffer.data() + buffer.size() && *p; p += parts.back().size() + 1)
+        parts.emplace_back(p, wcsnlen(p, buffer.data() + buffer.size() - p));
+    if (parts.empty()) return;
+    if (parts.size() == 1) {
+        size_t slash = parts[0].rfind(L'/');
+        std::wstring folder = slash == std::wstring::npos ? L"" : parts[0].substr(0, slash);
+        AddChosenFiles(folder, {NameOf(parts[0])});
+    } else {
+        AddChosenFiles(parts[0], {parts.begin() + 1, parts.end()});
+    }
+}
+
+int CPlayListWnd::AddFolderByDialog() {
+    wchar_t name[MAX_PATH] = {};
+    BROWSEINFOW bi{};
+    bi.hwndOwner = m_hWnd;
+    bi.pszDisplayName = name;
+    bi.lpszTitle = L"请选择文件夹！";
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&bi);
+    if (!chosen) return -1;
+    wchar_t path[MAX_PATH] = {};
+    BOOL ok = ::SHGetPathFromIDListW(chosen, path);
+    ::ILFree(chosen);
+    return ok ? AddFolderAsGroup(path) : 0;
+}

@@ -110,6 +110,12 @@ void CSkinArchive::SetFolder(const std::wstring& folder) {
     a.folder = folder;
 }
 
+bool CSkinArchive::IsZipMemory(const void* data) {
+    Archive& a = TheArchive();
+    std::lock_guard<std::mutex> lock(a.mutex);
+    return a.zip && data && a.mem.data == data;
+}
+
 void CSkinArchive::Reset() {
     Archive& a = TheArchive();
     std::lock_guard<std::mutex> lock(a.mutex);

@@ -10,6 +10,7 @@
 #include "skinui/container.h"
 #include "skinui/controls.h"
 #include "skinui/manager.h"
+#include "skinui/menu.h"
 
 namespace skinui {
 
@@ -95,6 +96,11 @@ CControlUI* CDialogBuilder::CreateBuiltin(const wchar_t* className) {
         {L"RichEdit", [] { return new CRichEditUI; }},
         {L"GifAnim", [] { return new CGifAnimUI; }},
         {L"HotKey", [] { return new CHotKeyUI; }},
+        {L"WzMenu", [] { return new CMenuUI; }},
+        {L"Menu", [] { return new CMenuUI; }},
+        {L"MenuElement", [] { return new CMenuElementUI; }},
+        {L"MenuSeparator", [] { return new CMenuSeparatorUI; }},
+        {L"MenuButton", [] { return new CMenuButtonUI; }},
     };
     if (!className) return nullptr;
     auto it = factory.find(className);
@@ -112,6 +118,34 @@ CControlUI* CDialogBuilder::Create(const wchar_t* layoutName, IDialogBuilderCall
     CControlUI* root = CreateFromXml(xml, callback, manager, parent);
     if (!root) ReportError(L"layout \"" + std::wstring(layoutName) + L"\" could not be built: " + GetLastErrorMessage());
     return root;
+}
+
+std::vector<CControlUI*> CDialogBuilder::CreateEach(const wchar_t* layoutName, IDialogBuilderCallback* callback,
+                                                    const std::function<CPaintManagerUI*(size_t)>& managerFor) {
+    std::vector<CControlUI*> out;
+    std::string xml;
+    std::wstring name = layoutName ? layoutName : L"";
+    if (!CSkinArchive::Read(name, xml)) {
+        ReportError(L"layout \"" + name + L"\" is missing from the skin");
+        return out;
+    }
+    pugi::xml_document doc;
+    pugi::xml_parse_result r = doc.load_buffer(xml.data(), xml.size());
+    if (!r) {
+        ReportError(L"layout \"" + name + L"\": bad XML: " + W(r.description()) + L" at offset " + std::to_wstring(r.offset));
+        return out;
+    }
+    pugi::xml_node top = doc.document_element();
+    for (const auto& child : top.children()) {
+        if (child.type() != pugi::node_element) continue;
+        std::string tag = child.name();
+        if (tag == "Font" || tag == "Default" || tag == "Image") continue;
+        CPaintManagerUI* manager = managerFor(out.size());
+        if (std::string(top.name()) == "Window") ApplyWindow(top, manager);
+        if (CControlUI* c = Build(child, callback, manager, nullptr)) out.push_back(c);
+    }
+    if (out.empty()) ReportError(L"layout \"" + name + L"\" holds no control");
+    return out;
 }
 
 CControlUI* CDialogBuilder::CreateFromXml(const std::string& xml, IDialogBuilderCallback* callback, CPaintManagerUI* manager,

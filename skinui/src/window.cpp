@@ -282,7 +282,6 @@ LRESULT WindowImplBase::HandleCustomMessage(UINT, WPARAM, LPARAM, BOOL& bHandled
 namespace {
 // The archive a window asks for, loaded once per process and kept while it stays the same.
 bool LoadSkinFor(UILIB_RESOURCETYPE type, const CDuiString& folder, LPCWSTR resourceId) {
-    static const void* s_loaded = nullptr;
     if (type == UILIB_ZIPRESOURCE) {
         int id = static_cast<int>(reinterpret_cast<uintptr_t>(resourceId) & 0xFFFF);
         platform::ResourceData res = platform::FindResourceData(L"ZIPRES", id);
@@ -290,16 +289,9 @@ bool LoadSkinFor(UILIB_RESOURCETYPE type, const CDuiString& folder, LPCWSTR reso
             ReportError(L"the program has no skin resource " + std::to_wstring(id));
             return false;
         }
-        if (res.data != s_loaded) {
-            if (!CSkinArchive::SetZipMemory(res.data, res.size)) return false;
-            s_loaded = res.data;
-        }
-        return true;
+        return CSkinArchive::IsZipMemory(res.data) || CSkinArchive::SetZipMemory(res.data, res.size);
     }
-    if (type == UILIB_FILE && !folder.empty()) {
-        CSkinArchive::SetFolder(folder);
-        s_loaded = nullptr;
-    }
+    if (type == UILIB_FILE && !folder.empty()) CSkinArchive::SetFolder(folder);
     return true;
 }
 }  // namespace

@@ -38,7 +38,7 @@ fs::path MakeColourClip(const fs::path& path, const char* colour, double seconds
     int rc = testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                                       std::string("color=c=") + colour + ":size=320x240:rate=25:duration=" +
                                           std::to_string(seconds),
-                                      "-c:v", "libx264", "-pix_fmt", "yuv420p", path.string()});
+                                      "-c:v", "libx264", "-g", "5", "-pix_fmt", "yuv420p", path.string()});
     if (rc != 0) throw std::runtime_error("ffmpeg failed for " + path.string());
     return path;
 }

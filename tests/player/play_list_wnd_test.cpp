@@ -340,6 +340,30 @@ TEST_F(ListFixture, ChosenFilesAddNothingWhenOneIsGone) {
     EXPECT_EQ(Rows(), "b.mkv a.mkv");
 }
 
+TEST_F(ListFixture, DialogsAddTheChosenFilesAndFolder) {
+    std::wstring a = File("pick/a.mkv"), b = File("pick/b.mkv");
+    File("pick/c.mkv");
+    {
+        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", "");
+        size_t tips = owner.tips.size();
+        wnd->AddFilesByDialog();
+        EXPECT_EQ(wnd->AddFolderByDialog(), -1);
+        EXPECT_EQ(owner.tips.size(), tips);
+        EXPECT_EQ(List()->GetCount(), 0);
+    }
+    {
+        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", skinui::CDuiString(a).ToUtf8() + "|" + skinui::CDuiString(b).ToUtf8());
+        wnd->AddFilesByDialog();
+        EXPECT_EQ(Rows(), "b.mkv a.mkv");
+        EXPECT_EQ(owner.tips.back(), L"共添加2个文件到列表");
+    }
+    {
+        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", (dir.path() / "media" / "pick").string());
+        EXPECT_EQ(wnd->AddFolderByDialog(), 1);
+        EXPECT_EQ(Rows(), "b.mkv a.mkv [pick] c.mkv");
+    }
+}
+
 TEST_F(ListFixture, DeletingClearsTheCurrentRecordAndSelectsTheNextRow) {
     std::wstring a = File("a.mkv"), b = File("b.mkv"), c = File("c.mkv");
     for (auto& p : {a, b, c}) wnd->AddFile(p);

@@ -154,6 +154,18 @@ TEST_F(PlayListX, DockedFolderGroupDoubleClickDragAndRestart) {
     OpenList();
     EXPECT_EQ(Rows(), "[Show] Ep10.mp4 Ep1.mp4 Ep2.mp4");
     EXPECT_TRUE(list_->GetList()->HasGroup(L"Show"));
+
+    // Docking and starting never change the stored width; a new width is kept.
+    RECT after{};
+    ::GetWindowRect(list_->GetHWND(), &after);
+    EXPECT_EQ(after.right - after.left, 226);
+    EXPECT_EQ(g_SysConfig.iniConfig.ReadInt(L"Global", L"nListWndWidth", -1), -1);
+    ::SetWindowPos(main_->hwnd(), nullptr, 100, 100, 900, 560, SWP_NOZORDER | SWP_NOACTIVATE);
+    list_->FollowOwner();
+    PumpFor(100);
+    EXPECT_EQ(g_SysConfig.iniConfig.ReadInt(L"Global", L"nListWndWidth", -1), -1);
+    ::SetWindowPos(list_->GetHWND(), nullptr, 0, 0, 300, after.bottom - after.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.iniConfig.ReadInt(L"Global", L"nListWndWidth", -1) == 300; }, 5000));
 }
 
 TEST_F(PlayListX, HandleSlidesTheListOutAndBack) {

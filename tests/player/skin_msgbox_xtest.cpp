@@ -2,8 +2,6 @@
 // owner disabled while it runs.
 #include <gtest/gtest.h>
 
-#include "platform/resources.h"
-#include "player/xml_wnd.h"
 #include "skin_x.h"
 #include "support/test_window.h"
 
@@ -16,12 +14,7 @@ class MessageBoxX : public skinx::SkinX {
 protected:
     void SetUp() override {
         SkinX::SetUp();
-        platform::ResourceData res = platform::FindResourceData(L"ZIPRES", kSkinResourceId);
-        ASSERT_TRUE(CSkinArchive::SetZipMemory(res.data, res.size));
-    }
-    void TearDown() override {
-        CSkinArchive::Reset();
-        SkinX::TearDown();
+        UseSkinResource();
     }
     // The shown box, once it is on screen and has the keyboard.
     HWND ShownBox() {

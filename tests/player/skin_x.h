@@ -11,7 +11,9 @@
 #include <functional>
 #include <string>
 
+#include "platform/resources.h"
 #include "platform/winuser.h"
+#include "player/xml_wnd.h"
 #include "skinui/skinui.h"
 #include "support/message_pump.h"
 
@@ -40,7 +42,14 @@ protected:
     }
     void TearDown() override {
         testsupport::PumpFor(50);
+        skinui::CSkinArchive::Reset();
         if (dpy_) XCloseDisplay(dpy_);
+    }
+
+    // The program's skin resource as the toolkit's archive (windows that name it load it themselves).
+    void UseSkinResource() {
+        platform::ResourceData res = platform::FindResourceData(L"ZIPRES", kSkinResourceId);
+        ASSERT_TRUE(skinui::CSkinArchive::SetZipMemory(res.data, res.size));
     }
 
     bool Viewable(HWND h) {

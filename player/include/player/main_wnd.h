@@ -15,10 +15,12 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "player/auto_hide.h"
 #include "player/player_ctrl.h"
 #include "player/xml_wnd.h"
 
@@ -99,6 +101,7 @@ public:
 
     // ---- satellites (main_wnd_satellites.cpp)
     void CreateSatelliteWindows();
+    void CreateSettingWindow();
     // At WM_DESTROY, after the threads stopped.
     void DestroySatelliteWindows();
     // Shows a hint in the tool tip window (ShowTip keeps the text).
@@ -110,6 +113,20 @@ public:
     bool HandleInputMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
     void SetFullScreen(bool on);
     void ToggleFullScreen();
+    void OnHotKey(UINT key, WORD mask);
+    void OnSizing(RECT* rc);
+    void OnGetMinMaxInfo(MINMAXINFO* mmi);
+    void SaveWindowRect();
+    void OnMouseWheel(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR id);
+    void OnSingleClick();
+    // The video's context menu at a packed point (screen coordinates when `screen`, else the
+    // video surface's client coordinates).
+    void ShowRButtonMenu(LPARAM packed, bool screen);
+    void ShowSettingWnd();
+    void ShowAndRaise();
+    void ToggleMute();
+    void SetVolume(int volume);
 
     // ---- threads (main_wnd_threads.cpp)
     void StartThreads();
@@ -118,6 +135,14 @@ public:
     void RunOnUi(std::function<void()> fn);
 
     // ---- play list (main_wnd_list.cpp)
+    // The name of the item after the current one, empty at the end (the play panel's notice).
+    std::wstring ListGetNextName();
+    void ListPlayNext();
+    void ListPlayPrevious();
+    // The play-list window and its paint manager, null while it does not exist.
+    HWND PlayListHwnd();
+    skinui::CPaintManagerUI* PlayListPaintManager();
+    void FollowPlayList();
     std::wstring ListCurrentPath();
     void ListSetCurrentItem(const std::wstring& path, int state);
     bool ListIsLastItem(const std::wstring& path);
@@ -180,7 +205,9 @@ public:
     CSettingWnd* pSettingWnd = nullptr;
     int bRightMenuArmed = 1;
     std::atomic<int> bPanelShowPlain{0}, bCaptionListShowPlain{0};
-    std::thread hPanelThread, hCaptionThread;
+    CAutoHideThreads autoHideThreads;
+    std::unique_ptr<IAutoHideHost> pPanelHost, pCaptionHost;
+    std::thread hStartupThread;
     std::atomic<int> bPollersRun{1};
     std::atomic<int> bSeekDragActive{0};
     int nEdgeHitCode = 0;
@@ -197,6 +224,20 @@ public:
     int nSnapInSecond = 0;
 
 private:
+    // input (main_wnd_input.cpp)
+    void FollowSatellites();
+    void UpdateCaptionZoomButtons();
+    void UpdateFullScreenButtons(bool on);
+    void OnVideoMouseMove(LPARAM lParam);
+    void OnVideoLeftRelease();
+    void OnVideoDoubleClick();
+    bool CursorOverBars() const;
+    void OnCursorHideTimer();
+    void SaveWindowRectSoon();
+    static void SetControlVisible(skinui::CPaintManagerUI* pm, const wchar_t* name, bool visible);
+    // satellites (main_wnd_satellites.cpp)
+    void CreateCaptionAndPanel();
+
     // The open-file dialog over the main window with a filter; false on cancel.
     bool RunOpenDialog(const std::wstring& filter, std::wstring* chosen);
     void PlaceWindow();

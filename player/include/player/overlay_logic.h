@@ -116,7 +116,7 @@ int EdgeHitCode(int x, int y, int w, int h);
 // The sizing rectangle that keeps the aspect `a` (width / height) for the edge code.
 RECT KeepAspectSizing(const RECT& proposed, const RECT& current, int edgeCode, double a, bool vistaOrLater);
 // Minimum track size while a video of aspect `a` is shown: the skin's minimum height, the width
-// that keeps the aspect. Leaves `minTrack` alone when nothing needs changing.
+// that keeps the aspect. Without a known aspect `minTrack` stays.
 POINT MinTrackSize(POINT minTrack, SIZE skinMin, double a);
 // The left release started a drag when it moved 2 pixels or more.
 bool IsDragMove(int pressX, int pressY, int x, int y);
@@ -160,6 +160,8 @@ int DynamicMenuWidth(int widestText);
 // Transparency level p (0..80 percent) as a colour over `rgb` (alpha never 0) and as its index.
 DWORD TransColor(int percent, DWORD rgb);
 int TransIndex(int percent);
+// The index of the 0 % level; level p has index kMaxTransLevel - p / 10.
+inline constexpr int kMaxTransLevel = 8;
 inline constexpr DWORD kPlayListTransRgb = 0x040404;
 inline constexpr DWORD kCaptionTransRgb = 0x373737;
 

@@ -32,7 +32,7 @@ public:
     virtual std::vector<HWND> GetInputWindows() const = 0;
 };
 
-// Posted to the main window to re-dock its satellite windows.
+// Posted to the play-list window to dock it (and its handle) at the main window again.
 inline constexpr UINT WM_PLAYER_REDOCK = WM_APP + 0x2A1;
 
 class CPlayListHandlerWnd;

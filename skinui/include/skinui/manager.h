@@ -36,6 +36,8 @@ public:
     // Copies nothing: the bytes must stay valid while the archive is used.
     static bool SetZipMemory(const void* data, size_t size);
     static void SetFolder(const std::wstring& folder);
+    // True when the zip in use is the one at these bytes.
+    static bool IsZipMemory(const void* data);
     static void Reset();
     // The member's bytes; false (and an error message) when it is missing.
     static bool Read(const std::wstring& name, std::string& out);

@@ -7,5 +7,6 @@
 #include "skinui/control.h"
 #include "skinui/controls.h"
 #include "skinui/manager.h"
+#include "skinui/menu.h"
 #include "skinui/msgbox.h"
 #include "skinui/window.h"

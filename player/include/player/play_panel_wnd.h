@@ -1,0 +1,97 @@
+// The play panel: the transport bar that floats over the main window's bottom edge (seek slider
+// with its time tip, time label, play/pause/stop/next, open, volume and mute, speed, full screen).
+// It is the window the engine's events are posted to: it updates itself and relays what concerns
+// the whole player to the main window and the caption bar.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "player/overlay_logic.h"
+#include "player/xml_wnd.h"
+
+class CMorvaneWnd;
+class CCaptionWnd;
+class CPlayerCtrl;
+
+namespace skinui {
+class CButtonUI;
+class CLabelUI;
+class CSliderUI;
+class CContainerUI;
+}  // namespace skinui
+
+
+inline constexpr const wchar_t* kPlayPanelLayout = L"PlayPanel.xml";
+
+class CPlayPanelWnd : public CWzXMLWnd {
+public:
+    CPlayPanelWnd(CMorvaneWnd* owner, CCaptionWnd* caption);
+    ~CPlayPanelWnd() override;
+
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    void InitWindow() override;
+    void OnClick(skinui::TNotifyUI& msg) override;
+    LRESULT OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnKeyDown(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void Notify(skinui::TNotifyUI& msg) override;
+
+    // Docks the panel at the owner's bottom edge, its width.
+    void FollowOwner();
+    void SetMute(bool mute);
+    void ShowPlayButton(bool show);
+    // Rates are kept in whole tenths (0.1 .. 4.0); a factor is rounded to the nearest tenth.
+    void SetPlayRate(float rate);
+    void SetPlayRateTenths(int tenths);
+    int GetPlayRateTenths() const { return nRateTenths; }
+    float GetPlayRate() const { return static_cast<float>(nRateTenths / 10.0); }
+    // Back to 1.0 without a notice and without a call to libVLC (each new medium).
+    void ResetPlayRate() { nRateTenths = overlay::kRateNormal; }
+    void EnableControls(bool enable);
+    void EnablePlayNext(bool enable);
+    void UpdatePlayTime();
+    void ShowProgressTip(int x, int y);
+    std::wstring FormatTimeAtPoint(int x);
+    bool OnSeekSliderNotify(void* param);
+    // Writes the playback position now (pause, stop, close) and restarts the write interval.
+    void SavePositionNow();
+
+    skinui::CSliderUI* GetSeekSlider() const { return m_pSliderPlay; }
+    skinui::CSliderUI* GetVolumeSlider() const { return m_pSliderVol; }
+    // The time tip's text and screen point ("" while hidden).
+    const std::wstring& GetProgressTipText() const { return m_strProgressTip; }
+    POINT GetProgressTipPoint() const { return m_ptProgressTip; }
+
+private:
+    skinui::CButtonUI* Button(const wchar_t* name) const;
+    void SetVisible(skinui::CControlUI* control, bool visible);
+    void RelayToOwnerAndCaption(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    void SetMouseChildOfSeekArea(bool enabled);
+    void HideProgressTip();
+
+    skinui::CSliderUI* m_pSliderPlay = nullptr;
+    skinui::CLabelUI* m_pLabelPlayTime = nullptr;
+    skinui::CButtonUI* m_pBtnPlay = nullptr;
+    skinui::CButtonUI* m_pBtnPlayNext = nullptr;
+    skinui::CButtonUI* m_pBtnPause = nullptr;
+    skinui::CButtonUI* m_pBtnStop = nullptr;
+    skinui::CSliderUI* m_pSliderVol = nullptr;
+    skinui::CButtonUI* m_pBtnVolume = nullptr;
+    skinui::CButtonUI* m_pBtnVolumeZero = nullptr;
+    skinui::CButtonUI* m_pBtnScreenFull = nullptr;
+    skinui::CButtonUI* m_pBtnScreenNormal = nullptr;
+    skinui::CButtonUI* m_pBtnOpenFile = nullptr;
+    skinui::CButtonUI* m_pBtnSpeedDown = nullptr;
+    skinui::CButtonUI* m_pBtnSpeedUp = nullptr;
+
+    HWND m_hOwnerWnd = nullptr;
+    CMorvaneWnd* m_pOwner = nullptr;
+    CPlayerCtrl* m_pPlayerCtrl = nullptr;
+    CCaptionWnd* m_pCaption = nullptr;
+    bool m_bTracking = false;
+    std::wstring m_strProgressTip;
+    POINT m_ptProgressTip{0, 0};
+    overlay::NextUpNotice m_nextUp;
+    overlay::PositionSaveThrottle m_positionSave;
+    int nRateTenths = overlay::kRateNormal;
+};

@@ -1,0 +1,124 @@
+#include "player/setting_wnd.h"
+
+#include "platform/shell.h"
+#include "player/file_assoc_client.h"
+#include "player/sys_config.h"
+#include "skinui/controls.h"
+
+using namespace skinui;
+
+CSettingWnd::CSettingWnd() : CWzXMLWnd(kSettingWndLayout), m_pages(m_PaintManager, g_SysConfig, *this) {}
+
+CSettingWnd::~CSettingWnd() = default;
+
+HWND CSettingWnd::CreateHidden(HWND owner) {
+    // Made without WS_VISIBLE: it only shows when asked to.
+    if (!Create(owner, kSettingWndName, WS_POPUP | WS_CLIPCHILDREN, WS_EX_WINDOWEDGE)) return nullptr;
+    CenterWindow();
+    ShowWindow(false, false);
+    return m_hWnd;
+}
+
+void CSettingWnd::ShowOverMain() {
+    RefreshPages();
+    CenterWindow();
+    ShowWindow(true, true);
+    ::SetForegroundWindow(m_hWnd);
+}
+
+void CSettingWnd::InitWindow() {
+    RefreshPages();
+    CreateTip();
+}
+
+LRESULT CSettingWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    LRESULT lRes = CWzXMLWnd::HandleMessage(uMsg, wParam, lParam);
+    if (uMsg == WM_MOUSEWHEEL && m_hWnd) {
+        ::SetFocus(m_hWnd);
+        OnTabStripWheel(wParam);
+    }
+    return lRes;
+}
+
+LRESULT CSettingWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
+    switch (wParam) {
+    case VK_ESCAPE:
+        if (::IsWindowVisible(m_hWnd)) ShowWindow(false, false);
+        HideTip();
+        break;
+    case VK_UP: SwitchTab(false); break;
+    case VK_DOWN: SwitchTab(true); break;
+    default:
+        // Space, Tab and the rest stay with the focused control.
+        bHandled = FALSE;
+        return 0;
+    }
+    bHandled = TRUE;
+    return 0;
+}
+
+void CSettingWnd::Notify(TNotifyUI& msg) {
+    if (m_pages.HandleNotify(msg)) return;
+    CWzXMLWnd::Notify(msg);
+}
+
+void CSettingWnd::OnTabStripWheel(WPARAM wParam) {
+    CControlUI* strip = m_PaintManager.FindControl(L"tabselect");
+    if (!strip) return;
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    ::ScreenToClient(m_hWnd, &pt);
+    RECT rc = strip->GetPos();
+    rc.left = 0;
+    if (pt.x < rc.left || pt.x >= rc.right || pt.y < rc.top || pt.y >= rc.bottom) return;
+    SwitchTab(static_cast<short>(HIWORD(wParam)) <= 0);
+}
+
+void CSettingWnd::BrowseSnapShotPath() {
+    BROWSEINFOW info{};
+    info.hwndOwner = m_hWnd;
+    info.lpszTitle = kSnapShotFolderTitle;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (!chosen) return;
+    wchar_t path[MAX_PATH] = L"";
+    if (SHGetPathFromIDListW(chosen, path)) {
+        StoreSnapShotFolder(g_SysConfig, path);
+        if (CControlUI* edit = m_PaintManager.FindControl(L"snap_shot_path")) edit->SetText(g_SysConfig.strSnapShotPath.c_str());
+    }
+    CoTaskMemFree(chosen);
+}
+
+void CSettingWnd::ApplyFileAssociations() {
+    ::ApplyFileAssociations(IsSettingShown(), [this](const std::wstring& box) { return m_pages.IsBoxChecked(box); });
+}
+
+bool CSettingWnd::IsSettingShown() { return m_hWnd && ::IsWindowVisible(m_hWnd); }
+
+void CSettingWnd::CloseSettings() {
+    if (m_main.hwnd) ::SetForegroundWindow(m_main.hwnd);
+    ShowWindow(false, false);
+    HideTip();
+}
+
+void CSettingWnd::SaveMainWindowRect() {
+    if (m_main.saveWindowRect) m_main.saveWindowRect();
+}
+
+void CSettingWnd::FitMainWindowToVideo() {
+    if (m_main.fitWindowToVideo) m_main.fitWindowToVideo();
+}
+
+CurrentMedia CSettingWnd::GetCurrentMedia() { return m_main.currentMedia ? m_main.currentMedia() : CurrentMedia{}; }
+
+void CSettingWnd::CreateTip() {}
+
+void CSettingWnd::ShowHotKeyConflict(CControlUI* control) {
+    RECT rc = control->GetPos();
+    POINT pt{rc.right + 5, rc.top + 8};
+    ::ClientToScreen(m_hWnd, &pt);
+    m_tipAt = pt;
+    m_tipText = kHotKeyConflictText;
+}
+
+void CSettingWnd::HideTip() { m_tipText.clear(); }

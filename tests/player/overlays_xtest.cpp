@@ -1,0 +1,309 @@
+// The bars over the video and the main window's input under Xvfb, in this process, with a real
+// clip on libVLC and real input through xdotool: the play panel's buttons, hot keys, the wheel,
+// double clicks on the video, the caption's title and the bars sliding away and back.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/profile.h"
+#include "platform/winuser.h"
+#include "player/caption_wnd.h"
+#include "player/main_wnd.h"
+#include "player/media_player.h"
+#include "player/play_panel_wnd.h"
+#include "player/sys_config.h"
+#include "skin_x.h"
+#include "skinui/controls.h"
+#include "support/clips.h"
+#include "support/http_server.h"
+#include "support/libvlc_loaded.h"
+#include "support/message_pump.h"
+#include "support/modal_script.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using skinx::At;
+using skinx::Xdo;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
+
+namespace {
+
+class OverlaysX : public skinx::SkinX {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(InitVideoThreads());
+        ASSERT_TRUE(testsupport::KeepLibvlcLoaded());
+        base_ = new testsupport::TempDir();
+        fs::create_directories(*base_ / "rt");
+        ::chmod((*base_ / "rt").c_str(), 0700);
+        setenv("MORVANE_RUNTIME_DIR", (*base_ / "rt").c_str(), 1);
+        setenv("MORVANE_REGISTRY_DB", (*base_ / "reg.db").c_str(), 1);
+        setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null --no-volume-save", 1);
+        // The start-up reports go to a server of this test, never out.
+        server_ = new testsupport::HttpServer();
+        setenv("MORVANE_STATS_SERVER", server_->url("").c_str(), 1);
+        testsupport::ClipOptions o;
+        o.seconds = 30.0;
+        o.audioTracks = 2;
+        o.audioTitles = {"First", "Second"};
+        testsupport::MakeClip(*base_ / "Episode.mkv", o);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        delete base_;
+    }
+
+    void SetUp() override {
+        SkinX::SetUp();
+        prog_ = std::make_unique<testsupport::TempDir>();
+        progEnv_ = std::make_unique<testsupport::ScopedEnv>("MORVANE_PROGRAM_DIR", prog_->path().string());
+        prog_->write("user.cfg", "[Global]\nbSavePlayInfo=1\nbScalePlayWnd=0\nnTopMostMode=2\nbUseDefWindowInfo=1\n"
+                                 "[Volume]\nnVolume=50\nbMute=0\n");
+        g_SysConfig.SetConfigPath((prog_->path() / "user.cfg").wstring());
+        g_SysConfig.SetPlayListPath((prog_->path() / "PlayList.info").wstring());
+        g_SysConfig.Load();
+    }
+    void TearDown() override {
+        if (w_) {
+            ::DestroyWindow(w_->GetHWND());
+            PumpFor(100);
+            delete w_;
+            w_ = nullptr;
+        }
+        SkinX::TearDown();
+    }
+
+    // The main window playing the clip, as the program opens it.
+    void OpenPlaying() {
+        clip_ = *base_ / "Episode.mkv";
+        w_ = new CMorvaneWnd(clip_.wstring());
+        ASSERT_NE(w_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW,
+                             WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
+                  nullptr);
+        ASSERT_NE(w_->pPlayPanel, nullptr);
+        ASSERT_NE(w_->pCaption, nullptr);
+        WaitShown(w_->GetHWND());
+        ASSERT_TRUE(PumpUntil([&] { return w_->bPlayingSeen && w_->playerCtrl.IsPlaying(); }, 20000));
+        ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetLength() > 0; }, 10000));
+        ::SetForegroundWindow(w_->GetHWND());
+    }
+    skinui::CControlUI* PanelControl(const wchar_t* name) {
+        return w_->pPlayPanel->GetPaintManager()->FindControl(name);
+    }
+    RECT MainRect() {
+        RECT rc{};
+        ::GetWindowRect(w_->GetHWND(), &rc);
+        return rc;
+    }
+    POINT VideoCentre() {
+        RECT rc = MainRect();
+        return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    bool PanelVisible() { return ::IsWindowVisible(w_->pPlayPanel->GetHWND()) != 0; }
+    // Brings the panel up with the cursor in the bottom band and waits until it stands still.
+    void ShowPanel() {
+        RECT rc = MainRect();
+        Xdo("mousemove " + At(POINT{(rc.left + rc.right) / 2, rc.bottom - 20}));
+        ASSERT_TRUE(PumpUntil([&] { return PanelVisible(); }, 10000));
+        PumpFor(400);
+        w_->pPlayPanel->FollowOwner();
+    }
+    void ClickPanel(const wchar_t* name) {
+        ShowPanel();
+        skinui::CControlUI* c = PanelControl(name);
+        ASSERT_NE(c, nullptr) << name;
+        ASSERT_TRUE(c->IsVisible()) << name;
+        Click(w_->pPlayPanel->GetHWND(), c);
+    }
+    std::wstring ConfigValue(const wchar_t* section, const wchar_t* key) {
+        wchar_t buf[256] = {};
+        GetPrivateProfileStringW(section, key, L"", buf, 256, (prog_->path() / "user.cfg").wstring().c_str());
+        return buf;
+    }
+
+    static testsupport::TempDir* base_;
+    static testsupport::HttpServer* server_;
+    std::unique_ptr<testsupport::TempDir> prog_;
+    std::unique_ptr<testsupport::ScopedEnv> progEnv_;
+    CMorvaneWnd* w_ = nullptr;
+    fs::path clip_;
+};
+
+testsupport::TempDir* OverlaysX::base_ = nullptr;
+testsupport::HttpServer* OverlaysX::server_ = nullptr;
+
+TEST_F(OverlaysX, PanelButtonsPauseResumeSeekAndStop) {
+    OpenPlaying();
+    EXPECT_TRUE(PanelControl(L"btnPause")->IsVisible());
+    EXPECT_TRUE(PanelControl(L"btnStop")->IsEnabled());
+    EXPECT_TRUE(PanelControl(L"labelPlayTime")->IsVisible());
+
+    ClickPanel(L"btnPause");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetState() == 104; }));
+    EXPECT_TRUE(PanelControl(L"btnPlay")->IsVisible());
+    const std::int64_t pausedAt = w_->playerCtrl.GetTime();
+    PumpFor(600);
+    EXPECT_LT(std::llabs(w_->playerCtrl.GetTime() - pausedAt), 300);
+
+    ClickPanel(L"btnPlay");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.IsPlaying(); }));
+
+    // A click at three quarters of the seek slider moves the engine there.
+    ShowPanel();
+    auto* slider = static_cast<skinui::CSliderUI*>(PanelControl(L"sliderPlay"));
+    RECT rc = slider->GetPos();
+    POINT at{rc.left + (rc.right - rc.left) * 3 / 4, (rc.top + rc.bottom) / 2};
+    ::ClientToScreen(w_->pPlayPanel->GetHWND(), &at);
+    Xdo("mousemove " + At(at));
+    PumpFor(100);
+    Xdo("click 1");
+    const std::int64_t length = w_->playerCtrl.GetLength();
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetTime() > length * 6 / 10; }))
+        << "time " << w_->playerCtrl.GetTime() << " of " << length;
+    EXPECT_GT(slider->GetValue(), 600);
+    // The label follows the engine.
+    ASSERT_TRUE(PumpUntil([&] {
+        auto* label = static_cast<skinui::CLabelUI*>(PanelControl(L"labelPlayTime"));
+        return label->GetText().find(L" / 00:30") != std::wstring::npos && label->GetText().rfind(L"00:2", 0) == 0;
+    }));
+
+    ClickPanel(L"btnStop");
+    ASSERT_TRUE(PumpUntil([&] { return !w_->playerCtrl.HasPlayer(); }));
+}
+
+TEST_F(OverlaysX, HotKeysAndWheelChangeVolumeAndSeek) {
+    OpenPlaying();
+    ::SetForegroundWindow(w_->GetHWND());
+    Xdo("mousemove " + At(VideoCentre()));
+    PumpFor(200);
+    Xdo("key Up");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetVolume() == 55; }));
+    EXPECT_EQ(ConfigValue(L"Volume", L"nVolume"), L"55");
+    EXPECT_EQ(ConfigValue(L"Volume", L"bMute"), L"0");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.mediaPlayer.GetVolume() == 55; }));
+    EXPECT_EQ(w_->GetLastTip(), L"音量：55%");
+
+    // The wheel over the video: one notch up, two down.
+    Xdo("click 4");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetVolume() == 60; }));
+    Xdo("click 5");
+    Xdo("click 5");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetVolume() == 50; }));
+    EXPECT_EQ(ConfigValue(L"Volume", L"nVolume"), L"50");
+
+    // Ctrl+M mutes; the stored volume stays the one saved.
+    Xdo("key ctrl+m");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.bMuted.load(); }));
+    EXPECT_EQ(ConfigValue(L"Volume", L"bMute"), L"1");
+    EXPECT_EQ(ConfigValue(L"Volume", L"nVolume"), L"50");
+    Xdo("key ctrl+m");
+    ASSERT_TRUE(PumpUntil([&] { return !w_->playerCtrl.bMuted.load(); }));
+
+    // Right seeks 5 s on.
+    const std::int64_t before = w_->playerCtrl.GetTime();
+    Xdo("key Right");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetTime() >= before + 4000; }));
+    // Ctrl+T: never top-most (2) becomes always (1), written at once.
+    Xdo("key ctrl+t");
+    ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.nTopMostMode == 1; }));
+    EXPECT_EQ(ConfigValue(L"Global", L"nTopMostMode"), L"1");
+    // Ctrl+PgUp raises the rate by a tenth, Ctrl+R returns to normal.
+    Xdo("key ctrl+Prior");
+    ASSERT_TRUE(PumpUntil([&] { return w_->pPlayPanel->GetPlayRateTenths() == 11; }));
+    EXPECT_EQ(w_->GetLastTip(), L"加速播放：1.1倍（按Ctrl+R还原）");
+    Xdo("key ctrl+r");
+    ASSERT_TRUE(PumpUntil([&] { return w_->pPlayPanel->GetPlayRateTenths() == 10; }));
+    EXPECT_EQ(w_->GetLastTip(), L"正常速度：1.0倍");
+}
+
+TEST_F(OverlaysX, DoubleClickTogglesFullScreenWithoutPausing) {
+    OpenPlaying();
+    const RECT normal = MainRect();
+    Xdo("mousemove " + At(VideoCentre()));
+    PumpFor(300);
+    Xdo("click --repeat 2 --delay 80 1");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.bFullScreen.load(); }));
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT rc = MainRect();
+        return rc.right - rc.left == ::GetSystemMetrics(SM_CXSCREEN) && rc.bottom - rc.top == ::GetSystemMetrics(SM_CYSCREEN);
+    }));
+    EXPECT_FALSE(w_->pCaption->GetPaintManager()->FindControl(L"Systembtn")->IsVisible());
+    // Past the double-click time: the two clicks did not also pause.
+    PumpFor(static_cast<int>(::GetDoubleClickTime()) + 300);
+    EXPECT_TRUE(w_->playerCtrl.IsPlaying());
+
+    Xdo("mousemove " + At(VideoCentre()));
+    PumpFor(300);
+    Xdo("click --repeat 2 --delay 80 1");
+    ASSERT_TRUE(PumpUntil([&] { return !w_->playerCtrl.bFullScreen.load(); }));
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT rc = MainRect();
+        return rc.right - rc.left == normal.right - normal.left && rc.bottom - rc.top == normal.bottom - normal.top;
+    }));
+    EXPECT_TRUE(w_->pCaption->GetPaintManager()->FindControl(L"Systembtn")->IsVisible());
+    PumpFor(static_cast<int>(::GetDoubleClickTime()) + 300);
+    EXPECT_TRUE(w_->playerCtrl.IsPlaying());
+
+    // A single click toggles play and pause after the double-click time.
+    Xdo("click 1");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetState() == 104; }));
+}
+
+TEST_F(OverlaysX, CaptionShowsTheTitleAndBarsSlideAwayAndBack) {
+    OpenPlaying();
+    auto* title = static_cast<skinui::CLabelUI*>(w_->pCaption->GetPaintManager()->FindControl(L"playingtitle"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->GetText(), L"Episode.mkv");
+
+    // The cursor rests in the middle: both bars go.
+    Xdo("mousemove " + At(VideoCentre()));
+    ASSERT_TRUE(PumpUntil([&] { return !PanelVisible() && !::IsWindowVisible(w_->pCaption->GetHWND()); }, 15000));
+    // Near the bottom edge the panel comes back, the caption stays away.
+    RECT rc = MainRect();
+    Xdo("mousemove " + At(POINT{(rc.left + rc.right) / 2, rc.bottom - 30}));
+    ASSERT_TRUE(PumpUntil([&] { return PanelVisible(); }, 5000));
+    EXPECT_FALSE(::IsWindowVisible(w_->pCaption->GetHWND()));
+    // Near the top edge the caption comes back.
+    Xdo("mousemove " + At(POINT{(rc.left + rc.right) / 2, rc.top + 30}));
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(w_->pCaption->GetHWND()) != 0; }, 5000));
+}
+
+TEST_F(OverlaysX, CaptionRunsOneDialogAtATime) {
+    OpenPlaying();
+    CCaptionWnd* caption = w_->pCaption;
+    bool secondOpened = true;
+    {
+        testsupport::ModalScript script(
+            {
+                [&] { return testsupport::FindDialog(L"WZAboutWnd") != nullptr; },
+                [&] {
+                    // Asked for the address dialog while the about dialog runs: nothing opens.
+                    caption->ShowOpenURLWnd();
+                    secondOpened = testsupport::FindDialog(L"WZOpenURL") != nullptr;
+                    return true;
+                },
+                [&] { return ::PostMessageW(testsupport::FindDialog(L"WZAboutWnd"), WM_CLOSE, 0, 0) != FALSE; },
+            },
+            L"WZAboutWnd");
+        ::PostMessageW(caption->GetHWND(), WM_PLAYER_SHOW_ABOUT, 0, 0);
+        ASSERT_TRUE(PumpUntil([&] { return script.finished() && !caption->IsDialogOpen(); }, 40000))
+            << "stuck at step " << script.stuckAt();
+    }
+    EXPECT_FALSE(secondOpened);
+    // Once it is closed, the next dialog opens.
+    testsupport::ModalScript again(
+        {[&] {
+            HWND url = testsupport::FindDialog(L"WZOpenURL");
+            return url && ::PostMessageW(url, WM_CLOSE, 0, 0);
+        }},
+        L"WZOpenURL");
+    caption->ShowOpenURLWnd();
+    EXPECT_TRUE(again.finished());
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+// The settings window under Xvfb: real keys, wheel and clicks through xdotool, the real agent
+// writing associations into the test's registry database, user.cfg in a temporary program folder.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/agent_window.h"
+#include "download/process_finder.h"
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "player/file_assoc_client.h"
+#include "player/setting_wnd.h"
+#include "player/sys_config.h"
+#include "skin_x.h"
+#include "skinui/controls.h"
+#include "support/agent_env.h"
+#include "support/test_window.h"
+
+using namespace skinui;
+using skinx::Xdo;
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
+
+namespace {
+
+std::string AllAssocOff() {
+    std::string s = "[FileAssoc]\n";
+    for (const wchar_t* e : AssocExtensions) s += platform::Utf8FromWide(e) + "=0\n";
+    for (const wchar_t* c : AssocCategoryNames) s += platform::Utf8FromWide(c) + "=0\n";
+    return s;
+}
+
+class SettingWndX : public skinx::SkinX {
+protected:
+    void SetUp() override {
+        SkinX::SetUp();
+        // The owner is on screen first, so that it cannot be mapped over the settings window.
+        WaitShown(main.hwnd());
+        cfg = env.InProgram("user.cfg");
+        env.program().dir().write("user.cfg", AllAssocOff());
+        g_SysConfig = CSysConfig();
+        g_SysConfig.SetConfigPath(cfg);
+        g_SysConfig.SetPlayListPath(env.InProgram("PlayList.info"));
+        g_SysConfig.Load();
+        g_hAgentWnd = nullptr;
+        wnd.SetMainWindow({main.hwnd(), [this] { ++rectSaves; }, [this] { ++fits; }, [] { return CurrentMedia{}; }});
+        ASSERT_NE(wnd.CreateHidden(main.hwnd()), nullptr) << CDuiString(GetLastErrorMessage()).ToUtf8();
+    }
+    void TearDown() override {
+        if (wnd.GetHWND()) DestroyWindow(wnd.GetHWND());
+        CProcessFinder finder(FinderVariant::Player);
+        finder.Load();
+        CloseElevatedHelper(finder);
+        SkinX::TearDown();
+    }
+    void Show() {
+        wnd.ShowOverMain();
+        WaitShown(wnd.GetHWND());
+        ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == wnd.GetHWND(); }));
+    }
+    // Some time passes before the window is shown again: the window layer, without a window
+    // manager, can leave a popup hidden and shown again at once stacked under its owner.
+    void Away() {
+        PumpFor(600);
+        Xdo("mousemove 1500 950");
+        PumpFor(100);
+    }
+    CControlUI* Find(const wchar_t* name) { return wnd.GetPaintManager()->FindControl(name); }
+    void ClickOn(const wchar_t* name) { Click(wnd.GetHWND(), Find(name)); }
+    void ShowPage(const wchar_t* button, int page) {
+        ClickOn(button);
+        ASSERT_TRUE(PumpUntil([&] { return wnd.Pages().CurrentPage() == page; }));
+        PumpFor(50);
+    }
+    std::wstring GetProfileText(const wchar_t* key) {
+        CIniFile f;
+        f.SetPath(cfg);
+        return f.ReadString(L"Global", key, L"");
+    }
+    int Stored(const wchar_t* section, const wchar_t* key) {
+        return GetPrivateProfileIntW(section, key, -7, cfg.c_str());
+    }
+
+    testsupport::AgentEnv env;
+    std::wstring cfg;
+    testsupport::TestWindow main{WS_POPUP | WS_VISIBLE, 0, nullptr, {0, 0, 900, 700}};
+    CSettingWnd wnd;
+    int rectSaves = 0, fits = 0;
+};
+
+TEST_F(SettingWndX, CreatedHiddenAndCentredOnItsOwner) {
+    PumpFor(200);
+    EXPECT_FALSE(IsWindowVisible(wnd.GetHWND()));
+    EXPECT_FALSE(Viewable(wnd.GetHWND()));
+    Show();
+    RECT rc;
+    GetWindowRect(wnd.GetHWND(), &rc);
+    EXPECT_EQ((rc.left + rc.right) / 2, 450);
+    EXPECT_EQ((rc.top + rc.bottom) / 2, 350);
+    EXPECT_EQ(wnd.Pages().CurrentPage(), 0);
+}
+
+TEST_F(SettingWndX, KeysAndWheelTurnThePagesAndEscHides) {
+    Show();
+    Xdo("key Down");
+    ASSERT_TRUE(PumpUntil([&] { return wnd.Pages().CurrentPage() == 1; }));
+    Xdo("key Up Up");
+    ASSERT_TRUE(PumpUntil([&] { return wnd.Pages().CurrentPage() == 3; }));
+    EXPECT_TRUE(static_cast<COptionUI*>(Find(L"snap_shot"))->IsSelected());
+    Xdo("key Down");
+    ASSERT_TRUE(PumpUntil([&] { return wnd.Pages().CurrentPage() == 0; }));
+
+    // Over the tab strip, right of its last button: up is the previous page, down the next.
+    RECT strip = Find(L"tabselect")->GetPos();
+    POINT over{strip.right - 20, (strip.top + strip.bottom) / 2};
+    ClientToScreen(wnd.GetHWND(), &over);
+    Xdo("mousemove " + skinx::At(over));
+    PumpFor(60);
+    Xdo("click 4");
+    ASSERT_TRUE(PumpUntil([&] { return wnd.Pages().CurrentPage() == 3; }));
+    Xdo("click 5");
+    ASSERT_TRUE(PumpUntil([&] { return wnd.Pages().CurrentPage() == 0; }));
+    // Below the strip the wheel turns no page.
+    Xdo("mousemove " + skinx::At(skinx::CentreOf(wnd.GetHWND(), Find(L"switch"))));
+    PumpFor(60);
+    Xdo("click 5 click 5");
+    PumpFor(300);
+    EXPECT_EQ(wnd.Pages().CurrentPage(), 0);
+
+    Xdo("key Escape");
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(wnd.GetHWND()); }));
+    // The page shown stays for the next showing.
+    Away();
+    Show();
+    ShowPage(L"snap_shot", 3);
+    ClickOn(L"Closebtn");
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(wnd.GetHWND()); }));
+    Away();
+    Show();
+    EXPECT_EQ(wnd.Pages().CurrentPage(), 3);
+}
+
+TEST_F(SettingWndX, TickingAnExtensionAssociatesItThroughTheAgent) {
+    Show();
+    ShowPage(L"file_association_setting", 1);
+    ASSERT_FALSE(wnd.Pages().IsBoxChecked(L".mkv"));
+    ClickOn(L".mkv");
+    // The agent is started and handed the new state of the box.
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            auto v = testsupport::RegRead(HKEY_CLASSES_ROOT, L".mkv", L"");
+            return v && v->text() == L"WZfile_mkv";
+        },
+        30000));
+    EXPECT_EQ(Stored(L"FileAssoc", L".mkv"), 1);
+    EXPECT_EQ(Stored(L"FileAssoc", L".mp4"), 0);
+    EXPECT_TRUE(testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mkv\\shell\\open\\command"));
+    EXPECT_FALSE(testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mp4"));
+
+    ClickOn(L"System_Apple_Media");
+    ASSERT_TRUE(PumpUntil([&] { return testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_qt"); }, 30000));
+    EXPECT_TRUE(testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mov"));
+    EXPECT_EQ(Stored(L"FileAssoc", L"System_Apple_Media"), 1);
+
+    ClickOn(L"System_UncheckAll");
+    ASSERT_TRUE(PumpUntil([&] { return !testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mkv"); }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return !testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mov"); }, 30000));
+    EXPECT_EQ(Stored(L"FileAssoc", L".mkv"), 0);
+    EXPECT_EQ(Stored(L"FileAssoc", L"System_Apple_Media"), 0);
+    EXPECT_FALSE(wnd.Pages().IsBoxChecked(L".mkv"));
+}
+
+TEST_F(SettingWndX, HotKeysAreStoredOrRefusedWithTheTip) {
+    Show();
+    ShowPage(L"hotkey_setting", 2);
+    auto* mute = static_cast<CHotKeyUI*>(Find(L"Hotkey_Mute"));
+    ClickOn(L"Hotkey_Mute");
+    ASSERT_TRUE(PumpUntil([&] { return mute->IsFocused(); }));
+
+    Xdo("key ctrl+s");  // the stop key
+    ASSERT_TRUE(PumpUntil([&] { return wnd.TipText() == kHotKeyConflictText; }));
+    RECT rc = mute->GetPos();
+    POINT at{rc.right + 5, rc.top + 8};
+    ClientToScreen(wnd.GetHWND(), &at);
+    EXPECT_EQ(wnd.TipPosition().x, at.x);
+    EXPECT_EQ(wnd.TipPosition().y, at.y);
+    WORD vk = 0, mods = 0;
+    mute->GetHotKey(vk, mods);
+    EXPECT_EQ(vk, 'M');
+    EXPECT_EQ(mods, HOTKEYF_CONTROL);
+    EXPECT_TRUE(mute->IsFocused());
+    EXPECT_EQ(Stored(L"Mute", L"wVirtKey"), -7);
+
+    Xdo("key ctrl+k");
+    ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.g_HotKeys[HK_Mute].wVirtKey == 'K'; }));
+    EXPECT_EQ(g_SysConfig.g_HotKeys[HK_Mute].wModifiers, HOTKEYF_CONTROL);
+    EXPECT_EQ(Stored(L"Mute", L"wVirtKey"), 'K');
+    EXPECT_EQ(Stored(L"Mute", L"wModifiers"), HOTKEYF_CONTROL);
+
+    // The full-screen control is bound like the others.
+    ClickOn(L"Hotkey_FullScreen");
+    ASSERT_TRUE(PumpUntil([&] { return Find(L"Hotkey_FullScreen")->IsFocused(); }));
+    Xdo("key F11");
+    ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.g_HotKeys[HK_FullScreen].wVirtKey == VK_F11; }));
+    EXPECT_EQ(Stored(L"FullScreen", L"wVirtKey"), VK_F11);
+
+    // Esc hides the window and the tip.
+    ClickOn(L"hotkey_setting");
+    PumpFor(60);
+    Xdo("key Escape");
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(wnd.GetHWND()); }));
+    EXPECT_TRUE(wnd.TipText().empty());
+
+    CSysConfig restarted;
+    restarted.SetConfigPath(cfg);
+    restarted.LoadHotKeys();
+    EXPECT_EQ(restarted.g_HotKeys[HK_Mute].wVirtKey, 'K');
+    EXPECT_EQ(restarted.g_HotKeys[HK_FullScreen].wVirtKey, VK_F11);
+}
+
+TEST_F(SettingWndX, SnapshotFolderFromTheDialogAndTyped) {
+    testsupport::TempDir shots;
+    testsupport::ScopedEnv answer{"MORVANE_DIALOG_ANSWER", shots.path().string() + "/"};
+    Show();
+    ShowPage(L"snap_shot", 3);
+    ClickOn(L"btn_snapshot_path");
+    const std::wstring want = platform::WideFromUtf8(shots.path().string());
+    ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.strSnapShotPath == want; }));
+    EXPECT_EQ(GetProfileText(L"strSnapShotPath"), want);
+    EXPECT_EQ(Find(L"snap_shot_path")->GetText(), want);
+
+    auto* edit = static_cast<CEditUI*>(Find(L"snap_shot_path"));
+    ClickOn(L"snap_shot_path");
+    ASSERT_TRUE(PumpUntil([&] { return edit->IsFocused(); }));
+    Xdo("key End");
+    Xdo("type --delay 30 /a/");
+    ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.strSnapShotPath == want + L"/a"; }));
+    EXPECT_EQ(GetProfileText(L"strSnapShotPath"), want + L"/a");
+}
+
+}  // namespace
