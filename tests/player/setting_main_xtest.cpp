@@ -3,89 +3,33 @@
 // window at once and after a restart.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <filesystem>
-#include <memory>
-#include <string>
-
-#include "platform/profile.h"
-#include "player/main_wnd.h"
+// The player's headers before X11's, whose macros clash with their names.
 #include "player/play_panel_wnd.h"
 #include "player/setting_wnd.h"
-#include "player/sys_config.h"
-#include "skin_x.h"
 #include "skinui/controls.h"
-#include "support/http_server.h"
-#include "support/libvlc_loaded.h"
-#include "support/temp_dir.h"
+#include "main_wnd_x.h"
 
-namespace fs = std::filesystem;
 using skinx::Xdo;
 using testsupport::PumpFor;
 using testsupport::PumpUntil;
 
 namespace {
 
-class SettingMainX : public skinx::SkinX {
+class SettingMainX : public skinx::MainWndX {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(InitVideoThreads());
-        ASSERT_TRUE(testsupport::KeepLibvlcLoaded());
-        base_ = new testsupport::TempDir();
-        fs::create_directories(*base_ / "rt");
-        ::chmod((*base_ / "rt").c_str(), 0700);
-        setenv("MORVANE_RUNTIME_DIR", (*base_ / "rt").c_str(), 1);
-        setenv("MORVANE_REGISTRY_DB", (*base_ / "reg.db").c_str(), 1);
-        setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null --no-volume-save", 1);
-        server_ = new testsupport::HttpServer();  // the start-up reports stay here
-        setenv("MORVANE_STATS_SERVER", server_->url("").c_str(), 1);
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        delete base_;
-    }
     void SetUp() override {
-        SkinX::SetUp();
-        prog_ = std::make_unique<testsupport::TempDir>();
-        progEnv_ = std::make_unique<testsupport::ScopedEnv>("MORVANE_PROGRAM_DIR", prog_->path().string());
-        prog_->write("user.cfg", "[Global]\nnTopMostMode=2\nbUseDefWindowInfo=1\nbAlwaysFileAssoc=0\n");
-        g_SysConfig = CSysConfig();
-        g_SysConfig.SetConfigPath((prog_->path() / "user.cfg").wstring());
-        g_SysConfig.SetPlayListPath((prog_->path() / "PlayList.info").wstring());
-        g_SysConfig.Load();
-    }
-    void TearDown() override {
-        if (w_) {
-            ::DestroyWindow(w_->GetHWND());
-            PumpFor(100);
-            delete w_;
-            w_ = nullptr;
-        }
-        SkinX::TearDown();
+        MainWndX::SetUp();
+        UseProgramFolder("[Global]\nnTopMostMode=2\nbUseDefWindowInfo=1\nbAlwaysFileAssoc=0\n");
     }
     void Open() {
-        w_ = new CMorvaneWnd(L"");
-        ASSERT_NE(w_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW,
-                             WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
-                  nullptr);
-        WaitShown(w_->GetHWND());
+        OpenMain();
         ASSERT_NE(w_->pSettingWnd, nullptr);
         ::SetForegroundWindow(w_->GetHWND());
         ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == w_->GetHWND(); }));
     }
     HWND Settings() { return w_->pSettingWnd->GetHWND(); }
     skinui::CControlUI* Find(const wchar_t* name) { return w_->pSettingWnd->GetPaintManager()->FindControl(name); }
-
-    static testsupport::TempDir* base_;
-    static testsupport::HttpServer* server_;
-    std::unique_ptr<testsupport::TempDir> prog_;
-    std::unique_ptr<testsupport::ScopedEnv> progEnv_;
-    CMorvaneWnd* w_ = nullptr;
 };
-
-testsupport::TempDir* SettingMainX::base_ = nullptr;
-testsupport::HttpServer* SettingMainX::server_ = nullptr;
 
 TEST_F(SettingMainX, AHotKeyChangedInTheWindowWorksAtOnceAndAfterARestart) {
     Open();
