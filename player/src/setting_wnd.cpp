@@ -109,6 +109,10 @@ void CSettingWnd::FitMainWindowToVideo() {
     if (m_main.fitWindowToVideo) m_main.fitWindowToVideo();
 }
 
+void CSettingWnd::SetCurrentProgress(std::int64_t seconds, int permille) {
+    if (m_main.setCurrentProgress) m_main.setCurrentProgress(seconds, permille);
+}
+
 CurrentMedia CSettingWnd::GetCurrentMedia() { return m_main.currentMedia ? m_main.currentMedia() : CurrentMedia{}; }
 
 void CSettingWnd::CreateTip() {}

@@ -43,7 +43,7 @@ protected:
         g_SysConfig.SetPlayListPath(env.InProgram("PlayList.info"));
         g_SysConfig.Load();
         g_hAgentWnd = nullptr;
-        wnd.SetMainWindow({main.hwnd(), [this] { ++rectSaves; }, [this] { ++fits; }, [] { return CurrentMedia{}; }});
+        wnd.SetMainWindow({main.hwnd(), [this] { ++rectSaves; }, [this] { ++fits; }, [] { return CurrentMedia{}; }, nullptr});
         ASSERT_NE(wnd.CreateHidden(main.hwnd()), nullptr) << CDuiString(GetLastErrorMessage()).ToUtf8();
     }
     void TearDown() override {

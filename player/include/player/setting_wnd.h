@@ -20,6 +20,7 @@ struct SettingMainLink {
     std::function<void()> saveWindowRect;
     std::function<void()> fitWindowToVideo;
     std::function<CurrentMedia()> currentMedia;
+    std::function<void(std::int64_t seconds, int permille)> setCurrentProgress;
 };
 
 class CSettingWnd : public CWzXMLWnd, public ISettingHost {
@@ -84,6 +85,7 @@ public:
     void SaveMainWindowRect() override;
     void FitMainWindowToVideo() override;
     CurrentMedia GetCurrentMedia() override;
+    void SetCurrentProgress(std::int64_t seconds, int permille) override;
 
 private:
     void CreateTip();
