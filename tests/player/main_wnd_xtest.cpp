@@ -378,6 +378,15 @@ TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {
     for (const auto& [index, name] : g_SysConfig.mapSubtitleFile) loaded.insert(name);
     EXPECT_EQ(loaded, (std::set<std::wstring>{L"Movie.srt", L"movie.ASS"}));
     EXPECT_EQ(w->GetLastTip(), kTipSubtitlesFound);
+
+    // One more by the dialog: it becomes the current subtitle.
+    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", (*media_ / "subs" / "Other.srt").string());
+    w->LoadSubtitleByDialog();
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitleLoaded);
+    EXPECT_EQ(g_SysConfig.mapSubtitleFile[g_SysConfig.nCurSubtitle], L"Other.srt");
+    w->Stop();
+    w->LoadSubtitleByDialog();
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitleFailed);
 }
 
 TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {

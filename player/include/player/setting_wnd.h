@@ -7,6 +7,7 @@
 
 #include "player/setting_pages.h"
 #include "player/xml_wnd.h"
+#include "skinui/tooltip.h"
 
 inline constexpr const wchar_t* kSettingWndLayout = L"SettingWnd.xml";
 inline constexpr const wchar_t* kSettingWndName = L"SettingWnd";
@@ -72,9 +73,9 @@ public:
     void ApplyFileAssociations();
 
     CSettingPages& Pages() { return m_pages; }
-    // The conflict tip: its text while it is up (empty when hidden) and where it stands.
-    const std::wstring& TipText() const { return m_tipText; }
-    POINT TipPosition() const { return m_tipAt; }
+    // The conflict tip: its text while it is up, else empty.
+    std::wstring TipText() const;
+    skinui::CWzToolTip* Tip() const { return m_pTip.get(); }
 
     // ISettingHost
     bool IsSettingShown() override;
@@ -93,6 +94,5 @@ private:
 
     CSettingPages m_pages;
     SettingMainLink m_main;
-    std::wstring m_tipText;
-    POINT m_tipAt{0, 0};
+    std::unique_ptr<skinui::CWzToolTip> m_pTip;
 };
