@@ -24,6 +24,7 @@
 #include "player/wnd_ui.h"
 #include "skinui/tooltip.h"
 #include "support/clips.h"
+#include "support/early_program_dir.h"
 #include "player/open_url.h"
 #include "player/play_list_wnd.h"
 #include "support/http_server.h"
@@ -36,21 +37,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The usage-report object is built before main and reads the program folder: point that at a
-// folder of our own before any other static object runs.
-struct EarlyProgramDir {
-    std::string path;
-    EarlyProgramDir() {
-        char tmpl[] = "/tmp/morvane-mainwnd-XXXXXX";
-        if (mkdtemp(tmpl)) path = tmpl;
-        setenv("MORVANE_PROGRAM_DIR", path.c_str(), 1);
-    }
-    ~EarlyProgramDir() {
-        std::error_code ec;
-        if (!path.empty()) fs::remove_all(path, ec);
-    }
-};
-EarlyProgramDir g_programDir __attribute__((init_priority(101)));
+testsupport::EarlyProgramDir g_programDir __attribute__((init_priority(101)));
 
 void Pump() {
     MSG m;
