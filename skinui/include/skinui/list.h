@@ -307,7 +307,14 @@ protected:
     bool m_bVisibleCheckBtn = false;
 };
 
-// A drop-down choice of rows (CListLabelElementUI); "itemselect" when the choice changes.
+// The "item..." attributes of lists and combos ("itemtextcolor", "itemselectedbkcolor", ...);
+// false for any other name.
+bool ApplyListInfoAttribute(TListInfoUI& info, const std::wstring& name, const wchar_t* value);
+
+// A drop-down choice of text rows (its children, usually CListLabelElementUI). A press or Enter
+// opens the drop-down list below it; a click on a row chooses it. "itemselect" when the choice
+// changes by the user or by SelectItem with bTriggerEvent (wParam the new index, lParam the old).
+// Up, Down and the wheel step through the rows while it is closed.
 class CComboUI : public CContainerUI, public IListOwnerUI {
 public:
     CComboUI();
@@ -323,9 +330,11 @@ public:
     bool Remove(CControlUI* control) override;
     bool RemoveAt(int index) override;
     void RemoveAll() override;
+    // The chosen row's text; empty when none is chosen.
     CDuiString GetText() const override;
     int GetDropBoxHeight() const { return m_nDropHeight; }
-    bool IsDropped() const { return m_hDropWnd != nullptr; }
+    bool IsDropped() const { return m_pDrop != nullptr; }
+    // Opens the drop-down list and returns when it has closed.
     bool Activate() override;
     void CloseDropDown();
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
@@ -333,6 +342,8 @@ public:
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
     void DoPaint(cairo_t* cr, const RECT& rcPaint) override;
     CControlUI* FindControl(FINDCONTROLPROC proc, void* data, UINT flags) override;
+    // The drop-down list's row height for a row.
+    int RowHeight(CControlUI* row) const;
 
 private:
     void ReIndex();
@@ -340,10 +351,13 @@ private:
     int m_iCurSel = -1;
     int m_nDropHeight = 150;
     RECT m_rcTextPadding{4, 0, 20, 0};
-    CDuiString m_sNormalImage, m_sHotImage, m_sPushedImage;
+    DWORD m_dwTextColor = 0xFF333333;
+    DWORD m_dwDisabledTextColor = 0xFFA7A6AA;
+    int m_iFont = -1;
+    CDuiString m_sNormalImage, m_sHotImage, m_sPushedImage, m_sDisabledImage;
     UINT m_uButtonState = 0;
-    void* m_hDropWnd = nullptr;
-    friend class ComboDropWindow;
+    class DropDown;
+    DropDown* m_pDrop = nullptr;
 };
 
 }  // namespace skinui
