@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "skin_fixture.h"
-#include "skinui/list.h"
 
 using namespace skinui;
 using skintest::Pixel;
@@ -236,42 +235,6 @@ TEST(Notify, EditTypingAndReturn) {
     EXPECT_EQ(std::count(d.rec.log.begin(), d.rec.log.end(), "textchanged:e"), 6);
     e->SetText(L"set");  // programmatic: no notification
     EXPECT_EQ(std::count(d.rec.log.begin(), d.rec.log.end(), "textchanged:e"), 6);
-}
-
-TEST(Notify, ComboChoiceByCodeAndKeys) {
-    Dialog d(R"(<Window size="200,30"><HorizontalLayout>
-        <Combo name="c"><ListLabelElement name="r0" text=".bmp"/><ListLabelElement name="r1" text=".jpg"/>
-          <ListLabelElement name="r2" text=".png"/></Combo></HorizontalLayout></Window>)");
-    auto* c = static_cast<CComboUI*>(d[L"c"]->GetInterface(L"Combo"));
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->GetCount(), 3);
-    EXPECT_NE(d[L"r1"], nullptr);  // rows are found by name ...
-    EXPECT_EQ(d.pm.FindControl(POINT{100, 15}), c);  // ... but the mouse meets the combo
-    EXPECT_EQ(c->GetCurSel(), -1);
-    EXPECT_EQ(c->GetText(), L"");
-    EXPECT_TRUE(c->SelectItem(2, false, false));
-    EXPECT_TRUE(d.rec.log.empty());
-    EXPECT_EQ(c->GetText(), L".png");
-    EXPECT_FALSE(c->SelectItem(3));
-    EXPECT_EQ(c->GetCurSel(), 2);
-    d.pm.SetFocus(c);
-    LRESULT lr;
-    d.pm.MessageHandler(WM_KEYDOWN, VK_UP, 0, lr);
-    EXPECT_EQ(c->GetCurSel(), 1);
-    EXPECT_EQ(d.rec.log, (std::vector<std::string>{"itemselect:c"}));
-    // Rows removed before the choice move it; removing the chosen row leaves none chosen.
-    EXPECT_TRUE(c->RemoveAt(0));
-    EXPECT_EQ(c->GetCurSel(), 0);
-    EXPECT_EQ(c->GetText(), L".jpg");
-    auto* added = new CListLabelElementUI;
-    added->SetText(L".gif");
-    EXPECT_TRUE(c->AddAt(added, 0));
-    EXPECT_EQ(c->GetText(), L".jpg");
-    EXPECT_TRUE(c->Remove(d[L"r1"]));
-    EXPECT_EQ(c->GetCurSel(), -1);
-    c->RemoveAll();
-    EXPECT_EQ(c->GetCount(), 0);
-    EXPECT_FALSE(c->SelectItem(0));
 }
 
 TEST(Notify, HotKeyRecordsKeyAndModifiers) {

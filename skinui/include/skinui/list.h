@@ -307,14 +307,11 @@ protected:
     bool m_bVisibleCheckBtn = false;
 };
 
-// The "item..." attributes of lists and combos ("itemtextcolor", "itemselectedbkcolor", ...);
-// false for any other name.
+// The "item..." attributes of lists ("itemtextcolor", "itemselectedbkcolor", ...); false for
+// any other name.
 bool ApplyListInfoAttribute(TListInfoUI& info, const std::wstring& name, const wchar_t* value);
 
-// A drop-down choice of text rows (its children, usually CListLabelElementUI). A press or Enter
-// opens the drop-down list below it; a click on a row chooses it. "itemselect" when the choice
-// changes by the user or by SelectItem with bTriggerEvent (wParam the new index, lParam the old).
-// Up, Down and the wheel step through the rows while it is closed.
+// A drop-down choice of rows (CListLabelElementUI); "itemselect" when the choice changes.
 class CComboUI : public CContainerUI, public IListOwnerUI {
 public:
     CComboUI();
@@ -330,20 +327,19 @@ public:
     bool Remove(CControlUI* control) override;
     bool RemoveAt(int index) override;
     void RemoveAll() override;
-    // The chosen row's text; empty when none is chosen.
     CDuiString GetText() const override;
     int GetDropBoxHeight() const { return m_nDropHeight; }
-    bool IsDropped() const { return m_pDrop != nullptr; }
-    // Opens the drop-down list and returns when it has closed.
+    bool IsDropped() const { return m_hDropWnd != nullptr; }
     bool Activate() override;
     void CloseDropDown();
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+    // Only the combo itself: its rows are painted in the drop-down.
     void DoPaint(cairo_t* cr, const RECT& rcPaint) override;
+    void PaintStatusImage(cairo_t* cr) override;
+    void PaintText(cairo_t* cr) override;
     CControlUI* FindControl(FINDCONTROLPROC proc, void* data, UINT flags) override;
-    // The drop-down list's row height for a row.
-    int RowHeight(CControlUI* row) const;
 
 private:
     void ReIndex();
@@ -351,13 +347,10 @@ private:
     int m_iCurSel = -1;
     int m_nDropHeight = 150;
     RECT m_rcTextPadding{4, 0, 20, 0};
-    DWORD m_dwTextColor = 0xFF333333;
-    DWORD m_dwDisabledTextColor = 0xFFA7A6AA;
-    int m_iFont = -1;
-    CDuiString m_sNormalImage, m_sHotImage, m_sPushedImage, m_sDisabledImage;
+    CDuiString m_sNormalImage, m_sHotImage, m_sPushedImage;
     UINT m_uButtonState = 0;
-    class DropDown;
-    DropDown* m_pDrop = nullptr;
+    void* m_hDropWnd = nullptr;
+    friend class ComboDropWindow;
 };
 
 }  // namespace skinui
