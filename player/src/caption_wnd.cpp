@@ -1,7 +1,9 @@
 #include "player/caption_wnd.h"
 
 #include "platform/winuser.h"
+#include "player/dialogs.h"
 #include "player/main_wnd.h"
+#include "player/open_url.h"
 #include "player/play_panel_wnd.h"
 #include "skinui/controls.h"
 
@@ -10,6 +12,20 @@ using namespace skinui;
 namespace {
 
 bool Contains(const RECT& rc, POINT pt) { return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom; }
+
+// What the open-address dialog changes in the main window.
+class MainWndUrlHost : public IOpenUrlHost {
+public:
+    explicit MainWndUrlHost(CMorvaneWnd& w) : w_(w) {}
+    std::wstring GetCurrentPath() const override { return w_.strCurrentPath; }
+    void SetCurrentPath(const std::wstring& path) override { w_.strCurrentPath = path; }
+    void SetCurrentTitle(const std::wstring& title) override { w_.strCurrentTitle = title; }
+    void SetListItemStopped(const std::wstring& path) override { w_.ListSetCurrentItem(path, 2); }
+    void OpenMedia(const std::wstring& address) override { w_.playerCtrl.OpenMedia(address); }
+
+private:
+    CMorvaneWnd& w_;
+};
 
 }  // namespace
 
@@ -130,6 +146,26 @@ void CCaptionWnd::ShowMainMenu(int x) {
     nMenuArmed = 1;
 }
 
-void CCaptionWnd::ShowAboutWnd() {}
+HWND CCaptionWnd::DialogOwner() const {
+    // The dialogs are owned by the play panel, the last window of the owner chain, so that
+    // every window of the chain is disabled while one runs.
+    if (m_pOwner && m_pOwner->pPlayPanel && m_pOwner->pPlayPanel->GetHWND()) return m_pOwner->pPlayPanel->GetHWND();
+    return m_hWnd;
+}
 
-void CCaptionWnd::ShowOpenURLWnd() {}
+void CCaptionWnd::ShowAboutWnd() {
+    // One dialog at a time: a request that arrives while one runs (a posted menu choice, a key)
+    // is dropped instead of opening a second modal loop inside the first.
+    if (m_bDialogOpen) return;
+    m_bDialogOpen = true;
+    ShowAboutDialog(DialogOwner());
+    m_bDialogOpen = false;
+}
+
+void CCaptionWnd::ShowOpenURLWnd() {
+    if (m_bDialogOpen || !m_pOwner) return;
+    m_bDialogOpen = true;
+    MainWndUrlHost host(*m_pOwner);
+    ShowOpenUrlDialog(DialogOwner(), host);
+    m_bDialogOpen = false;
+}

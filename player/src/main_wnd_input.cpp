@@ -10,6 +10,7 @@
 #include "player/overlay_logic.h"
 #include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
+#include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
 
@@ -501,7 +502,9 @@ void CMorvaneWnd::SaveWindowRect() {
 
 // ---- other operations -------------------------------------------------------------------------
 
-void CMorvaneWnd::ShowSettingWnd() {}
+void CMorvaneWnd::ShowSettingWnd() {
+    if (pSettingWnd) pSettingWnd->ShowOverMain();
+}
 
 void CMorvaneWnd::ShowAndRaise() {
     ShowWindow(true, true);

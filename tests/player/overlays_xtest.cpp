@@ -22,6 +22,7 @@
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
 #include "support/message_pump.h"
+#include "support/modal_script.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -270,6 +271,39 @@ TEST_F(OverlaysX, CaptionShowsTheTitleAndBarsSlideAwayAndBack) {
     // Near the top edge the caption comes back.
     Xdo("mousemove " + At(POINT{(rc.left + rc.right) / 2, rc.top + 30}));
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(w_->pCaption->GetHWND()) != 0; }, 5000));
+}
+
+TEST_F(OverlaysX, CaptionRunsOneDialogAtATime) {
+    OpenPlaying();
+    CCaptionWnd* caption = w_->pCaption;
+    bool secondOpened = true;
+    {
+        testsupport::ModalScript script(
+            {
+                [&] { return testsupport::FindDialog(L"WZAboutWnd") != nullptr; },
+                [&] {
+                    // Asked for the address dialog while the about dialog runs: nothing opens.
+                    caption->ShowOpenURLWnd();
+                    secondOpened = testsupport::FindDialog(L"WZOpenURL") != nullptr;
+                    return true;
+                },
+                [&] { return ::PostMessageW(testsupport::FindDialog(L"WZAboutWnd"), WM_CLOSE, 0, 0) != FALSE; },
+            },
+            L"WZAboutWnd");
+        ::PostMessageW(caption->GetHWND(), WM_PLAYER_SHOW_ABOUT, 0, 0);
+        ASSERT_TRUE(PumpUntil([&] { return script.finished() && !caption->IsDialogOpen(); }, 40000))
+            << "stuck at step " << script.stuckAt();
+    }
+    EXPECT_FALSE(secondOpened);
+    // Once it is closed, the next dialog opens.
+    testsupport::ModalScript again(
+        {[&] {
+            HWND url = testsupport::FindDialog(L"WZOpenURL");
+            return url && ::PostMessageW(url, WM_CLOSE, 0, 0);
+        }},
+        L"WZOpenURL");
+    caption->ShowOpenURLWnd();
+    EXPECT_TRUE(again.finished());
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ public:
     std::atomic<int> bCaptionHold{0};
 
 private:
+    HWND DialogOwner() const;
     skinui::CButtonUI* m_pBtnMenu = nullptr;
     skinui::CButtonUI* m_pMaxBtn = nullptr;
     skinui::CButtonUI* m_pRestoreBtn = nullptr;
