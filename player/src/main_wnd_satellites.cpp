@@ -7,6 +7,7 @@
 #include "player/overlay_logic.h"
 #include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
+#include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
 
@@ -22,6 +23,7 @@ void CMorvaneWnd::CreateSatelliteWindows() {
         if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
     }
     CreateCaptionAndPanel();
+    CreateSettingWindow();
 }
 
 void CMorvaneWnd::CreateCaptionAndPanel() {
@@ -52,7 +54,35 @@ void CMorvaneWnd::CreateCaptionAndPanel() {
         c->SetBkColor(overlay::TransColor(percent, overlay::kCaptionTransRgb));
 }
 
+// Settings window: hidden until asked for, owned by the play panel.
+void CMorvaneWnd::CreateSettingWindow() {
+    HWND owner = m_hWnd;
+    if (pPlayPanel && pPlayPanel->GetHWND()) owner = pPlayPanel->GetHWND();
+    pSettingWnd = new CSettingWnd;
+    SettingMainLink link;
+    link.hwnd = m_hWnd;
+    link.saveWindowRect = [this] { SaveWindowRect(); };
+    link.fitWindowToVideo = [this] { FitWindowToVideo(); };
+    link.currentMedia = [this] {
+        CurrentMedia m;
+        m.open = IsMediaOpen();
+        if (m.open) {
+            m.path = strCurrentPath;
+            m.seconds = playerCtrl.GetTime() / 1000;
+            m.permille = playerCtrl.GetPosition();
+        }
+        return m;
+    };
+    pSettingWnd->SetMainWindow(std::move(link));
+    if (pSettingWnd->CreateHidden(owner)) AddChild(pSettingWnd->GetHWND());
+}
+
 void CMorvaneWnd::DestroySatelliteWindows() {
+    if (pSettingWnd) {
+        if (::IsWindow(pSettingWnd->GetHWND())) ::DestroyWindow(pSettingWnd->GetHWND());
+        delete pSettingWnd;
+        pSettingWnd = nullptr;
+    }
     // The bars go before the windows they work for: panel, caption, then the play list.
     if (pPlayPanel) {
         if (pPlayPanel->GetHWND()) ::DestroyWindow(pPlayPanel->GetHWND());

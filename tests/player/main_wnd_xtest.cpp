@@ -27,6 +27,7 @@
 #include "player/play_list_wnd.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
+#include "support/modal_script.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 
@@ -427,6 +428,20 @@ TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
     w->TakeSnapshot();
     EXPECT_TRUE(files().empty());
     EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone);
+
+    // Asked first: a cancelled dialog takes no snapshot.
+    g_SysConfig.bOnlySnapToClipBoard = 0;
+    g_SysConfig.bTipSnapShot = 1;
+    {
+        HWND dialog = nullptr;
+        testsupport::ModalScript script({[&] { return (dialog = testsupport::FindDialog(L"截图")) != nullptr; },
+                                         [&] { return PostMessageW(dialog, WM_CLOSE, IDCANCEL, 0) != FALSE; }},
+                                        L"截图");
+        w->TakeSnapshot();
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_TRUE(files().empty());
+    g_SysConfig.bTipSnapShot = 0;
 
     // Nothing open: nothing happens.
     w->Stop();

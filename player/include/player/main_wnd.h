@@ -101,6 +101,7 @@ public:
 
     // ---- satellites (main_wnd_satellites.cpp)
     void CreateSatelliteWindows();
+    void CreateSettingWindow();
     // At WM_DESTROY, after the threads stopped.
     void DestroySatelliteWindows();
     // Shows a hint in the tool tip window (ShowTip keeps the text).
