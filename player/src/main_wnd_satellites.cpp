@@ -10,6 +10,7 @@
 #include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
+#include "skinui/tooltip.h"
 
 // The play list's side of the main window (defined in main_wnd_list.cpp).
 IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd);
@@ -24,6 +25,15 @@ void CMorvaneWnd::CreateSatelliteWindows() {
     }
     CreateCaptionAndPanel();
     CreateSettingWindow();
+
+    // The hint window over the video (ShowTip).
+    pToolTip = new skinui::CWzToolTip;
+    pToolTip->Create(m_hWnd, L"WzToolTip", 0, 0);
+    pToolTip->SetDelayShow(0);
+    pToolTip->SetShowTime(kTipShowTimeMs);
+    pToolTip->SetBktrans(true);
+    pToolTip->SetDefaultFont(L"宋体", 15, false, false, false);
+    pToolTip->SetTextColor(0xFFFF00);
 }
 
 void CMorvaneWnd::CreateCaptionAndPanel() {
@@ -78,6 +88,8 @@ void CMorvaneWnd::CreateSettingWindow() {
 }
 
 void CMorvaneWnd::DestroySatelliteWindows() {
+    delete pToolTip;
+    pToolTip = nullptr;
     if (pSettingWnd) {
         if (::IsWindow(pSettingWnd->GetHWND())) ::DestroyWindow(pSettingWnd->GetHWND());
         delete pSettingWnd;
@@ -104,4 +116,17 @@ void CMorvaneWnd::DestroySatelliteWindows() {
 
 HWND CMorvaneWnd::PlayerNotifyWnd() const { return pPlayPanel ? pPlayPanel->GetHWND() : m_hWnd; }
 
-void CMorvaneWnd::ShowTipWindow(const std::wstring&) {}
+void CMorvaneWnd::ShowTipWindow(const std::wstring& text) {
+    if (!pToolTip || !pToolTip->GetHWND()) return;
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    int width = rc.right - rc.left - 100;
+    HWND list = PlayListHwnd();
+    if (list && ::IsWindowVisible(list)) {
+        RECT lr;
+        ::GetWindowRect(list, &lr);
+        width -= lr.right - lr.left;
+    }
+    pToolTip->SetLabelFixedWidth(width);
+    pToolTip->Show(text, rc.left + 50, rc.top + 50);
+}

@@ -796,12 +796,14 @@ CControlUI* CreateListControl(const std::wstring& cls) {
     if (cls == L"TreeNode") return new CTreeNodeUI;
     if (cls == L"ListLabelElement") return new CListLabelElementUI;
     if (cls == L"ListContainerElement") return new CListContainerElementUI;
+    if (cls == L"Combo") return new CComboUI;
     return nullptr;
 }
 
 bool AddListChild(CControlUI* parent, CControlUI* child) {
     if (!parent || !child) return false;
     if (auto* list = static_cast<CListUI*>(parent->GetInterface(L"List"))) return list->Add(child);
+    if (auto* combo = static_cast<CComboUI*>(parent->GetInterface(L"Combo"))) return combo->Add(child);
     return false;
 }
 

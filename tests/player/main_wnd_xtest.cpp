@@ -22,6 +22,7 @@
 #include "player/main_wnd.h"
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"
+#include "skinui/tooltip.h"
 #include "support/clips.h"
 #include "player/open_url.h"
 #include "player/play_list_wnd.h"
@@ -255,6 +256,17 @@ TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileMissing; }));
     EXPECT_FALSE(w->IsMediaOpen());
     EXPECT_TRUE(Visible(L"ctnClient"));
+    // The hint shows over the window's top-left corner and goes by itself.
+    ASSERT_NE(w->pToolTip, nullptr);
+    EXPECT_TRUE(w->pToolTip->IsShown());
+    EXPECT_EQ(w->pToolTip->GetText(), kTipFileMissing);
+    RECT main, tip;
+    GetWindowRect(w->GetHWND(), &main);
+    GetWindowRect(w->pToolTip->GetHWND(), &tip);
+    EXPECT_EQ(tip.left, main.left + 50);
+    EXPECT_EQ(tip.top, main.top + 50);
+    EXPECT_LE(tip.right - tip.left, main.right - main.left - 100);
+    EXPECT_TRUE(PumpUntil([&] { return !w->pToolTip->IsShown(); }));
 
     w->PlayFile(Clip("broken.mp4"));
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }));

@@ -331,7 +331,10 @@ public:
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+    // Only the combo itself: its rows are painted in the drop-down.
     void DoPaint(cairo_t* cr, const RECT& rcPaint) override;
+    void PaintStatusImage(cairo_t* cr) override;
+    void PaintText(cairo_t* cr) override;
     CControlUI* FindControl(FINDCONTROLPROC proc, void* data, UINT flags) override;
 
 private:

@@ -9,4 +9,5 @@
 #include "skinui/manager.h"
 #include "skinui/menu.h"
 #include "skinui/msgbox.h"
+#include "skinui/tooltip.h"
 #include "skinui/window.h"
