@@ -83,6 +83,7 @@ void CMorvaneWnd::CreateSettingWindow() {
         }
         return m;
     };
+    link.setCurrentProgress = [this](std::int64_t seconds, int permille) { ListSetCurrentItemProgress(seconds, permille); };
     pSettingWnd->SetMainWindow(std::move(link));
     if (pSettingWnd->CreateHidden(owner)) AddChild(pSettingWnd->GetHWND());
 }

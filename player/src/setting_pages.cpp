@@ -99,7 +99,8 @@ void StoreSnapShotFolder(CSysConfig& cfg, std::wstring_view folder) {
     cfg.iniConfig.WriteString(L"Global", L"strSnapShotPath", cfg.strSnapShotPath.c_str());
 }
 
-void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media) {
+void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media,
+                     const std::function<void(std::int64_t, int)>& shown) {
     cfg.bSavePlayInfo = on ? 1 : 0;
     cfg.iniConfig.WriteInt(L"Global", L"bSavePlayInfo", cfg.bSavePlayInfo);
 
@@ -119,8 +120,11 @@ void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media) {
     }
     if (own == cfg.mapPlayList.end()) return;
     cfg.strCurSection = own->first;
-    if (on && media.open) WriteProgress(cfg, own->first, own->second, media.seconds, std::clamp(media.permille, 0, 1000));
-    else if (!on) WriteProgress(cfg, own->first, own->second, 0, 0);
+    if (on && !media.open) return;
+    const std::int64_t seconds = on ? media.seconds : 0;
+    const int permille = on ? std::clamp(media.permille, 0, 1000) : 0;
+    WriteProgress(cfg, own->first, own->second, seconds, permille);
+    if (shown) shown(seconds, permille);
 }
 
 void CSettingPages::SetBox(const wchar_t* name, bool on) {
@@ -243,7 +247,8 @@ void CSettingPages::OnBoxToggled(CControlUI* box, bool on) {
         return;
     }
     if (name == L"System_Save_PlayFile") {
-        SetSavePlayInfo(cfg_, on, host_.GetCurrentMedia());
+        SetSavePlayInfo(cfg_, on, host_.GetCurrentMedia(),
+                        [this](std::int64_t seconds, int permille) { host_.SetCurrentProgress(seconds, permille); });
         return;
     }
     if (name == L"System_Scale_PlayWnd") {

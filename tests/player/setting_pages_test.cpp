@@ -40,6 +40,8 @@ struct Host : ISettingHost {
     void SaveMainWindowRect() override { ++rectSaves; }
     void FitMainWindowToVideo() override { ++fits; }
     CurrentMedia GetCurrentMedia() override { return media; }
+    void SetCurrentProgress(std::int64_t seconds, int permille) override { progress.emplace_back(seconds, permille); }
+    std::vector<std::pair<std::int64_t, int>> progress;
 };
 
 class SettingPages : public ::testing::Test {
@@ -408,6 +410,8 @@ TEST_F(SettingPages, SavePlayProgressTouchesOnlyTheCurrentRecord) {
     EXPECT_EQ(ListInt(L"file1", L"nPlayPos"), 300);
     EXPECT_EQ(cfg.iniPlayList.ReadString(L"file1", L"strFilePath", L""), L"/m/a.mp4");
     EXPECT_EQ(cfg.mapPlayList.size(), 2u);
+    ASSERT_EQ(host.progress.size(), 1u);  // the row shows it too
+    EXPECT_EQ(host.progress[0], std::make_pair(std::int64_t{0}, 0));
 
     Click(L"System_Save_PlayFile");  // on again: the present position is kept at once
     EXPECT_EQ(CfgInt(L"Global", L"bSavePlayInfo"), 1);
@@ -416,6 +420,8 @@ TEST_F(SettingPages, SavePlayProgressTouchesOnlyTheCurrentRecord) {
     EXPECT_EQ(ListInt(L"file1", L"nPlayPos"), 300);
     EXPECT_EQ(cfg.iniPlayList.ReadString(L"file1", L"strFilePath", L""), L"/m/a.mp4");
     EXPECT_EQ(cfg.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L""), L"/m/b.mp4");
+    ASSERT_EQ(host.progress.size(), 2u);
+    EXPECT_EQ(host.progress[1], std::make_pair(std::int64_t{120}, 700));
 
     // Nothing open and nothing current: only the flag.
     host.media = {};
