@@ -24,6 +24,7 @@
 #include "player/wnd_ui.h"
 #include "skinui/tooltip.h"
 #include "support/clips.h"
+#include "support/early_program_dir.h"
 #include "player/open_url.h"
 #include "player/play_list_wnd.h"
 #include "support/http_server.h"
@@ -36,21 +37,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The usage-report object is built before main and reads the program folder: point that at a
-// folder of our own before any other static object runs.
-struct EarlyProgramDir {
-    std::string path;
-    EarlyProgramDir() {
-        char tmpl[] = "/tmp/morvane-mainwnd-XXXXXX";
-        if (mkdtemp(tmpl)) path = tmpl;
-        setenv("MORVANE_PROGRAM_DIR", path.c_str(), 1);
-    }
-    ~EarlyProgramDir() {
-        std::error_code ec;
-        if (!path.empty()) fs::remove_all(path, ec);
-    }
-};
-EarlyProgramDir g_programDir __attribute__((init_priority(101)));
+testsupport::EarlyProgramDir g_programDir __attribute__((init_priority(101)));
 
 void Pump() {
     MSG m;
@@ -391,6 +378,15 @@ TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {
     for (const auto& [index, name] : g_SysConfig.mapSubtitleFile) loaded.insert(name);
     EXPECT_EQ(loaded, (std::set<std::wstring>{L"Movie.srt", L"movie.ASS"}));
     EXPECT_EQ(w->GetLastTip(), kTipSubtitlesFound);
+
+    // One more by the dialog: it becomes the current subtitle.
+    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", (*media_ / "subs" / "Other.srt").string());
+    w->LoadSubtitleByDialog();
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitleLoaded);
+    EXPECT_EQ(g_SysConfig.mapSubtitleFile[g_SysConfig.nCurSubtitle], L"Other.srt");
+    w->Stop();
+    w->LoadSubtitleByDialog();
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitleFailed);
 }
 
 TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
