@@ -5,6 +5,7 @@
 #include "player/snapshot_options.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
+#include "skinui/list.h"
 
 using namespace skinui;
 
@@ -153,6 +154,8 @@ void CSettingPages::LoadSnapshotPage() {
     for (const GlobalBox& b : kGlobalBoxes)
         if (b.page == 3) SetBox(b.box, cfg_.*b.member != 0);
     if (CControlUI* edit = pm_.FindControl(L"snap_shot_path")) edit->SetText(cfg_.strSnapShotPath.c_str());
+    if (auto* combo = dynamic_cast<CComboUI*>(pm_.FindControl(L"snap_shot_type")))
+        combo->SelectItem(cfg_.nSnapShotType, false, false);
 }
 
 void CSettingPages::RefreshPages() {
@@ -280,6 +283,14 @@ bool CSettingPages::HandleNotify(TNotifyUI& msg) {
     const CDuiString name = sender->GetName();
 
     if (msg.sType == DUI_MSGTYPE_ITEMSELECT) {
+        auto* combo = dynamic_cast<CComboUI*>(sender);
+        if (combo && name == L"snap_shot_type") {
+            const int sel = combo->GetCurSel();
+            if (sel >= 0 && sel <= kMaxSnapShotType) {
+                cfg_.nSnapShotType = sel;
+                cfg_.iniConfig.WriteInt(L"Global", L"nSnapShotType", sel);
+            }
+        }
         return false;
     }
 

@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/resources.h"
 #include "player/setting_pages.h"
+#include "skinui/list.h"
 #include "skinui/skinui.h"
 #include "support/temp_dir.h"
 
@@ -175,6 +176,7 @@ TEST_F(SettingPages, LoadsThePagesFromTheStore) {
     EXPECT_TRUE(Checked(L"only_save_clipboard"));
     EXPECT_FALSE(Checked(L"snap_shot_tip"));
     EXPECT_EQ(Find(L"snap_shot_path")->GetText(), L"/tmp/shots");
+    EXPECT_EQ(dynamic_cast<CComboUI*>(Find(L"snap_shot_type"))->GetCurSel(), 2);
     // The full-screen control shows its stored entry like every other one.
     EXPECT_EQ(Shown(L"Hotkey_FullScreen").wVirtKey, 70);
     EXPECT_EQ(Shown(L"Hotkey_Stop").wVirtKey, 'S');
@@ -431,7 +433,7 @@ TEST_F(SettingPages, SavePlayProgressTouchesOnlyTheCurrentRecord) {
     EXPECT_EQ(testsupport::ReadFile(dir / "PlayList.info"), listBefore);
 }
 
-TEST_F(SettingPages, SnapshotFolderIsStoredInOneForm) {
+TEST_F(SettingPages, SnapshotFolderAndFormat) {
     Open();
     ShowPage(L"snap_shot");
     auto* edit = dynamic_cast<CEditUI*>(Find(L"snap_shot_path"));
@@ -448,6 +450,18 @@ TEST_F(SettingPages, SnapshotFolderIsStoredInOneForm) {
 
     Click(L"btn_snapshot_path");
     EXPECT_EQ(host.browses, 1);
+
+    // The format: the combo's choice, written at once.
+    auto* combo = dynamic_cast<CComboUI*>(Find(L"snap_shot_type"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->GetCount(), 3);
+    EXPECT_EQ(combo->GetItemAt(0)->GetText(), L".bmp");
+    EXPECT_EQ(combo->GetItemAt(2)->GetText(), L".png");
+    combo->SelectItem(2);
+    EXPECT_EQ(cfg.nSnapShotType, 2);
+    EXPECT_EQ(CfgInt(L"Global", L"nSnapShotType"), 2);
+    combo->SelectItem(0);
+    EXPECT_EQ(CfgInt(L"Global", L"nSnapShotType"), 0);
 }
 
 }  // namespace
