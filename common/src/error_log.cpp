@@ -1,5 +1,7 @@
 #include "common/error_log.h"
 
+#include "common/init_order.h"
+
 #include <sys/time.h>
 
 #include <cstdarg>
@@ -10,7 +12,7 @@
 #include "common/convert.h"
 #include "platform/codepage.h"
 
-CErrorLog g_ErrorLog;
+CErrorLog g_ErrorLog MORVANE_INIT_ERRORLOG;
 
 namespace {
 

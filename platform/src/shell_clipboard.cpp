@@ -47,7 +47,7 @@ struct Clip {
 };
 Clip g_clip;  // guarded by g_mutex
 
-enum Target : guint { kText = 1, kImage = 2 };
+enum Target : guint { kText = 1, kImage = 2, kEmpty = 3 };
 
 void ServeTarget(GtkClipboard*, GtkSelectionData* data, guint info, gpointer) {
     std::lock_guard lk(g_mutex);
@@ -74,6 +74,9 @@ bool Publish() {
         std::lock_guard lk(g_mutex);
         if (g_clip.text) gtk_target_list_add_text_targets(list, kText);
         if (g_clip.image) gtk_target_list_add_image_targets(list, kImage, TRUE);
+        // An emptied clipboard is still ours: it offers only a name nobody asks for.
+        if (!g_clip.text && !g_clip.image)
+            gtk_target_list_add(list, gdk_atom_intern_static_string("application/x-morvane-empty"), 0, kEmpty);
         generation = ++g_clip.generation;
     }
     gint n = 0;

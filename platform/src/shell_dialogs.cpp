@@ -124,7 +124,15 @@ std::vector<std::string> RunChooser(HWND owner, GtkFileChooserAction action, con
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, multiple);
     gtk_file_chooser_set_create_folders(chooser, createFolders);
-    if (!folder.empty() && IsDir(folder)) gtk_file_chooser_set_current_folder(chooser, folder.c_str());
+    // Without a folder of the caller's: the current folder for files, home for folders (the
+    // chooser's own start, its recent list, chooses no folder).
+    std::string start = folder;
+    if (start.empty() || !IsDir(start)) {
+        gchar* cwd = g_get_current_dir();
+        start = folders ? g_get_home_dir() : cwd;
+        g_free(cwd);
+    }
+    gtk_file_chooser_set_current_folder(chooser, start.c_str());
     std::vector<Filter*> filters;
     AddFilters(chooser, filter, filterIndex, filters);
     gtk_window_set_modal(GTK_WINDOW(dlg), TRUE);
@@ -135,6 +143,8 @@ std::vector<std::string> RunChooser(HWND owner, GtkFileChooserAction action, con
         g_slist_free_full(names, g_free);
     }
     gtk_widget_destroy(dlg);
+    // The caller may work a while before its loop runs again: the dialog goes from the screen now.
+    gdk_display_flush(gdk_display_get_default());
     for (Filter* f : filters) delete f;
     if (ownerWasEnabled) EnableWindow(owner, TRUE);
     return out;

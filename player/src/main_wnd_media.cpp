@@ -11,6 +11,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "player/dialogs.h"
 #include "player/main_wnd.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"
@@ -170,6 +171,7 @@ bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen
 
 void CMorvaneWnd::TakeSnapshot() {
     if (!IsMediaOpen()) return;
+    if (g_SysConfig.bTipSnapShot && ShowSnapShotDialog(PlayerNotifyWnd()) != 1) return;
     const std::wstring& folder = g_SysConfig.strSnapShotPath;
     if (folder.empty() || !::PathFileExistsW(folder.c_str())) {
         skinui::WzMessageBox(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONEXCLAMATION,
@@ -218,7 +220,10 @@ bool CMorvaneWnd::CopySnapshotToClipboard(const std::wstring& file) {
     return placed;
 }
 
-void CMorvaneWnd::ShowFileInfo(const std::wstring&) {}
+void CMorvaneWnd::ShowFileInfo(const std::wstring& path) {
+    ShowFileInfoDialog(PlayerNotifyWnd(), path);
+    if (hVideoSurface) ::SetFocus(hVideoSurface);
+}
 
 void CMorvaneWnd::OpenFileDialog() {
     std::wstring file;

@@ -7,8 +7,10 @@
 #include "player/overlay_logic.h"
 #include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
+#include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
+#include "skinui/tooltip.h"
 
 // The play list's side of the main window (defined in main_wnd_list.cpp).
 IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd);
@@ -22,6 +24,16 @@ void CMorvaneWnd::CreateSatelliteWindows() {
         if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
     }
     CreateCaptionAndPanel();
+    CreateSettingWindow();
+
+    // The hint window over the video (ShowTip).
+    pToolTip = new skinui::CWzToolTip;
+    pToolTip->Create(m_hWnd, L"WzToolTip", 0, 0);
+    pToolTip->SetDelayShow(0);
+    pToolTip->SetShowTime(kTipShowTimeMs);
+    pToolTip->SetBktrans(true);
+    pToolTip->SetDefaultFont(L"宋体", 15, false, false, false);
+    pToolTip->SetTextColor(0xFFFF00);
 }
 
 void CMorvaneWnd::CreateCaptionAndPanel() {
@@ -52,7 +64,38 @@ void CMorvaneWnd::CreateCaptionAndPanel() {
         c->SetBkColor(overlay::TransColor(percent, overlay::kCaptionTransRgb));
 }
 
+// Settings window: hidden until asked for, owned by the play panel.
+void CMorvaneWnd::CreateSettingWindow() {
+    HWND owner = m_hWnd;
+    if (pPlayPanel && pPlayPanel->GetHWND()) owner = pPlayPanel->GetHWND();
+    pSettingWnd = new CSettingWnd;
+    SettingMainLink link;
+    link.hwnd = m_hWnd;
+    link.saveWindowRect = [this] { SaveWindowRect(); };
+    link.fitWindowToVideo = [this] { FitWindowToVideo(); };
+    link.currentMedia = [this] {
+        CurrentMedia m;
+        m.open = IsMediaOpen();
+        if (m.open) {
+            m.path = strCurrentPath;
+            m.seconds = playerCtrl.GetTime() / 1000;
+            m.permille = playerCtrl.GetPosition();
+        }
+        return m;
+    };
+    link.setCurrentProgress = [this](std::int64_t seconds, int permille) { ListSetCurrentItemProgress(seconds, permille); };
+    pSettingWnd->SetMainWindow(std::move(link));
+    if (pSettingWnd->CreateHidden(owner)) AddChild(pSettingWnd->GetHWND());
+}
+
 void CMorvaneWnd::DestroySatelliteWindows() {
+    delete pToolTip;
+    pToolTip = nullptr;
+    if (pSettingWnd) {
+        if (::IsWindow(pSettingWnd->GetHWND())) ::DestroyWindow(pSettingWnd->GetHWND());
+        delete pSettingWnd;
+        pSettingWnd = nullptr;
+    }
     // The bars go before the windows they work for: panel, caption, then the play list.
     if (pPlayPanel) {
         if (pPlayPanel->GetHWND()) ::DestroyWindow(pPlayPanel->GetHWND());
@@ -74,4 +117,17 @@ void CMorvaneWnd::DestroySatelliteWindows() {
 
 HWND CMorvaneWnd::PlayerNotifyWnd() const { return pPlayPanel ? pPlayPanel->GetHWND() : m_hWnd; }
 
-void CMorvaneWnd::ShowTipWindow(const std::wstring&) {}
+void CMorvaneWnd::ShowTipWindow(const std::wstring& text) {
+    if (!pToolTip || !pToolTip->GetHWND()) return;
+    RECT rc;
+    ::GetWindowRect(m_hWnd, &rc);
+    int width = rc.right - rc.left - 100;
+    HWND list = PlayListHwnd();
+    if (list && ::IsWindowVisible(list)) {
+        RECT lr;
+        ::GetWindowRect(list, &lr);
+        width -= lr.right - lr.left;
+    }
+    pToolTip->SetLabelFixedWidth(width);
+    pToolTip->Show(text, rc.left + 50, rc.top + 50);
+}

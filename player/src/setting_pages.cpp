@@ -5,6 +5,7 @@
 #include "player/snapshot_options.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
+#include "skinui/list.h"
 
 using namespace skinui;
 
@@ -99,7 +100,8 @@ void StoreSnapShotFolder(CSysConfig& cfg, std::wstring_view folder) {
     cfg.iniConfig.WriteString(L"Global", L"strSnapShotPath", cfg.strSnapShotPath.c_str());
 }
 
-void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media) {
+void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media,
+                     const std::function<void(std::int64_t, int)>& shown) {
     cfg.bSavePlayInfo = on ? 1 : 0;
     cfg.iniConfig.WriteInt(L"Global", L"bSavePlayInfo", cfg.bSavePlayInfo);
 
@@ -119,8 +121,11 @@ void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media) {
     }
     if (own == cfg.mapPlayList.end()) return;
     cfg.strCurSection = own->first;
-    if (on && media.open) WriteProgress(cfg, own->first, own->second, media.seconds, std::clamp(media.permille, 0, 1000));
-    else if (!on) WriteProgress(cfg, own->first, own->second, 0, 0);
+    if (on && !media.open) return;
+    const std::int64_t seconds = on ? media.seconds : 0;
+    const int permille = on ? std::clamp(media.permille, 0, 1000) : 0;
+    WriteProgress(cfg, own->first, own->second, seconds, permille);
+    if (shown) shown(seconds, permille);
 }
 
 void CSettingPages::SetBox(const wchar_t* name, bool on) {
@@ -149,6 +154,8 @@ void CSettingPages::LoadSnapshotPage() {
     for (const GlobalBox& b : kGlobalBoxes)
         if (b.page == 3) SetBox(b.box, cfg_.*b.member != 0);
     if (CControlUI* edit = pm_.FindControl(L"snap_shot_path")) edit->SetText(cfg_.strSnapShotPath.c_str());
+    if (auto* combo = dynamic_cast<CComboUI*>(pm_.FindControl(L"snap_shot_type")))
+        combo->SelectItem(cfg_.nSnapShotType, false, false);
 }
 
 void CSettingPages::RefreshPages() {
@@ -243,7 +250,8 @@ void CSettingPages::OnBoxToggled(CControlUI* box, bool on) {
         return;
     }
     if (name == L"System_Save_PlayFile") {
-        SetSavePlayInfo(cfg_, on, host_.GetCurrentMedia());
+        SetSavePlayInfo(cfg_, on, host_.GetCurrentMedia(),
+                        [this](std::int64_t seconds, int permille) { host_.SetCurrentProgress(seconds, permille); });
         return;
     }
     if (name == L"System_Scale_PlayWnd") {
@@ -275,6 +283,14 @@ bool CSettingPages::HandleNotify(TNotifyUI& msg) {
     const CDuiString name = sender->GetName();
 
     if (msg.sType == DUI_MSGTYPE_ITEMSELECT) {
+        auto* combo = dynamic_cast<CComboUI*>(sender);
+        if (combo && name == L"snap_shot_type") {
+            const int sel = combo->GetCurSel();
+            if (sel >= 0 && sel <= kMaxSnapShotType) {
+                cfg_.nSnapShotType = sel;
+                cfg_.iniConfig.WriteInt(L"Global", L"nSnapShotType", sel);
+            }
+        }
         return false;
     }
 

@@ -109,16 +109,36 @@ void CSettingWnd::FitMainWindowToVideo() {
     if (m_main.fitWindowToVideo) m_main.fitWindowToVideo();
 }
 
+void CSettingWnd::SetCurrentProgress(std::int64_t seconds, int permille) {
+    if (m_main.setCurrentProgress) m_main.setCurrentProgress(seconds, permille);
+}
+
 CurrentMedia CSettingWnd::GetCurrentMedia() { return m_main.currentMedia ? m_main.currentMedia() : CurrentMedia{}; }
 
-void CSettingWnd::CreateTip() {}
+void CSettingWnd::CreateTip() {
+    m_pTip = std::make_unique<CWzToolTip>();
+    m_pTip->Create(m_hWnd, L"WzToolTip", 0, 0);
+    m_pTip->SetDelayShow(0);
+    m_pTip->SetShowTime(kSettingTipShowTimeMs);
+    m_pTip->SetBktrans(false);
+    m_pTip->SetDefaultFont(L"宋体", 12, false, false, false);
+    m_pTip->SetBkColor(0xFFFEFBD8);
+    m_pTip->SetTextColor(0x0053524E);
+    m_pTip->SetTextCenter(true);
+}
 
 void CSettingWnd::ShowHotKeyConflict(CControlUI* control) {
+    if (!m_pTip) return;
     RECT rc = control->GetPos();
     POINT pt{rc.right + 5, rc.top + 8};
     ::ClientToScreen(m_hWnd, &pt);
-    m_tipAt = pt;
-    m_tipText = kHotKeyConflictText;
+    m_pTip->Show(kHotKeyConflictText, pt.x, pt.y);
 }
 
-void CSettingWnd::HideTip() { m_tipText.clear(); }
+void CSettingWnd::HideTip() {
+    if (m_pTip) m_pTip->Hide();
+}
+
+std::wstring CSettingWnd::TipText() const {
+    return m_pTip && m_pTip->IsShown() ? std::wstring(m_pTip->GetText()) : std::wstring();
+}

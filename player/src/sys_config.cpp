@@ -1,5 +1,7 @@
 #include "player/sys_config.h"
 
+#include "common/init_order.h"
+
 #include <algorithm>
 #include <string>
 
@@ -8,7 +10,7 @@
 #include "platform/profile.h"
 #include "player/assoc_table.h"
 
-CSysConfig g_SysConfig;
+CSysConfig g_SysConfig MORVANE_INIT_SYSCONFIG;
 
 const HotKeyDefault kHotKeyDefaults[HK_Count] = {
     {L"PlayPause", {VK_SPACE, 0}},

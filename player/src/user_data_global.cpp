@@ -2,4 +2,6 @@
 // request library), in its own file so that only the program links it.
 #include "player/user_data.h"
 
-CUserData g_UserData;
+#include "common/init_order.h"
+
+CUserData g_UserData MORVANE_INIT_USERDATA;

@@ -24,6 +24,7 @@
 #include "support/message_pump.h"
 #include "support/program_dir.h"
 #include "support/test_window.h"
+#include "support/wait_for.h"
 #include "support/temp_dir.h"
 #include "support/zip_writer.h"
 
@@ -134,7 +135,13 @@ TEST(PluginExports, KillProcessEndsEveryProcessOfThatName) {
         children.push_back(pid);
     }
     // Both must run under their new name before they are asked for.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (pid_t pid : children) {
+        const fs::path exe = "/proc/" + std::to_string(pid) + "/exe";
+        ASSERT_TRUE(testsupport::WaitFor([&] {
+            std::error_code ec;
+            return fs::read_symlink(exe, ec) == sleeper;
+        }));
+    }
     EXPECT_EQ(CallExport("KillProcess", {"morvane_sleeper_kp"}), "");
     for (pid_t pid : children) {
         int status = 0;
@@ -278,6 +285,10 @@ TEST(PluginExports, ModifyShortcutParamRewritesTheListedShortcutsOnly) {
 
     EXPECT_EQ(ShortcutArguments(root / "Morvane.lnk"), "-s Shortcut");
     EXPECT_EQ(ShortcutArguments(root / "Start/Programs/Deep/Morvane Player.LNK"), "-s Shortcut");
+    // Another reader of the format sees the new arguments and the kept target.
+    const std::string info = RunCommand("lnkinfo " + Quote((root / "Start/Programs/Deep/Morvane Player.LNK").string()));
+    EXPECT_NE(info.find("-s Shortcut"), std::string::npos) << info;
+    EXPECT_NE(info.find("/opt/m/morvane"), std::string::npos) << info;
     EXPECT_EQ(ShortcutArguments(root / "Morv.lnk"), "old");
     EXPECT_EQ(ShortcutArguments(root / "Other.lnk"), "old");
     EXPECT_EQ(ShortcutArguments(outside / "Morvane.lnk"), "old");

@@ -12,6 +12,12 @@
 #include "player/about_wnd.h"
 #include "player/dialogs.h"
 #include "player/file_info_wnd.h"
+#include "player/open_url.h"
+#include "player/open_url_wnd.h"
+#include "player/snapshot_wnd.h"
+#include "platform/shell.h"
+#include "skinui/list.h"
+#include "support/http_server.h"
 #include "player/player_ctrl.h"
 #include "player/sys_config.h"
 #include "skinui/skinui.h"
@@ -22,6 +28,7 @@
 #include "support/temp_dir.h"
 
 using namespace skinui;
+using testsupport::ReadFile;
 using testsupport::ClickAt;
 using testsupport::FindDialog;
 using testsupport::HasKeyboard;
@@ -127,6 +134,16 @@ protected:
     }
 
     static std::wstring Clip() { return (*dir_ / "clip.mp4").wstring(); }
+    static std::filesystem::path UserCfg() { return dir_->path() / "user.cfg"; }
+    static std::filesystem::path History() { return dir_->path() / "PlayUrl.info"; }
+    static void PutOnClipboard(HWND owner, const std::wstring& text) {
+        ASSERT_TRUE(OpenClipboard(owner));
+        EmptyClipboard();
+        auto* mem = static_cast<wchar_t*>(GlobalAlloc(GPTR, (text.size() + 1) * sizeof(wchar_t)));
+        std::wmemcpy(mem, text.c_str(), text.size() + 1);
+        SetClipboardData(CF_UNICODETEXT, mem);
+        CloseClipboard();
+    }
     static std::string Opened() {
         std::ifstream in(*dir_ / "opened.txt");
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -151,6 +168,31 @@ protected:
     }
     static ModalScript::Step Keyboard(HWND* h) {
         return [h] { return HasKeyboard(*h); };
+    }
+    static ModalScript::Step Type(const std::string& text) {
+        return [text] { return Xdo("type --delay 5 '" + text + "'"), true; };
+    }
+    // Opens a combo's drop-down by its arrow and clicks its row `index`.
+    static ModalScript::Step PickRow(HWND* h, const wchar_t* combo, int index) {
+        auto opened = std::make_shared<bool>(false);
+        return [h, combo, index, opened] {
+            auto* c = static_cast<CComboUI*>(Find(WindowObject<CWindowWnd>(*h), combo));
+            if (!c) {
+                ADD_FAILURE() << "no combo";
+                return true;
+            }
+            if (!*opened) {
+                RECT r = c->GetPos();
+                *opened = ClickAt(*h, POINT{r.right - 8, (r.top + r.bottom) / 2});
+                return false;
+            }
+            if (!c->IsDropped()) return false;
+            HWND drop = GetForegroundWindow();
+            RECT r;
+            GetWindowRect(drop, &r);
+            int rowHeight = (r.bottom - r.top - 2) / c->GetCount();
+            return ClickAt(drop, POINT{(r.right - r.left) / 2, 1 + rowHeight * index + rowHeight / 2});
+        };
     }
     static ModalScript::Step Key(const char* key) {
         return [key] { return Xdo(std::string("key ") + key), true; };
@@ -269,6 +311,200 @@ TEST_F(DialogsX, AboutShowsTheVersionOpensPagesAndClosesOnEscOrItsButton) {
     ModalScript byButton({Await(L"WZAboutWnd", &dlg), Click(&dlg, L"Closebtn")}, L"WZAboutWnd");
     ShowAboutDialog(owner_);
     EXPECT_TRUE(byButton.finished()) << "stuck at step " << byButton.stuckAt();
+}
+
+TEST_F(DialogsX, SnapShotShowsTheSettingsAndStoresNothingWhenCancelled) {
+    g_SysConfig.strSnapShotPath = L"/data/shots";
+    g_SysConfig.bTipSnapShot = 1;
+    g_SysConfig.bOnlySnapToClipBoard = 1;
+    g_SysConfig.nSnapShotType = 2;
+    struct Case { const char* how; std::function<ModalScript::Step(HWND*)> step; };
+    const Case cases[] = {
+        {"Esc", [](HWND* h) { return ModalScript::Step([h] { return HasKeyboard(*h) && Xdo("key Escape"); }); }},
+        {"cancel", [](HWND* h) { return Click(h, L"cancel"); }},
+        {"closebtn", [](HWND* h) { return Click(h, L"closebtn"); }},
+    };
+    for (const auto& c : cases) {
+        HWND dlg = nullptr;
+        ModalScript script({
+            Await(L"截图", &dlg),
+            [&] {
+                auto* w = WindowObject<CSnapShotWnd>(dlg);
+                EXPECT_EQ(Text(w, L"snap_shot_path"), "/data/shots");
+                EXPECT_FALSE(static_cast<CCheckBoxUI*>(Find(w, L"not_tip"))->GetCheck());
+                EXPECT_TRUE(static_cast<CCheckBoxUI*>(Find(w, L"only_save_clipboard"))->GetCheck());
+                EXPECT_EQ(Text(w, L"snap_shot_type"), ".png");
+                return true;
+            },
+            Click(&dlg, L"not_tip"),
+            c.step(&dlg),
+        }, L"截图");
+        EXPECT_EQ(ShowSnapShotDialog(owner_), 2u) << c.how;
+        EXPECT_TRUE(script.finished()) << c.how << ": stuck at step " << script.stuckAt();
+        EXPECT_FALSE(std::filesystem::exists(UserCfg())) << c.how;
+        EXPECT_EQ(g_SysConfig.bTipSnapShot, 1) << c.how;
+        EXPECT_EQ(g_SysConfig.strSnapShotPath, L"/data/shots") << c.how;
+    }
+}
+
+TEST_F(DialogsX, SnapShotConfirmStoresTheFourSettings) {
+    g_SysConfig.strSnapShotPath = L"/data/shots";
+    g_SysConfig.bTipSnapShot = 1;
+    g_SysConfig.bOnlySnapToClipBoard = 1;
+    g_SysConfig.nSnapShotType = 2;
+    HWND dlg = nullptr;
+    ModalScript script({
+        Await(L"截图", &dlg),
+        Click(&dlg, L"snap_shot_path"),
+        Key("End"),
+        Type("//"),
+        Click(&dlg, L"not_tip"),
+        Click(&dlg, L"only_save_clipboard"),
+        PickRow(&dlg, L"snap_shot_type", 0),
+        [&] { return Text(WindowObject<CSnapShotWnd>(dlg), L"snap_shot_type") == ".bmp"; },
+        Click(&dlg, L"confirm"),
+    }, L"截图");
+    EXPECT_EQ(ShowSnapShotDialog(owner_), 1u);
+    EXPECT_TRUE(script.finished()) << "stuck at step " << script.stuckAt();
+    EXPECT_EQ(g_SysConfig.strSnapShotPath, L"/data/shots");
+    EXPECT_EQ(g_SysConfig.bTipSnapShot, 0);
+    EXPECT_EQ(g_SysConfig.bOnlySnapToClipBoard, 0);
+    EXPECT_EQ(g_SysConfig.nSnapShotType, 0);
+    const std::string cfg = ReadFile(UserCfg());
+    for (const char* line : {"strSnapShotPath=/data/shots\n", "bTipSnapShot=0\n", "bOnlySnapToClipBoard=0\n",
+                             "nSnapShotType=0\n"})
+        EXPECT_NE(cfg.find(line), std::string::npos) << line << " in " << cfg;
+}
+
+TEST_F(DialogsX, SnapShotFolderFromTheBrowserAndEnterConfirms) {
+    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", "/");
+    HWND dlg = nullptr;
+    ModalScript script({
+        Await(L"截图", &dlg),
+        Click(&dlg, L"btn_snapshot_path"),
+        [&] { return Text(WindowObject<CSnapShotWnd>(dlg), L"snap_shot_path") == "/"; },
+        Keyboard(&dlg),
+        Key("Return"),
+    }, L"截图");
+    EXPECT_EQ(ShowSnapShotDialog(owner_), 1u);
+    EXPECT_TRUE(script.finished()) << "stuck at step " << script.stuckAt();
+    EXPECT_EQ(g_SysConfig.strSnapShotPath, L"/");  // the root keeps its separator
+}
+
+// Plays what the dialog confirms through the real player control.
+struct PlayerHost : IOpenUrlHost {
+    explicit PlayerHost(CPlayerCtrl& c) : ctrl(c) {}
+    CPlayerCtrl& ctrl;
+    std::wstring current = L"/videos/old.mkv", title;
+    std::vector<std::wstring> stopped;
+    std::wstring GetCurrentPath() const override { return current; }
+    void SetCurrentPath(const std::wstring& p) override { current = p; }
+    void SetCurrentTitle(const std::wstring& t) override { title = t; }
+    void SetListItemStopped(const std::wstring& p) override { stopped.push_back(p); }
+    void OpenMedia(const std::wstring& a) override { ctrl.OpenMedia(a); }
+};
+
+TEST_F(DialogsX, OpenUrlPlaysAStreamFromTheLoopbackServer) {
+    testsupport::HttpServer server;
+    const std::string clip = ReadFile(*dir_ / "clip.mp4");
+    server.Handle("/clip.mp4", [&](const testsupport::HttpRequest& r) {
+        auto reply = testsupport::RangedReply(r, clip);
+        reply.contentType = "video/mp4";
+        return reply;
+    });
+    g_SysConfig.g_UrlHistory = {L"http://a", L"http://b", L"http://c"};
+    PutOnClipboard(owner_, L"rtsp://cam/live");
+    PlayerHost host(*ctrl_);
+    const std::string url = server.url("/clip.mp4");
+    HWND dlg = nullptr;
+    ModalScript script({
+        Await(L"WZOpenURL", &dlg),
+        [&] {
+            auto* w = WindowObject<CWZOpenURLWnd>(dlg);
+            EXPECT_EQ(Text(w, L"accountedit"), "rtsp://cam/live");  // from the clipboard
+            auto* combo = static_cast<CComboUI*>(Find(w, L"accountcombo"));
+            EXPECT_EQ(combo->GetCount(), 3);
+            for (int i = 0; i < 3 && i < combo->GetCount(); ++i)
+                EXPECT_EQ(platform::Utf8FromWide(combo->GetItemAt(i)->GetText()), std::string("http://") + "cba"[i]);
+            EXPECT_EQ(Text(w, L"errorURL"), platform::Utf8FromWide(kUrlHint));
+            return true;
+        },
+        PickRow(&dlg, L"accountcombo", 1),
+        [&] { return Text(WindowObject<CWZOpenURLWnd>(dlg), L"accountedit") == "http://b"; },
+        Click(&dlg, L"accountedit"),
+        Key("End"),
+        [&] { return Xdo("key --repeat 8 BackSpace"), true; },
+        Type(url),
+        Keyboard(&dlg),
+        Key("Return"),
+    }, L"WZOpenURL");
+    g_playing = 0;
+    ShowOpenUrlDialog(owner_, host);
+    EXPECT_TRUE(script.finished()) << "stuck at step " << script.stuckAt();
+    const std::wstring wurl = platform::WideFromUtf8(url);
+    EXPECT_EQ(host.title, wurl);
+    EXPECT_EQ(host.current, wurl);
+    EXPECT_EQ(host.stopped, std::vector<std::wstring>{L"/videos/old.mkv"});
+    EXPECT_EQ(g_UrlQueue, std::vector<std::wstring>{wurl});
+    EXPECT_EQ(g_nNextUrl, 1);
+    EXPECT_TRUE(testsupport::PumpUntil([] { return g_playing > 0; }, 30000));
+    EXPECT_GE(server.count("/clip.mp4"), 1u);
+    EXPECT_EQ(ReadFile(History()), "http://a\nhttp://b\nhttp://c\n" + url + "\n");
+}
+
+TEST_F(DialogsX, OpenUrlRejectsForThreeSecondsAndEveryWayOutGivesOne) {
+    g_SysConfig.g_UrlHistory = {L"http://kept"};
+    PutOnClipboard(owner_, L"plain words");
+    PlayerHost host(*ctrl_);
+    HWND dlg = nullptr;
+    ModalScript script({
+        Await(L"WZOpenURL", &dlg),
+        [&] {
+            EXPECT_EQ(Text(WindowObject<CWZOpenURLWnd>(dlg), L"accountedit"), "");  // not an address
+            return true;
+        },
+        Click(&dlg, L"accountedit"),
+        Type("mms://host/x"),
+        Click(&dlg, L"confirm"),
+        [&] {
+            auto* hint = static_cast<CLabelUI*>(Find(WindowObject<CWZOpenURLWnd>(dlg), L"errorURL"));
+            return hint->GetText() == kUrlError && hint->GetTextColor() == kUrlErrorColor;
+        },
+        [&] {
+            EXPECT_TRUE(IsWindowVisible(dlg));
+            EXPECT_EQ(Text(WindowObject<CWZOpenURLWnd>(dlg), L"accountedit"), "mms://host/x");
+            EXPECT_TRUE(host.title.empty());
+            return true;
+        },
+        [&] {  // the hint comes back after 3 s
+            auto* hint = static_cast<CLabelUI*>(Find(WindowObject<CWZOpenURLWnd>(dlg), L"errorURL"));
+            return hint->GetText() == kUrlHint && hint->GetTextColor() == kUrlHintColor;
+        },
+        Click(&dlg, L"clear_urllist"),
+        [&] { return static_cast<CComboUI*>(Find(WindowObject<CWZOpenURLWnd>(dlg), L"accountcombo"))->GetCount() == 0; },
+        [&] {
+            EXPECT_EQ(Text(WindowObject<CWZOpenURLWnd>(dlg), L"accountedit"), "mms://host/x");
+            return true;
+        },
+        Keyboard(&dlg),
+        Key("Escape"),
+    }, L"WZOpenURL");
+    CWZOpenURLWnd dialog;
+    dialog.m_pOwner = &host;
+    EXPECT_EQ(RunDirect(dialog, L"WZOpenURL"), 1u);
+    EXPECT_TRUE(script.finished()) << "stuck at step " << script.stuckAt();
+    EXPECT_TRUE(host.title.empty());
+    EXPECT_TRUE(g_SysConfig.g_UrlHistory.empty());
+    EXPECT_TRUE(std::filesystem::exists(History()));
+    EXPECT_EQ(ReadFile(History()), "");
+
+    for (const wchar_t* button : {L"Closebtn", L"cancel"}) {
+        ModalScript byButton({Await(L"WZOpenURL", &dlg), Click(&dlg, button)}, L"WZOpenURL");
+        CWZOpenURLWnd again;
+        again.m_pOwner = &host;
+        EXPECT_EQ(RunDirect(again, L"WZOpenURL"), 1u);
+        EXPECT_TRUE(byButton.finished()) << platform::Utf8FromWide(button);
+    }
 }
 
 }  // namespace

@@ -22,11 +22,14 @@
 #include "player/main_wnd.h"
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"
+#include "skinui/tooltip.h"
 #include "support/clips.h"
+#include "support/early_program_dir.h"
 #include "player/open_url.h"
 #include "player/play_list_wnd.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
+#include "support/modal_script.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 
@@ -34,21 +37,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The usage-report object is built before main and reads the program folder: point that at a
-// folder of our own before any other static object runs.
-struct EarlyProgramDir {
-    std::string path;
-    EarlyProgramDir() {
-        char tmpl[] = "/tmp/morvane-mainwnd-XXXXXX";
-        if (mkdtemp(tmpl)) path = tmpl;
-        setenv("MORVANE_PROGRAM_DIR", path.c_str(), 1);
-    }
-    ~EarlyProgramDir() {
-        std::error_code ec;
-        if (!path.empty()) fs::remove_all(path, ec);
-    }
-};
-EarlyProgramDir g_programDir __attribute__((init_priority(101)));
+testsupport::EarlyProgramDir g_programDir __attribute__((init_priority(101)));
 
 void Pump() {
     MSG m;
@@ -254,6 +243,17 @@ TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileMissing; }));
     EXPECT_FALSE(w->IsMediaOpen());
     EXPECT_TRUE(Visible(L"ctnClient"));
+    // The hint shows over the window's top-left corner and goes by itself.
+    ASSERT_NE(w->pToolTip, nullptr);
+    EXPECT_TRUE(w->pToolTip->IsShown());
+    EXPECT_EQ(w->pToolTip->GetText(), kTipFileMissing);
+    RECT main, tip;
+    GetWindowRect(w->GetHWND(), &main);
+    GetWindowRect(w->pToolTip->GetHWND(), &tip);
+    EXPECT_EQ(tip.left, main.left + 50);
+    EXPECT_EQ(tip.top, main.top + 50);
+    EXPECT_LE(tip.right - tip.left, main.right - main.left - 100);
+    EXPECT_TRUE(PumpUntil([&] { return !w->pToolTip->IsShown(); }));
 
     w->PlayFile(Clip("broken.mp4"));
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }));
@@ -378,6 +378,15 @@ TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {
     for (const auto& [index, name] : g_SysConfig.mapSubtitleFile) loaded.insert(name);
     EXPECT_EQ(loaded, (std::set<std::wstring>{L"Movie.srt", L"movie.ASS"}));
     EXPECT_EQ(w->GetLastTip(), kTipSubtitlesFound);
+
+    // One more by the dialog: it becomes the current subtitle.
+    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", (*media_ / "subs" / "Other.srt").string());
+    w->LoadSubtitleByDialog();
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitleLoaded);
+    EXPECT_EQ(g_SysConfig.mapSubtitleFile[g_SysConfig.nCurSubtitle], L"Other.srt");
+    w->Stop();
+    w->LoadSubtitleByDialog();
+    EXPECT_EQ(w->GetLastTip(), kTipSubtitleFailed);
 }
 
 TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
@@ -427,6 +436,20 @@ TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
     w->TakeSnapshot();
     EXPECT_TRUE(files().empty());
     EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone);
+
+    // Asked first: a cancelled dialog takes no snapshot.
+    g_SysConfig.bOnlySnapToClipBoard = 0;
+    g_SysConfig.bTipSnapShot = 1;
+    {
+        HWND dialog = nullptr;
+        testsupport::ModalScript script({[&] { return (dialog = testsupport::FindDialog(L"截图")) != nullptr; },
+                                         [&] { return PostMessageW(dialog, WM_CLOSE, IDCANCEL, 0) != FALSE; }},
+                                        L"截图");
+        w->TakeSnapshot();
+        EXPECT_TRUE(script.finished());
+    }
+    EXPECT_TRUE(files().empty());
+    g_SysConfig.bTipSnapShot = 0;
 
     // Nothing open: nothing happens.
     w->Stop();

@@ -9,6 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/resources.h"
 #include "player/setting_pages.h"
+#include "skinui/list.h"
 #include "skinui/skinui.h"
 #include "support/temp_dir.h"
 
@@ -40,6 +41,8 @@ struct Host : ISettingHost {
     void SaveMainWindowRect() override { ++rectSaves; }
     void FitMainWindowToVideo() override { ++fits; }
     CurrentMedia GetCurrentMedia() override { return media; }
+    void SetCurrentProgress(std::int64_t seconds, int permille) override { progress.emplace_back(seconds, permille); }
+    std::vector<std::pair<std::int64_t, int>> progress;
 };
 
 class SettingPages : public ::testing::Test {
@@ -173,6 +176,7 @@ TEST_F(SettingPages, LoadsThePagesFromTheStore) {
     EXPECT_TRUE(Checked(L"only_save_clipboard"));
     EXPECT_FALSE(Checked(L"snap_shot_tip"));
     EXPECT_EQ(Find(L"snap_shot_path")->GetText(), L"/tmp/shots");
+    EXPECT_EQ(dynamic_cast<CComboUI*>(Find(L"snap_shot_type"))->GetCurSel(), 2);
     // The full-screen control shows its stored entry like every other one.
     EXPECT_EQ(Shown(L"Hotkey_FullScreen").wVirtKey, 70);
     EXPECT_EQ(Shown(L"Hotkey_Stop").wVirtKey, 'S');
@@ -408,6 +412,8 @@ TEST_F(SettingPages, SavePlayProgressTouchesOnlyTheCurrentRecord) {
     EXPECT_EQ(ListInt(L"file1", L"nPlayPos"), 300);
     EXPECT_EQ(cfg.iniPlayList.ReadString(L"file1", L"strFilePath", L""), L"/m/a.mp4");
     EXPECT_EQ(cfg.mapPlayList.size(), 2u);
+    ASSERT_EQ(host.progress.size(), 1u);  // the row shows it too
+    EXPECT_EQ(host.progress[0], std::make_pair(std::int64_t{0}, 0));
 
     Click(L"System_Save_PlayFile");  // on again: the present position is kept at once
     EXPECT_EQ(CfgInt(L"Global", L"bSavePlayInfo"), 1);
@@ -416,6 +422,8 @@ TEST_F(SettingPages, SavePlayProgressTouchesOnlyTheCurrentRecord) {
     EXPECT_EQ(ListInt(L"file1", L"nPlayPos"), 300);
     EXPECT_EQ(cfg.iniPlayList.ReadString(L"file1", L"strFilePath", L""), L"/m/a.mp4");
     EXPECT_EQ(cfg.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L""), L"/m/b.mp4");
+    ASSERT_EQ(host.progress.size(), 2u);
+    EXPECT_EQ(host.progress[1], std::make_pair(std::int64_t{120}, 700));
 
     // Nothing open and nothing current: only the flag.
     host.media = {};
@@ -425,7 +433,7 @@ TEST_F(SettingPages, SavePlayProgressTouchesOnlyTheCurrentRecord) {
     EXPECT_EQ(testsupport::ReadFile(dir / "PlayList.info"), listBefore);
 }
 
-TEST_F(SettingPages, SnapshotFolderIsStoredInOneForm) {
+TEST_F(SettingPages, SnapshotFolderAndFormat) {
     Open();
     ShowPage(L"snap_shot");
     auto* edit = dynamic_cast<CEditUI*>(Find(L"snap_shot_path"));
@@ -442,6 +450,18 @@ TEST_F(SettingPages, SnapshotFolderIsStoredInOneForm) {
 
     Click(L"btn_snapshot_path");
     EXPECT_EQ(host.browses, 1);
+
+    // The format: the combo's choice, written at once.
+    auto* combo = dynamic_cast<CComboUI*>(Find(L"snap_shot_type"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->GetCount(), 3);
+    EXPECT_EQ(combo->GetItemAt(0)->GetText(), L".bmp");
+    EXPECT_EQ(combo->GetItemAt(2)->GetText(), L".png");
+    combo->SelectItem(2);
+    EXPECT_EQ(cfg.nSnapShotType, 2);
+    EXPECT_EQ(CfgInt(L"Global", L"nSnapShotType"), 2);
+    combo->SelectItem(0);
+    EXPECT_EQ(CfgInt(L"Global", L"nSnapShotType"), 0);
 }
 
 }  // namespace

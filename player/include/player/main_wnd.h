@@ -28,8 +28,10 @@ class CPlayPanelWnd;
 class CCaptionWnd;
 class CPlayListWnd;
 class CSettingWnd;
-class CWzToolTip;
 class CWndUI;
+namespace skinui {
+class CWzToolTip;
+}
 
 // Private messages of the main window (senders and receivers in main_wnd*.cpp and the satellites).
 constexpr UINT WM_PLAYER_OPEN_FILE = 0x401;
@@ -101,6 +103,7 @@ public:
 
     // ---- satellites (main_wnd_satellites.cpp)
     void CreateSatelliteWindows();
+    void CreateSettingWindow();
     // At WM_DESTROY, after the threads stopped.
     void DestroySatelliteWindows();
     // Shows a hint in the tool tip window (ShowTip keeps the text).
@@ -213,7 +216,7 @@ public:
     WINDOWPLACEMENT wpNormal{};
     RECT rcLast{0, 0, 0, 0};
     double dVideoAspect = 0.0;
-    CWzToolTip* pToolTip = nullptr;
+    skinui::CWzToolTip* pToolTip = nullptr;
     int bCursorHideAllowed = 1;
     std::wstring strLaunchCommandLine;
     // The per-medium work of the first Playing event that must not repeat on a resume.

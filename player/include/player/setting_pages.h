@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "player/assoc_table.h"
@@ -65,7 +66,9 @@ struct CurrentMedia {
     std::int64_t seconds = 0;
     int permille = 0;
 };
-void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media);
+// `shown` hears the new progress, so that the play list's row (which the list saves from) agrees.
+void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media,
+                     const std::function<void(std::int64_t seconds, int permille)>& shown = nullptr);
 
 // What the pages need from the settings window and the main window.
 class ISettingHost {
@@ -80,6 +83,8 @@ public:
     virtual void SaveMainWindowRect() = 0;
     virtual void FitMainWindowToVideo() = 0;
     virtual CurrentMedia GetCurrentMedia() = 0;
+    // The current file's row in the play list shows this progress.
+    virtual void SetCurrentProgress(std::int64_t seconds, int permille) = 0;
 };
 
 class CSettingPages : public skinui::INotifyUI {

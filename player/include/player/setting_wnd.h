@@ -7,6 +7,7 @@
 
 #include "player/setting_pages.h"
 #include "player/xml_wnd.h"
+#include "skinui/tooltip.h"
 
 inline constexpr const wchar_t* kSettingWndLayout = L"SettingWnd.xml";
 inline constexpr const wchar_t* kSettingWndName = L"SettingWnd";
@@ -20,6 +21,7 @@ struct SettingMainLink {
     std::function<void()> saveWindowRect;
     std::function<void()> fitWindowToVideo;
     std::function<CurrentMedia()> currentMedia;
+    std::function<void(std::int64_t seconds, int permille)> setCurrentProgress;
 };
 
 class CSettingWnd : public CWzXMLWnd, public ISettingHost {
@@ -71,9 +73,9 @@ public:
     void ApplyFileAssociations();
 
     CSettingPages& Pages() { return m_pages; }
-    // The conflict tip: its text while it is up (empty when hidden) and where it stands.
-    const std::wstring& TipText() const { return m_tipText; }
-    POINT TipPosition() const { return m_tipAt; }
+    // The conflict tip: its text while it is up, else empty.
+    std::wstring TipText() const;
+    skinui::CWzToolTip* Tip() const { return m_pTip.get(); }
 
     // ISettingHost
     bool IsSettingShown() override;
@@ -84,6 +86,7 @@ public:
     void SaveMainWindowRect() override;
     void FitMainWindowToVideo() override;
     CurrentMedia GetCurrentMedia() override;
+    void SetCurrentProgress(std::int64_t seconds, int permille) override;
 
 private:
     void CreateTip();
@@ -91,6 +94,5 @@ private:
 
     CSettingPages m_pages;
     SettingMainLink m_main;
-    std::wstring m_tipText;
-    POINT m_tipAt{0, 0};
+    std::unique_ptr<skinui::CWzToolTip> m_pTip;
 };

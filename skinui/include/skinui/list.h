@@ -307,6 +307,10 @@ protected:
     bool m_bVisibleCheckBtn = false;
 };
 
+// The "item..." attributes of lists ("itemtextcolor", "itemselectedbkcolor", ...); false for
+// any other name.
+bool ApplyListInfoAttribute(TListInfoUI& info, const std::wstring& name, const wchar_t* value);
+
 // A drop-down choice of rows (CListLabelElementUI); "itemselect" when the choice changes.
 class CComboUI : public CContainerUI, public IListOwnerUI {
 public:
@@ -331,7 +335,10 @@ public:
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
+    // Only the combo itself: its rows are painted in the drop-down.
     void DoPaint(cairo_t* cr, const RECT& rcPaint) override;
+    void PaintStatusImage(cairo_t* cr) override;
+    void PaintText(cairo_t* cr) override;
     CControlUI* FindControl(FINDCONTROLPROC proc, void* data, UINT flags) override;
 
 private:

@@ -1,0 +1,97 @@
+#include "skinui/tooltip.h"
+
+#include <algorithm>
+
+#include "skinui/controls.h"
+
+namespace skinui {
+
+namespace {
+constexpr int kPadX = 10, kPadY = 5;
+}  // namespace
+
+CWzToolTip::~CWzToolTip() {
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        ::KillTimer(m_hWnd, kShowTimer);
+        ::KillTimer(m_hWnd, kHideTimer);
+    }
+}
+
+HWND CWzToolTip::Create(HWND hwndParent, LPCWSTR pstrName, DWORD dwStyle, DWORD dwExStyle) {
+    return CWindowWnd::Create(hwndParent, pstrName, (dwStyle & ~WS_VISIBLE) | WS_POPUP,
+                              dwExStyle | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, 0, 0, 1, 1);
+}
+
+void CWzToolTip::SetDefaultFont(LPCWSTR name, int size, bool bold, bool underline, bool italic) {
+    m_sFont = name ? name : L"";
+    m_nFontSize = size;
+    m_bBold = bold;
+    m_bUnderline = underline;
+    m_bItalic = italic;
+    if (m_hWnd) m_pm.SetDefaultFont(m_sFont.c_str(), m_nFontSize, m_bBold, m_bUnderline, m_bItalic);
+}
+
+void CWzToolTip::Show(const CDuiString& text, int x, int y) {
+    if (!m_hWnd || !m_pLabel) return;
+    m_sText = text;
+    m_ptAt = {x, y};
+    ::KillTimer(m_hWnd, kShowTimer);
+    ::KillTimer(m_hWnd, kHideTimer);
+    if (m_nDelayShow) ::SetTimer(m_hWnd, kShowTimer, m_nDelayShow, nullptr);
+    else Present();
+}
+
+void CWzToolTip::Present() {
+    m_pm.SetDefaultFont(m_sFont.c_str(), m_nFontSize, m_bBold, m_bUnderline, m_bItalic);
+    m_pLabel->SetBkColor(m_bTrans ? 0xE0101010 : m_dwBkColor);
+    m_pLabel->SetTextColor(m_dwTextColor);
+    m_pLabel->SetTextStyle(DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | (m_bCenter ? DT_CENTER : DT_LEFT));
+    m_pLabel->SetText(m_sText.c_str());
+    SIZE t = m_pm.MeasureText(m_sText, -1);
+    int w = t.cx + 2 * kPadX;
+    if (m_nFixedWidth > 0) w = std::min(w, m_nFixedWidth);
+    int h = t.cy + 2 * kPadY;
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, m_ptAt.x, m_ptAt.y, std::max(w, 1), h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    m_pm.Invalidate();
+    if (m_nShowTime) ::SetTimer(m_hWnd, kHideTimer, m_nShowTime, nullptr);
+}
+
+void CWzToolTip::Hide() {
+    if (!m_hWnd) return;
+    ::KillTimer(m_hWnd, kShowTimer);
+    ::KillTimer(m_hWnd, kHideTimer);
+    ::ShowWindow(m_hWnd, SW_HIDE);
+}
+
+bool CWzToolTip::IsShown() const { return m_hWnd && ::IsWindowVisible(m_hWnd); }
+
+LRESULT CWzToolTip::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    switch (uMsg) {
+    case WM_CREATE: {
+        m_pm.Init(m_hWnd);
+        m_pLabel = new CLabelUI;
+        m_pLabel->SetTextPadding({kPadX, 0, kPadX, 0});
+        m_pm.AttachDialog(m_pLabel);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == kShowTimer) {
+            ::KillTimer(m_hWnd, kShowTimer);
+            Present();
+            return 0;
+        }
+        if (wParam == kHideTimer) {
+            Hide();
+            return 0;
+        }
+        break;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_NCHITTEST: return HTTRANSPARENT;
+    default: break;
+    }
+    LRESULT lRes = 0;
+    if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;
+    return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+}  // namespace skinui
