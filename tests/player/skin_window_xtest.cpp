@@ -296,3 +296,38 @@ TEST_F(SkinWindowX, ProgressTipKeepsOneSizeUntilHidden) {
     tip.Hide();
     EXPECT_FALSE(tip.IsShown());
 }
+
+TEST_F(SkinWindowX, SizeBoxEdgesSizeTheWindowWithinItsMinimum) {
+    Open();
+    // The right edge (the layout's size box is 4 pixels) dragged out, then far in.
+    Xdo("mousemove 578 240");
+    PumpFor(60);
+    Xdo("mousedown 1");
+    PumpFor(100);
+    Xdo("mousemove 610 240");
+    PumpFor(100);
+    Xdo("mousemove 640 240");
+    PumpFor(100);
+    Xdo("mouseup 1");
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r;
+        GetWindowRect(wnd.GetHWND(), &r);
+        return r.right - r.left == 480 + 62;
+    }));
+    // The layout follows the new size.
+    EXPECT_TRUE(PumpUntil([&] { return wnd.Find(L"demo_root")->GetWidth() == 542; }));
+    Xdo("mousemove 640 240");
+    PumpFor(60);
+    Xdo("mousedown 1");
+    PumpFor(100);
+    Xdo("mousemove 300 240");
+    PumpFor(100);
+    Xdo("mousemove 200 240");
+    PumpFor(100);
+    Xdo("mouseup 1");
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r;
+        GetWindowRect(wnd.GetHWND(), &r);
+        return r.right - r.left == 320;  // "mininfo"
+    }));
+}
