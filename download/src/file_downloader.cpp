@@ -270,7 +270,8 @@ int CFileDownloader::DownloadFile(const char* address, const char* target, const
     if (!GetTempDownloadPath(temp)) return 0;
     // The old target goes to the recycle bin only once its replacement is complete.
     auto place = [&] {
-        if (FileExists(targetPath)) RecycleOrDeleteFile(targetPath, false);
+        // An empty target (a placeholder such as a fresh temporary file) holds nothing to undo.
+        if (FileExists(targetPath)) RecycleOrDeleteFile(targetPath, GetFileSize64(targetPath) == 0);
         if (MoveFileReplace(temp, targetPath)) return 1;
         DeleteFileA(temp.c_str());
         return 0;

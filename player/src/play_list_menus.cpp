@@ -83,4 +83,41 @@ void DispatchPlayOrderMenu(CPlayListWnd& wnd, const std::wstring& item) {
     if (int order = OrderOfItem(item); order >= 0) wnd.SetPlayOrder(order);
 }
 
-std::wstring CPlayListMenuBase::Track(int, int) { return L"null"; }
+namespace {
+
+void CheckOrder(skinui::CMenuUI* menu) {
+    if (!menu) return;
+    for (int i = 0; i < kPlayOrderCount; ++i) menu->SetItemCheck(i, false);
+    menu->SetItemCheck(g_SysConfig.nPlayOrder, true);
+}
+
+}  // namespace
+
+bool CPlayListRButtonMenu::Init(HWND owner, CPlayListWnd* wnd) {
+    m_wnd = wnd;
+    if (!CWzMenu::Init(owner) || !wnd) return false;
+    PlayListMenuState state = GetPlayListMenuState(*wnd);
+    if (skinui::CMenuUI* major = FindMenuByName(L"major"))
+        for (int pos : {kPlay, kOpenDir, kFileInfo, kDele, kDeleInvalid, kClear}) major->SetEnabled(pos, state.majorEnabled[pos]);
+    CheckOrder(FindMenuByName(L"play_order"));
+    return true;
+}
+
+skinui::CDuiString CPlayListRButtonMenu::Track(int x, int y) {
+    skinui::CDuiString chosen = TrackPopupMenu(x, y);
+    if (m_wnd) DispatchPlayListMenu(*m_wnd, chosen);
+    return chosen;
+}
+
+bool CPlayOrderMenu::Init(HWND owner, CPlayListWnd* wnd) {
+    m_wnd = wnd;
+    if (!CWzMenu::Init(owner)) return false;
+    CheckOrder(FindMenuByName(L"major"));
+    return true;
+}
+
+skinui::CDuiString CPlayOrderMenu::Track(int x, int y) {
+    skinui::CDuiString chosen = TrackPopupMenu(x, y);
+    if (m_wnd) DispatchPlayOrderMenu(*m_wnd, chosen);
+    return chosen;
+}

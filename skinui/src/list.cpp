@@ -393,21 +393,27 @@ void CListUI::DoEvent(TEventUI& event) {
     CVerticalLayoutUI::DoEvent(event);
 }
 
+bool ApplyListInfoAttribute(TListInfoUI& info, const std::wstring& n, const wchar_t* value) {
+    if (n == L"itemfont") info.nFont = ParseInt(value);
+    else if (n == L"itemtextcolor") info.dwTextColor = ParseColor(value);
+    else if (n == L"itembkcolor") info.dwBkColor = ParseColor(value);
+    else if (n == L"itembkimage") info.sBkImage = value;
+    else if (n == L"itemselectedtextcolor") info.dwSelectedTextColor = ParseColor(value);
+    else if (n == L"itemselectedbkcolor") info.dwSelectedBkColor = ParseColor(value);
+    else if (n == L"itemselectedimage") info.sSelectedImage = value;
+    else if (n == L"itemhottextcolor") info.dwHotTextColor = ParseColor(value);
+    else if (n == L"itemhotbkcolor") info.dwHotBkColor = ParseColor(value);
+    else if (n == L"itemhotimage") info.sHotImage = value;
+    else if (n == L"itemdisabledtextcolor") info.dwDisabledTextColor = ParseColor(value);
+    else if (n == L"itemtextpadding") info.rcTextPadding = ParseRect(value);
+    else return false;
+    return true;
+}
+
 void CListUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     std::wstring n(name);
     if (n == L"multipleitem" || n == L"multiselect") m_ListInfo.bMultiSelect = ParseBool(value);
-    else if (n == L"itemfont") m_ListInfo.nFont = ParseInt(value);
-    else if (n == L"itemtextcolor") m_ListInfo.dwTextColor = ParseColor(value);
-    else if (n == L"itembkcolor") m_ListInfo.dwBkColor = ParseColor(value);
-    else if (n == L"itembkimage") m_ListInfo.sBkImage = value;
-    else if (n == L"itemselectedtextcolor") m_ListInfo.dwSelectedTextColor = ParseColor(value);
-    else if (n == L"itemselectedbkcolor") m_ListInfo.dwSelectedBkColor = ParseColor(value);
-    else if (n == L"itemselectedimage") m_ListInfo.sSelectedImage = value;
-    else if (n == L"itemhottextcolor") m_ListInfo.dwHotTextColor = ParseColor(value);
-    else if (n == L"itemhotbkcolor") m_ListInfo.dwHotBkColor = ParseColor(value);
-    else if (n == L"itemhotimage") m_ListInfo.sHotImage = value;
-    else if (n == L"itemdisabledtextcolor") m_ListInfo.dwDisabledTextColor = ParseColor(value);
-    else if (n == L"itemtextpadding") m_ListInfo.rcTextPadding = ParseRect(value);
+    else if (ApplyListInfoAttribute(m_ListInfo, n, value)) {}
     else if (n == L"vscrollbar") m_pList->EnableScrollBar(ParseBool(value));
     else if (n == L"hscrollbar") {}
     else if (n == L"inset") m_pList->SetInset(ParseRect(value));

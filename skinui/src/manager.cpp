@@ -438,6 +438,8 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
     if (RunFilters(m_filters, uMsg, wParam, lParam, lRes)) return true;
+    // Input may come before the first paint: hit tests need the layout.
+    if ((uMsg >= WM_MOUSEMOVE && uMsg <= WM_MOUSEWHEEL) || uMsg == WM_KEYDOWN || uMsg == WM_CHAR) UpdateLayout();
     switch (uMsg) {
     case host::kAsyncNotifyMsg:
         FlushAsyncNotify();

@@ -44,6 +44,8 @@ void CMenuUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
         SetFixedWidth(m_nDefaultWidth);
     } else if (n == L"font") {
         m_iFont = ParseInt(value);
+    } else if (n == L"itemheight") {
+        m_nItemHeight = std::max(1, ParseInt(value));
     } else {
         CVerticalLayoutUI::SetAttribute(name, value);
     }
@@ -110,6 +112,11 @@ CMenuElementUI::CMenuElementUI() {
     m_bMouseChildEnabled = false;  // the item takes the mouse, not its parts
 }
 
+void CMenuElementUI::SetFixedHeight(int cy) {
+    m_bHeightSet = true;
+    CHorizontalLayoutUI::SetFixedHeight(cy);
+}
+
 void* CMenuElementUI::GetInterface(const wchar_t* name) {
     if (std::wcscmp(name, L"MenuElement") == 0) return this;
     return CHorizontalLayoutUI::GetInterface(name);
@@ -120,6 +127,7 @@ void CMenuElementUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     if (n == L"command") m_sCommand = value;
     else if (n == L"extendmenu") m_sExtend = value;
     else if (n == L"check") SetCheck(ParseBool(value));
+    else if (n == L"icon") m_sIcon = value;
     else if (n == L"textcolor") m_dwTextColor = ParseColor(value);
     else if (n == L"disabledtextcolor") m_dwDisabledTextColor = ParseColor(value);
     else if (n == L"hotbkcolor") m_dwHotBkColor = ParseColor(value);
@@ -170,7 +178,11 @@ void CMenuElementUI::SetHot(bool hot) {
     Invalidate();
 }
 
-SIZE CMenuElementUI::EstimateSize(SIZE) { return SIZE{m_cxyFixed.cx, m_cxyFixed.cy > 0 ? m_cxyFixed.cy : kItemHeight}; }
+SIZE CMenuElementUI::EstimateSize(SIZE) {
+    CMenuUI* menu = OwnerMenu();
+    int height = m_bHeightSet && m_cxyFixed.cy > 0 ? m_cxyFixed.cy : menu ? menu->GetItemHeight() : kItemHeight;
+    return SIZE{m_cxyFixed.cx, height};
+}
 
 void CMenuElementUI::DoEvent(TEventUI& event) {
     CMenuUI* menu = OwnerMenu();
@@ -212,6 +224,11 @@ void CMenuElementUI::PaintText(cairo_t* cr) {
         cairo_restore(cr);
     }
     if (!m_items.empty()) return;  // an item made of parts draws them itself
+    if (const TImageInfo* icon = m_sIcon.empty() ? nullptr : CPaintManagerUI::GetImageEx(m_sIcon)) {
+        int cx = m_rcItem.left + kMenuIconWidth / 2, cy = (m_rcItem.top + m_rcItem.bottom) / 2;
+        RECT dest{cx - icon->nWidth / 2, cy - icon->nHeight / 2, cx - icon->nWidth / 2 + icon->nWidth, cy - icon->nHeight / 2 + icon->nHeight};
+        DrawImage(cr, m_sIcon, &dest);
+    }
     if (m_bChecked) {
         int cx = m_rcItem.left + kMenuIconWidth / 2, cy = (m_rcItem.top + m_rcItem.bottom) / 2;
         cairo_save(cr);

@@ -267,6 +267,19 @@ TEST_F(DownloaderTest, DownloadFileReplacesTheTargetOnlyWhenComplete) {
     EXPECT_TRUE(testsupport::ReadFile(target) == content_);
 }
 
+TEST_F(DownloaderTest, AReplacedTargetGoesToTheTrashAnEmptyOneDoesNot) {
+    // Before GLib first reads it in this process.
+    testsupport::ScopedEnv data("XDG_DATA_HOME", (program_ / "data").string());
+    const std::string old = File("setup.bin", "old content");
+    const std::string placeholder = File("fresh.tmp", "");
+    CFileDownloader d;
+    ASSERT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), old.c_str(), "", 100000, nullptr), 1);
+    ASSERT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), placeholder.c_str(), "", 100000, nullptr), 1);
+    EXPECT_TRUE(testsupport::ReadFile(placeholder) == content_);
+    EXPECT_EQ(testsupport::ReadFile(program_ / "data/Trash/files/setup.bin"), "old content");
+    EXPECT_FALSE(std::filesystem::exists(program_ / "data/Trash/files/fresh.tmp"));
+}
+
 TEST_F(DownloaderTest, DownloadFileResumesTheSecondAttemptAfterACut) {
     int calls = 0;
     server_.Handle("/cut-once", [&](const HttpRequest& r) {

@@ -429,6 +429,17 @@ TEST_F(ListFixture, SavedListComesBackWithGroupsCollapseAndCurrentFile) {
     EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
 }
 
+TEST_F(ListFixture, ImagesTheRowsAndButtonsDrawAreInTheSkin) {
+    for (const wchar_t* image : {L"playstate_play.png", L"file_invalid.png", L"playlist_expand.png", L"playlist_handler.png",
+                                 L"play_single_loop.png", L"play_single.png", L"play_sequ.png", L"play_loop.png",
+                                 L"play_random.png", L"select.png", L"select_hover.png"})
+        EXPECT_NE(skinui::CPaintManagerUI::GetImageEx(image), nullptr) << skinui::CDuiString(image).ToUtf8();
+    const skinui::TImageInfo* order = skinui::CPaintManagerUI::GetImageEx(L"play_sequ.png");
+    ASSERT_NE(order, nullptr);
+    EXPECT_EQ(order->nWidth, 72);  // normal, hot and pushed cells of 24
+    EXPECT_EQ(order->nHeight, 24);
+}
+
 TEST_F(ListFixture, PlayOrderButtonMenusAndBackground) {
     EXPECT_EQ(CPlayListWnd::ListBackColor(8), 0x01040404u);
     EXPECT_EQ(CPlayListWnd::ListBackColor(0) >> 24, 204u);

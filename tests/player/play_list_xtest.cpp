@@ -212,3 +212,57 @@ TEST_F(PlayListX, HandleSlidesTheListOutAndBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayListX, ContextMenuAndPlayOrderMenuAct) {
+    fs::create_directories(dir_ / "m");
+    std::wstring a = W(testsupport::MakeVideoClip(dir_ / "m" / "a.mp4", 1.0));
+    std::wstring b = W(testsupport::MakeVideoClip(dir_ / "m" / "b.mp4", 1.0));
+    list_->AddFile(a);
+    list_->AddFile(b);
+    PumpFor(100);
+    HWND listWnd = list_->GetHWND();
+    // Once a menu window has the keys, walk it with them.
+    auto keysToMenu = [this, listWnd](std::string keys) {
+        return [this, listWnd, keys] {
+            HWND f = ::GetForegroundWindow();
+            if (!f || f == listWnd || f == main_->hwnd() || !Viewable(f) || !HasKeyboard(f)) return false;
+            Xdo("key " + keys);
+            return true;
+        };
+    };
+
+    // Select b, then its context menu's "play" (the second item) plays it.
+    Xdo("mousemove " + At(RowCentre(1)));
+    PumpFor(80);
+    Xdo("click 1");
+    ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCurSel() == 1; }, 5000));
+    {
+        skinx::Step step(keysToMenu("Down Down Return"));
+        Xdo("click 3");
+        ASSERT_TRUE(PumpUntil([&] { return !owner_.played.empty(); }, 10000));
+        EXPECT_TRUE(step.Done());
+    }
+    EXPECT_EQ(owner_.played.back(), b);
+
+    // "dele" (the sixth position, after a separator) removes the selected row.
+    {
+        skinx::Step step(keysToMenu("Down Down Down Down Down Return"));
+        Xdo("click 3");
+        ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCount() == 1; }, 10000));
+    }
+    EXPECT_EQ(list_->GetCurrentRecord(), nullptr);
+
+    // The play-order button's menu: the fourth item is "loop the list".
+    {
+        skinx::Step step(keysToMenu("Down Down Down Down Return"));
+        Click(listWnd, list_->GetPlayOrderButton());
+        ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.nPlayOrder == 3; }, 10000));
+    }
+    EXPECT_EQ(g_SysConfig.iniConfig.ReadInt(L"Global", L"nPlayOrder", -1), 3);
+    EXPECT_EQ(list_->GetPlayOrderButton()->GetNormalImage(), L"file='play_loop.png' source='0,0,24,24'");
+    EXPECT_EQ(list_->GetPlayOrderButton()->GetToolTip(), L"循环播放");
+}
+
+}  // namespace

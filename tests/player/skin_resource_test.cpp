@@ -30,7 +30,8 @@ TEST_F(SkinResource, IsAPlainZip) {
 
 TEST_F(SkinResource, LayoutsBuildAndTheirImagesLoad) {
     for (const wchar_t* layout : {L"WzMessageBox.xml", L"SkinDemo.xml", L"SettingWnd.xml", L"FileInfoWnd.xml",
-                                  L"SnapShotWnd.xml", L"WZAbout.xml", L"WZOpenURL.xml"}) {
+                                  L"SnapShotWnd.xml", L"WZAbout.xml", L"WZOpenURL.xml", L"PlayList.xml",
+                                  L"PlayListHandler.xml"}) {
         std::string xml;
         ASSERT_TRUE(CSkinArchive::Read(layout, xml)) << CDuiString(layout).ToUtf8();
         CPaintManagerUI pm;

@@ -2,6 +2,7 @@
 // takes real clicks and keys and sends the notifications.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -158,4 +159,101 @@ TEST_F(SkinWindowX, CaptionAreaDragsTheWindow) {
         GetWindowRect(wnd.GetHWND(), &r);
         return r.left == 160 && r.top == 130;
     }));
+}
+
+TEST_F(SkinWindowX, ComboDropsDownAndTakesTheClickedRow) {
+    Open();
+    auto* combo = static_cast<CComboUI*>(wnd.Find(L"demo_combo")->GetInterface(L"Combo"));
+    ASSERT_NE(combo, nullptr);
+    auto drop = [&] {
+        HWND h = FindWindowW(L"SkinComboDrop", nullptr);
+        return h && Viewable(h) ? h : nullptr;
+    };
+    RECT dropRect{};
+    {
+        skinx::Step step([&] {
+            HWND h = drop();
+            if (!h) return false;
+            GetWindowRect(h, &dropRect);
+            // The middle of the last of the three rows, inside a one-pixel frame.
+            int rows = dropRect.bottom - dropRect.top - 2;
+            Xdo("mousemove " + std::to_string(dropRect.left + 20) + " " + std::to_string(dropRect.top + 1 + rows * 5 / 6) +
+                " sleep 0.1 click 1");
+            return true;
+        });
+        wnd.log.clear();
+        Click(wnd.GetHWND(), combo);
+        ASSERT_TRUE(PumpUntil([&] { return wnd.Saw(L"itemselect", L"demo_combo"); }));
+    }
+    EXPECT_EQ(combo->GetText(), L".png");
+    // Below the combo, as wide as it, no higher than its drop box height; gone once chosen.
+    RECT rc = combo->GetPos();
+    POINT below{rc.left, rc.bottom};
+    ClientToScreen(wnd.GetHWND(), &below);
+    EXPECT_EQ(dropRect.left, below.x);
+    EXPECT_EQ(dropRect.top, below.y);
+    EXPECT_EQ(dropRect.right - dropRect.left, rc.right - rc.left);
+    EXPECT_LE(dropRect.bottom - dropRect.top, 80);
+    EXPECT_TRUE(PumpUntil([&] { return FindWindowW(L"SkinComboDrop", nullptr) == nullptr; }));
+
+    // Keys in the open list; Esc closes it without a change.
+    {
+        skinx::Step step([&] {
+            if (!drop()) return false;
+            Xdo("key Up key Return");
+            return true;
+        });
+        wnd.log.clear();
+        Click(wnd.GetHWND(), combo);
+        ASSERT_TRUE(PumpUntil([&] { return wnd.Saw(L"itemselect", L"demo_combo"); }));
+    }
+    EXPECT_EQ(combo->GetText(), L".jpg");
+    {
+        skinx::Step step([&] {
+            if (!drop()) return false;
+            Xdo("key Down key Escape");
+            return true;
+        });
+        wnd.log.clear();
+        Click(wnd.GetHWND(), combo);
+        ASSERT_TRUE(PumpUntil([&] { return step.Done() && !drop(); }));
+    }
+    PumpFor(100);
+    EXPECT_FALSE(wnd.Saw(L"itemselect", L"demo_combo"));
+    EXPECT_EQ(combo->GetText(), L".jpg");
+}
+
+TEST_F(SkinWindowX, DemonstrationWindowLooksRight) {
+    Open();
+    static_cast<CComboUI*>(wnd.Find(L"demo_combo")->GetInterface(L"Combo"))->SelectItem(1, false, false);
+    PumpFor(200);
+    RECT win;
+    GetWindowRect(wnd.GetHWND(), &win);
+    std::string shot = std::string(::testing::TempDir()) + "skin_demo_window.png";
+    SaveScreen(win, shot);
+    auto at = [&](const wchar_t* name, int dx, int dy) {
+        RECT rc = wnd.Find(name)->GetPos();
+        return ScreenPixel(win.left + (dx >= 0 ? rc.left + dx : rc.right + dx), win.top + (dy >= 0 ? rc.top + dy : rc.bottom + dy));
+    };
+    SCOPED_TRACE("screenshot: " + shot);
+    EXPECT_EQ(at(L"demo_caption", 200, 4), 0x3C8CE6u);  // caption colour
+    EXPECT_EQ(at(L"demo_root", 10, -10), 0x2B2B2Bu);    // body colour
+    // The slider: its fore colour left of the thumb at 40 %, its back colour to the right.
+    EXPECT_EQ(at(L"demo_slider", 10, 8), 0x3C8CE6u);
+    EXPECT_EQ(at(L"demo_slider", -10, 8), 0x555555u);
+    // The blue button's image cell, away from its text; the edit's white field inside its border.
+    EXPECT_NE(at(L"demo_button", 4, 14), 0x2B2B2Bu);
+    EXPECT_EQ(at(L"demo_edit", 0, 10), 0xC8C8C8u);
+    EXPECT_EQ(at(L"demo_edit", -3, 10), 0xFFFFFFu);
+    // Texts are drawn: the title and the long label hold pixels of their text colour.
+    auto inked = [&](const wchar_t* name, uint32_t colour) {
+        RECT rc = wnd.Find(name)->GetPos();
+        int n = 0;
+        for (int y = rc.top; y < rc.bottom; y += 1)
+            for (int x = rc.left; x < std::min<LONG>(rc.right, rc.left + 200); x += 1)
+                n += ScreenPixel(win.left + x, win.top + y) == colour;
+        return n;
+    };
+    EXPECT_GT(inked(L"demo_title", 0xFFFFFF), 20);
+    EXPECT_GT(inked(L"demo_label", 0xFFFFFF), 20);
 }

@@ -6,6 +6,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <cairo.h>
 
 #include <cstdlib>
 #include <functional>
@@ -67,6 +68,23 @@ protected:
         uint32_t v = static_cast<uint32_t>(XGetPixel(img, 0, 0)) & 0xFFFFFF;
         XDestroyImage(img);
         return v;
+    }
+    // Saves what the screen shows of a rectangle as a PNG (to look at when a test fails).
+    void SaveScreen(const RECT& rc, const std::string& path) {
+        int w = rc.right - rc.left, h = rc.bottom - rc.top;
+        XImage* img = XGetImage(dpy_, DefaultRootWindow(dpy_), rc.left, rc.top, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                                AllPlanes, ZPixmap);
+        ASSERT_NE(img, nullptr);
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
+        unsigned char* data = cairo_image_surface_get_data(s);
+        int stride = cairo_image_surface_get_stride(s);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                reinterpret_cast<uint32_t*>(data + y * stride)[x] = static_cast<uint32_t>(XGetPixel(img, x, y)) & 0xFFFFFF;
+        cairo_surface_mark_dirty(s);
+        cairo_surface_write_to_png(s, path.c_str());
+        cairo_surface_destroy(s);
+        XDestroyImage(img);
     }
     // Clicks a control with the left button and lets the messages arrive.
     void Click(HWND hwnd, skinui::CControlUI* control, int button = 1) {

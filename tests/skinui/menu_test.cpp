@@ -17,7 +17,7 @@ const char* kMenu = R"(<?xml version="1.0" encoding="utf-8"?>
     <MenuElement command="setting" text="系统设置"/>
     <MenuElement command="quit" text="退出"/>
   </WzMenu>
-  <WzMenu name="open" width="142">
+  <WzMenu name="open" width="142" itemheight="30">
     <MenuElement command="open_file" check="true">
       <HorizontalLayout>
         <Control width="4"/>
@@ -86,6 +86,7 @@ TEST_F(MenuLayout, WidthsHeightsAndMeasuring) {
     SIZE s = major->GetPopupSize();
     EXPECT_EQ(s.cx, 192);
     EXPECT_EQ(s.cy, 1 + 25 + 7 + 25 + 25 + 1);  // border, items, separator
+    EXPECT_EQ(menu.FindMenuByName(L"open")->GetPopupSize().cy, 1 + 30 + 1);  // the submenu's item height
     major->SetFixedWidth(230);
     EXPECT_EQ(major->GetPopupSize().cx, 230);
     EXPECT_EQ(major->GetDefaultWidth(), 192);

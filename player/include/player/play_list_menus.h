@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/wintypes.h"
+#include "skinui/menu.h"
 
 class CPlayListWnd;
 
@@ -18,29 +19,27 @@ PlayListMenuState GetPlayListMenuState(const CPlayListWnd& wnd);
 void DispatchPlayListMenu(CPlayListWnd& wnd, const std::wstring& item);
 void DispatchPlayOrderMenu(CPlayListWnd& wnd, const std::wstring& item);
 
-// A menu of the play-list window, built from its layout for one popup.
-class CPlayListMenuBase {
+// The context menu: plays, locates, inspects, deletes and adds entries, empties the list and
+// sets the play order. Lives on the caller's stack for one popup.
+class CPlayListRButtonMenu : public skinui::CWzMenu {
 public:
-    explicit CPlayListMenuBase(const wchar_t* layout) : m_layout(layout) {}
-    void Init(HWND owner, CPlayListWnd* wnd) {
-        m_owner = owner;
-        m_wnd = wnd;
-    }
-    // Shows the menu at a screen point; the chosen item's name, "null" when none.
-    std::wstring Track(int x, int y);
+    explicit CPlayListRButtonMenu(const wchar_t* layout) : CWzMenu(layout) {}
+    // Enabling and check marks for the list as it is now.
+    bool Init(HWND owner, CPlayListWnd* wnd);
+    // Shows the menu at a screen point and does what the chosen item says; the item's name.
+    skinui::CDuiString Track(int x, int y);
 
-protected:
-    std::wstring m_layout;
-    HWND m_owner = nullptr;
+private:
     CPlayListWnd* m_wnd = nullptr;
 };
 
-class CPlayListRButtonMenu : public CPlayListMenuBase {
+// The play-order button's menu.
+class CPlayOrderMenu : public skinui::CWzMenu {
 public:
-    using CPlayListMenuBase::CPlayListMenuBase;
-};
+    explicit CPlayOrderMenu(const wchar_t* layout) : CWzMenu(layout) {}
+    bool Init(HWND owner, CPlayListWnd* wnd);
+    skinui::CDuiString Track(int x, int y);
 
-class CPlayOrderMenu : public CPlayListMenuBase {
-public:
-    using CPlayListMenuBase::CPlayListMenuBase;
+private:
+    CPlayListWnd* m_wnd = nullptr;
 };

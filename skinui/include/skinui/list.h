@@ -307,6 +307,10 @@ protected:
     bool m_bVisibleCheckBtn = false;
 };
 
+// The "item..." attributes of lists ("itemtextcolor", "itemselectedbkcolor", ...); false for
+// any other name.
+bool ApplyListInfoAttribute(TListInfoUI& info, const std::wstring& name, const wchar_t* value);
+
 // A drop-down choice of rows (CListLabelElementUI); "itemselect" when the choice changes.
 class CComboUI : public CContainerUI, public IListOwnerUI {
 public:

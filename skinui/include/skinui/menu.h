@@ -4,7 +4,8 @@
 // up, the others open from items that name them in "extendmenu". Items are `MenuElement`s (name
 // = "command"; "text" or a child label named "menu_label" gives the text; "check" the initial
 // check mark, shown by a child named "ico" where the item has one, else drawn), separated by
-// `MenuSeparator`s; `MenuButton` is the "ico" button of an item. Items are addressed by their
+// `MenuSeparator`s; `MenuButton` is the "ico" button of an item; "icon" names a picture drawn left
+// of a plain item's text. Items are addressed by their
 // position in their submenu, counted over all children, separators included. Items are 25 high
 // unless they say otherwise; a submenu is as wide as its "width" and as high as its fixed height,
 // or its items when it has none.
@@ -49,6 +50,8 @@ public:
     SIZE MeasureText(const wchar_t* text);
     int GetFont() const { return m_iFont; }
     void SetFont(int font) { m_iFont = font; }
+    // Height of the items that give none ("itemheight", 25 unless the layout says otherwise).
+    int GetItemHeight() const { return m_nItemHeight; }
     // Window size the submenu needs.
     SIZE GetPopupSize();
 
@@ -57,6 +60,7 @@ public:
 
 private:
     int m_nDefaultWidth = 160;
+    int m_nItemHeight = 25;
     int m_iFont = -1;
     CDuiMenu* m_pMenu = nullptr;
 };
@@ -75,6 +79,7 @@ public:
     bool GetCheck() const { return m_bChecked; }
     void SetCheck(bool checked);
     void SetEnabled(bool enable = true) override;
+    void SetFixedHeight(int cy) override;
     bool IsHot() const { return m_bHot; }
     void SetHot(bool hot);
     SIZE EstimateSize(SIZE available) override;
@@ -85,7 +90,8 @@ public:
 private:
     CMenuUI* OwnerMenu() const;
     CControlUI* Child(const wchar_t* name) const;
-    CDuiString m_sCommand, m_sExtend;
+    CDuiString m_sCommand, m_sExtend, m_sIcon;
+    bool m_bHeightSet = false;
     bool m_bChecked = false;
     bool m_bHot = false;
     DWORD m_dwTextColor = 0xFF333333;

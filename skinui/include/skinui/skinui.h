@@ -6,6 +6,7 @@
 #include "skinui/container.h"
 #include "skinui/control.h"
 #include "skinui/controls.h"
+#include "skinui/list.h"
 #include "skinui/manager.h"
 #include "skinui/menu.h"
 #include "skinui/msgbox.h"
