@@ -266,3 +266,35 @@ TEST_F(PlayListX, ContextMenuAndPlayOrderMenuAct) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PlayListX, KeysPlayToggleAndDelete) {
+    fs::create_directories(dir_ / "k" / "G");
+    std::wstring top = W(testsupport::MakeVideoClip(dir_ / "k" / "top.mp4", 1.0));
+    testsupport::MakeVideoClip(dir_ / "k" / "G" / "g1.mp4", 1.0);
+    list_->AddFile(top);
+    list_->AddFolderAsGroup(W(dir_ / "k" / "G"));
+    PumpFor(100);
+    EXPECT_EQ(Rows(), "top.mp4 [G] g1.mp4");
+    HWND listWnd = list_->GetHWND();
+    Xdo("mousemove " + At(RowCentre(0)));
+    PumpFor(80);
+    Xdo("click 1");
+    ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCurSel() == 0 && HasKeyboard(listWnd); }, 5000));
+    // Return plays the selected file; Down moves to the header, whose Return folds the group.
+    Xdo("key Return");
+    ASSERT_TRUE(PumpUntil([&] { return !owner_.played.empty(); }, 5000));
+    EXPECT_EQ(owner_.played.back(), top);
+    Xdo("key Down");
+    ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCurSel() == 1; }, 5000));
+    Xdo("key Return");
+    ASSERT_TRUE(PumpUntil([&] { return !list_->GetList()->GetItemAt(2)->IsVisible(); }, 5000));
+    // Delete removes the header with its rows.
+    Xdo("key Delete");
+    ASSERT_TRUE(PumpUntil([&] { return Rows() == "top.mp4"; }, 5000)) << Rows();
+    EXPECT_FALSE(list_->GetList()->HasGroup(L"G"));
+    EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1u);
+}
+
+}  // namespace
