@@ -47,13 +47,18 @@ void CWzToolTip::Present() {
     m_pLabel->SetTextColor(m_dwTextColor);
     m_pLabel->SetTextStyle(DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | (m_bCenter ? DT_CENTER : DT_LEFT));
     m_pLabel->SetText(m_sText.c_str());
-    SIZE t = m_pm.MeasureText(m_sText, -1);
-    int w = t.cx + 2 * kPadX;
-    if (m_nFixedWidth > 0) w = std::min(w, m_nFixedWidth);
-    int h = t.cy + 2 * kPadY;
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, m_ptAt.x, m_ptAt.y, std::max(w, 1), h, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SIZE size = MeasureFor(m_sText);
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, m_ptAt.x, m_ptAt.y, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     m_pm.Invalidate();
     if (m_nShowTime) ::SetTimer(m_hWnd, kHideTimer, m_nShowTime, nullptr);
+}
+
+SIZE CWzToolTip::MeasureFor(const CDuiString& text) {
+    m_pm.SetDefaultFont(m_sFont.c_str(), m_nFontSize, m_bBold, m_bUnderline, m_bItalic);
+    SIZE t = m_pm.MeasureText(text, -1);
+    int w = t.cx + 2 * kPadX;
+    if (m_nFixedWidth > 0 && (m_bExactWidth || w > m_nFixedWidth)) w = m_nFixedWidth;
+    return SIZE{std::max(w, 1), t.cy + 2 * kPadY};
 }
 
 void CWzToolTip::Hide() {
@@ -92,6 +97,59 @@ LRESULT CWzToolTip::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     LRESULT lRes = 0;
     if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;
     return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+// ---- the time tip of a seek slider ----
+
+CWzPlayProgressToolTip::CWzPlayProgressToolTip() {
+    SetShowTime(0);
+    SetDelayShow(0);
+    SetBkColor(0xF0202020);
+    SetTextColor(0xFFFFFFFF);
+    SetTextCenter(true);
+    SetDefaultFont(L"微软雅黑", 12, false, false, false);
+}
+
+HWND CWzPlayProgressToolTip::Create(HWND hwndParent, LPCWSTR pstrName, DWORD dwStyle, DWORD dwExStyle) {
+    HWND h = CWzToolTip::Create(hwndParent, pstrName, dwStyle, dwExStyle);
+    if (h) {
+        SetExactWidth(true);
+        SetLabelFixedWidth(0);
+        SetLabelFixedWidth(MeasureFor(L"00:00:00").cx);
+    }
+    return h;
+}
+
+SIZE CWzPlayProgressToolTip::GetSize() { return MeasureFor(L"00:00:00"); }
+
+// ---- tool tips of controls ----
+
+namespace {
+CWzToolTip*& SharedTip() {
+    static CWzToolTip* tip = nullptr;  // lives as long as the process, like its window
+    return tip;
+}
+}  // namespace
+
+CWzToolTip* GetControlToolTip() { return SharedTip(); }
+
+void ShowControlToolTip(CPaintManagerUI* manager, CControlUI* control, POINT ptClient) {
+    if (!manager || !control || control->GetToolTip().empty() || !manager->GetPaintWindow()) return;
+    CWzToolTip*& tip = SharedTip();
+    if (!tip) tip = new CWzToolTip;
+    if (!tip->GetHWND()) {
+        if (!tip->Create(nullptr, L"", 0, 0)) return;
+        tip->SetShowTime(5000);
+        tip->SetDefaultFont(L"微软雅黑", 12, false, false, false);
+        tip->SetBkColor(0xFFFFFFE1);
+        tip->SetTextColor(0xFF333333);
+    }
+    ::ClientToScreen(manager->GetPaintWindow(), &ptClient);
+    tip->Show(control->GetToolTip(), ptClient.x + 10, ptClient.y + 20);
+}
+
+void HideControlToolTip(CPaintManagerUI*) {
+    if (CWzToolTip* tip = SharedTip()) tip->Hide();
 }
 
 }  // namespace skinui

@@ -8,6 +8,7 @@
 #include "platform/resources.h"
 #include "skinui/builder.h"
 #include "skinui/container.h"
+#include "skinui/tooltip.h"
 
 namespace skinui {
 
@@ -300,6 +301,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     bHandled = TRUE;
     m_PaintManager.Init(m_hWnd);
     m_PaintManager.AddPreMessageFilter(this);
+    m_PaintManager.SetToolTipHook(&ShowControlToolTip, &HideControlToolTip);
     CDuiString file = GetSkinFile();
     if (!LoadSkinFor(GetResourceType(), GetSkinFolder(), GetResourceID())) {
         ReportError(L"window \"" + file + L"\": no skin to build it from");

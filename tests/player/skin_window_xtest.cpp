@@ -257,3 +257,42 @@ TEST_F(SkinWindowX, DemonstrationWindowLooksRight) {
     EXPECT_GT(inked(L"demo_title", 0xFFFFFF), 20);
     EXPECT_GT(inked(L"demo_label", 0xFFFFFF), 20);
 }
+
+TEST_F(SkinWindowX, ControlToolTipsShowWhileHovered) {
+    Open();
+    POINT play = skinx::CentreOf(wnd.GetHWND(), wnd.Find(L"demo_play"));
+    Xdo("mousemove " + skinx::At(POINT{play.x - 3, play.y}));
+    PumpFor(60);
+    Xdo("mousemove " + skinx::At(play));
+    ASSERT_TRUE(PumpUntil([&] { return GetControlToolTip() && GetControlToolTip()->IsShown(); }));
+    EXPECT_EQ(GetControlToolTip()->GetText(), L"播放");
+    RECT tip;
+    GetWindowRect(GetControlToolTip()->GetHWND(), &tip);
+    EXPECT_GT(tip.top, play.y);  // below the pointer
+    EXPECT_NEAR(tip.left, play.x, 20);
+    // A control without a tip hides it.
+    Xdo("mousemove " + skinx::At(skinx::CentreOf(wnd.GetHWND(), wnd.Find(L"demo_label"))));
+    ASSERT_TRUE(PumpUntil([&] { return !GetControlToolTip()->IsShown(); }));
+}
+
+TEST_F(SkinWindowX, ProgressTipKeepsOneSizeUntilHidden) {
+    Open();
+    CWzPlayProgressToolTip tip;
+    ASSERT_NE(tip.Create(wnd.GetHWND(), L"WzToolTip", 0, 0), nullptr);
+    SIZE size = tip.GetSize();
+    EXPECT_GT(size.cx, 20);
+    EXPECT_GT(size.cy, 10);
+    for (const wchar_t* text : {L"01:05", L"1:02:05"}) {
+        tip.Show(text, 300, 200);
+        ASSERT_TRUE(PumpUntil([&] { return tip.IsShown(); }));
+        RECT rc;
+        GetWindowRect(tip.GetHWND(), &rc);
+        EXPECT_EQ(rc.right - rc.left, size.cx) << CDuiString(text).ToUtf8();
+        EXPECT_EQ(rc.bottom - rc.top, size.cy);
+        EXPECT_EQ(rc.left, 300);
+    }
+    PumpFor(300);
+    EXPECT_TRUE(tip.IsShown());  // no show time of its own
+    tip.Hide();
+    EXPECT_FALSE(tip.IsShown());
+}

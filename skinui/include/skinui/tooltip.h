@@ -29,6 +29,10 @@ public:
     void SetTextCenter(bool center) { m_bCenter = center; }
     // The width of the window (text beyond it ends in an ellipsis); 0 follows the text.
     void SetLabelFixedWidth(int width) { m_nFixedWidth = width; }
+    // With a fixed width: the window is always that wide, also for a shorter text.
+    void SetExactWidth(bool exact) { m_bExactWidth = exact; }
+    // The size the window takes for a text (in its font; needs the window).
+    SIZE MeasureFor(const CDuiString& text);
 
     // Shows the text with the window's top-left corner at the screen point.
     void Show(const CDuiString& text, int x, int y);
@@ -55,9 +59,28 @@ private:
     DWORD m_dwBkColor = 0xFFFFFFE1;
     DWORD m_dwTextColor = 0xFF000000;
     int m_nFixedWidth = 0;
+    bool m_bExactWidth = false;
     CDuiString m_sFont = L"宋体";
     int m_nFontSize = 12;
     bool m_bBold = false, m_bUnderline = false, m_bItalic = false;
 };
+
+// The time tip above a seek slider: a small dark box of one fixed size that stays until hidden.
+class CWzPlayProgressToolTip : public CWzToolTip {
+public:
+    CWzPlayProgressToolTip();
+    HWND Create(HWND hwndParent, LPCWSTR pstrName, DWORD dwStyle, DWORD dwExStyle);
+    // Its size (the width of the longest time text, "00:00:00").
+    int GetWidth() { return GetSize().cx; }
+    int GetHeight() { return GetSize().cy; }
+    SIZE GetSize();
+};
+
+// Tool tips of controls ("tooltip"): the hooks every skin window gives its paint manager. The
+// hovered control's text shows below the mouse in one shared tip window.
+void ShowControlToolTip(CPaintManagerUI* manager, CControlUI* control, POINT ptClient);
+void HideControlToolTip(CPaintManagerUI* manager);
+// The shared tip window (null until a tool tip was shown).
+CWzToolTip* GetControlToolTip();
 
 }  // namespace skinui
