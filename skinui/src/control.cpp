@@ -295,7 +295,10 @@ void CControlUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     else if (n == L"visible") SetVisible(ParseBool(value));
     else if (n == L"float") SetFloat(ParseBool(value));
     else if (n == L"menu") SetContextMenuUsed(ParseBool(value));
+    else if (n == L"shortcut") SetShortcut(value[0]);
 }
+
+void CControlUI::SetShortcut(wchar_t ch) { m_chShortcut = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(ch))); }
 
 void CControlUI::ApplyAttributeList(const wchar_t* list) {
     if (!list) return;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <cwctype>
 
 #include "host.h"
 #include "render.h"
@@ -542,6 +543,20 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         int type = uMsg == WM_CHAR ? UIEVENT_CHAR : uMsg == WM_KEYUP ? UIEVENT_KEYUP : UIEVENT_KEYDOWN;
         SendEvent(m_pFocus, type, m_ptLastMouse, wParam, lParam, keys, static_cast<wchar_t>(wParam));
         return false;
+    }
+    case WM_SYSCHAR: {
+        // Alt with a control's shortcut key activates it.
+        if (!m_pRoot || !wParam) return false;
+        wchar_t key = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(wParam)));
+        CControlUI* c = m_pRoot->FindControl(
+            [](CControlUI* c, void* k) -> CControlUI* {
+                return c->GetShortcut() && c->GetShortcut() == *static_cast<wchar_t*>(k) ? c : nullptr;
+            },
+            &key, UIFIND_VISIBLE | UIFIND_ENABLED);
+        if (!c) return false;
+        c->Activate();
+        lRes = 0;
+        return true;
     }
     case WM_KILLFOCUS:
         if (m_pEventClick) {

@@ -127,13 +127,7 @@ TEST_F(SkinWindowX, SliderDragSendsValueChangedAndCloseButtonCloses) {
     ClientToScreen(wnd.GetHWND(), &left);
     ClientToScreen(wnd.GetHWND(), &right);
     wnd.log.clear();
-    Xdo("mousemove " + skinx::At(left));
-    PumpFor(60);
-    Xdo("mousedown 1");
-    PumpFor(60);
-    Xdo("mousemove " + skinx::At(right));
-    PumpFor(60);
-    Xdo("mouseup 1");
+    Drag({left, right});
     ASSERT_TRUE(PumpUntil([&] { return wnd.Saw(L"buttonup", L"demo_slider"); }));
     EXPECT_TRUE(wnd.Saw(L"valuechanged", L"demo_slider"));
     EXPECT_EQ(slider->GetValue(), 100);
@@ -145,15 +139,7 @@ TEST_F(SkinWindowX, SliderDragSendsValueChangedAndCloseButtonCloses) {
 
 TEST_F(SkinWindowX, CaptionAreaDragsTheWindow) {
     Open();
-    Xdo("mousemove 200 90");
-    PumpFor(60);
-    Xdo("mousedown 1");
-    PumpFor(100);
-    Xdo("mousemove 240 120");
-    PumpFor(100);
-    Xdo("mousemove 260 140");
-    PumpFor(100);
-    Xdo("mouseup 1");
+    Drag({{200, 90}, {240, 120}, {260, 140}});
     ASSERT_TRUE(PumpUntil([&] {
         RECT r;
         GetWindowRect(wnd.GetHWND(), &r);
@@ -295,4 +281,23 @@ TEST_F(SkinWindowX, ProgressTipKeepsOneSizeUntilHidden) {
     EXPECT_TRUE(tip.IsShown());  // no show time of its own
     tip.Hide();
     EXPECT_FALSE(tip.IsShown());
+}
+
+TEST_F(SkinWindowX, SizeBoxEdgesSizeTheWindowWithinItsMinimum) {
+    Open();
+    // The right edge (the layout's size box is 4 pixels) dragged out, then far in.
+    Drag({{578, 240}, {610, 240}, {640, 240}});
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r;
+        GetWindowRect(wnd.GetHWND(), &r);
+        return r.right - r.left == 480 + 62;
+    }));
+    // The layout follows the new size.
+    EXPECT_TRUE(PumpUntil([&] { return wnd.Find(L"demo_root")->GetWidth() == 542; }));
+    Drag({{640, 240}, {300, 240}, {200, 240}});
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r;
+        GetWindowRect(wnd.GetHWND(), &r);
+        return r.right - r.left == 320;  // "mininfo"
+    }));
 }

@@ -86,6 +86,21 @@ protected:
         cairo_surface_destroy(s);
         XDestroyImage(img);
     }
+    // Drags with the left button held from the first point through the others, letting each
+    // step arrive before the next.
+    void Drag(std::initializer_list<POINT> path) {
+        bool first = true;
+        for (POINT pt : path) {
+            Xdo("mousemove " + At(pt));
+            testsupport::PumpFor(first ? 60 : 100);
+            if (first) {
+                Xdo("mousedown 1");
+                testsupport::PumpFor(100);
+            }
+            first = false;
+        }
+        Xdo("mouseup 1");
+    }
     // Clicks a control with the left button and lets the messages arrive.
     void Click(HWND hwnd, skinui::CControlUI* control, int button = 1) {
         ASSERT_NE(control, nullptr);

@@ -130,13 +130,21 @@ TEST(Lookup, UnknownNameGivesNull) {
 }
 
 const char* kButtons = R"(<Window size="400,100"><HorizontalLayout>
-    <Button name="btn" width="60"/>
+    <Button name="btn" width="60" shortcut="O"/>
     <Option name="o1" group="g" width="60" selected="true"/>
     <Option name="o2" group="g" width="60"/>
     <CheckBox name="chk" width="60"/>
-    <Button name="off" width="60" enabled="false"/>
+    <Button name="off" width="60" enabled="false" shortcut="c"/>
     <Button name="speed" width="60" menu="true"/>
   </HorizontalLayout></Window>)";
+
+TEST(Notify, AltWithAShortcutKeyClicks) {
+    Dialog d(kButtons);
+    LRESULT lr = 0;
+    for (WPARAM key : {L'o', L'O', L'c', L'x'}) d.pm.MessageHandler(WM_SYSCHAR, key, 0, lr);
+    // Both cases of the button's key; never the disabled button's.
+    EXPECT_EQ(d.rec.log, (std::vector<std::string>{"click:btn", "click:btn"}));
+}
 
 TEST(Notify, ButtonOptionCheckBoxOrder) {
     Dialog d(kButtons);

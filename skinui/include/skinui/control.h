@@ -125,6 +125,9 @@ public:
     const CDuiString& GetUserData() const { return m_sUserData; }
     void SetUserData(const wchar_t* s) { m_sUserData = s; }
     UINT_PTR GetTag() const { return m_pTag; }
+    // The key ("shortcut") that, pressed with Alt, activates the control as a click would.
+    wchar_t GetShortcut() const { return m_chShortcut; }
+    void SetShortcut(wchar_t ch);
     void SetTag(UINT_PTR tag) { m_pTag = tag; }
 
     // State.
@@ -179,6 +182,7 @@ protected:
     CDuiString m_sToolTip;
     CDuiString m_sUserData;
     UINT_PTR m_pTag = 0;
+    wchar_t m_chShortcut = 0;
     RECT m_rcItem{0, 0, 0, 0};
     RECT m_rcPadding{0, 0, 0, 0};
     SIZE m_cXY{0, 0};
