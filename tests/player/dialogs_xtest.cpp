@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -455,6 +456,8 @@ TEST_F(DialogsX, OpenUrlPlaysAStreamFromTheLoopbackServer) {
 TEST_F(DialogsX, OpenUrlRejectsForThreeSecondsAndEveryWayOutGivesOne) {
     g_SysConfig.g_UrlHistory = {L"http://kept"};
     PutOnClipboard(owner_, L"plain words");
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point firstError, secondClick, restored;
     PlayerHost host(*ctrl_);
     HWND dlg = nullptr;
     ModalScript script({
@@ -474,11 +477,21 @@ TEST_F(DialogsX, OpenUrlRejectsForThreeSecondsAndEveryWayOutGivesOne) {
             EXPECT_TRUE(IsWindowVisible(dlg));
             EXPECT_EQ(Text(WindowObject<CWZOpenURLWnd>(dlg), L"accountedit"), "mms://host/x");
             EXPECT_TRUE(host.title.empty());
+            firstError = Clock::now();
             return true;
         },
-        [&] {  // the hint comes back after 3 s
+        // A second rejection 1.5 s later keeps the error for 3 s from then.
+        [&] { return Clock::now() - firstError >= std::chrono::milliseconds(1500); },
+        [&] {
+            secondClick = Clock::now();
+            return true;
+        },
+        Click(&dlg, L"confirm"),
+        [&] {  // then the hint comes back
             auto* hint = static_cast<CLabelUI*>(Find(WindowObject<CWZOpenURLWnd>(dlg), L"errorURL"));
-            return hint->GetText() == kUrlHint && hint->GetTextColor() == kUrlHintColor;
+            if (hint->GetText() != kUrlHint || hint->GetTextColor() != kUrlHintColor) return false;
+            restored = Clock::now();
+            return true;
         },
         Click(&dlg, L"clear_urllist"),
         [&] { return static_cast<CComboUI*>(Find(WindowObject<CWZOpenURLWnd>(dlg), L"accountcombo"))->GetCount() == 0; },
@@ -494,6 +507,7 @@ TEST_F(DialogsX, OpenUrlRejectsForThreeSecondsAndEveryWayOutGivesOne) {
     EXPECT_EQ(RunDirect(dialog, L"WZOpenURL"), 1u);
     EXPECT_TRUE(script.finished()) << "stuck at step " << script.stuckAt();
     EXPECT_TRUE(host.title.empty());
+    EXPECT_GE(restored - secondClick, std::chrono::milliseconds(2950));
     EXPECT_TRUE(g_SysConfig.g_UrlHistory.empty());
     EXPECT_TRUE(std::filesystem::exists(History()));
     EXPECT_EQ(ReadFile(History()), "");
