@@ -2,6 +2,7 @@
 
 #include "platform/winuser.h"
 #include "player/dialogs.h"
+#include "player/main_menu.h"
 #include "player/main_wnd.h"
 #include "player/open_url.h"
 #include "player/play_panel_wnd.h"
@@ -141,7 +142,11 @@ void CCaptionWnd::ShowMainMenu(int x) {
     nMenuArmed = 0;
     POINT pt{x, m_pBtnMenu ? m_pBtnMenu->GetPos().bottom : 0};
     ::ClientToScreen(m_hWnd, &pt);
-    (void)pt;
+    {
+        CMainMenu menu(kMainMenuLayout);
+        menu.Init(m_hWnd);
+        menu.Track(pt.x, pt.y);
+    }
     // Armed again however the menu closed: a dismissal must not cost the user a dead click.
     nMenuArmed = 1;
 }

@@ -6,10 +6,12 @@
 #include "platform/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
+#include "player/main_menu.h"
 #include "player/media_types.h"
 #include "player/overlay_logic.h"
 #include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
+#include "player/rbutton_menu.h"
 #include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
@@ -22,7 +24,6 @@ constexpr UINT_PTR IDT_SINGLE_CLICK = 1008;
 constexpr UINT_PTR IDT_SAVE_PLACEMENT = 1010;
 constexpr UINT kCursorHideMs = 2500;
 constexpr UINT kSavePlacementMs = 500;
-constexpr const wchar_t* kForumPage = L"https://www.morvane.example/bbs/forum.php?mod=forumdisplay&fid=28";
 
 bool Contains(const RECT& rc, POINT pt) { return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom; }
 
@@ -173,7 +174,7 @@ bool CMorvaneWnd::HandleInputMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             lRes = 0;
             return true;
         case WM_PLAYER_OPEN_FORUM:
-            ::ShellExecuteW(nullptr, L"open", kForumPage, nullptr, nullptr, SW_SHOW);
+            ::ShellExecuteW(nullptr, L"open", kForumPageUrl, nullptr, nullptr, SW_SHOW);
             lRes = 0;
             return true;
         default:
@@ -283,7 +284,11 @@ void CMorvaneWnd::ShowRButtonMenu(LPARAM packed, bool screen) {
     POINT pt{GET_X_LPARAM(packed), GET_Y_LPARAM(packed)};
     if (!screen) ::ClientToScreen(hVideoSurface ? hVideoSurface : m_hWnd, &pt);
     bCursorHideAllowed = 0;
-    (void)pt;
+    {
+        CRButtonMenu menu(kRButtonMenuLayout);
+        menu.Init(m_hWnd);
+        menu.Track(pt.x, pt.y);
+    }
     bRightMenuArmed = 1;
     bCursorHideAllowed = 1;
 }

@@ -2,19 +2,24 @@
 // clip on libVLC and real input through xdotool: the play panel's buttons, hot keys, the wheel,
 // double clicks on the video, the caption's title and the bars sliding away and back.
 #include <gtest/gtest.h>
+#include <vlc/vlc.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/profile.h"
 #include "platform/winuser.h"
 #include "player/caption_wnd.h"
+#include "player/main_menu.h"
 #include "player/main_wnd.h"
 #include "player/media_player.h"
 #include "player/play_panel_wnd.h"
+#include "player/rbutton_menu.h"
 #include "player/sys_config.h"
 #include "skin_x.h"
 #include "skinui/controls.h"
@@ -90,6 +95,9 @@ protected:
         WaitShown(w_->GetHWND());
         ASSERT_TRUE(PumpUntil([&] { return w_->bPlayingSeen && w_->playerCtrl.IsPlaying(); }, 20000));
         ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetLength() > 0; }, 10000));
+        // The video output is set up (its first picture shown) before the input starts.
+        ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetVideoWidth() > 0; }, 10000));
+        PumpFor(300);
         ::SetForegroundWindow(w_->GetHWND());
     }
     skinui::CControlUI* PanelControl(const wchar_t* name) {
@@ -124,6 +132,59 @@ protected:
         wchar_t buf[256] = {};
         GetPrivateProfileStringW(section, key, L"", buf, 256, (prog_->path() / "user.cfg").wstring().c_str());
         return buf;
+    }
+
+    // The open submenu at a depth once it is on screen and has the keys, else null.
+    skinui::CMenuUI* Shown(skinui::CDuiMenu& menu, size_t depth) {
+        auto open = menu.GetOpenMenus();
+        if (open.size() != depth + 1) return nullptr;
+        HWND major = open[0]->GetManager()->GetPaintWindow();
+        return Viewable(open[depth]->GetManager()->GetPaintWindow()) && HasKeyboard(major) ? open[depth] : nullptr;
+    }
+    static POINT Item(skinui::CMenuUI* m, int position) {
+        return skinx::CentreOf(m->GetManager()->GetPaintWindow(), m->GetItemAt(position));
+    }
+    // A step that opens the submenu of "major" item `from` and clicks its item `pick`; after 20 s
+    // it dismisses the menu so that a failing test ends.
+    std::function<bool()> ChooseFromSubmenu(skinui::CDuiMenu& menu, int from, int pick) {
+        auto stage = std::make_shared<int>(0);
+        auto ticks = std::make_shared<int>(0);
+        return [this, &menu, from, pick, stage, ticks] {
+            ++*ticks;
+            if (*ticks > 1000) {
+                ADD_FAILURE() << "the submenu never opened";
+                Xdo("key Escape");
+                return true;
+            }
+            if (*stage == 0 && Shown(menu, 0)) {
+                Xdo("mousemove " + At(Item(Shown(menu, 0), from)));
+                *stage = 1;
+            } else if (*stage == 1 && Shown(menu, 1)) {
+                Xdo("mousemove " + At(Item(Shown(menu, 1), pick)) + " sleep 0.1 click 1");
+                return true;
+            } else if (*stage == 1 && *ticks % 50 == 0) {
+                // No hover seen yet: move within the item once more.
+                Xdo("mousemove_relative 1 0");
+            }
+            return false;
+        };
+    }
+
+    // The visible top-level windows of this process.
+    std::set<HWND> VisibleWindows() {
+        std::set<HWND> out;
+        for (HWND h = GetWindow(GetDesktopWindow(), GW_CHILD); h && IsWindow(h); h = GetWindow(h, GW_HWNDNEXT)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid == static_cast<DWORD>(getpid()) && IsWindowVisible(h) && Viewable(h)) out.insert(h);
+        }
+        return out;
+    }
+    // A window on screen now that was not in `before`: the popup that opened since.
+    HWND NewPopup(const std::set<HWND>& before) {
+        for (HWND h : VisibleWindows())
+            if (!before.count(h)) return h;
+        return nullptr;
     }
 
     static testsupport::TempDir* base_;
@@ -304,6 +365,106 @@ TEST_F(OverlaysX, CaptionRunsOneDialogAtATime) {
         L"WZOpenURL");
     caption->ShowOpenURLWnd();
     EXPECT_TRUE(again.finished());
+}
+
+TEST_F(OverlaysX, ContextMenuListsTheAudioTracksAndSwitchesOne) {
+    OpenPlaying();
+    CRButtonMenu menu(kRButtonMenuLayout);
+    menu.Init(w_->GetHWND());
+    skinui::CMenuUI* major = menu.FindMenuByName(L"major");
+    skinui::CMenuUI* audio = menu.FindMenuByName(L"audio_track");
+    ASSERT_NE(major, nullptr);
+    ASSERT_NE(audio, nullptr);
+    ASSERT_EQ(menu.audioItemCount(), 2);
+    ASSERT_EQ(audio->GetCount(), 2);
+    EXPECT_NE(audio->GetItemText(0).find(L"First"), std::wstring::npos) << std::wstring(audio->GetItemText(0));
+    EXPECT_NE(audio->GetItemText(1).find(L"Second"), std::wstring::npos) << std::wstring(audio->GetItemText(1));
+    EXPECT_TRUE(audio->GetItemCheck(0));
+    EXPECT_FALSE(audio->GetItemCheck(1));
+    for (int pos : {1, 6, 7, 9, 11}) EXPECT_TRUE(major->IsItemEnabled(pos)) << pos;
+    // No subtitles in the clip: the choice and "hide" are off.
+    EXPECT_FALSE(menu.FindMenuByName(L"subtitle")->IsItemEnabled(1));
+    EXPECT_FALSE(menu.FindMenuByName(L"subtitle")->IsItemEnabled(2));
+    EXPECT_TRUE(menu.FindMenuByName(L"topmost")->GetItemCheck(2));
+    EXPECT_TRUE(menu.FindMenuByName(L"trans_playlist")->GetItemCheck(g_SysConfig.nPlayListTransIdx));
+    const std::wstring full = major->GetItemText(1);
+    EXPECT_EQ(full.rfind(L"全屏 ", 0), 0u) << full;
+    EXPECT_EQ(full.substr(full.size() - 7), L"Ctrl+回车") << full;
+
+    std::vector<TrackInfo> tracks;
+    w_->playerCtrl.RefreshAudioTrackList(tracks);
+    ASSERT_EQ(tracks.size(), 2u);
+    skinx::Step step(ChooseFromSubmenu(menu, 6, 1));
+    RECT rc = MainRect();
+    EXPECT_EQ(menu.Track(rc.left + 40, rc.top + 40), L"audio_track_1");
+    EXPECT_EQ(g_SysConfig.nCurAudioTrack, 1);
+    ASSERT_TRUE(PumpUntil([&] { return libvlc_audio_get_track(w_->playerCtrl.mediaPlayer.GetPlayer()) == tracks[1].id; }));
+    EXPECT_EQ(w_->GetLastTip(), L"已切换音轨");
+}
+
+TEST_F(OverlaysX, RightClickOnTheVideoOpensTheContextMenu) {
+    OpenPlaying();
+    bool seen = false;
+    const std::set<HWND> before = VisibleWindows();
+    skinx::Step step([&] {
+        HWND popup = NewPopup(before);
+        if (!popup || !HasKeyboard(popup)) return false;
+        seen = w_->bCursorHideAllowed == 0;
+        Xdo("key Escape");
+        return true;
+    });
+    Xdo("mousemove " + At(VideoCentre()));
+    PumpFor(200);
+    Xdo("click 3");
+    ASSERT_TRUE(PumpUntil([&] { return step.Done() && w_->bCursorHideAllowed == 1; }, 20000));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(w_->bRightMenuArmed, 1);
+}
+
+TEST_F(OverlaysX, MenuButtonOpensAgainAfterADismissal) {
+    OpenPlaying();
+    int opened = 0;
+    std::set<HWND> before;
+    auto dismissWhenOpen = [&] {
+        HWND popup = NewPopup(before);
+        if (!popup || !HasKeyboard(popup)) return false;
+        EXPECT_EQ(w_->pCaption->nMenuArmed, 0);
+        ++opened;
+        Xdo("key Escape");
+        return true;
+    };
+    skinui::CControlUI* button = w_->pCaption->GetPaintManager()->FindControl(L"btnMenu");
+    for (int round = 1; round <= 2; ++round) {
+        RECT rc = MainRect();
+        Xdo("mousemove " + At(POINT{(rc.left + rc.right) / 2, rc.top + 10}));
+        ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(w_->pCaption->GetHWND()) != 0; }));
+        PumpFor(300);
+        before = VisibleWindows();
+        skinx::Step step(dismissWhenOpen);
+        Click(w_->pCaption->GetHWND(), button);
+        ASSERT_TRUE(PumpUntil([&] { return step.Done() && w_->pCaption->nMenuArmed == 1; }, 20000)) << round;
+        EXPECT_EQ(opened, round);
+    }
+}
+
+TEST_F(OverlaysX, MainMenuPadsKeyTextsAndSetsTopMost) {
+    OpenPlaying();
+    CMainMenu menu(kMainMenuLayout);
+    menu.Init(w_->pCaption->GetHWND());
+    skinui::CMenuUI* major = menu.FindMenuByName(L"major");
+    ASSERT_NE(major, nullptr);
+    const std::wstring setting = major->GetItemText(3);
+    EXPECT_EQ(setting.rfind(L"系统设置... ", 0), 0u) << setting;
+    EXPECT_EQ(setting.substr(setting.size() - 2), L"F5") << setting;
+    EXPECT_NE(setting.find(L"   "), std::wstring::npos) << setting;  // blanks line the key texts up
+    EXPECT_TRUE(menu.FindMenuByName(L"topmost")->GetItemCheck(2));
+    EXPECT_FALSE(menu.FindMenuByName(L"topmost")->GetItemCheck(1));
+
+    skinx::Step step(ChooseFromSubmenu(menu, 1, 1));
+    RECT rc = MainRect();
+    EXPECT_EQ(menu.Track(rc.left + 40, rc.top + 40), L"topmost_almost");
+    EXPECT_EQ(g_SysConfig.nTopMostMode, 1);
+    EXPECT_EQ(ConfigValue(L"Global", L"nTopMostMode"), L"1");
 }
 
 }  // namespace
