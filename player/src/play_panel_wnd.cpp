@@ -9,6 +9,7 @@
 #include "player/sys_config.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
+#include "skinui/tooltip.h"
 
 using namespace skinui;
 
@@ -60,6 +61,8 @@ void CPlayPanelWnd::InitWindow() {
     if (m_pBtnSpeedUp) m_pBtnSpeedUp->SetEnabled(false);
     if (m_pBtnSpeedDown) m_pBtnSpeedDown->SetEnabled(false);
 
+    m_pProgressTip = std::make_unique<CWzPlayProgressToolTip>();
+    m_pProgressTip->Create(m_hWnd, L"WzToolTip", 0, 0);
     if (m_pSliderPlay) m_pSliderPlay->OnNotify += MakeDelegate(this, &CPlayPanelWnd::OnSeekSliderNotify);
 }
 
@@ -288,17 +291,18 @@ bool CPlayPanelWnd::OnSeekSliderNotify(void* param) {
 }
 
 void CPlayPanelWnd::ShowProgressTip(int x, int) {
-    if (!m_pSliderPlay) return;
+    if (!m_pSliderPlay || !m_pProgressTip) return;
     const RECT rc = m_pSliderPlay->GetPos();
-    const SIZE tip{0, 0};
+    const SIZE tip = m_pProgressTip->GetSize();
     const SIZE thumb = m_pSliderPlay->GetThumbSize();
     POINT pt{overlay::ProgressTipX(x, thumb.cx, tip.cx), rc.top - tip.cy};
     ::ClientToScreen(m_hWnd, &pt);
-    m_strProgressTip = FormatTimeAtPoint(x < 0 ? 0 : x);
-    m_ptProgressTip = pt;
+    m_pProgressTip->Show(FormatTimeAtPoint(x < 0 ? 0 : x), pt.x, pt.y);
 }
 
-void CPlayPanelWnd::HideProgressTip() { m_strProgressTip.clear(); }
+void CPlayPanelWnd::HideProgressTip() {
+    if (m_pProgressTip) m_pProgressTip->Hide();
+}
 
 std::wstring CPlayPanelWnd::FormatTimeAtPoint(int x) {
     if (!m_pSliderPlay) return overlay::FormatPlayTime(0);

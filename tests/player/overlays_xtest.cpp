@@ -23,6 +23,7 @@
 #include "player/sys_config.h"
 #include "skin_x.h"
 #include "skinui/controls.h"
+#include "skinui/tooltip.h"
 #include "support/clips.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
@@ -465,6 +466,30 @@ TEST_F(OverlaysX, MainMenuPadsKeyTextsAndSetsTopMost) {
     EXPECT_EQ(menu.Track(rc.left + 40, rc.top + 40), L"topmost_almost");
     EXPECT_EQ(g_SysConfig.nTopMostMode, 1);
     EXPECT_EQ(ConfigValue(L"Global", L"nTopMostMode"), L"1");
+}
+
+TEST_F(OverlaysX, TimeTipOverTheSeekSliderShowsTheTimeUnderTheMouse) {
+    OpenPlaying();
+    ShowPanel();
+    auto* slider = static_cast<skinui::CSliderUI*>(PanelControl(L"sliderPlay"));
+    RECT rc = slider->GetPos();
+    POINT half{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ::ClientToScreen(w_->pPlayPanel->GetHWND(), &half);
+    Xdo("mousemove " + At(POINT{half.x - 3, half.y}));
+    PumpFor(100);
+    Xdo("mousemove " + At(half));
+    skinui::CWzPlayProgressToolTip* tip = w_->pPlayPanel->GetProgressTip();
+    ASSERT_NE(tip, nullptr);
+    // Half way along a 30 s clip.
+    ASSERT_TRUE(PumpUntil([&] { return tip->IsShown() && tip->GetText().rfind(L"00:1", 0) == 0; }))
+        << std::wstring(tip->GetText());
+    RECT tipRect{};
+    ::GetWindowRect(tip->GetHWND(), &tipRect);
+    RECT sliderOnScreen = rc;
+    ::ClientToScreen(w_->pPlayPanel->GetHWND(), reinterpret_cast<POINT*>(&sliderOnScreen));
+    EXPECT_LE(tipRect.bottom, sliderOnScreen.top + 1);  // above the slider
+    Xdo("mousemove " + At(VideoCentre()));
+    ASSERT_TRUE(PumpUntil([&] { return !tip->IsShown(); }));
 }
 
 }  // namespace

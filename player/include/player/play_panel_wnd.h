@@ -19,6 +19,7 @@ class CButtonUI;
 class CLabelUI;
 class CSliderUI;
 class CContainerUI;
+class CWzPlayProgressToolTip;
 }  // namespace skinui
 
 
@@ -58,9 +59,7 @@ public:
 
     skinui::CSliderUI* GetSeekSlider() const { return m_pSliderPlay; }
     skinui::CSliderUI* GetVolumeSlider() const { return m_pSliderVol; }
-    // The time tip's text and screen point ("" while hidden).
-    const std::wstring& GetProgressTipText() const { return m_strProgressTip; }
-    POINT GetProgressTipPoint() const { return m_ptProgressTip; }
+    skinui::CWzPlayProgressToolTip* GetProgressTip() const { return m_pProgressTip.get(); }
 
 private:
     skinui::CButtonUI* Button(const wchar_t* name) const;
@@ -89,8 +88,7 @@ private:
     CPlayerCtrl* m_pPlayerCtrl = nullptr;
     CCaptionWnd* m_pCaption = nullptr;
     bool m_bTracking = false;
-    std::wstring m_strProgressTip;
-    POINT m_ptProgressTip{0, 0};
+    std::unique_ptr<skinui::CWzPlayProgressToolTip> m_pProgressTip;
     overlay::NextUpNotice m_nextUp;
     overlay::PositionSaveThrottle m_positionSave;
     int nRateTenths = overlay::kRateNormal;
