@@ -164,6 +164,9 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* ev, gpointer data) {
 gboolean OnWindowState(GtkWidget*, GdkEventWindowState* ev, gpointer data) {
     auto hwnd = static_cast<HWND>(data);
     if (!(ev->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+    // Without a window manager nobody iconifies: GDK takes the late unmap of our own hide, when the
+    // window was shown again meanwhile, for one, and following it would minimise a shown window.
+    if (!BackingHasWindowManager()) return FALSE;
     bool iconic = (ev->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     if (Backing* b = BackingOf(hwnd)) {
         b->iconified = iconic;

@@ -90,8 +90,11 @@ void CPlayListHandlerWnd::OnAutoShowTimer(UINT_PTR id) {
     bool listVisible = ::IsWindowVisible(m_pListWnd->GetHWND());
     // While the main window is hidden its strip stays hidden too.
     int show = ::IsWindowVisible(main) && ShouldShow(cursor, m, h, l, listVisible) ? 1 : 0;
-    if (show == m_nShownState) return;
-    m_nShownState = show;
+    // The list's sliding ends after the click; the strip docks again once it has.
+    int state = show | (listVisible ? 2 : 0);
+    if (state == m_nShownState) return;
+    m_nShownState = state;
+    FollowList();
     if (!show) {
         ::ShowWindow(m_hWnd, SW_HIDE);
         return;

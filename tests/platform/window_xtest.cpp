@@ -107,6 +107,31 @@ TEST_F(WindowX, TopMostStaysAboveWithoutWindowManager) {
     ASSERT_TRUE(PumpUntil([&] { return StackIndex(other.hwnd()) > StackIndex(top.hwnd()); }));
 }
 
+// Without a window manager the late unmap of a quick hide reaches the toolkit after the window is
+// shown again; that must not leave the popup minimised with its owner taking the clicks.
+TEST_F(WindowX, OwnedPopupHiddenAndShownAtOnceKeepsTheClicks) {
+    TestWindow owner(WS_POPUP | WS_VISIBLE, 0, nullptr, {100, 100, 700, 600});
+    TestWindow popup(WS_POPUP | WS_VISIBLE, 0, owner.hwnd(), {200, 200, 500, 450});
+    ASSERT_EQ(GetWindow(popup.hwnd(), GW_OWNER), owner.hwnd());
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(owner.hwnd()) && Viewable(popup.hwnd()); }));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ShowWindow(popup.hwnd(), SW_HIDE);
+        ShowWindow(popup.hwnd(), SW_SHOW);
+        // The pointer's move is handled after the late unmap: the popup must still be there.
+        Xdo("mousemove " + std::to_string(300 + round * 10) + " 300");
+        popup.clear();
+        owner.clear();
+        ASSERT_TRUE(PumpUntil([&] { return popup.count(WM_MOUSEMOVE) > 0 || owner.count(WM_MOUSEMOVE) > 0; }));
+        Xdo("click 1");
+        ASSERT_TRUE(PumpUntil([&] { return popup.count(WM_LBUTTONUP) > 0 || owner.count(WM_LBUTTONUP) > 0; }));
+        EXPECT_EQ(popup.count(WM_LBUTTONDOWN), 1u);
+        EXPECT_EQ(owner.count(WM_LBUTTONDOWN), 0u);
+        EXPECT_FALSE(IsIconic(popup.hwnd()));
+        EXPECT_TRUE(Viewable(popup.hwnd()));
+    }
+}
+
 TEST_F(WindowX, KeysArriveAsVirtualKeysAndCharacters) {
     TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {300, 300, 500, 450});
     ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));

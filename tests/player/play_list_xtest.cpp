@@ -2,7 +2,9 @@
 // group in natural order, a double click plays a row, a drag moves it, the handle slides the
 // list out and back, and the list with its groups is back after a restart.
 #include <filesystem>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "player/play_list_handler_wnd.h"
 #include "player/play_list_wnd.h"
@@ -12,6 +14,7 @@
 #include "support/message_pump.h"
 #include "support/temp_dir.h"
 #include "support/test_window.h"
+#include "support/xdnd.h"
 
 namespace fs = std::filesystem;
 using skinx::At;
@@ -122,9 +125,12 @@ TEST_F(PlayListX, DockedFolderGroupDoubleClickDragAndRestart) {
     PumpFor(100);
     Screenshot("play_list_xtest.png");
 
-    // A double click plays the row.
+    // A click selects the row (and brings the input to the list); a double click plays it.
     Xdo("mousemove " + At(RowCentre(2)));
     PumpFor(80);
+    Xdo("click 1");
+    ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCurSel() == 2; }, 5000));
+    PumpFor(600);  // the next press starts a double click of its own
     Xdo("click --repeat 2 --delay 60 1");
     ASSERT_TRUE(PumpUntil([&] { return !owner_.played.empty(); }, 10000));
     EXPECT_EQ(owner_.played.back(), W(dir_ / "Show" / "Ep2.mp4"));
@@ -295,6 +301,35 @@ TEST_F(PlayListX, KeysPlayToggleAndDelete) {
     ASSERT_TRUE(PumpUntil([&] { return Rows() == "top.mp4"; }, 5000)) << Rows();
     EXPECT_FALSE(list_->GetList()->HasGroup(L"G"));
     EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlayListX, DroppedFolderAndFilesLandInTheList) {
+    fs::create_directories(dir_ / "drop" / "Season");
+    fs::path one = testsupport::MakeVideoClip(dir_ / "drop" / "one.mp4", 1.0);
+    testsupport::MakeVideoClip(dir_ / "drop" / "Season" / "s02.mp4", 1.0);
+    testsupport::MakeVideoClip(dir_ / "drop" / "Season" / "s1.mp4", 1.0);
+    const std::string cwd = fs::current_path().string();
+    RECT lr{};
+    ::GetWindowRect(list_->GetHWND(), &lr);  // the drop protocol speaks in screen points
+    // The drop source waits for this process's answers, so it runs beside the message loop.
+    std::atomic<int> dropped{-1};
+    std::thread source([&, x11 = platform::GetX11WindowId(list_->GetHWND()), x = (lr.left + lr.right) / 2, y = lr.top + 200] {
+        dropped = testsupport::XdndDrop(x11, x, y,
+                                        "file://" + (dir_ / "drop" / "Season").string() + "\r\nfile://" + one.string() + "\r\n");
+    });
+    PumpUntil([&] { return dropped >= 0; }, 20000);
+    source.join();
+    ASSERT_EQ(dropped, 1);
+    ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCount() == 4; }, 10000)) << Rows();
+    EXPECT_EQ(Rows(), "[Season] s1.mp4 s02.mp4 one.mp4");
+    EXPECT_EQ(owner_.tips.back(), L"共添加3个文件到列表");
+    EXPECT_TRUE(owner_.played.empty());  // a drop on the list itself plays nothing
+    EXPECT_EQ(fs::current_path().string(), cwd);
+    EXPECT_EQ(g_SysConfig.mapPlayList.size(), 3u);
 }
 
 }  // namespace

@@ -32,5 +32,5 @@ private:
     CPlayListWnd* m_pListWnd;
     skinui::CButtonUI* m_pExpand = nullptr;
     bool m_bClicked = false;
-    int m_nShownState = -1;  // what the timer last made of the strip: -1 nothing yet, 0 hidden, 1 shown
+    int m_nShownState = -1;  // the timer's last decision: bit 0 strip shown, bit 1 list visible; -1 none yet
 };
