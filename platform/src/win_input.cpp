@@ -224,6 +224,47 @@ void SyncModifiersLocked(guint state) {
     toggle(state & GDK_MOD2_MASK, VK_NUMLOCK);
 }
 
+bool IsModifierVk(UINT vk) {
+    return (vk >= VK_SHIFT && vk <= VK_MENU) || (vk >= VK_LSHIFT && vk <= VK_RMENU);
+}
+
+bool IsButtonVk(UINT vk) { return vk == VK_LBUTTON || vk == VK_RBUTTON || (vk >= VK_MBUTTON && vk <= 0x06); }
+
+// The keys the server holds down now, as virtual keys (every level of each key, so a key pad key
+// counts whatever Num Lock says).
+void HeldOnServer(GdkDisplay* disp, bool held[256]) {
+    std::fill_n(held, 256, false);
+    char map[32] = {};
+    XQueryKeymap(gdk_x11_display_get_xdisplay(disp), map);
+    GdkKeymap* keymap = gdk_keymap_get_for_display(disp);
+    for (int kc = 8; kc < 256; ++kc) {
+        if (!(map[kc / 8] & (1 << (kc % 8)))) continue;
+        guint* keyvals = nullptr;
+        gint n = 0;
+        if (!gdk_keymap_get_entries_for_keycode(keymap, static_cast<guint>(kc), nullptr, &keyvals, &n)) continue;
+        for (gint i = 0; i < n; ++i) {
+            UINT sided = 0;
+            UINT vk = VkOfKeyval(keyvals[i], &sided);
+            held[vk & 0xFF] = true;
+            if (sided) held[sided & 0xFF] = true;
+        }
+        g_free(keyvals);
+    }
+    held[0] = false;
+}
+
+// A key's release goes to the window that has the keyboard then; when that window closed on the
+// press (a menu, a dialog) or the keyboard moved to another program, the release never comes.
+// Keys the server says are up are let go; modifiers follow each event's own state instead.
+void DropReleasedKeys(GdkDisplay* disp, UINT except) {
+    if (!disp || !GDK_IS_X11_DISPLAY(disp)) return;
+    bool held[256];
+    HeldOnServer(disp, held);
+    std::lock_guard lk(Mutex());
+    for (UINT vk = 1; vk < 256; ++vk)
+        if (vk != except && !held[vk] && !IsModifierVk(vk) && !IsButtonVk(vk)) SetKeyLocked(vk, false);
+}
+
 void SyncButtonsLocked(guint state) {
     SetKeyLocked(VK_LBUTTON, state & GDK_BUTTON1_MASK);
     SetKeyLocked(VK_MBUTTON, state & GDK_BUTTON2_MASK);
@@ -538,6 +579,7 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* ev, gpointer) {
     if (!vk) vk = VkOfKeyval(ev->keyval, &sided);
     if (!vk) return TRUE;
     bool ext = IsExtended(base, vk);
+    if (press) DropReleasedKeys(gdk_window_get_display(ev->window), sided ? sided : vk);
     bool wasDown, alt, ctrl;
     {
         std::lock_guard lk(Mutex());
@@ -583,8 +625,22 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* ev, gpointer) {
 }
 
 // With a window manager, the user activates windows through it.
-gboolean OnFocusIn(GtkWidget* widget, GdkEventFocus*, gpointer) {
+gboolean OnFocusIn(GtkWidget* widget, GdkEventFocus* ev, gpointer) {
     auto top = static_cast<HWND>(g_object_get_data(G_OBJECT(widget), "morvane-hwnd"));
+    // What was let go while another window had the keyboard is let go here too.
+    GdkDisplay* disp = gdk_window_get_display(ev->window);
+    DropReleasedKeys(disp, 0);
+    if (GDK_IS_X11_DISPLAY(disp)) {
+        ::Window root, child;
+        int rx, ry, wx, wy;
+        unsigned mask = 0;
+        Display* xd = gdk_x11_display_get_xdisplay(disp);
+        if (XQueryPointer(xd, DefaultRootWindow(xd), &root, &child, &rx, &ry, &wx, &wy, &mask)) {
+            std::lock_guard lk(Mutex());
+            for (auto [vk, bit] : {std::pair{VK_LBUTTON, Button1Mask}, {VK_MBUTTON, Button2Mask}, {VK_RBUTTON, Button3Mask}})
+                if (!(mask & bit)) SetKeyLocked(vk, false);
+        }
+    }
     if (top && BackingHasWindowManager() && ActiveWindow() != top && IsWindowVisible(top)) Activate(top, false);
     return FALSE;
 }

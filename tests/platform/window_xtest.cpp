@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/winuser.h"
 #include "support/message_pump.h"
@@ -155,6 +156,56 @@ TEST_F(WindowX, KeysArriveAsVirtualKeysAndCharacters) {
         }
     }
     EXPECT_FALSE(GetKeyState(VK_SHIFT) & 0x8000);
+}
+
+// A pop-up that closes on its key's press (as a menu does) never sees that key's release: the
+// key must not stay held for the owner, whose bare Enter checks that no other key is down.
+TEST_F(WindowX, KeyReleaseLostWithAClosedPopupDoesNotStayHeld) {
+    TestWindow owner(WS_POPUP | WS_VISIBLE, 0, nullptr, {300, 300, 600, 500});
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(owner.hwnd()); }));
+    std::vector<UINT> heldAtEnter;
+    owner.setHook([&](HWND, UINT msg, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
+        if (msg == WM_KEYDOWN && wParam == VK_RETURN) {
+            BYTE state[256] = {};
+            GetKeyboardState(state);
+            for (UINT vk = 0; vk < 256; ++vk)
+                if (vk != VK_RETURN && (state[vk] & 0x80)) heldAtEnter.push_back(vk);
+        }
+        return std::nullopt;
+    });
+    for (const char* closing : {"Escape", "ctrl+Return", "alt+F4", "space"}) {
+        SCOPED_TRACE(closing);
+        TestWindow popup(WS_POPUP | WS_VISIBLE, 0, owner.hwnd(), {350, 350, 500, 450});
+        ASSERT_TRUE(PumpUntil([&] { return Viewable(popup.hwnd()); }));
+        Focus(popup.hwnd());
+        bool closed = false;
+        popup.setHook([&](HWND h, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+            if ((msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) && !closed) {
+                BYTE state[256] = {};
+                GetKeyboardState(state);
+                // The last key of the chord closes it.
+                bool modifierOnly = true;
+                for (UINT k : {VK_ESCAPE, VK_RETURN, VK_F4, VK_SPACE})
+                    if (state[k] & 0x80) modifierOnly = false;
+                if (modifierOnly) return std::nullopt;
+                closed = true;
+                SetForegroundWindow(owner.hwnd());
+                DestroyWindow(h);
+                return 0;
+            }
+            return std::nullopt;
+        });
+        Xdo(std::string("key ") + closing);
+        ASSERT_TRUE(PumpUntil([&] { return closed; }));
+        Focus(owner.hwnd());
+        heldAtEnter.clear();
+        owner.clear();
+        Xdo("key Return");
+        ASSERT_TRUE(PumpUntil([&] { return owner.count(WM_KEYUP) >= 1; }));
+        EXPECT_EQ(heldAtEnter, std::vector<UINT>{});
+        for (int vk : {VK_ESCAPE, VK_CONTROL, VK_LCONTROL, VK_MENU, VK_LMENU, VK_F4, VK_SPACE, VK_RETURN})
+            EXPECT_FALSE(GetKeyState(vk) & 0x8000) << vk;
+    }
 }
 
 TEST_F(WindowX, WheelAndDoubleClick) {
