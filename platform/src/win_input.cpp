@@ -185,8 +185,11 @@ struct Tracking {
     GSource* hoverSource = nullptr;
 };
 
-// Guarded by Mutex().
+// Guarded by Mutex(). g_keys follows the X events as they come (GetAsyncKeyState); g_syncKeys is
+// the keyboard as of the last key message taken from a queue (GetKeyState), so a handler sees
+// the modifiers of its own key even when later events were read already.
 BYTE g_keys[256] = {};
+BYTE g_syncKeys[256] = {};
 POINT g_cursor{};
 HWND g_capture = nullptr;
 HWND g_under = nullptr;  // the window whose client area the pointer is in
@@ -262,7 +265,10 @@ void DropReleasedKeys(GdkDisplay* disp, UINT except) {
     HeldOnServer(disp, held);
     std::lock_guard lk(Mutex());
     for (UINT vk = 1; vk < 256; ++vk)
-        if (vk != except && !held[vk] && !IsModifierVk(vk) && !IsButtonVk(vk)) SetKeyLocked(vk, false);
+        if (vk != except && !held[vk] && !IsModifierVk(vk) && !IsButtonVk(vk)) {
+            SetKeyLocked(vk, false);
+            g_syncKeys[vk] &= static_cast<BYTE>(~0x80);
+        }
 }
 
 void SyncButtonsLocked(guint state) {
@@ -619,6 +625,10 @@ gboolean OnKey(GtkWidget* widget, GdkEventKey* ev, gpointer) {
             chars.push_back(PendingChar{target, vk, lp, m.time, ch, alt && !ctrl});
             while (chars.size() > 64) chars.pop_front();
         }
+        auto& states = w->queue->keyStates;
+        states.push_back(KeyStateAt{m, {}});
+        std::copy(std::begin(g_keys), std::end(g_keys), states.back().keys.begin());
+        while (states.size() > 64) states.pop_front();
     }
     Post(w->queue, m);
     return TRUE;
@@ -680,6 +690,22 @@ Display* CursorDisplay() {
 }
 
 }  // namespace
+
+void KeyMessageTakenLocked(ThreadQueue& q, const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP && msg.message != WM_SYSKEYDOWN && msg.message != WM_SYSKEYUP)
+        return;
+    // States of messages dropped unread (their window went away) are passed over.
+    while (!q.keyStates.empty()) {
+        KeyStateAt s = q.keyStates.front();
+        q.keyStates.pop_front();
+        const MSG& m = s.msg;
+        if (m.hwnd == msg.hwnd && m.message == msg.message && m.wParam == msg.wParam && m.lParam == msg.lParam &&
+            m.time == msg.time) {
+            std::copy(s.keys.begin(), s.keys.end(), g_syncKeys);
+            return;
+        }
+    }
+}
 
 PressInfo LastPress() {
     std::lock_guard lk(Mutex());
@@ -913,7 +939,8 @@ HICON LoadIconW(HINSTANCE instance, LPCWSTR name) {
 
 SHORT GetKeyState(int virtKey) {
     std::lock_guard lk(Mutex());
-    BYTE v = g_keys[virtKey & 0xFF];
+    const UINT vk = static_cast<UINT>(virtKey) & 0xFF;
+    BYTE v = IsButtonVk(vk) ? g_keys[vk] : g_syncKeys[vk];
     return static_cast<SHORT>(((v & 0x80) ? 0xFF80 : 0) | (v & 1));
 }
 
@@ -925,7 +952,9 @@ SHORT GetAsyncKeyState(int virtKey) {
 BOOL GetKeyboardState(PBYTE keyState) {
     if (!keyState) return FALSE;
     std::lock_guard lk(Mutex());
-    std::copy(std::begin(g_keys), std::end(g_keys), keyState);
+    std::copy(std::begin(g_syncKeys), std::end(g_syncKeys), keyState);
+    for (UINT vk = 0; vk < 256; ++vk)
+        if (IsButtonVk(vk)) keyState[vk] = g_keys[vk];
     return TRUE;
 }
 

@@ -2,6 +2,7 @@
 // the core (win_core, win_queue, win_place) and the GTK backing (win_gtk, win_input, win_drop).
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cwctype>
 #include <deque>
@@ -83,6 +84,13 @@ struct Timer {
     bool pending = false;  // a WM_TIMER is queued: timers coalesce as on Windows
 };
 
+// The keyboard as it was when a key message was posted; it becomes what GetKeyState says once
+// the message is taken from the queue.
+struct KeyStateAt {
+    MSG msg;
+    std::array<BYTE, 256> keys;
+};
+
 struct PendingChar {
     HWND hwnd;
     WPARAM vk;
@@ -100,6 +108,7 @@ struct ThreadQueue {
     std::deque<std::shared_ptr<Sent>> sent;
     std::vector<Timer> timers;
     std::deque<PendingChar> chars;
+    std::deque<KeyStateAt> keyStates;
     std::condition_variable cv;
     bool quit = false;
     int quitCode = 0;
@@ -109,6 +118,7 @@ struct ThreadQueue {
 
 std::mutex& Mutex();
 DWORD Now();
+void KeyMessageTakenLocked(ThreadQueue& q, const MSG& msg);  // win_input.cpp
 
 // Window table (win_core.cpp).
 WindowPtr Find(HWND hwnd);        // a live window of this process; takes the mutex

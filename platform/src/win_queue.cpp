@@ -137,6 +137,7 @@ bool TakeMessage(ThreadQueue& q, MSG* out, HWND filter, UINT min, UINT max, bool
                     if (t.hwnd == it->hwnd && t.id == it->wParam) t.pending = false;
             }
             q.posted.erase(it);
+            KeyMessageTakenLocked(q, *out);
         }
         return true;
     }

@@ -19,6 +19,7 @@
 #include "support/message_pump.h"
 #include "support/temp_dir.h"
 #include "support/test_window.h"
+#include "support/wait_for.h"
 #include "support/xdnd.h"
 
 using testsupport::PumpFor;
@@ -206,6 +207,32 @@ TEST_F(WindowX, KeyReleaseLostWithAClosedPopupDoesNotStayHeld) {
         for (int vk : {VK_ESCAPE, VK_CONTROL, VK_LCONTROL, VK_MENU, VK_LMENU, VK_F4, VK_SPACE, VK_RETURN})
             EXPECT_FALSE(GetKeyState(vk) & 0x8000) << vk;
     }
+}
+
+// A handler asks for the modifiers of its own key, even when the toolkit read the later releases
+// before the message was dispatched.
+TEST_F(WindowX, KeyStateFollowsTheMessageTakenNotTheLatestEvent) {
+    TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {300, 300, 500, 450});
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
+    Focus(w.hwnd());
+    int ctrlAtT = -1;
+    w.setHook([&](HWND, UINT msg, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
+        if (msg == WM_KEYDOWN && wParam == 'T') ctrlAtT = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+        return std::nullopt;
+    });
+    Xdo("keydown ctrl");
+    ASSERT_TRUE(PumpUntil([&] { return w.count(WM_KEYDOWN) == 1; }));
+    Xdo("key t keyup ctrl");
+    // Every event is read, none of their messages is dispatched yet.
+    ASSERT_TRUE(testsupport::WaitFor([] {
+        MSG m;
+        PeekMessageW(&m, nullptr, 0, 0, PM_NOREMOVE);
+        return !(GetAsyncKeyState(VK_CONTROL) & 0x8000);
+    }));
+    EXPECT_TRUE(GetKeyState(VK_CONTROL) & 0x8000);
+    ASSERT_TRUE(PumpUntil([&] { return w.count(WM_KEYUP) == 2; }));
+    EXPECT_EQ(ctrlAtT, 1);
+    EXPECT_FALSE(GetKeyState(VK_CONTROL) & 0x8000);
 }
 
 TEST_F(WindowX, WheelAndDoubleClick) {
