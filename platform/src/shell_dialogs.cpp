@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,12 +43,26 @@ std::string ParentOf(const std::string& p) {
     return slash == 0 ? "/" : p.substr(0, slash);
 }
 
-// MORVANE_DIALOG_ANSWER: nullopt when unset (show the real dialog); an empty list is a cancel.
+std::mutex g_answerLock;
+std::optional<std::string> g_answer;
+
+// The answer set in the process, else MORVANE_DIALOG_ANSWER: nullopt when neither is set (show
+// the real dialog); an empty list is a cancel.
 std::optional<std::vector<std::string>> TestAnswer() {
-    const char* a = std::getenv("MORVANE_DIALOG_ANSWER");
-    if (!a) return std::nullopt;
+    std::optional<std::string> set;
+    {
+        std::lock_guard<std::mutex> lock(g_answerLock);
+        set = g_answer;
+    }
+    std::string s;
+    if (set) {
+        s = *set;
+    } else {
+        const char* a = std::getenv("MORVANE_DIALOG_ANSWER");
+        if (!a) return std::nullopt;
+        s = a;
+    }
     std::vector<std::string> paths;
-    std::string s = a;
     for (size_t from = 0; from <= s.size();) {
         size_t bar = s.find('|', from);
         if (bar == std::string::npos) bar = s.size();
@@ -158,6 +173,11 @@ bool CopyOut(const std::wstring& text, LPWSTR dst, DWORD size) {
 }
 
 }  // namespace
+
+void platform::shell::SetDialogAnswer(const std::optional<std::string>& answer) {
+    std::lock_guard<std::mutex> lock(g_answerLock);
+    g_answer = answer;
+}
 
 DWORD CommDlgExtendedError() { return t_dialogError; }
 

@@ -191,6 +191,14 @@ TEST_F(ShellTest, OpenDialogCancelMissingFilesAndSmallBuffers) {
         EXPECT_EQ(r.parts[0], platform::WideFromUtf8(missing));
     }
     {
+        // An answer set in the process wins over the environment's, and leaves it again.
+        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", "");
+        platform::shell::SetDialogAnswer(a.string());
+        EXPECT_TRUE(Open(OFN_EXPLORER | OFN_NOCHANGEDIR).ok);
+        platform::shell::SetDialogAnswer(std::nullopt);
+        EXPECT_FALSE(Open(OFN_EXPLORER | OFN_NOCHANGEDIR).ok);
+    }
+    {
         testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", a.string());
         OpenResult r = Open(OFN_EXPLORER | OFN_NOCHANGEDIR, 5);
         EXPECT_FALSE(r.ok);

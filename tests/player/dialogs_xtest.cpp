@@ -18,6 +18,7 @@
 #include "player/snapshot_wnd.h"
 #include "platform/shell.h"
 #include "skinui/list.h"
+#include "support/dialog_answer.h"
 #include "support/http_server.h"
 #include "player/player_ctrl.h"
 #include "player/sys_config.h"
@@ -378,7 +379,7 @@ TEST_F(DialogsX, SnapShotConfirmStoresTheFourSettings) {
 }
 
 TEST_F(DialogsX, SnapShotFolderFromTheBrowserAndEnterConfirms) {
-    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", "/");
+    testsupport::ScopedDialogAnswer answer("/");
     HWND dlg = nullptr;
     ModalScript script({
         Await(L"截图", &dlg),

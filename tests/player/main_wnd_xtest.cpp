@@ -23,6 +23,7 @@
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"
 #include "skinui/tooltip.h"
+#include "support/dialog_answer.h"
 #include "support/clips.h"
 #include "support/early_program_dir.h"
 #include "player/open_url.h"
@@ -380,7 +381,7 @@ TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {
     EXPECT_EQ(w->GetLastTip(), kTipSubtitlesFound);
 
     // One more by the dialog: it becomes the current subtitle.
-    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", (*media_ / "subs" / "Other.srt").string());
+    testsupport::ScopedDialogAnswer answer((*media_ / "subs" / "Other.srt").string());
     w->LoadSubtitleByDialog();
     EXPECT_EQ(w->GetLastTip(), kTipSubtitleLoaded);
     EXPECT_EQ(g_SysConfig.mapSubtitleFile[g_SysConfig.nCurSubtitle], L"Other.srt");
@@ -464,11 +465,11 @@ TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {
     Configure("[Global]\nnTopMostMode=2\n");
     CMorvaneWnd* w = Open();
     {
-        testsupport::ScopedEnv cancel("MORVANE_DIALOG_ANSWER", "");
+        testsupport::ScopedDialogAnswer cancel("");
         w->OpenFileDialog();
         EXPECT_TRUE(w->strCurrentPath.empty());
     }
-    testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", fs::path(Clip("b.mp4")).string());
+    testsupport::ScopedDialogAnswer answer(fs::path(Clip("b.mp4")).string());
     PostMessageW(w->GetHWND(), WM_PLAYER_OPEN_FILE, 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
     EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));

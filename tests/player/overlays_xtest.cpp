@@ -58,6 +58,7 @@ protected:
         o.audioTracks = 2;
         o.audioTitles = {"First", "Second"};
         testsupport::MakeClip(*base_ / "Episode.mkv", o);
+        testsupport::MakeAudioClip(*base_ / "Song.mp3", 20.0);
     }
     static void TearDownTestSuite() {
         delete server_;
@@ -85,8 +86,8 @@ protected:
     }
 
     // The main window playing the clip, as the program opens it.
-    void OpenPlaying() {
-        clip_ = *base_ / "Episode.mkv";
+    void OpenPlaying(const char* clip = "Episode.mkv") {
+        clip_ = *base_ / clip;
         w_ = new CMorvaneWnd(clip_.wstring());
         ASSERT_NE(w_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW,
                              WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
@@ -97,7 +98,9 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return w_->bPlayingSeen && w_->playerCtrl.IsPlaying(); }, 20000));
         ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetLength() > 0; }, 10000));
         // The video output is set up (its first picture shown) before the input starts.
-        ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetVideoWidth() > 0; }, 10000));
+        if (clip_.extension() != ".mp3") {
+            ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetVideoWidth() > 0; }, 10000));
+        }
         PumpFor(300);
         ::SetForegroundWindow(w_->GetHWND());
     }
@@ -113,6 +116,8 @@ protected:
         RECT rc = MainRect();
         return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
     }
+    // Waits until X gives the keys to the main window.
+    void TakeKeyboard() { ASSERT_TRUE(PumpUntil([&] { return HasKeyboard(w_->GetHWND()); })); }
     bool PanelVisible() { return ::IsWindowVisible(w_->pPlayPanel->GetHWND()) != 0; }
     // Brings the panel up with the cursor in the bottom band and waits until it stands still.
     void ShowPanel() {
@@ -240,7 +245,7 @@ TEST_F(OverlaysX, PanelButtonsPauseResumeSeekAndStop) {
 
 TEST_F(OverlaysX, HotKeysAndWheelChangeVolumeAndSeek) {
     OpenPlaying();
-    ::SetForegroundWindow(w_->GetHWND());
+    TakeKeyboard();
     Xdo("mousemove " + At(VideoCentre()));
     PumpFor(200);
     Xdo("key Up");
@@ -314,6 +319,25 @@ TEST_F(OverlaysX, DoubleClickTogglesFullScreenWithoutPausing) {
     // A single click toggles play and pause after the double-click time.
     Xdo("click 1");
     ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetState() == 104; }));
+
+    // Ctrl+Enter goes full screen, Esc leaves it.
+    TakeKeyboard();
+    Xdo("key ctrl+Return");
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.bFullScreen.load(); }));
+    Xdo("key Escape");
+    ASSERT_TRUE(PumpUntil([&] { return !w_->playerCtrl.bFullScreen.load(); }));
+}
+
+TEST_F(OverlaysX, FullScreenOfAMusicFileMaximisesInstead) {
+    OpenPlaying("Song.mp3");
+    EXPECT_FALSE(PanelControl(L"btnScreenFull")->IsEnabled());
+    TakeKeyboard();
+    Xdo("key ctrl+Return");
+    ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(w_->GetHWND()) != 0; }));
+    EXPECT_FALSE(w_->playerCtrl.bFullScreen.load());
+    // Esc in a maximised window restores it.
+    Xdo("key Escape");
+    ASSERT_TRUE(PumpUntil([&] { return !::IsZoomed(w_->GetHWND()); }));
 }
 
 TEST_F(OverlaysX, CaptionShowsTheTitleAndBarsSlideAwayAndBack) {

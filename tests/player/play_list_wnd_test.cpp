@@ -10,6 +10,7 @@
 #include "player/play_list_menus.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"
+#include "support/dialog_answer.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -344,7 +345,7 @@ TEST_F(ListFixture, DialogsAddTheChosenFilesAndFolder) {
     std::wstring a = File("pick/a.mkv"), b = File("pick/b.mkv");
     File("pick/c.mkv");
     {
-        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", "");
+        testsupport::ScopedDialogAnswer answer("");
         size_t tips = owner.tips.size();
         wnd->AddFilesByDialog();
         EXPECT_EQ(wnd->AddFolderByDialog(), -1);
@@ -352,13 +353,13 @@ TEST_F(ListFixture, DialogsAddTheChosenFilesAndFolder) {
         EXPECT_EQ(List()->GetCount(), 0);
     }
     {
-        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", skinui::CDuiString(a).ToUtf8() + "|" + skinui::CDuiString(b).ToUtf8());
+        testsupport::ScopedDialogAnswer answer(skinui::CDuiString(a).ToUtf8() + "|" + skinui::CDuiString(b).ToUtf8());
         wnd->AddFilesByDialog();
         EXPECT_EQ(Rows(), "b.mkv a.mkv");
         EXPECT_EQ(owner.tips.back(), L"共添加2个文件到列表");
     }
     {
-        testsupport::ScopedEnv answer("MORVANE_DIALOG_ANSWER", (dir.path() / "media" / "pick").string());
+        testsupport::ScopedDialogAnswer answer((dir.path() / "media" / "pick").string());
         EXPECT_EQ(wnd->AddFolderByDialog(), 1);
         EXPECT_EQ(Rows(), "b.mkv a.mkv [pick] c.mkv");
     }

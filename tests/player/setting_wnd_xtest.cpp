@@ -13,6 +13,7 @@
 #include "player/sys_config.h"
 #include "skin_x.h"
 #include "skinui/controls.h"
+#include "support/dialog_answer.h"
 #include "support/agent_env.h"
 #include "support/test_window.h"
 
@@ -215,7 +216,7 @@ TEST_F(SettingWndX, HotKeysAreStoredOrRefusedWithTheTip) {
 
 TEST_F(SettingWndX, SnapshotFolderFromTheDialogAndTyped) {
     testsupport::TempDir shots;
-    testsupport::ScopedEnv answer{"MORVANE_DIALOG_ANSWER", shots.path().string() + "/"};
+    testsupport::ScopedDialogAnswer answer{shots.path().string() + "/"};
     Show();
     ShowPage(L"snap_shot", 3);
     ClickOn(L"btn_snapshot_path");

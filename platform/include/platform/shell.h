@@ -11,11 +11,16 @@
 //   left where it is and the delete fails: it is removed for good only without FOF_ALLOWUNDO.
 // - The dialogs are GTK's. For tests, MORVANE_DIALOG_ANSWER answers every dialog without showing
 //   one: absolute paths separated by '|' are the choice; an empty value is a cancel. Unset, the
-//   real dialog shows.
+//   real dialog shows. A test inside the process sets the same answer with
+//   platform::shell::SetDialogAnswer instead: changing the environment while other threads run
+//   (libVLC's, the player's workers) can crash their getenv.
 // - Paths come back with '/' separators.
 // - The clipboard is the X clipboard (GTK, UI thread): text and images; a process serves what it
 //   put there while its main loop runs.
 #pragma once
+
+#include <optional>
+#include <string>
 
 #include "platform/com.h"
 #include "platform/nsis.h"  // GlobalAlloc, GlobalFree
@@ -44,6 +49,10 @@ namespace platform::shell {
 // How many notices of that event (all events with 0) the runtime folder has recorded so far,
 // from every process that shares it.
 int ChangeNoticeCount(LONG eventId = 0);
+
+// Answers the dialogs of this process as MORVANE_DIALOG_ANSWER would, taking precedence over it;
+// nullopt removes the answer.
+void SetDialogAnswer(const std::optional<std::string>& answer);
 
 }  // namespace platform::shell
 
