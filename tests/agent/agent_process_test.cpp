@@ -51,7 +51,8 @@ TEST_F(AgentProcess, TakesCommandsThroughItsHiddenWindowAndEndsWithZeroOnClose) 
     HWND h = Window();
     ASSERT_NE(h, nullptr);
     EXPECT_FALSE(IsWindowVisible(h));
-    EXPECT_EQ(GetPropW(h, L"MorvaneUAC"), reinterpret_cast<HANDLE>(1));
+    // The window is found by its title as soon as it is made; its mark follows right after.
+    EXPECT_TRUE(testsupport::WaitFor([&] { return GetPropW(h, L"MorvaneUAC") == reinterpret_cast<HANDLE>(1); }));
 
     // Each send returns once the agent has done the command.
     EXPECT_EQ(Send(h, Cmd("S-mp4-MP4.ico")), 0);

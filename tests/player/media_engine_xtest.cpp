@@ -221,23 +221,25 @@ TEST_F(MediaEngineX, RateAndVolume) {
     engine_->SetRate(0.5f);
     EXPECT_FLOAT_EQ(engine_->GetRate(), 0.5f);
 
-    ASSERT_TRUE(WaitFor([] { return Count(CMediaPlayer::kPositionChanged) > 0; }));
-    engine_->SetVolume(50);
-    EXPECT_EQ(engine_->GetVolume(), 50);
+    // The audio output takes a volume only once the audio stream has started, which may come
+    // after the first position reports, and libVLC reports the level it took a moment later.
+    ASSERT_TRUE(WaitFor([&] { return engine_->SetVolume(50); }));
+    auto reports = [&](int level) { return WaitFor([&] { return engine_->GetVolume() == level; }); };
+    EXPECT_TRUE(reports(50)) << engine_->GetVolume();
     engine_->VolumeUp();
-    EXPECT_EQ(engine_->GetVolume(), 55);
+    EXPECT_TRUE(reports(55)) << engine_->GetVolume();
     engine_->VolumeDown();
-    EXPECT_EQ(engine_->GetVolume(), 49);
+    EXPECT_TRUE(reports(49)) << engine_->GetVolume();
     engine_->SetVolume(-3);
-    EXPECT_EQ(engine_->GetVolume(), 0);
+    EXPECT_TRUE(reports(0)) << engine_->GetVolume();
     EXPECT_FALSE(engine_->SetVolumeOf(engine_->GetSerial() + 1, 40));  // not the current player
     EXPECT_EQ(engine_->GetVolume(), 0);
     EXPECT_TRUE(engine_->SetVolumeOf(engine_->GetSerial(), 40));
-    EXPECT_EQ(engine_->GetVolume(), 40);
+    EXPECT_TRUE(reports(40)) << engine_->GetVolume();
     engine_->ToggleMute();
-    EXPECT_TRUE(engine_->IsMuted());
+    EXPECT_TRUE(WaitFor([&] { return engine_->IsMuted(); }));
     engine_->ToggleMute();
-    EXPECT_FALSE(engine_->IsMuted());
+    EXPECT_TRUE(WaitFor([&] { return !engine_->IsMuted(); }));
 }
 
 TEST_F(MediaEngineX, SubtitleFileAndTrackList) {

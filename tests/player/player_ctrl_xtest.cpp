@@ -200,10 +200,12 @@ TEST_F(PlayerCtrlX, StoredVolumeReachesTheMediumAtItsFirstPositionReport) {
     ctrl_->OpenMedia(Clip("long.mp4"));
     EXPECT_TRUE(ctrl_->bPendingVolume);
     ASSERT_TRUE(WaitFor([&] { return Seen(WM_PLAYER_POSITION) > 0 && !ctrl_->bPendingVolume; }));
-    EXPECT_EQ(ctrl_->mediaPlayer.GetVolume(), 70);
+    // libVLC reports the level its audio output took a moment after it was set.
+    EXPECT_TRUE(WaitFor([&] { return ctrl_->mediaPlayer.GetVolume() == 70; })) << ctrl_->mediaPlayer.GetVolume();
 
     // Later reports leave a volume changed meanwhile alone.
     ctrl_->mediaPlayer.SetVolume(30);
+    EXPECT_TRUE(WaitFor([&] { return ctrl_->mediaPlayer.GetVolume() == 30; }));
     const int reports = Seen(WM_PLAYER_POSITION);
     ASSERT_TRUE(WaitFor([&] { return Seen(WM_PLAYER_POSITION) >= reports + 2; }));
     EXPECT_EQ(ctrl_->mediaPlayer.GetVolume(), 30);
@@ -222,7 +224,7 @@ TEST_F(PlayerCtrlX, OpeningWhileMutedGivesSilenceAndKeepsTheLevel) {
     ctrl_->bMuted = true;
     ctrl_->OpenMedia(Clip("long.mp4"));
     ASSERT_TRUE(WaitFor([&] { return Seen(WM_PLAYER_POSITION) > 0 && !ctrl_->bPendingVolume; }));
-    EXPECT_EQ(ctrl_->mediaPlayer.GetVolume(), 0);
+    EXPECT_TRUE(WaitFor([&] { return ctrl_->mediaPlayer.GetVolume() == 0; })) << ctrl_->mediaPlayer.GetVolume();
     EXPECT_TRUE(ctrl_->bMuted);
     EXPECT_EQ(ctrl_->GetVolume(), 70);
     EXPECT_FALSE(ctrl_->IsMuted());  // libVLC's own mute is not used
