@@ -5,6 +5,9 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <X11/Xlib.h>
+#include <poll.h>
+#include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -680,13 +683,69 @@ void ApplyCursor(GdkWindow* gw, HCURSOR c, bool hidden) {
     gdk_window_set_cursor(gw, cur);
 }
 
-Display* CursorDisplay() {
-    static Display* d = nullptr;
+// The pointer is asked on a connection of its own, so that any thread may ask. The wait is
+// bounded: while another client holds the server grabbed (a window manager reparenting, a
+// toolkit reading its settings' owner) the server answers nobody else, and a poller or the UI
+// thread must not hang on it; the last known position serves then.
+struct CursorConnection {
+    xcb_connection_t* c = nullptr;
+    xcb_window_t root = 0;
+};
+
+const CursorConnection& Pointer() {
+    static CursorConnection cc;
     static std::once_flag once;
     std::call_once(once, [] {
-        if (platform::HasDisplay()) d = XOpenDisplay(nullptr);
+        if (!platform::HasDisplay()) return;
+        int screen = 0;
+        xcb_connection_t* c = xcb_connect(nullptr, &screen);
+        if (!c || xcb_connection_has_error(c)) {
+            if (c) xcb_disconnect(c);
+            return;
+        }
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+        for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
+        if (!it.rem) {
+            xcb_disconnect(c);
+            return;
+        }
+        cc.c = c;
+        cc.root = it.data->root;
     });
-    return d;
+    return cc;
+}
+
+constexpr int kPointerWaitMs = 200;
+
+bool QueryPointer(POINT* out) {
+    const CursorConnection& cc = Pointer();
+    if (!cc.c) return false;
+    static std::mutex m;
+    std::lock_guard lk(m);
+    if (xcb_connection_has_error(cc.c)) return false;
+    xcb_query_pointer_cookie_t cookie = xcb_query_pointer(cc.c, cc.root);
+    xcb_flush(cc.c);
+    const gint64 deadline = g_get_monotonic_time() + kPointerWaitMs * 1000;
+    for (;;) {
+        void* reply = nullptr;
+        xcb_generic_error_t* error = nullptr;
+        if (xcb_poll_for_reply(cc.c, cookie.sequence, &reply, &error)) {
+            std::free(error);
+            auto* r = static_cast<xcb_query_pointer_reply_t*>(reply);
+            bool ok = r && r->same_screen;
+            if (ok) *out = POINT{r->root_x, r->root_y};
+            std::free(reply);
+            return ok;
+        }
+        if (xcb_connection_has_error(cc.c)) return false;
+        const gint64 left = deadline - g_get_monotonic_time();
+        if (left <= 0) {
+            xcb_discard_reply(cc.c, cookie.sequence);
+            return false;
+        }
+        pollfd p{xcb_get_file_descriptor(cc.c), POLLIN, 0};
+        ::poll(&p, 1, static_cast<int>(std::max<gint64>(1, left / 1000)));
+    }
 }
 
 }  // namespace
@@ -868,17 +927,11 @@ UINT GetDoubleClickTime() {
 
 BOOL GetCursorPos(LPPOINT point) {
     if (!point) return FALSE;
-    if (Display* d = CursorDisplay()) {
-        static std::mutex m;
-        std::lock_guard lk(m);
-        ::Window root, child;
-        int rx, ry, wx, wy;
-        unsigned mask;
-        if (XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask)) {
-            *point = POINT{rx, ry};
-            NoteCursor(rx, ry);
-            return TRUE;
-        }
+    POINT pt;
+    if (QueryPointer(&pt)) {
+        NoteCursor(pt.x, pt.y);
+        *point = pt;
+        return TRUE;
     }
     std::lock_guard lk(Mutex());
     *point = g_cursor;

@@ -235,6 +235,42 @@ TEST_F(WindowX, KeyStateFollowsTheMessageTakenNotTheLatestEvent) {
     EXPECT_FALSE(GetKeyState(VK_CONTROL) & 0x8000);
 }
 
+// While another client holds the server grabbed, the server answers nobody else: pollers and the
+// UI thread asking for the pointer get the last known position instead of hanging until the grab
+// ends.
+TEST_F(WindowX, CursorPositionDoesNotWaitOnAServerGrabbedByAnotherClient) {
+    Xdo("mousemove 123 234");
+    POINT pt{};
+    ASSERT_TRUE(GetCursorPos(&pt));
+    EXPECT_EQ(pt.x, 123);
+    EXPECT_EQ(pt.y, 234);
+    XGrabServer(dpy_);
+    XSync(dpy_, False);
+    std::atomic<int> answered{0};
+    std::vector<std::thread> askers;
+    for (int i = 0; i < 4; ++i)
+        askers.emplace_back([&] {
+            for (int n = 0; n < 3; ++n) {
+                POINT p{};
+                if (GetCursorPos(&p) && p.x == 123 && p.y == 234) ++answered;
+            }
+        });
+    POINT ui{};
+    const bool uiAnswered = GetCursorPos(&ui);
+    const bool all = testsupport::WaitFor([&] { return answered.load() == 12; });
+    XUngrabServer(dpy_);
+    XSync(dpy_, False);
+    for (auto& t : askers) t.join();
+    EXPECT_TRUE(all) << answered.load();
+    EXPECT_TRUE(uiAnswered);
+    EXPECT_EQ(ui.x, 123);
+    // Once the grab ends the answers are live again.
+    Xdo("mousemove 200 210");
+    ASSERT_TRUE(GetCursorPos(&pt));
+    EXPECT_EQ(pt.x, 200);
+    EXPECT_EQ(pt.y, 210);
+}
+
 TEST_F(WindowX, WheelAndDoubleClick) {
     TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {200, 200, 500, 400});
     ASSERT_TRUE(PumpUntil([&] { return Viewable(w.hwnd()); }));
