@@ -11,6 +11,7 @@
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "player/media_types.h"
+#include "player/utils.h"
 #include "player/play_list_handler_wnd.h"
 #include "player/play_list_menus.h"
 #include "player/sys_config.h"
@@ -578,16 +579,6 @@ void CPlayListWnd::AddFilesByDialog() {
 }
 
 int CPlayListWnd::AddFolderByDialog() {
-    wchar_t name[MAX_PATH] = {};
-    BROWSEINFOW bi{};
-    bi.hwndOwner = m_hWnd;
-    bi.pszDisplayName = name;
-    bi.lpszTitle = L"请选择文件夹！";
-    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&bi);
-    if (!chosen) return -1;
-    wchar_t path[MAX_PATH] = {};
-    BOOL ok = ::SHGetPathFromIDListW(chosen, path);
-    ::ILFree(chosen);
-    return ok ? AddFolderAsGroup(path) : 0;
+    const std::wstring folder = BrowseForFolder(m_hWnd, L"请选择文件夹！");
+    return folder.empty() ? -1 : AddFolderAsGroup(folder);
 }

@@ -3,6 +3,7 @@
 #include "platform/shell.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
+#include "player/utils.h"
 #include "skinui/controls.h"
 
 using namespace skinui;
@@ -75,18 +76,10 @@ void CSettingWnd::OnTabStripWheel(WPARAM wParam) {
 }
 
 void CSettingWnd::BrowseSnapShotPath() {
-    BROWSEINFOW info{};
-    info.hwndOwner = m_hWnd;
-    info.lpszTitle = kSnapShotFolderTitle;
-    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
-    if (!chosen) return;
-    wchar_t path[MAX_PATH] = L"";
-    if (SHGetPathFromIDListW(chosen, path)) {
-        StoreSnapShotFolder(g_SysConfig, path);
-        if (CControlUI* edit = m_PaintManager.FindControl(L"snap_shot_path")) edit->SetText(g_SysConfig.strSnapShotPath.c_str());
-    }
-    CoTaskMemFree(chosen);
+    const std::wstring folder = BrowseForFolder(m_hWnd, kSnapShotFolderTitle);
+    if (folder.empty()) return;
+    StoreSnapShotFolder(g_SysConfig, folder);
+    if (CControlUI* edit = m_PaintManager.FindControl(L"snap_shot_path")) edit->SetText(g_SysConfig.strSnapShotPath.c_str());
 }
 
 void CSettingWnd::ApplyFileAssociations() {

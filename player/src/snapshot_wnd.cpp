@@ -4,6 +4,7 @@
 #include "platform/shell.h"
 #include "player/dialogs.h"
 #include "player/snapshot_options.h"
+#include "player/utils.h"
 #include "player/sys_config.h"
 #include "skinui/list.h"
 #include "skinui/skinui.h"
@@ -33,17 +34,8 @@ void CSnapShotWnd::SaveOptions() {
 }
 
 void CSnapShotWnd::BrowseFolder() {
-    wchar_t name[MAX_PATH] = {};
-    BROWSEINFOW bi{};
-    bi.hwndOwner = m_hWnd;
-    bi.pszDisplayName = name;
-    bi.lpszTitle = L"请选择文件夹！";
-    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-    PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&bi);
-    if (!list) return;
-    wchar_t path[MAX_PATH] = {};
-    if (SHGetPathFromIDListW(list, path) && m_pPathEdit) m_pPathEdit->SetText(path);
-    CoTaskMemFree(list);
+    const std::wstring folder = BrowseForFolder(m_hWnd, L"请选择文件夹！");
+    if (!folder.empty() && m_pPathEdit) m_pPathEdit->SetText(folder.c_str());
 }
 
 void CSnapShotWnd::Notify(TNotifyUI& msg) {

@@ -1,5 +1,7 @@
 #include "player/utils.h"
 
+#include "platform/shell.h"
+
 #include <cwchar>
 
 bool ParseCmdLineFile(const wchar_t* cmdLine, wchar_t* out) {
@@ -27,4 +29,19 @@ bool ParseCmdLineFile(const wchar_t* cmdLine, wchar_t* out) {
     std::wmemcpy(out, p, n);
     out[n] = 0;
     return true;
+}
+
+std::wstring BrowseForFolder(HWND owner, const wchar_t* title) {
+    wchar_t name[MAX_PATH] = {};
+    BROWSEINFOW bi{};
+    bi.hwndOwner = owner;
+    bi.pszDisplayName = name;
+    bi.lpszTitle = title;
+    bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&bi);
+    if (!chosen) return L"";
+    wchar_t path[MAX_PATH] = {};
+    const BOOL ok = ::SHGetPathFromIDListW(chosen, path);
+    ::ILFree(chosen);
+    return ok ? path : L"";
 }
