@@ -6,13 +6,15 @@
 #include <string>
 
 #include "platform/codepage.h"
+#include "platform/winuser.h"
+#include "win_internal.h"
 
 namespace {
 
 int FirstButton(UINT type) { return (type & 0x0F) == MB_YESNO ? IDYES : IDOK; }
 
-int Show(const std::string& text, const std::string& caption, UINT type) {
-    if (!gtk_init_check(nullptr, nullptr)) {
+int Show(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    if (!platform::HasDisplay()) {
         std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
         return FirstButton(type);
     }
@@ -29,9 +31,16 @@ int Show(const std::string& text, const std::string& caption, UINT type) {
     if ((type & 0x0F) == MB_YESNO) buttons = GTK_BUTTONS_YES_NO;
     GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, kind, buttons, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), caption.empty() ? "" : caption.c_str());
+    // As the system's box: modal to its owner's window, which takes no input meanwhile.
+    if (owner) owner = platform::win::RootOf(owner);
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    platform::win::BackingAddDialog(dialog, owner);
     gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    platform::win::BackingRemoveDialog(dialog);
     gtk_widget_destroy(dialog);
     while (gtk_events_pending()) gtk_main_iteration();
+    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
     switch (response) {
         case GTK_RESPONSE_OK: return IDOK;
         case GTK_RESPONSE_YES: return IDYES;
@@ -42,11 +51,11 @@ int Show(const std::string& text, const std::string& caption, UINT type) {
 
 }  // namespace
 
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    return Show(platform::Utf8FromWide(text ? text : L""), platform::Utf8FromWide(caption ? caption : L""), type);
+int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+    return Show(owner, platform::Utf8FromWide(text ? text : L""), platform::Utf8FromWide(caption ? caption : L""), type);
 }
 
-int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
-    return Show(platform::Utf8FromWide(platform::WideFromAnsi(text ? text : "")),
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    return Show(owner, platform::Utf8FromWide(platform::WideFromAnsi(text ? text : "")),
                 platform::Utf8FromWide(platform::WideFromAnsi(caption ? caption : "")), type);
 }

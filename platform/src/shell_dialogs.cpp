@@ -126,13 +126,12 @@ std::vector<std::string> RunChooser(HWND owner, GtkFileChooserAction action, con
                                     DWORD filterIndex) {
     std::vector<std::string> out;
     if (!platform::HasDisplay()) return out;
-    GtkWindow* parent = nullptr;
-    if (owner) parent = static_cast<GtkWindow*>(platform::win::BackingToplevel(platform::win::RootOf(owner)));
+    if (owner) owner = platform::win::RootOf(owner);
     const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
 
     const bool folders = action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER;
-    GtkWidget* dlg = gtk_file_chooser_dialog_new(title.empty() ? nullptr : title.c_str(), parent, action, "_Cancel",
+    GtkWidget* dlg = gtk_file_chooser_dialog_new(title.empty() ? nullptr : title.c_str(), nullptr, action, "_Cancel",
                                                  GTK_RESPONSE_CANCEL, folders ? "_Select" : "_Open",
                                                  GTK_RESPONSE_ACCEPT, nullptr);
     auto* chooser = GTK_FILE_CHOOSER(dlg);
@@ -151,12 +150,14 @@ std::vector<std::string> RunChooser(HWND owner, GtkFileChooserAction action, con
     std::vector<Filter*> filters;
     AddFilters(chooser, filter, filterIndex, filters);
     gtk_window_set_modal(GTK_WINDOW(dlg), TRUE);
+    platform::win::BackingAddDialog(dlg, owner);
 
     if (gtk_dialog_run(GTK_DIALOG(dlg)) == GTK_RESPONSE_ACCEPT) {
         GSList* names = gtk_file_chooser_get_filenames(chooser);
         for (GSList* n = names; n; n = n->next) out.emplace_back(static_cast<char*>(n->data));
         g_slist_free_full(names, g_free);
     }
+    platform::win::BackingRemoveDialog(dlg);
     gtk_widget_destroy(dlg);
     // The caller may work a while before its loop runs again: the dialog goes from the screen now.
     gdk_display_flush(gdk_display_get_default());

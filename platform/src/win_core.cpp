@@ -333,13 +333,15 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
             while (p && IsChildWindow(*p)) p = FindLocked(p->parent);
             w->owner = p ? p->hwnd : nullptr;
         }
+        const bool ownerTopmost = !(style & WS_CHILD) && p && p->topmost;
         if (g_nextSerial == 0) g_nextSerial = SerialBase() + 1;
         w->hwnd = MakeWindowHandle(static_cast<std::uint32_t>(getpid()), g_nextSerial++);
         w->queue = q;
         w->style = style & ~(WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
         w->enabled = !(style & WS_DISABLED);
         w->exStyle = exStyle & ~static_cast<DWORD>(WS_EX_TOPMOST);
-        w->topmost = (exStyle & WS_EX_TOPMOST) != 0;
+        // A window owned by a top-most one is top-most too: it stays above its owner.
+        w->topmost = (exStyle & WS_EX_TOPMOST) != 0 || ownerTopmost;
         w->instance = instance;
         if (style & WS_CHILD) w->id = reinterpret_cast<LONG_PTR>(menu);
         if (x == CW_USEDEFAULT) {

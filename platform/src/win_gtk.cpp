@@ -24,7 +24,7 @@ struct Backing {
     bool iconified = false;
     std::string title;
     int keepAbove = -1;
-    GtkWindow* transientFor = nullptr;
+    HWND transientFor = nullptr;
 };
 
 namespace {
@@ -58,6 +58,73 @@ Backing* BackingOf(HWND hwnd) {
     std::lock_guard lk(Mutex());
     WindowPtr w = FindLocked(hwnd);
     return w ? w->backing : nullptr;
+}
+
+// The window on screen that stands for `from` under a window manager, which keeps nothing above
+// a window it does not show: `from` itself, or the nearest owner up its chain that is shown.
+HWND ShownInChainLocked(HWND from) {
+    int depth = 0;
+    for (WindowPtr o = FindLocked(from); o && depth < 64; o = FindLocked(o->owner), ++depth)
+        if (o->backing && o->backing->toplevel && o->backing->shown) return o->hwnd;
+    return nullptr;
+}
+
+HWND TransientParentLocked(const Window& w) { return ShownInChainLocked(w.owner); }
+
+// The top-most band holds a window whose chain of owners is in it.
+bool ChainTopmostLocked(HWND from) {
+    int depth = 0;
+    for (WindowPtr o = FindLocked(from); o && depth < 64; o = FindLocked(o->owner), ++depth)
+        if (o->topmost) return true;
+    return false;
+}
+
+struct Dialog {
+    GtkWindow* window;
+    HWND owner;
+    HWND transientFor = nullptr;
+    int keepAbove = -1;
+};
+std::vector<Dialog> g_dialogs;  // guarded by Mutex()
+
+void ApplyTransient(Backing* b, HWND parent) {
+    if (parent == b->transientFor) return;
+    GtkWidget* p = parent ? static_cast<GtkWidget*>(BackingToplevel(parent)) : nullptr;
+    gtk_window_set_transient_for(GTK_WINDOW(b->toplevel), p ? GTK_WINDOW(p) : nullptr);
+    b->transientFor = p ? parent : nullptr;
+}
+
+// Owned windows, and the dialogs, follow their owners on and off the screen and into and out of
+// the top-most band.
+void SyncTransients() {
+    std::vector<std::pair<Backing*, HWND>> todo;
+    struct DialogState {
+        GtkWindow* window;
+        HWND parent;
+        bool above;
+    };
+    std::vector<DialogState> dialogs;
+    {
+        std::lock_guard lk(Mutex());
+        for (HWND h : ZOrderLocked()) {
+            WindowPtr w = FindLocked(h);
+            if (w && w->backing && w->backing->toplevel) todo.emplace_back(w->backing, TransientParentLocked(*w));
+        }
+        for (Dialog& d : g_dialogs) {
+            HWND parent = ShownInChainLocked(d.owner);
+            bool above = ChainTopmostLocked(d.owner);
+            if (parent == d.transientFor && static_cast<int>(above) == d.keepAbove) continue;
+            d.transientFor = parent;
+            d.keepAbove = above;
+            dialogs.push_back({d.window, parent, above});
+        }
+    }
+    for (auto& [b, parent] : todo) ApplyTransient(b, parent);
+    for (const DialogState& d : dialogs) {
+        auto* p = d.parent ? static_cast<GtkWidget*>(BackingToplevel(d.parent)) : nullptr;
+        gtk_window_set_transient_for(d.window, p ? GTK_WINDOW(p) : nullptr);
+        gtk_window_set_keep_above(d.window, d.above);
+    }
 }
 
 void FillBrush(HWND hwnd, cairo_t* cr) {
@@ -167,6 +234,9 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* ev, gpointer data) {
     // Without a window manager nobody iconifies: GDK takes the late unmap of our own hide, when the
     // window was shown again meanwhile, for one, and following it would minimise a shown window.
     if (!BackingHasWindowManager()) return FALSE;
+    // An owned window is iconified with its owner by the window manager; in the layer it leaves
+    // and comes back with it (Minimize), so its own state stays as it is.
+    if (GetWindow(hwnd, GW_OWNER)) return FALSE;
     bool iconic = (ev->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
     if (Backing* b = BackingOf(hwnd)) {
         b->iconified = iconic;
@@ -189,10 +259,23 @@ bool CreateToplevel(const WindowPtr& w) {
     gtk_widget_add_events(win, kEvents | GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK |
                                    GDK_STRUCTURE_MASK);
     RECT r;
+    DWORD exStyle;
+    bool owned;
     {
         std::lock_guard lk(Mutex());
         r = w->rect;
+        exStyle = w->exStyle;
+        owned = w->owner != nullptr;
     }
+    // What a window manager makes of the window: a tool window (bar, list, menu) or a tip that
+    // never takes the keys, an owned dialog, or a main window.
+    GdkWindowTypeHint type = GDK_WINDOW_TYPE_HINT_NORMAL;
+    if (exStyle & WS_EX_TOOLWINDOW) type = (exStyle & WS_EX_NOACTIVATE) ? GDK_WINDOW_TYPE_HINT_TOOLTIP : GDK_WINDOW_TYPE_HINT_UTILITY;
+    else if (owned) type = GDK_WINDOW_TYPE_HINT_DIALOG;
+    gtk_window_set_type_hint(GTK_WINDOW(win), type);
+    if (exStyle & WS_EX_NOACTIVATE) gtk_window_set_accept_focus(GTK_WINDOW(win), FALSE);
+    // The layer gives the focus itself (BackingFocus): showing a window never takes it.
+    gtk_window_set_focus_on_map(GTK_WINDOW(win), FALSE);
     gtk_window_set_default_size(GTK_WINDOW(win), std::max<LONG>(1, r.right - r.left), std::max<LONG>(1, r.bottom - r.top));
     gtk_window_move(GTK_WINDOW(win), r.left, r.top);
     HWND hwnd = w->hwnd;
@@ -354,7 +437,7 @@ void BackingSync(HWND hwnd) {
     bool show, topmost, tool, child, minimized;
     std::string title;
     BYTE alpha;
-    HWND owner;
+    HWND transient = nullptr;
     {
         std::lock_guard lk(Mutex());
         WindowPtr w = FindLocked(hwnd);
@@ -373,7 +456,7 @@ void BackingSync(HWND hwnd) {
         child = (w->style & WS_CHILD) != 0;
         title = ToUtf8(w->title);
         alpha = (w->exStyle & WS_EX_LAYERED) ? w->alpha : 255;
-        owner = w->owner;
+        if (b && !child) transient = TransientParentLocked(*w);
     }
     if (!b) {
         EnsureBacking(hwnd);
@@ -394,6 +477,9 @@ void BackingSync(HWND hwnd) {
     if (!sameRect) {
         gtk_window_move(gw, r.left, r.top);
         gtk_window_resize(gw, cw, ch);
+        // GTK keeps the place of a hidden window for its next showing, where a window manager
+        // places it as it then is: the window goes there now.
+        if (!b->shown) gdk_window_move_resize(b->gdk, r.left, r.top, cw, ch);
         b->applied = r;
         b->expect = r;
         b->expectUntil = g_get_monotonic_time() + 1000000;
@@ -402,16 +488,14 @@ void BackingSync(HWND hwnd) {
         gtk_window_set_title(gw, title.c_str());
         b->title = title;
     }
-    if (b->keepAbove != static_cast<int>(topmost)) {
+    bool bandChanged = b->keepAbove != static_cast<int>(topmost);
+    if (bandChanged) {
         gtk_window_set_keep_above(gw, topmost);
         b->keepAbove = topmost;
     }
     gtk_window_set_skip_taskbar_hint(gw, tool);
-    GtkWindow* parent = owner ? static_cast<GtkWindow*>(BackingToplevel(owner)) : nullptr;
-    if (parent != b->transientFor) {
-        gtk_window_set_transient_for(gw, parent);
-        b->transientFor = parent;
-    }
+    ApplyTransient(b, transient);
+    if (bandChanged) SyncTransients();
     gtk_widget_set_opacity(b->toplevel, alpha / 255.0);
     // Without a window manager minimising hides; with one it iconifies.
     bool wm = BackingHasWindowManager();
@@ -419,9 +503,12 @@ void BackingSync(HWND hwnd) {
     if (wantMapped && !b->shown) {
         gtk_widget_show(b->toplevel);
         b->shown = true;
+        SyncTransients();
     } else if (!wantMapped && b->shown) {
-        gtk_widget_hide(b->toplevel);
+        // The windows it owns are handed to its owner before it leaves the screen.
         b->shown = false;
+        SyncTransients();
+        gtk_widget_hide(b->toplevel);
     }
     if (wm && b->shown && minimized != b->iconified) {
         if (minimized) gtk_window_iconify(gw);
@@ -439,8 +526,34 @@ void BackingRestack() {
             WindowPtr w = FindLocked(*it);
             if (w && w->backing && w->backing->shown) order.push_back(w->backing->gdk);
         }
+        // A dialog holds its owners until it closes: it stays over all of them.
+        for (const Dialog& d : g_dialogs)
+            if (GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(d.window)); gw && gtk_widget_get_mapped(GTK_WIDGET(d.window)))
+                order.push_back(gw);
     }
     for (GdkWindow* gw : order) gdk_window_raise(gw);
+}
+
+void BackingAddDialog(void* gtkWindow, HWND owner) {
+    auto* window = static_cast<GtkWindow*>(gtkWindow);
+    if (!window) return;
+    {
+        std::lock_guard lk(Mutex());
+        g_dialogs.push_back(Dialog{window, owner});
+    }
+    gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
+    // Raised over its owners each time it is mapped: also when it is mapped last of all.
+    g_signal_connect(window, "map-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
+                         BackingRestack();
+                         return FALSE;
+                     }),
+                     nullptr);
+    SyncTransients();
+}
+
+void BackingRemoveDialog(void* gtkWindow) {
+    std::lock_guard lk(Mutex());
+    std::erase_if(g_dialogs, [gtkWindow](const Dialog& d) { return d.window == gtkWindow; });
 }
 
 void BackingFocus(HWND hwnd) {

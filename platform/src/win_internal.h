@@ -167,6 +167,10 @@ bool BackingBeginDrag(HWND hwnd, int hit);
 void* BackingGdkWindow(HWND hwnd);  // GdkWindow*, or null
 HWND HwndOfGdkWindow(void* gdkWindow);
 void* BackingToplevel(HWND hwnd);   // GtkWidget* of a top-level, or null
+// A GTK dialog of the layer (a file chooser, a message box) that belongs to a window of ours:
+// while it is registered it stays transient for that window's chain and above all of it.
+void BackingAddDialog(void* gtkWindow, HWND owner);
+void BackingRemoveDialog(void* gtkWindow);
 void RefreshScreen();
 
 // Input (win_input.cpp).

@@ -1,4 +1,4 @@
-// Real windows under Xvfb (no window manager): mapping, placement, stacking, and input from
+// Real windows under Xvfb (with and without a window manager): mapping, placement, stacking, and input from
 // xdotool arriving as the Windows messages.
 #include <gtest/gtest.h>
 
@@ -20,6 +20,7 @@
 #include "support/temp_dir.h"
 #include "support/test_window.h"
 #include "support/wait_for.h"
+#include "support/x_windows.h"
 #include "support/xdnd.h"
 
 using testsupport::PumpFor;
@@ -51,27 +52,12 @@ protected:
         XTranslateCoordinates(dpy_, xw, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
         return RECT{x, y, x + a.width, y + a.height};
     }
-    // Index in the root's stacking order, bottom first.
-    int StackIndex(HWND h) {
-        ::Window root, parent, *kids = nullptr;
-        unsigned n = 0;
-        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &kids, &n);
-        int at = -1;
-        for (unsigned i = 0; i < n; ++i)
-            if (kids[i] == platform::GetX11WindowId(h)) at = static_cast<int>(i);
-        XFree(kids);
-        return at;
-    }
+    int StackIndex(HWND h) { return testsupport::StackIndex(dpy_, testsupport::XWindowOf(h)); }
     static void Xdo(const std::string& args) { ASSERT_EQ(std::system(("xdotool " + args).c_str()), 0) << args; }
     // Gives the window the keyboard and waits until X agrees.
     void Focus(HWND h) {
         SetForegroundWindow(h);
-        ASSERT_TRUE(PumpUntil([&] {
-            ::Window f;
-            int rev;
-            XGetInputFocus(dpy_, &f, &rev);
-            return f == platform::GetX11WindowId(h);
-        }));
+        ASSERT_TRUE(PumpUntil([&] { return testsupport::FocusWithin(dpy_, testsupport::XWindowOf(h)); }));
     }
 
     Display* dpy_ = nullptr;
@@ -97,7 +83,7 @@ TEST_F(WindowX, ShowHideAndMove) {
     ASSERT_TRUE(PumpUntil([&] { return !Viewable(w.hwnd()); }));
 }
 
-TEST_F(WindowX, TopMostStaysAboveWithoutWindowManager) {
+TEST_F(WindowX, TopMostStaysAbove) {
     TestWindow top(WS_POPUP | WS_VISIBLE, WS_EX_TOPMOST, nullptr, {50, 50, 250, 250});
     TestWindow other(WS_POPUP | WS_VISIBLE, 0, nullptr, {80, 80, 280, 280});
     ASSERT_TRUE(PumpUntil([&] { return Viewable(top.hwnd()) && Viewable(other.hwnd()); }));
@@ -180,12 +166,14 @@ TEST_F(WindowX, KeyReleaseLostWithAClosedPopupDoesNotStayHeld) {
         ASSERT_TRUE(PumpUntil([&] { return Viewable(popup.hwnd()); }));
         Focus(popup.hwnd());
         bool closed = false;
-        popup.setHook([&](HWND h, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
-            if ((msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) && !closed) {
+        popup.setHook([&](HWND h, UINT msg, WPARAM wParam, LPARAM) -> std::optional<LRESULT> {
+            // A window manager takes Alt+F4 itself and asks the window to close.
+            const bool wmClose = msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE;
+            if ((msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN || wmClose) && !closed) {
                 BYTE state[256] = {};
                 GetKeyboardState(state);
                 // The last key of the chord closes it.
-                bool modifierOnly = true;
+                bool modifierOnly = !wmClose;
                 for (UINT k : {VK_ESCAPE, VK_RETURN, VK_F4, VK_SPACE})
                     if (state[k] & 0x80) modifierOnly = false;
                 if (modifierOnly) return std::nullopt;

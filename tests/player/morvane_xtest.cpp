@@ -23,6 +23,7 @@
 #include "support/clips.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
+#include "support/x_windows.h"
 #include "support/xdnd.h"
 
 namespace fs = std::filesystem;
@@ -35,12 +36,11 @@ std::string Program() { return std::string(MORVANE_BIN_DIR) + "/morvane"; }
 
 // A clip of one flat colour: what the video surface shows tells which clip plays.
 fs::path MakeColourClip(const fs::path& path, const char* colour, double seconds) {
-    int rc = testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                      std::string("color=c=") + colour + ":size=320x240:rate=25:duration=" +
-                                          std::to_string(seconds),
-                                      "-c:v", "libx264", "-g", "5", "-pix_fmt", "yuv420p", path.string()});
-    if (rc != 0) throw std::runtime_error("ffmpeg failed for " + path.string());
-    return path;
+    testsupport::ClipOptions o;
+    o.colour = colour;
+    o.seconds = seconds;
+    o.audioTracks = 0;
+    return testsupport::MakeClip(path, o);
 }
 
 struct Pixels {
@@ -88,6 +88,8 @@ protected:
         prog_ = std::make_unique<testsupport::TempDir>();
         progEnv_ = std::make_unique<testsupport::ScopedEnv>("MORVANE_PROGRAM_DIR", prog_->path().string());
         prog_->write("user.cfg", "[Global]\nbSavePlayInfo=1\nbScalePlayWnd=0\nnTopMostMode=2\n");
+        // A pointer left over the player by an earlier test brings its bars over the video.
+        testsupport::RunProgram({"xdotool", "mousemove", "1500", "950"});
     }
     void TearDown() override {
         players_.clear();
@@ -116,32 +118,18 @@ protected:
     }
 
     ::Window MainXWindow() {
-        ::Window root, parent, *tops = nullptr, found = 0;
-        unsigned n = 0;
-        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
-        for (unsigned i = 0; i < n && !found; ++i) {
-            char* name = nullptr;
-            if (XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane") found = tops[i];
-            if (name) XFree(name);
-        }
-        if (tops) XFree(tops);
-        return found;
+        std::vector<::Window> mains = testsupport::TopLevelsNamed(dpy_, "Morvane");
+        return mains.empty() ? 0 : mains.front();
     }
 
     // The video surface: the largest mapped child of the top-level X window titled "Morvane".
     ::Window VideoSurface() {
-        ::Window root, parent, *tops = nullptr, best = 0;
-        unsigned n = 0;
-        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
+        ::Window best = 0;
         long bestArea = 0;
-        for (unsigned i = 0; i < n; ++i) {
-            char* name = nullptr;
-            bool main = XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane";
-            if (name) XFree(name);
-            if (!main) continue;
+        for (::Window main : testsupport::TopLevelsNamed(dpy_, "Morvane")) {
             ::Window r2, p2, *kids = nullptr;
             unsigned k = 0;
-            XQueryTree(dpy_, tops[i], &r2, &p2, &kids, &k);
+            XQueryTree(dpy_, main, &r2, &p2, &kids, &k);
             for (unsigned j = 0; j < k; ++j) {
                 XWindowAttributes a;
                 if (!XGetWindowAttributes(dpy_, kids[j], &a) || a.map_state != IsViewable) continue;
@@ -152,7 +140,6 @@ protected:
             }
             if (kids) XFree(kids);
         }
-        if (tops) XFree(tops);
         return bestArea > 100 * 100 ? best : 0;
     }
     Pixels Grab(::Window w) {

@@ -159,7 +159,9 @@ protected:
             ++*ticks;
             if (*ticks > 1000) {
                 ADD_FAILURE() << "the submenu item was never chosen";
-                Xdo("key Escape");
+                // Posted, not typed: the keyboard may be anywhere by now, and the menu's loop
+                // takes every key of this thread.
+                ::PostMessageW(w_->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
                 return true;
             }
             if (*stage == 2) {

@@ -14,6 +14,7 @@
 #include "support/message_pump.h"
 #include "support/temp_dir.h"
 #include "support/test_window.h"
+#include "support/x_windows.h"
 #include "support/xdnd.h"
 
 namespace fs = std::filesystem;
@@ -96,6 +97,14 @@ protected:
     }
     POINT RowCentre(int i) { return skinx::CentreOf(list_->GetHWND(), list_->GetList()->GetItemAt(i)); }
     static std::wstring W(const fs::path& p) { return skinui::CDuiString::FromUtf8(p.string()); }
+    // The menu just closed has left the screen: the next click reaches the list.
+    void WaitListUnderPointer() {
+        ASSERT_TRUE(PumpUntil([&] {
+            POINT pt{};
+            ::GetCursorPos(&pt);
+            return testsupport::ShownAt(dpy_, testsupport::XWindowOf(list_->GetHWND()), pt.x, pt.y);
+        }, 5000));
+    }
     void Screenshot(const char* name) {
         std::system(("import -window root " + (fs::path(MORVANE_BIN_DIR).parent_path() / name).string() + " 2>/dev/null").c_str());
     }
@@ -254,6 +263,7 @@ TEST_F(PlayListX, ContextMenuAndPlayOrderMenuAct) {
 
     // "dele" (the sixth position, after a separator) removes the selected row.
     {
+        WaitListUnderPointer();
         skinx::Step step(keysToMenu("Down Down Down Down Down Return"));
         Xdo("click 3");
         ASSERT_TRUE(PumpUntil([&] { return list_->GetList()->GetCount() == 1; }, 10000));
@@ -262,6 +272,7 @@ TEST_F(PlayListX, ContextMenuAndPlayOrderMenuAct) {
 
     // The play-order button's menu: the fourth item is "loop the list".
     {
+        WaitListUnderPointer();
         skinx::Step step(keysToMenu("Down Down Down Down Return"));
         Click(listWnd, list_->GetPlayOrderButton());
         ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.nPlayOrder == 3; }, 10000));

@@ -58,7 +58,7 @@ TEST_F(SettingMainX, AHotKeyChangedInTheWindowWorksAtOnceAndAfterARestart) {
     ASSERT_TRUE(PumpUntil([&] { return g_SysConfig.g_HotKeys[HK_TopMost].wVirtKey == 'Y'; }));
     Click(Settings(), Find(L"Closebtn"));
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(Settings()); }));
-    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == w_->GetHWND(); }));
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == w_->GetHWND() && HasKeyboard(w_->GetHWND()); }));
 
     // The old key does nothing any more; the new one switches the on-top mode.
     Xdo("key ctrl+t");
@@ -108,7 +108,7 @@ TEST_F(SettingMainX, TheNextSnapshotHasTheFormatChosenInTheWindow) {
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(Settings()); }));
 
     ::SetForegroundWindow(w_->GetHWND());
-    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == w_->GetHWND(); }));
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == w_->GetHWND() && HasKeyboard(w_->GetHWND()); }));
     Xdo("key ctrl+a");
     std::filesystem::path taken;
     ASSERT_TRUE(PumpUntil(

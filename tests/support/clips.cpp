@@ -53,8 +53,8 @@ std::filesystem::path MakeClip(const std::filesystem::path& path, const ClipOpti
     const std::string dur = Num(o.seconds);
     std::vector<std::string> args = {
         "-f", "lavfi", "-i",
-        "testsrc=size=" + std::to_string(o.width) + "x" + std::to_string(o.height) +
-            ":rate=" + std::to_string(o.fps) + ":duration=" + dur};
+        (o.colour.empty() ? "testsrc=size=" : "color=c=" + o.colour + ":size=") + std::to_string(o.width) + "x" +
+            std::to_string(o.height) + ":rate=" + std::to_string(o.fps) + ":duration=" + dur};
     for (int i = 0; i < o.audioTracks; ++i) {
         args.insert(args.end(), {"-f", "lavfi", "-i",
                                  "sine=frequency=" + std::to_string(440 + 220 * i) + ":duration=" + dur});

@@ -18,6 +18,9 @@ struct ClipOptions {
     int audioTracks = 1;
     // Titles given to the audio tracks in order; tracks beyond the list stay unnamed.
     std::vector<std::string> audioTitles;
+    // A picture of one flat colour (an ffmpeg colour name) in place of the test pattern: what
+    // the screen shows tells where the video is seen.
+    std::string colour;
 };
 
 // H.264 video (a key frame every 5 frames, so seeks land close) and AAC audio; the

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/ticks.h"
+#include "support/x_windows.h"
 
 namespace testsupport {
 
@@ -51,10 +52,7 @@ HWND FindDialog(const wchar_t* title) {
 bool HasKeyboard(HWND hwnd) {
     Display* dpy = SharedDisplay();
     if (!dpy || !hwnd) return false;
-    ::Window focus;
-    int revert;
-    XGetInputFocus(dpy, &focus, &revert);
-    if (focus == platform::GetX11WindowId(hwnd)) return true;
+    if (FocusWithin(dpy, XWindowOf(hwnd))) return true;
     SetForegroundWindow(hwnd);
     return false;
 }
