@@ -24,6 +24,13 @@ std::wstring FileNamePart(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+RECT WorkAreaOf(HWND hwnd) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) return mi.rcWork;
+    return RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
 void SetTopMost(HWND hwnd, bool on) {
     ::SetWindowPos(hwnd, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
 }
@@ -300,14 +307,12 @@ void CMorvaneWnd::FitWindowToVideo() {
     ::GetWindowRect(m_hWnd, &rc);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
     if (h > 0 && static_cast<double>(w) / h == dVideoAspect) return;
-    int W = w;
-    int H = static_cast<int>(static_cast<long long>(w) * vh / vw);
-    const int screenH = ::GetSystemMetrics(SM_CYSCREEN);
-    if (H > screenH) {
-        H = screenH;
-        W = static_cast<int>(static_cast<long long>(H) * vw / vh);
-    }
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, W, H, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The whole window, with its caption and panel, stays on the work area of its monitor: no
+    // taller or wider than it, and moved up or left where it would reach past its edge.
+    const RECT work = WorkAreaOf(m_hWnd);
+    const overlay::FitPlace fit = overlay::FitToVideo(rc, vw, vh, work);
+    ::SetWindowPos(m_hWnd, nullptr, fit.x, fit.y, fit.width, fit.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int W = fit.width;
     ::GetWindowRect(m_hWnd, &rc);
     const int aw = rc.right - rc.left, ah = rc.bottom - rc.top;
     if (aw != W) {

@@ -178,6 +178,25 @@ int EdgeHitCode(int x, int y, int w, int h) {
     return 0;
 }
 
+FitPlace FitToVideo(const RECT& rc, int vw, int vh, const RECT& work) {
+    auto heightFor = [&](long long width) { return static_cast<int>(width * vh / vw); };
+    auto widthFor = [&](long long height) { return static_cast<int>(height * vw / vh); };
+    const int workW = work.right - work.left, workH = work.bottom - work.top;
+    int W = rc.right - rc.left;
+    int H = heightFor(W);
+    if (H > workH) {
+        H = workH;
+        W = widthFor(H);
+    }
+    if (W > workW) {
+        W = workW;
+        H = heightFor(W);
+    }
+    const int x = std::max<int>(work.left, std::min<int>(rc.left, work.right - W));
+    const int y = std::max<int>(work.top, std::min<int>(rc.top, work.bottom - H));
+    return {x, y, W, H};
+}
+
 RECT KeepAspectSizing(const RECT& proposed, const RECT& current, int edgeCode, double a, bool vistaOrLater) {
     RECT r = proposed;
     if (!(a > 0)) return r;

@@ -188,6 +188,34 @@ TEST(OverlayLogic, EdgeCodesAndAspectSizing) {
     EXPECT_EQ(KeepAspectSizing(wider, cur, 11, 0.0, true).bottom, wider.bottom);
 }
 
+TEST(OverlayLogic, FittingKeepsTheWindowOnTheWorkArea) {
+    const RECT work{0, 0, 1600, 1000};
+    struct Case {
+        const char* what;
+        RECT rc;
+        int vw, vh;
+        FitPlace want;
+    } cases[] = {
+        {"the height follows the width in place", {100, 100, 740, 460}, 320, 240, {100, 100, 640, 480}},
+        {"a portrait video moves the window up", {500, 338, 1062, 654}, 360, 640, {500, 1, 562, 999}},
+        {"taller than the work area: cut, aspect kept", {500, 300, 1300, 750}, 360, 640, {500, 0, 562, 1000}},
+        {"wider than the work area: cut, moved left", {200, 100, 1800, 400}, 640, 100, {0, 100, 1600, 250}},
+        {"past the right edge: moved left", {1200, 100, 1840, 460}, 640, 360, {960, 100, 640, 360}},
+        {"left of the work area stays on it", {-50, -20, 590, 340}, 640, 360, {0, 0, 640, 360}},
+    };
+    for (const Case& c : cases) {
+        FitPlace f = FitToVideo(c.rc, c.vw, c.vh, work);
+        EXPECT_EQ(f.x, c.want.x) << c.what;
+        EXPECT_EQ(f.y, c.want.y) << c.what;
+        EXPECT_EQ(f.width, c.want.width) << c.what;
+        EXPECT_EQ(f.height, c.want.height) << c.what;
+    }
+    // A work area that does not start at the origin (a panel at the top).
+    FitPlace f = FitToVideo(RECT{100, 10, 420, 190}, 16, 9, RECT{0, 30, 1600, 1000});
+    EXPECT_EQ(f.y, 30);
+    EXPECT_EQ(f.height, 180);
+}
+
 TEST(OverlayLogic, MinimumTrackSizeKeepsTheVideoAspect) {
     const SIZE skin{480, 270};
     POINT p = MinTrackSize(POINT{100, 100}, skin, 16.0 / 9.0);

@@ -115,6 +115,13 @@ bool EnterTogglesFullScreen(bool ctrlDown, bool otherKeyDown);
 int EdgeHitCode(int x, int y, int w, int h);
 // The sizing rectangle that keeps the aspect `a` (width / height) for the edge code.
 RECT KeepAspectSizing(const RECT& proposed, const RECT& current, int edgeCode, double a, bool vistaOrLater);
+// Where fitting the window `rc` to a vw x vh video puts it: the width kept and the height
+// following it, both cut to the work area with the aspect kept, and the window moved up or left
+// as far as it reaches past the work area's bottom or right edge (never above or left of it).
+struct FitPlace {
+    int x, y, width, height;
+};
+FitPlace FitToVideo(const RECT& rc, int vw, int vh, const RECT& work);
 // Minimum track size while a video of aspect `a` is shown: the skin's minimum height, the width
 // that keeps the aspect. Without a known aspect `minTrack` stays.
 POINT MinTrackSize(POINT minTrack, SIZE skinMin, double a);
