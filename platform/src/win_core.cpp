@@ -447,7 +447,11 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
         case GWLP_ID: w->id = value; break;
         case GWLP_USERDATA: w->userData = value; break;
         case GWLP_HWNDPARENT:
-            if (!IsChildWindow(*w)) w->owner = reinterpret_cast<HWND>(value);
+            if (!IsChildWindow(*w)) {
+                w->owner = reinterpret_cast<HWND>(value);
+                // An owned window is above its owner.
+                if (w->owner) LiftOwnedLocked(w->owner);
+            }
             break;
         case GWL_STYLE:
             // The state bits follow ShowWindow, EnableWindow and friends.

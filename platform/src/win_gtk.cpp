@@ -25,6 +25,7 @@ struct Backing {
     std::string title;
     int keepAbove = -1;
     HWND transientFor = nullptr;
+    bool aspectHinted = false;  // the window manager keeps an aspect while the user sizes it
 };
 
 namespace {
@@ -60,16 +61,18 @@ Backing* BackingOf(HWND hwnd) {
     return w ? w->backing : nullptr;
 }
 
-// The window on screen that stands for `from` under a window manager, which keeps nothing above
-// a window it does not show: `from` itself, or the nearest owner up its chain that is shown.
-HWND ShownInChainLocked(HWND from) {
+// A window manager keeps a window's transients above it, its transients' transients not always
+// (openbox restacks them on its own when the owner changes layer): every window of a chain is
+// transient for the first window of the chain that is on screen.
+HWND ChainRootLocked(HWND from) {
+    HWND root = nullptr;
     int depth = 0;
     for (WindowPtr o = FindLocked(from); o && depth < 64; o = FindLocked(o->owner), ++depth)
-        if (o->backing && o->backing->toplevel && o->backing->shown) return o->hwnd;
-    return nullptr;
+        if (o->backing && o->backing->toplevel && o->backing->shown) root = o->hwnd;
+    return root;
 }
 
-HWND TransientParentLocked(const Window& w) { return ShownInChainLocked(w.owner); }
+HWND TransientParentLocked(const Window& w) { return ChainRootLocked(w.owner); }
 
 // The top-most band holds a window whose chain of owners is in it.
 bool ChainTopmostLocked(HWND from) {
@@ -104,14 +107,19 @@ void SyncTransients() {
         bool above;
     };
     std::vector<DialogState> dialogs;
+    std::vector<std::pair<Backing*, bool>> bands;
+    const DWORD tid = GetCurrentThreadId();
     {
         std::lock_guard lk(Mutex());
         for (HWND h : ZOrderLocked()) {
             WindowPtr w = FindLocked(h);
-            if (w && w->backing && w->backing->toplevel) todo.emplace_back(w->backing, TransientParentLocked(*w));
+            if (!w || !w->backing || !w->backing->toplevel || w->queue->tid != tid) continue;
+            todo.emplace_back(w->backing, TransientParentLocked(*w));
+            // Owned windows changed band with their owner.
+            if (w->backing->keepAbove != static_cast<int>(w->topmost)) bands.emplace_back(w->backing, w->topmost);
         }
         for (Dialog& d : g_dialogs) {
-            HWND parent = ShownInChainLocked(d.owner);
+            HWND parent = ChainRootLocked(d.owner);
             bool above = ChainTopmostLocked(d.owner);
             if (parent == d.transientFor && static_cast<int>(above) == d.keepAbove) continue;
             d.transientFor = parent;
@@ -120,6 +128,10 @@ void SyncTransients() {
         }
     }
     for (auto& [b, parent] : todo) ApplyTransient(b, parent);
+    for (auto& [b, above] : bands) {
+        gtk_window_set_keep_above(GTK_WINDOW(b->toplevel), above);
+        b->keepAbove = above;
+    }
     for (const DialogState& d : dialogs) {
         auto* p = d.parent ? static_cast<GtkWidget*>(BackingToplevel(d.parent)) : nullptr;
         gtk_window_set_transient_for(d.window, p ? GTK_WINDOW(p) : nullptr);
@@ -183,11 +195,12 @@ gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
     Backing* b = BackingOf(hwnd);
     if (!b) return FALSE;
     b->mapped = true;
-    if (b->focusOnMap) {
+    const bool focus = b->focusOnMap;
+    if (focus) {
         b->focusOnMap = false;
         gdk_window_focus(b->gdk, GDK_CURRENT_TIME);
     }
-    BackingRestack();
+    BackingRestack(focus);
     return FALSE;
 }
 
@@ -376,6 +389,100 @@ void ClearShape(HWND hwnd) {
     if (Backing* b = BackingOf(hwnd)) gdk_window_shape_combine_region(b->gdk, nullptr, 0, 0);
 }
 
+
+// The window's own size box, without a window manager: each pointer step proposes a rectangle
+// that the window sees (WM_SIZING) and may change before it is applied.
+struct SizeDrag {
+    HWND hwnd = nullptr;
+    int edge = 0;  // WMSZ_*
+    POINT start{};
+    RECT startRect{};
+    GdkSeat* seat = nullptr;
+};
+SizeDrag g_sizeDrag;  // the UI thread's
+
+int SizingEdgeOf(int hit) {
+    switch (hit) {
+    case HTLEFT: return WMSZ_LEFT;
+    case HTRIGHT: return WMSZ_RIGHT;
+    case HTTOP: return WMSZ_TOP;
+    case HTBOTTOM: return WMSZ_BOTTOM;
+    case HTTOPLEFT: return WMSZ_TOPLEFT;
+    case HTTOPRIGHT: return WMSZ_TOPRIGHT;
+    case HTBOTTOMLEFT: return WMSZ_BOTTOMLEFT;
+    case HTBOTTOMRIGHT: return WMSZ_BOTTOMRIGHT;
+    default: return 0;
+    }
+}
+
+MINMAXINFO TrackLimits(HWND hwnd) {
+    MINMAXINFO mmi{};
+    mmi.ptMinTrackSize = {GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
+    mmi.ptMaxTrackSize = {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    CallProc(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    return mmi;
+}
+
+// The rectangle the size box proposes for the pointer at `pt`: the dragged edges follow it, the
+// others stay, within the window's tracking limits.
+RECT ProposedRect(const SizeDrag& d, POINT pt, const MINMAXINFO& mmi) {
+    const int dx = pt.x - d.start.x, dy = pt.y - d.start.y;
+    const bool left = d.edge == WMSZ_LEFT || d.edge == WMSZ_TOPLEFT || d.edge == WMSZ_BOTTOMLEFT;
+    const bool right = d.edge == WMSZ_RIGHT || d.edge == WMSZ_TOPRIGHT || d.edge == WMSZ_BOTTOMRIGHT;
+    const bool top = d.edge == WMSZ_TOP || d.edge == WMSZ_TOPLEFT || d.edge == WMSZ_TOPRIGHT;
+    const bool bottom = d.edge == WMSZ_BOTTOM || d.edge == WMSZ_BOTTOMLEFT || d.edge == WMSZ_BOTTOMRIGHT;
+    RECT r = d.startRect;
+    if (left) r.left += dx;
+    if (right) r.right += dx;
+    if (top) r.top += dy;
+    if (bottom) r.bottom += dy;
+    auto clampSpan = [](LONG& moving, LONG fixed, bool movingIsLow, long lo, long hi) {
+        long span = movingIsLow ? fixed - moving : moving - fixed;
+        span = std::clamp(span, lo, std::max(lo, hi));
+        moving = static_cast<LONG>(movingIsLow ? fixed - span : fixed + span);
+    };
+    if (left) clampSpan(r.left, r.right, true, mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x);
+    if (right) clampSpan(r.right, r.left, false, mmi.ptMinTrackSize.x, mmi.ptMaxTrackSize.x);
+    if (top) clampSpan(r.top, r.bottom, true, mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y);
+    if (bottom) clampSpan(r.bottom, r.top, false, mmi.ptMinTrackSize.y, mmi.ptMaxTrackSize.y);
+    return r;
+}
+
+void EndSizeDrag() {
+    SizeDrag d = g_sizeDrag;
+    g_sizeDrag = SizeDrag{};
+    if (d.seat) gdk_seat_ungrab(d.seat);
+    if (d.hwnd && Find(d.hwnd)) CallProc(d.hwnd, WM_EXITSIZEMOVE, 0, 0);
+}
+
+bool BeginSizeDrag(HWND hwnd, Backing* b, int edge, const PressInfo& p) {
+    RECT rc;
+    if (!GetWindowRect(hwnd, &rc)) return false;
+    if (g_sizeDrag.hwnd) EndSizeDrag();
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(b->gdk));
+    if (gdk_seat_grab(seat, b->gdk, GDK_SEAT_CAPABILITY_ALL_POINTING, FALSE, nullptr, nullptr, nullptr, nullptr) !=
+        GDK_GRAB_SUCCESS)
+        return false;
+    g_sizeDrag = SizeDrag{hwnd, edge, POINT{p.xRoot, p.yRoot}, rc, seat};
+    CallProc(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    return true;
+}
+
+// The shape a window keeps while it is sized, learnt from its answer to one sizing step that
+// widens it: width / height of the answer, or 0 when it takes the step as it is.
+double KeptAspect(HWND hwnd, int edge) {
+    RECT cur;
+    if (!GetWindowRect(hwnd, &cur)) return 0.0;
+    RECT probe = cur;
+    probe.right += 100;
+    RECT answer = probe;
+    CallProc(hwnd, WM_SIZING, static_cast<WPARAM>(edge), reinterpret_cast<LPARAM>(&answer));
+    const bool same = answer.left == probe.left && answer.top == probe.top && answer.right == probe.right &&
+                      answer.bottom == probe.bottom;
+    const long w = answer.right - answer.left, h = answer.bottom - answer.top;
+    return same || w <= 0 || h <= 0 ? 0.0 : static_cast<double>(w) / static_cast<double>(h);
+}
+
 }  // namespace
 
 bool EnsureBacking(HWND hwnd) {
@@ -414,6 +521,7 @@ HWND HwndOfGdkWindow(void* gdkWindow) {
 }
 
 void BackingDestroy(HWND hwnd) {
+    if (g_sizeDrag.hwnd == hwnd) EndSizeDrag();
     Backing* b;
     {
         std::lock_guard lk(Mutex());
@@ -475,6 +583,11 @@ void BackingSync(HWND hwnd) {
     }
     GtkWindow* gw = GTK_WINDOW(b->toplevel);
     if (!sameRect) {
+        // A place the program gives is not bent to the aspect of the last sizing by the user.
+        if (b->aspectHinted) {
+            gtk_window_set_geometry_hints(gw, nullptr, nullptr, static_cast<GdkWindowHints>(0));
+            b->aspectHinted = false;
+        }
         gtk_window_move(gw, r.left, r.top);
         gtk_window_resize(gw, cw, ch);
         // GTK keeps the place of a hidden window for its next showing, where a window manager
@@ -517,21 +630,37 @@ void BackingSync(HWND hwnd) {
     }
 }
 
-void BackingRestack() {
-    std::vector<GdkWindow*> order;
+void BackingRestack(bool lift) {
+    std::vector<GdkWindow*> order;  // top first
+    bool topmostFirst = false;
     {
         std::lock_guard lk(Mutex());
-        auto& z = ZOrderLocked();
-        for (auto it = z.rbegin(); it != z.rend(); ++it) {
-            WindowPtr w = FindLocked(*it);
-            if (w && w->backing && w->backing->shown) order.push_back(w->backing->gdk);
-        }
         // A dialog holds its owners until it closes: it stays over all of them.
         for (const Dialog& d : g_dialogs)
             if (GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(d.window)); gw && gtk_widget_get_mapped(GTK_WIDGET(d.window)))
                 order.push_back(gw);
+        for (HWND h : ZOrderLocked()) {
+            WindowPtr w = FindLocked(h);
+            if (!w || !w->backing || !w->backing->shown) continue;
+            if (order.empty()) topmostFirst = w->topmost;
+            order.push_back(w->backing->gdk);
+        }
     }
-    for (GdkWindow* gw : order) gdk_window_raise(gw);
+    if (order.empty()) return;
+    if (BackingHasWindowManager()) {
+        // The window manager keeps each window in its layer and other programs' windows where
+        // the user put them; it is asked to stack ours in our order.
+        for (auto it = order.rbegin(); it != order.rend(); ++it) gdk_window_raise(*it);
+        return;
+    }
+    // Without one the windows keep their order among themselves where they are, below other
+    // programs' windows above them; they go over those only when one of them is raised, or
+    // when the top one is in the top-most band.
+    if (lift || topmostFirst) gdk_window_raise(order.front());
+    std::vector<::Window> ids;
+    for (GdkWindow* gw : order) ids.push_back(GDK_WINDOW_XID(gw));
+    Display* dpy = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    XRestackWindows(dpy, ids.data(), static_cast<int>(ids.size()));
 }
 
 void BackingAddDialog(void* gtkWindow, HWND owner) {
@@ -544,7 +673,7 @@ void BackingAddDialog(void* gtkWindow, HWND owner) {
     gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
     // Raised over its owners each time it is mapped: also when it is mapped last of all.
     g_signal_connect(window, "map-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
-                         BackingRestack();
+                         BackingRestack(true);
                          return FALSE;
                      }),
                      nullptr);
@@ -562,7 +691,7 @@ void BackingFocus(HWND hwnd) {
     if (b->mapped) {
         gdk_window_focus(b->gdk, GDK_CURRENT_TIME);
         // Without a window manager the focus raises the window itself, over the windows it owns.
-        BackingRestack();
+        BackingRestack(true);
     } else {
         b->focusOnMap = true;
     }
@@ -585,6 +714,30 @@ bool BackingHasWindowManager() {
     return s && GDK_IS_X11_SCREEN(s) && g_strcmp0(gdk_x11_screen_get_window_manager_name(s), "unknown") != 0;
 }
 
+
+bool BackingSizeDragEvent(const void* gdkEvent) {
+    if (!g_sizeDrag.hwnd) return false;
+    const auto* ev = static_cast<const GdkEvent*>(gdkEvent);
+    if (ev->type == GDK_MOTION_NOTIFY) {
+        const SizeDrag d = g_sizeDrag;
+        const guint buttons = GDK_BUTTON1_MASK | GDK_BUTTON2_MASK | GDK_BUTTON3_MASK;
+        if (!Find(d.hwnd) || !(ev->motion.state & buttons)) {
+            EndSizeDrag();
+            return true;
+        }
+        POINT pt{static_cast<LONG>(ev->motion.x_root), static_cast<LONG>(ev->motion.y_root)};
+        RECT r = ProposedRect(d, pt, TrackLimits(d.hwnd));
+        CallProc(d.hwnd, WM_SIZING, static_cast<WPARAM>(d.edge), reinterpret_cast<LPARAM>(&r));
+        SetWindowPos(d.hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return true;
+    }
+    if (ev->type == GDK_BUTTON_RELEASE) {
+        EndSizeDrag();
+        return true;
+    }
+    return ev->type == GDK_BUTTON_PRESS;  // nothing else starts while the size box is held
+}
+
 bool BackingBeginDrag(HWND hwnd, int hit) {
     Backing* b = BackingOf(hwnd);
     PressInfo p = LastPress();
@@ -594,30 +747,37 @@ bool BackingBeginDrag(HWND hwnd, int hit) {
         gtk_window_begin_move_drag(gw, p.button, p.xRoot, p.yRoot, p.time);
         return true;
     }
-    GdkWindowEdge edge;
+    GdkWindowEdge gdkEdge;
     switch (hit) {
-    case HTLEFT: edge = GDK_WINDOW_EDGE_WEST; break;
-    case HTRIGHT: edge = GDK_WINDOW_EDGE_EAST; break;
-    case HTTOP: edge = GDK_WINDOW_EDGE_NORTH; break;
-    case HTBOTTOM: edge = GDK_WINDOW_EDGE_SOUTH; break;
-    case HTTOPLEFT: edge = GDK_WINDOW_EDGE_NORTH_WEST; break;
-    case HTTOPRIGHT: edge = GDK_WINDOW_EDGE_NORTH_EAST; break;
-    case HTBOTTOMLEFT: edge = GDK_WINDOW_EDGE_SOUTH_WEST; break;
-    case HTBOTTOMRIGHT: edge = GDK_WINDOW_EDGE_SOUTH_EAST; break;
+    case HTLEFT: gdkEdge = GDK_WINDOW_EDGE_WEST; break;
+    case HTRIGHT: gdkEdge = GDK_WINDOW_EDGE_EAST; break;
+    case HTTOP: gdkEdge = GDK_WINDOW_EDGE_NORTH; break;
+    case HTBOTTOM: gdkEdge = GDK_WINDOW_EDGE_SOUTH; break;
+    case HTTOPLEFT: gdkEdge = GDK_WINDOW_EDGE_NORTH_WEST; break;
+    case HTTOPRIGHT: gdkEdge = GDK_WINDOW_EDGE_NORTH_EAST; break;
+    case HTBOTTOMLEFT: gdkEdge = GDK_WINDOW_EDGE_SOUTH_WEST; break;
+    case HTBOTTOMRIGHT: gdkEdge = GDK_WINDOW_EDGE_SOUTH_EAST; break;
     default: return false;
     }
-    // The smallest tracking size the window asks for holds while the user sizes it.
-    MINMAXINFO mmi{};
-    mmi.ptMinTrackSize = {GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
-    mmi.ptMaxTrackSize = {GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    CallProc(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    const int edge = SizingEdgeOf(hit);
+    if (!BackingHasWindowManager()) return BeginSizeDrag(hwnd, b, edge, p);
+    // The window manager sizes the window and sends no steps: the smallest tracking size, and the
+    // shape the window keeps, go to it as hints until the program places the window itself.
+    MINMAXINFO mmi = TrackLimits(hwnd);
     GdkGeometry geo{};
     geo.min_width = mmi.ptMinTrackSize.x;
     geo.min_height = mmi.ptMinTrackSize.y;
     geo.max_width = mmi.ptMaxTrackSize.x;
     geo.max_height = mmi.ptMaxTrackSize.y;
-    gtk_window_set_geometry_hints(gw, nullptr, &geo, static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
-    gtk_window_begin_resize_drag(gw, edge, p.button, p.xRoot, p.yRoot, p.time);
+    auto hints = static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE);
+    const double aspect = KeptAspect(hwnd, edge);
+    if (aspect > 0) {
+        geo.min_aspect = geo.max_aspect = aspect;
+        hints = static_cast<GdkWindowHints>(hints | GDK_HINT_ASPECT);
+    }
+    gtk_window_set_geometry_hints(gw, nullptr, &geo, hints);
+    b->aspectHinted = aspect > 0;
+    gtk_window_begin_resize_drag(gw, gdkEdge, p.button, p.xRoot, p.yRoot, p.time);
     return true;
 }
 

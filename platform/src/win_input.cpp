@@ -426,6 +426,7 @@ void UpdateUnder(HWND now) {
 }
 
 gboolean OnButton(GtkWidget*, GdkEventButton* ev, gpointer) {
+    if (BackingSizeDragEvent(ev)) return TRUE;
     if (ev->type != GDK_BUTTON_PRESS && ev->type != GDK_BUTTON_RELEASE) return TRUE;  // X's own double clicks
     if (ev->button < 1 || ev->button > 3) return TRUE;
     bool press = ev->type == GDK_BUTTON_PRESS;
@@ -490,6 +491,7 @@ gboolean OnButton(GtkWidget*, GdkEventButton* ev, gpointer) {
 }
 
 gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer) {
+    if (BackingSizeDragEvent(ev)) return TRUE;
     POINT pt{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)};
     HWND cap;
     {

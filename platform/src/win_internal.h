@@ -150,6 +150,7 @@ void Wake(ThreadQueue& q);
 void Activate(HWND hwnd, bool xFocus);
 void ForgetActivation(HWND hwnd);  // a window being destroyed or hidden
 void RaiseLocked(HWND hwnd);
+void LiftOwnedLocked(HWND owner);  // its owned windows of its band right above it
 HWND ActiveWindow();
 HWND FocusWindow();
 void SetFocusInternal(HWND hwnd);
@@ -159,11 +160,15 @@ bool IsDisabledTree(HWND hwnd);
 bool EnsureBacking(HWND hwnd);
 void BackingDestroy(HWND hwnd);
 void BackingSync(HWND hwnd);  // geometry, visibility, title, hints, opacity
-void BackingRestack();
+// Stacks the shown windows as the layer's z-order has them; `lift` when one of them was raised
+// (activated, brought to the top), which takes them over other programs' windows.
+void BackingRestack(bool lift = false);
 void BackingFocus(HWND hwnd);
 void BackingInvalidate(HWND hwnd, const RECT* rect);
 bool BackingHasWindowManager();
 bool BackingBeginDrag(HWND hwnd, int hit);
+// The pointer events of a size drag of the window's own size box; true when one took the event.
+bool BackingSizeDragEvent(const void* gdkEvent);
 void* BackingGdkWindow(HWND hwnd);  // GdkWindow*, or null
 HWND HwndOfGdkWindow(void* gdkWindow);
 void* BackingToplevel(HWND hwnd);   // GtkWidget* of a top-level, or null

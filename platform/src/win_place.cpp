@@ -13,6 +13,9 @@ HWND g_focus = nullptr;
 
 bool IsChild(const Window& w) { return (w.style & WS_CHILD) != 0; }
 
+// Where a minimised window is said to be, as on the system the programs come from.
+constexpr LONG kMinimizedX = -32000, kMinimizedY = -32000;
+
 bool IsWithinLocked(HWND hwnd, HWND ancestor) {
     for (WindowPtr w = FindLocked(hwnd); w; w = IsChild(*w) ? FindLocked(w->parent) : nullptr)
         if (w->hwnd == ancestor) return true;
@@ -40,6 +43,8 @@ size_t BandStartLocked(bool topmost) {
     return static_cast<size_t>(it - z.begin());
 }
 
+}  // namespace
+
 // Owned windows of the same band sit right above their owner.
 void LiftOwnedLocked(HWND hwnd) {
     auto& z = ZOrderLocked();
@@ -56,6 +61,8 @@ void LiftOwnedLocked(HWND hwnd) {
     z.insert(at, owned.begin(), owned.end());
     for (HWND h : owned) LiftOwnedLocked(h);
 }
+
+namespace {
 
 void ReorderChildLocked(Window& w, HWND after) {
     WindowPtr p = FindLocked(w.parent);
@@ -138,22 +145,37 @@ void ShowPlain(HWND hwnd) {
     BackingRestack();
 }
 
+// How far down the chain of owners `hwnd` is from `owner`: 1 for a window it owns, 0 when
+// `owner` is not in its chain.
+int OwnedDepthLocked(HWND hwnd, HWND owner) {
+    int depth = 0;
+    for (WindowPtr w = FindLocked(hwnd); w && depth < 64; ++depth) {
+        if (w->hwnd == owner) return depth;
+        w = FindLocked(w->owner);
+    }
+    return 0;
+}
+
 void Minimize(HWND hwnd) {
-    std::vector<HWND> owned;
+    std::vector<std::pair<int, HWND>> owned;
     {
         std::lock_guard lk(Mutex());
         WindowPtr w = FindLocked(hwnd);
         if (!w || w->minimized) return;
         if (!w->maximized) w->normalRect = w->rect;
         w->minimized = true;
+        // Everything the window owns, and what that owns in turn, leaves with it.
         for (HWND h : ZOrderLocked()) {
             WindowPtr o = FindLocked(h);
-            if (o && o->owner == hwnd && o->visible) owned.push_back(h);
+            int depth = o && o->visible && h != hwnd ? OwnedDepthLocked(h, hwnd) : 0;
+            if (depth > 0) owned.emplace_back(depth, h);
         }
-        w->hiddenWithOwner = owned;
+        // Owners come back before the windows they own.
+        std::stable_sort(owned.begin(), owned.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        w->hiddenWithOwner.clear();
+        for (const auto& o : owned) w->hiddenWithOwner.push_back(o.second);
     }
-    // Owned pop-ups leave with their owner.
-    for (HWND o : owned) ShowWindow(o, SW_HIDE);
+    for (auto it = owned.rbegin(); it != owned.rend(); ++it) ShowWindow(it->second, SW_HIDE);
     BackingSync(hwnd);
     ForgetActivation(hwnd);
     CallProc(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
@@ -173,8 +195,9 @@ void Unminimize(HWND hwnd) {
         maxed = w->maximized;
     }
     BackingSync(hwnd);
-    for (HWND o : owned) ShowWindow(o, SW_SHOWNA);
+    // The window learns of its size first, so that what it docks is in place when it shows.
     CallProc(hwnd, WM_SIZE, maxed ? SIZE_MAXIMIZED : SIZE_RESTORED, MAKELPARAM(r.right - r.left, r.bottom - r.top));
+    for (HWND o : owned) ShowWindow(o, SW_SHOWNA);
 }
 
 void Maximize(HWND hwnd) {
@@ -246,7 +269,7 @@ void Activate(HWND hwnd, bool xFocus) {
         g_active = hwnd;
         if (hwnd) RaiseLocked(hwnd);
     }
-    if (hwnd) BackingRestack();
+    if (hwnd) BackingRestack(true);
     if (old == hwnd) {
         if (hwnd && xFocus) BackingFocus(hwnd);
         return;
@@ -297,7 +320,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (!(flags & SWP_NOSENDCHANGING)) CallProc(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&wp));
     flags = wp.flags;
     RECT now;
-    bool moved = false, sized = false, shown = false, hidden = false, child;
+    bool moved = false, sized = false, shown = false, hidden = false, raised = false, child;
     {
         std::lock_guard lk(Mutex());
         WindowPtr w = FindLocked(hwnd);
@@ -316,7 +339,10 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         sized = (nr.right - nr.left) != (old.right - old.left) || (nr.bottom - nr.top) != (old.bottom - old.top);
         w->rect = nr;
         if (!w->maximized && !w->minimized) w->normalRect = nr;
-        if (!(flags & SWP_NOZORDER)) ApplyZOrderLocked(*w, wp.hwndInsertAfter);
+        if (!(flags & SWP_NOZORDER)) {
+            ApplyZOrderLocked(*w, wp.hwndInsertAfter);
+            raised = !child && (wp.hwndInsertAfter == HWND_TOP || wp.hwndInsertAfter == HWND_TOPMOST);
+        }
         if ((flags & SWP_SHOWWINDOW) && !w->visible) shown = w->visible = true;
         if ((flags & SWP_HIDEWINDOW) && w->visible) {
             w->visible = false;
@@ -326,7 +352,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     }
     if (shown) EnsureBacking(hwnd);
     BackingSync(hwnd);
-    if (!(flags & SWP_NOZORDER) || shown) BackingRestack();
+    if (!(flags & SWP_NOZORDER) || shown) BackingRestack(raised);
     if (hidden) ForgetActivation(hwnd);
     if (!child && !(flags & SWP_NOACTIVATE) && (!(flags & SWP_NOZORDER) || shown) && CanActivate(hwnd))
         Activate(hwnd, true);
@@ -421,6 +447,9 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
         }
         r = w->rect;
         if (IsChild(*w)) parent = w->parent;
+        // A minimised window is nowhere on the screen: what docks at it or looks for the
+        // pointer over it finds nothing there.
+        if (w->minimized && !parent) r = RECT{kMinimizedX, kMinimizedY, kMinimizedX + 160, kMinimizedY + 28};
     }
     if (parent) {
         POINT o = ScreenOrigin(parent);

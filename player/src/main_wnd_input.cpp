@@ -15,6 +15,7 @@
 #include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skinui/controls.h"
+#include "skinui/tooltip.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ bool CMorvaneWnd::HandleInputMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         case WM_MOVE:
             if (pCaption && pPlayPanel) {
                 FollowSatellites();
+                if (pToolTip && pToolTip->IsShown()) pToolTip->Hide();
                 SaveWindowRectSoon();
             }
             lRes = 0;
@@ -146,6 +148,9 @@ bool CMorvaneWnd::HandleInputMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             OnMouseWheel(wParam, lParam);
             lRes = 0;
             return true;
+        case WM_SIZING:
+            if (g_SysConfig.bScalePlayWnd) OnSizing(reinterpret_cast<RECT*>(lParam));
+            return false;
         case WM_PLAYER_VIDEO_LBUTTONDOWN:
             bPressPending = 1;
             bDoubleClickSeen = 0;

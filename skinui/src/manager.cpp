@@ -457,6 +457,17 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         NeedUpdate();
         Invalidate();
         return false;
+    case WM_SHOWWINDOW:
+        // A window that leaves the screen (hidden, or with its minimised owner) takes its
+        // control's tip along, and one still waiting to show is not shown.
+        if (!wParam) {
+            if (m_tipTimer) {
+                host::KillTimer(m_hWndPaint, kToolTipTimer);
+                m_tipTimer = 0;
+            }
+            if (m_tipHide) m_tipHide(this);
+        }
+        return false;
     case WM_TIMER:
         if (wParam == kToolTipTimer) {
             host::KillTimer(m_hWndPaint, kToolTipTimer);

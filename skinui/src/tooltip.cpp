@@ -18,8 +18,11 @@ CWzToolTip::~CWzToolTip() {
 }
 
 HWND CWzToolTip::Create(HWND hwndParent, LPCWSTR pstrName, DWORD dwStyle, DWORD dwExStyle) {
+    // A tip of a window stays with that window (owned windows share their owner's band); only
+    // a tip of nobody's is over every other window.
+    const DWORD band = hwndParent ? 0 : WS_EX_TOPMOST;
     return CWindowWnd::Create(hwndParent, pstrName, (dwStyle & ~WS_VISIBLE) | WS_POPUP,
-                              dwExStyle | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, 0, 0, 1, 1);
+                              dwExStyle | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | band, 0, 0, 1, 1);
 }
 
 void CWzToolTip::SetDefaultFont(LPCWSTR name, int size, bool bold, bool underline, bool italic) {
@@ -48,7 +51,15 @@ void CWzToolTip::Present() {
     m_pLabel->SetTextStyle(DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | (m_bCenter ? DT_CENTER : DT_LEFT));
     m_pLabel->SetText(m_sText.c_str());
     SIZE size = MeasureFor(m_sText);
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, m_ptAt.x, m_ptAt.y, size.cx, size.cy, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    UINT flags = SWP_NOACTIVATE | SWP_SHOWWINDOW;
+    if (owner && !(::GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+        // Where owned windows are, right over its owner: other programs' windows above the
+        // owner stay above it.
+        ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        flags |= SWP_NOZORDER;
+    }
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, m_ptAt.x, m_ptAt.y, size.cx, size.cy, flags);
     m_pm.Invalidate();
     if (m_nShowTime) ::SetTimer(m_hWnd, kHideTimer, m_nShowTime, nullptr);
 }
@@ -137,13 +148,17 @@ void ShowControlToolTip(CPaintManagerUI* manager, CControlUI* control, POINT ptC
     if (!manager || !control || control->GetToolTip().empty() || !manager->GetPaintWindow()) return;
     CWzToolTip*& tip = SharedTip();
     if (!tip) tip = new CWzToolTip;
+    HWND owner = manager->GetPaintWindow();
+    while (owner && (::GetWindowLongW(owner, GWL_STYLE) & WS_CHILD)) owner = ::GetParent(owner);
     if (!tip->GetHWND()) {
-        if (!tip->Create(nullptr, L"", 0, 0)) return;
+        if (!tip->Create(owner, L"", 0, 0)) return;
         tip->SetShowTime(5000);
         tip->SetDefaultFont(L"微软雅黑", 12, false, false, false);
         tip->SetBkColor(0xFFFFFFE1);
         tip->SetTextColor(0xFF333333);
     }
+    // Owned by the window of the control: it goes with it when that window leaves the screen.
+    if (::GetWindow(tip->GetHWND(), GW_OWNER) != owner) ::SetWindowLongPtrW(tip->GetHWND(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
     ::ClientToScreen(manager->GetPaintWindow(), &ptClient);
     tip->Show(control->GetToolTip(), ptClient.x + 10, ptClient.y + 20);
 }

@@ -237,6 +237,7 @@ void SetLastError(DWORD code);
 #define WM_MBUTTONUP 0x0208
 #define WM_MBUTTONDBLCLK 0x0209
 #define WM_MOUSEWHEEL 0x020A
+#define WM_SIZING 0x0214
 #define WM_ENTERSIZEMOVE 0x0231
 #define WM_EXITSIZEMOVE 0x0232
 #define WM_DROPFILES 0x0233
@@ -267,6 +268,15 @@ void SetLastError(DWORD code);
 #define HTSYSMENU 3
 #define HTMINBUTTON 8
 #define HTMAXBUTTON 9
+// The edge of a WM_SIZING step (its wParam).
+#define WMSZ_LEFT 1
+#define WMSZ_RIGHT 2
+#define WMSZ_TOP 3
+#define WMSZ_TOPLEFT 4
+#define WMSZ_TOPRIGHT 5
+#define WMSZ_BOTTOM 6
+#define WMSZ_BOTTOMLEFT 7
+#define WMSZ_BOTTOMRIGHT 8
 #define HTLEFT 10
 #define HTRIGHT 11
 #define HTTOP 12
