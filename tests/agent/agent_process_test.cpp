@@ -3,13 +3,15 @@
 #include <sys/wait.h>
 
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "agent/agent.h"
 #include "platform/registry.h"
 #include "support/agent_env.h"
 #include "support/child.h"
+#include "support/runtime_folders.h"
+#include "support/temp_dir.h"
 #include "support/wait_for.h"
 
 using testsupport::AgentEnv;
@@ -138,6 +140,22 @@ TEST_F(AgentProcess, OfTwoAgentsStartedAtOnceOneStays) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_TRUE(IsWindow(h));
+}
+
+TEST_F(AgentProcess, ARuntimeFolderItCannotTrustEndsItWithTheReason) {
+    testsupport::TempDir base;
+    for (const auto& folder : testsupport::MakeUntrustedRuntimeFolders(base.path())) {
+        SCOPED_TRACE(folder.what);
+        testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", folder.path.string());
+        const auto errors = base.path() / "stderr.txt";
+        testsupport::Child agent({env.agentPath()}, errors.string());
+        int status = 0;
+        ASSERT_TRUE(agent.waitFor(&status));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        const std::string said = testsupport::ReadFile(errors);
+        EXPECT_EQ(said.rfind("MorvaneUAC: the runtime folder " + folder.path.string(), 0), 0u) << said;
+        EXPECT_NE(said.find(folder.why), std::string::npos) << said;
+    }
 }
 
 }  // namespace
