@@ -21,6 +21,7 @@
 #include "player/main_wnd.h"
 #include "support/child.h"
 #include "support/clips.h"
+#include "support/hostile_client.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 #include "support/xdnd.h"
@@ -284,6 +285,23 @@ TEST_F(MorvaneX, DroppedFilePlays) {
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(first.wait()), 0);
     EXPECT_FALSE(SectionOf(red).empty());
+}
+
+TEST_F(MorvaneX, PointerMessagesOfAnotherProcessLeaveThePlayerUp) {
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(wnd, testsupport::PointerMessages()), 0);
+    // Its own message for work of its threads passes as a number, and runs only its own work.
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(wnd, {{"run on UI", WM_PLAYER_RUN_ON_UI, 0x4141414141, 0}}), 2);
+
+    // Still up, and still taking a hand-over.
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the player did not play the handed-over file";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
 }
 
 }  // namespace

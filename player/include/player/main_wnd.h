@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -226,6 +227,9 @@ public:
     int nSnapInSecond = 0;
 
 private:
+    void RunQueuedUiCalls();
+    std::mutex uiCallsLock;
+    std::vector<std::function<void()>> uiCalls;  // RunOnUi's, in order
     // input (main_wnd_input.cpp)
     void FollowSatellites();
     void UpdateCaptionZoomButtons();
