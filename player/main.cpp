@@ -19,8 +19,7 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore);
     if (semaphore && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (HWND running = FindRunningInstanceWindow()) {
-            HandOverToRunningInstance(running, file, GetCommandLineW());
-            return 0;
+            return HandOverToRunningInstance(running, file, GetCommandLineW()) ? 0 : 1;
         }
         // The first instance has no window (yet): this one becomes a full instance too.
     }

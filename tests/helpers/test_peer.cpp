@@ -1,7 +1,8 @@
 // A second process for the platform and download tests. It lives at most a minute.
-//   window <class> <title> [--ignore-close] [--log FILE] [name=value ...]
+//   window <class> <title> [--ignore-close] [--exit-on-copydata] [--log FILE] [name=value ...]
 //       announces one window; WM_COPYDATA answers a hash of its data (dwData 0xDEAD hangs,
-//       0x5000 + n waits n ms first), WM_SETTEXT answers the length of its text,
+//       0x5000 + n waits n ms first; with --exit-on-copydata the process ends instead of
+//       answering), WM_SETTEXT answers the length of its text,
 //       WM_USER+1 answers wParam + lParam, WM_CLOSE ends the process unless ignored;
 //       every message is appended to the log as "msg wparam lparam".
 //   raw <hwnd> <msg>,<wparam>,<lparam> ...
@@ -29,6 +30,7 @@
 namespace {
 
 bool g_ignoreClose = false;
+bool g_exitOnCopyData = false;
 std::string g_log;
 
 std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
@@ -39,6 +41,7 @@ LRESULT Hook(HWND, UINT msg, WPARAM wParam, LPARAM lParam, bool) {
     }
     if (msg == WM_COPYDATA) {
         auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (g_exitOnCopyData) std::_Exit(0);
         if (cds->dwData == 0xDEAD) std::this_thread::sleep_for(std::chrono::seconds(60));
         if (cds->dwData >= 0x5000 && cds->dwData < 0x6000)
             std::this_thread::sleep_for(std::chrono::milliseconds(cds->dwData - 0x5000));
@@ -74,6 +77,8 @@ int main(int argc, char** argv) {
             std::string a = argv[i];
             if (a == "--ignore-close") {
                 g_ignoreClose = true;
+            } else if (a == "--exit-on-copydata") {
+                g_exitOnCopyData = true;
             } else if (a == "--log" && i + 1 < argc) {
                 g_log = argv[++i];
             } else if (auto eq = a.find('='); eq != std::string::npos) {

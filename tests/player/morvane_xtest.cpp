@@ -287,6 +287,36 @@ TEST_F(MorvaneX, DroppedFilePlays) {
     EXPECT_FALSE(SectionOf(red).empty());
 }
 
+TEST_F(MorvaneX, FiftySecondStartsAtOnceAllReachThePlayList) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+
+    constexpr int kStarts = 50;
+    std::vector<fs::path> files;
+    std::vector<Child*> seconds;
+    for (int i = 0; i < kStarts; ++i) {
+        files.push_back(prog_->path() / ("start" + std::to_string(i) + ".mp4"));
+        fs::create_hard_link(pattern, files.back());
+    }
+    for (const fs::path& f : files) seconds.push_back(&Start({f.string()}));
+    // Each waits its turn behind the others; the bound only catches one that never ends.
+    for (int i = 0; i < kStarts; ++i) {
+        int status = 0;
+        ASSERT_TRUE(seconds[i]->waitFor(&status, std::chrono::minutes(5))) << files[i];
+        EXPECT_EQ(ExitCode(status), 0) << files[i];
+    }
+    EXPECT_EQ(CountInstances(), 1);
+
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    int status = 0;
+    ASSERT_TRUE(first.waitFor(&status, std::chrono::minutes(2)));
+    EXPECT_EQ(ExitCode(status), 0);
+    const std::string list = testsupport::ReadFile(prog_->path() / "PlayList.info");
+    for (const fs::path& f : files) EXPECT_NE(list.find("strFilePath=" + f.string() + "\n"), std::string::npos) << f;
+}
+
 TEST_F(MorvaneX, PointerMessagesOfAnotherProcessLeaveThePlayerUp) {
     const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
     Child& first = Start({pattern.string()});
