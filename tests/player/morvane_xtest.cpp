@@ -1,6 +1,7 @@
 // The real program under Xvfb with a temporary program folder: it opens its window, plays the
 // clip it is given into the video surface, hands a second start's file over to the running
-// instance, saves the play list when it closes and resumes the position on the next start.
+// instance, saves the play list when it closes and resumes the position on the next start; it
+// ends at once when closed, also while its statistics server does not answer.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -21,6 +22,7 @@
 #include "player/main_wnd.h"
 #include "support/child.h"
 #include "support/clips.h"
+#include "support/http_server.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 #include "support/xdnd.h"
@@ -283,6 +285,47 @@ TEST_F(MorvaneX, DroppedFilePlays) {
     ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the dropped file did not play";
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_FALSE(SectionOf(red).empty());
+}
+
+TEST_F(MorvaneX, ClosingEndsAtOnceWhileTheStatisticsServerHangs) {
+    // The request library beside the program, and a statistics server that takes every request
+    // and never answers.
+    fs::copy_file(fs::path(MORVANE_BIN_DIR) / "WZUpdate.so", prog_->path() / "WZUpdate.so");
+    prog_->write("config.ini", "[Global Options]\nProxyType=0\n");
+    testsupport::HttpServer stats;
+    stats.Fallback([](const testsupport::HttpRequest&) {
+        testsupport::HttpReply r;
+        r.silent = true;
+        return r;
+    });
+    testsupport::ScopedEnv statsEnv("MORVANE_STATS_SERVER", stats.url(""));
+
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    ASSERT_TRUE(stats.WaitForRequests(1, "/morvane/register.php"));
+
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    // A second start right behind the close plays its file in an instance of its own.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Child& second = Start({red.string()});
+    int status = 0;
+    ASSERT_TRUE(first.waitFor(&status, std::chrono::seconds(5))) << "the closed player hangs on its report";
+    EXPECT_EQ(ExitCode(status), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the second start's file never played";
+    HWND running = WaitForInstance();
+    ASSERT_NE(running, nullptr);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(running, &owner);
+    EXPECT_EQ(owner, static_cast<DWORD>(second.pid()));
+
+    ASSERT_TRUE(stats.WaitForRequests(2, "/morvane/register.php"));
+    PostMessageW(running, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(second.waitFor(&status, std::chrono::seconds(5)));
+    EXPECT_EQ(ExitCode(status), 0);
     EXPECT_FALSE(SectionOf(red).empty());
 }
 
