@@ -97,7 +97,7 @@ void CPlayListWnd::InitList() {
     }
     // Holders of a record let go before its row frees it.
     m_pList->OnRecordRemoved = [this](_tagMediaInfo* r) {
-        if (r == m_pCurMedia) m_pCurMedia = nullptr;
+        if (r == m_pCurMedia) ForgetCurrentRecord();
     };
     m_pList->SetSplitLineColor(0xFFFFFFFF);
     UpdatePlayOrderButton();
@@ -262,20 +262,15 @@ void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<
 void CPlayListWnd::DeleteSelected() {
     if (!m_pList) return;
     std::vector<int> selected = m_pList->GetSelectedItems();
-    for (int i : selected)
-        if (CPlayListItemUI* row = m_pList->GetItemUIAt(i); row && row->GetItemData() == m_pCurMedia && m_pCurMedia) {
-            m_pCurMedia = nullptr;
-            if (m_pOwner) m_pOwner->ClearCurrentPath();
-        }
-    // Removing a header takes its rows; rows already gone with their header are skipped.
+    const bool hadCurrent = m_pCurMedia != nullptr;
+    // Removing a header takes its rows; rows already gone with their header are skipped. The
+    // current record goes with its row, by its own row or its group's header.
     std::vector<CControlUI*> rows;
     for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
-    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) {
-        m_pCurMedia = nullptr;
-        if (m_pOwner) m_pOwner->ClearCurrentPath();
-    }
+    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) ForgetCurrentRecord();
+    if (hadCurrent && !m_pCurMedia && m_pOwner) m_pOwner->ClearCurrentPath();
     if (m_pList->GetCount() > 0 && !selected.empty()) {
         int at = selected.front();
         if (at >= m_pList->GetCount()) at = m_pList->GetCount() - 1;
@@ -295,10 +290,15 @@ void CPlayListWnd::RemoveInvalidItems() {
     SavePlayList();
 }
 
-void CPlayListWnd::ClearCurrentRecord() {
+void CPlayListWnd::ForgetCurrentRecord() {
     m_pCurMedia = nullptr;
-    // The play panel writes positions into this section; it must not land in a stranger's record.
+    // Positions are written into this section; once the sections are numbered anew it names
+    // another file's record.
     g_SysConfig.strCurSection.clear();
+}
+
+void CPlayListWnd::ClearCurrentRecord() {
+    ForgetCurrentRecord();
     if (m_pOwner) m_pOwner->ClearCurrentPath();
 }
 

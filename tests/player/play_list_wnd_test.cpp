@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -384,6 +385,47 @@ TEST_F(ListFixture, DeletingClearsTheCurrentRecordAndSelectsTheNextRow) {
     EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
     EXPECT_TRUE(g_SysConfig.strCurSection.empty());
     EXPECT_EQ(List()->GetCount(), 0);
+}
+
+TEST_F(ListFixture, RemovingTheCurrentRowLeavesNoSectionForPositionWrites) {
+    // Every road that takes the current row away: its own row deleted, its group's header
+    // deleted, its file gone and the invalid rows removed.
+    struct Road {
+        const char* name;
+        bool clearsCurrentPath;
+        std::function<void()> remove;
+    };
+    const Road roads[] = {
+        {"delete the row", true, [&] {
+             List()->SelectItem(List()->GetItemIndex(List()->FindItemUIByPath(Folder("S/long.mkv"))), false, false, false);
+             wnd->DeleteSelected();
+         }},
+        {"delete the group", true, [&] {
+             List()->SelectItem(List()->GetItemIndex(List()->GetGroup(L"S")), false, false, false);
+             wnd->DeleteSelected();
+         }},
+        {"remove invalid", false, [&] {
+             std::filesystem::remove(dir.path() / "media" / "S" / "long.mkv");
+             wnd->RemoveInvalidItems();
+         }},
+    };
+    for (const Road& road : roads) {
+        wnd->ClearAll();
+        const std::wstring x1 = File("x1.mkv"), x3 = File("x3.mkv"), playing = File("S/long.mkv");
+        wnd->AddFile(x1);
+        wnd->AddFolderAsGroup(Folder("S"));
+        wnd->AddFile(x3);
+        Play(playing);
+        wnd->SavePlayList();
+        ASSERT_EQ(g_SysConfig.strCurSection, L"file2") << road.name;
+        const int cleared = owner.cleared;
+        road.remove();
+        EXPECT_EQ(Rows(), "x1.mkv x3.mkv") << road.name;
+        EXPECT_EQ(wnd->GetCurrentRecord(), nullptr) << road.name;
+        // "file2" is x3's record now: no position may be written there for the file that plays.
+        EXPECT_TRUE(g_SysConfig.strCurSection.empty()) << road.name;
+        EXPECT_EQ(owner.cleared > cleared, road.clearsCurrentPath) << road.name;
+    }
 }
 
 TEST_F(ListFixture, RemoveInvalidDropsMissingFilesAndEmptyGroups) {
