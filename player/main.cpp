@@ -1,5 +1,9 @@
 // The player's entry: one instance per user, the settings, and the main window's message loop.
 #include <cwchar>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "download/process_finder.h"
 #include "platform/com.h"
@@ -56,6 +60,14 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
 int main(int argc, char** argv) {
     // Before anything opens the display.
     InitVideoThreads();
-    SetCommandLineFromArgv(argc, argv);
+    // A file named from a terminal is relative to the caller's folder: made absolute here, it is
+    // the same file to a running instance that gets it handed over and in the play list.
+    std::vector<std::string> args(argv, argv + argc);
+    std::error_code ec;
+    if (args.size() > 1) args[1] = AbsoluteFileArgument(args[1], std::filesystem::current_path(ec).string());
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    SetCommandLineFromArgv(argc, pointers.data());
     return wWinMain(nullptr, nullptr, GetCommandLineW(), SW_SHOWNORMAL);
 }

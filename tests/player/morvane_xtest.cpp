@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +33,18 @@ using testsupport::Child;
 using testsupport::WaitFor;
 
 namespace {
+
+// The current folder of this process, and so of the players it starts, for one scope.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
+    ~ScopedCwd() { fs::current_path(old_); }
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+    fs::path old_;
+};
 
 std::string Program() { return std::string(MORVANE_BIN_DIR) + "/morvane"; }
 
@@ -327,6 +340,35 @@ TEST_F(MorvaneX, ClosingEndsAtOnceWhileTheStatisticsServerHangs) {
     ASSERT_TRUE(second.waitFor(&status, std::chrono::seconds(5)));
     EXPECT_EQ(ExitCode(status), 0);
     EXPECT_FALSE(SectionOf(red).empty());
+}
+
+TEST_F(MorvaneX, FilesNamedRelativeToTheCallersFolderPlayAndAreKeptAbsolute) {
+    // Each start from a folder of its own; neither file can be found from the other folder.
+    const fs::path a = *base_ / "from-a", b = *base_ / "from-b";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    fs::copy_file(*base_ / "pattern.mp4", a / "p.mp4", fs::copy_options::overwrite_existing);
+    fs::copy_file(*base_ / "red.mp4", b / "r.mp4", fs::copy_options::overwrite_existing);
+
+    Child* first = nullptr;
+    {
+        ScopedCwd cwd(a);
+        first = &Start({"p.mp4"});
+    }
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    {
+        ScopedCwd cwd(b);
+        Child& second = Start({"r.mp4"});
+        EXPECT_EQ(ExitCode(second.wait()), 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the running instance did not find the handed-over file";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first->wait()), 0);
+    EXPECT_FALSE(SectionOf(a / "p.mp4").empty());
+    EXPECT_FALSE(SectionOf(b / "r.mp4").empty());
+    EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), (b / "r.mp4").wstring());
 }
 
 }  // namespace

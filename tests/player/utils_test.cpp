@@ -40,6 +40,26 @@ TEST(ParseCmdLineFile, Cases) {
     EXPECT_EQ(std::wstring(out), L"");
 }
 
+TEST(CommandLine, FileArgumentsBecomeAbsoluteAgainstTheCallersFolder) {
+    struct Case {
+        const char* arg;
+        const char* folder;
+        const char* kept;
+    } cases[] = {
+        {"clip.mp4", "/home/u/videos", "/home/u/videos/clip.mp4"},
+        {"./sub/clip.mp4", "/home/u", "/home/u/sub/clip.mp4"},
+        {"../other/片.mkv", "/home/u/videos", "/home/u/other/片.mkv"},
+        {"with space.mp4", "/tmp", "/tmp/with space.mp4"},
+        {"/abs/clip.mp4", "/home/u", "/abs/clip.mp4"},
+        {"http://host/relative.mp4", "/home/u", "http://host/relative.mp4"},
+        {"rtsp://cam/stream", "/home/u", "rtsp://cam/stream"},
+        {"-s", "/home/u", "-s"},
+        {"", "/home/u", ""},
+        {"clip.mp4", "", "clip.mp4"},  // no current folder known
+    };
+    for (const auto& c : cases) EXPECT_EQ(AbsoluteFileArgument(c.arg, c.folder), c.kept) << c.arg;
+}
+
 TEST(MediaTypes, ByExtension) {
     struct Case {
         const wchar_t* path;
