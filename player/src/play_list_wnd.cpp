@@ -38,7 +38,7 @@ bool IsFolder(const std::wstring& path) {
     return std::filesystem::is_directory(platform::FsPath(path), ec);
 }
 
-bool IsMediaPath(const std::wstring& path) { return IsExtInFilter(path.c_str(), kMediaFilter); }
+bool IsMediaPath(const std::wstring& path) { return IsVideoFile(path.c_str()); }
 
 bool IsRecordInvalid(const _tagMediaInfo& r) { return !FileExists(r.strFilePath) || r.bError; }
 
@@ -529,32 +529,8 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     return lRes;
 }
 
-namespace {
-
-// The add-files dialog's filter: descriptions and patterns, each ended by NUL, then one more NUL.
-std::wstring AddFilesFilter() {
-    const std::wstring video = L"*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;"
-                               L"*.trp;*.ts;*.vob;*.xv;*.m4v;*.dpg;";
-    const std::wstring music = L"*.mp3;*.wma;*.wav;*.mid;*.rmi;*.aac;*.ac3;*.aiff;*.amr;*.m4a;*.mka;*.mp2;*.ogg;*.ra;*.au;*.flac;";
-    std::wstring f;
-    auto add = [&f](const std::wstring& desc, const std::wstring& patterns) {
-        f += desc;
-        f += L'\0';
-        f += patterns;
-        f += L'\0';
-    };
-    add(L"媒体文件（*.rmvb,*.mpeg,*.mp3,*.wma,etc）", video + music);
-    add(L"Movie Files(*.rmvb,*.mpeg,etc)", video);
-    add(L"Music Files(*.mp3,*.wma,etc)", music);
-    add(L"All Files(*.*)", L"*.*");
-    f += L'\0';
-    return f;
-}
-
-}  // namespace
-
 void CPlayListWnd::AddFilesByDialog() {
-    const std::wstring filter = AddFilesFilter();
+    const std::wstring filter = AddFilesDialogFilter();
     std::vector<wchar_t> buffer(41600, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;

@@ -273,11 +273,16 @@ TEST_F(ListFixture, SeriesAddBringsTheOtherEpisodes) {
     size_t tips = owner.tips.size();
     EXPECT_EQ(wnd->AddFiles({File("empty/readme.txt")}, false), 0);
     EXPECT_EQ(owner.tips.size(), tips);
-    // A sibling folder numbered differently is another series.
+    // A sibling folder numbered differently is another series, with a pass of its own.
     File("s1/E.mkv");
-    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 1);
-    EXPECT_EQ(Rows(), "E.mkv");
+    File("s2/E2.mkv");
+    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 3);
+    EXPECT_EQ(Rows(), "E.mkv E.mkv E2.mkv");
     EXPECT_EQ(List()->GetItemUIAt(0)->GetItemData()->strFilePath, Folder("s1/E.mkv"));
+    EXPECT_EQ(List()->GetItemUIAt(1)->GetItemData()->strFilePath, Folder("s2/E.mkv"));
+    // A given file comes in also where the folder scan passes over its name.
+    wnd->ClearAll();
+    EXPECT_EQ(wnd->AddFiles({File("h/.hidden.mkv")}, false), 1);
     g_SysConfig.bAddSimilarFile = 0;
     EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv")}, false), 0);
 }
@@ -323,8 +328,15 @@ TEST_F(ListFixture, DropsAddFoldersAndFilesAndNameWhatToPlay) {
     EXPECT_EQ(wnd->AddDroppedPaths({Folder("junk")}), L"");
     EXPECT_FALSE(List()->HasGroup(L"junk"));
     EXPECT_EQ(owner.tips.back(), L"没有添加文件到列表");
-    // With series on, dropping only folders shows no tip.
+    // With series on, files of two folders: each folder's episodes join, and both files land.
     g_SysConfig.bAddSimilarFile = 1;
+    wnd->ClearAll();
+    File("one/a2.mkv");
+    File("two/b2.mkv");
+    EXPECT_EQ(wnd->AddDroppedPaths({p1, p2}), p2);
+    EXPECT_EQ(Rows(), "a.mkv a2.mkv b.mkv b2.mkv");
+    EXPECT_EQ(owner.tips.back(), L"共添加4个文件到列表");
+    // With series on, dropping only folders shows no tip.
     File("more/m.mkv");
     size_t tips = owner.tips.size();
     wnd->AddDroppedPaths({Folder("more")});
