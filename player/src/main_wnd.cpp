@@ -122,6 +122,7 @@ void CMorvaneWnd::InitWindow() {
     if (Find(L"wndMedia")) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
 
     StartThreads();
+    EnableMessageFilter();
 }
 
 skinui::CControlUI* CMorvaneWnd::Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
