@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <regex>
+#include <string>
 
 #include "platform/codepage.h"
 #include "player/mediainfo_dll.h"
@@ -54,6 +56,21 @@ TEST(FileInfo, SizeUnitsAndTimeFraction) {
 }
 
 std::wstring W(const std::filesystem::path& p) { return platform::WideFromUtf8(p.string()); }
+
+TEST(FileInfo, NonAsciiFileNameUnderTheCLocale) {
+    // The program may run under LC_ALL=C; the name must reach the library all the same.
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    TempDir dir;
+    testsupport::ClipOptions options;
+    options.seconds = 1.0;
+    auto clip = testsupport::MakeClip(dir / "第一集 预告.mp4", options);
+    FileInfoFields f = ReadFileInfo(CMediaInfoLib::Default(), W(clip));
+    EXPECT_EQ(f.resolution, L"320x240");
+    EXPECT_EQ(f.duration, L"00:00:01");
+    EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");  // the process keeps its locale
+    std::setlocale(LC_ALL, before.c_str());
+}
 
 TEST(FileInfo, ClipWithVideoAndAudio) {
     TempDir dir;
