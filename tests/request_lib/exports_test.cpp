@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -144,6 +147,64 @@ TEST_F(ExportsTest, ZipDownloadsAreUnpackedBesideTheTargetAndOtherFilesKept) {
     const std::string plainTarget = (program_ / "dest" / "plain.bin").string();
     ASSERT_EQ(Lib().downloadZipFile(DirectList("/plain.bin").c_str(), plainTarget.c_str()), 1);
     EXPECT_EQ(testsupport::ReadFile(plainTarget), "not an archive");
+}
+
+// Only a download that is no archive takes the road to the target path. An archive whose
+// extraction failed is a failure: nothing at the target path, no file outside the folder, and
+// the downloaded archive stays in the temporary folder.
+TEST_F(ExportsTest, AZipWhoseExtractionFailsIsAFailureAndIsKept) {
+    using namespace std::string_literals;
+    namespace fs = std::filesystem;
+    Lib().getNDDownloader(nullptr);
+    auto made = [&](const std::vector<testsupport::ZipItem>& items) {
+        const auto zip = program_ / "made.zip";
+        EXPECT_TRUE(testsupport::WriteZip(zip, items));
+        return testsupport::ReadFile(zip);
+    };
+    const std::string good = made({{.name = "good.txt", .data = "good"}});
+    struct Row {
+        const char* label;
+        std::string download;
+        int result;
+        std::map<std::string, std::string> folder;  // what the target's folder holds afterwards
+        bool kept;                                   // the download is left in the temporary folder
+    };
+    const std::vector<Row> rows = {
+        {"names hidden by NULs",
+         made({{.name = "good.txt", .data = "good"}, {.name = "x", .data = "evil", .rawName = "..\0/..\0/evil"s}}),
+         0, {{"good.txt", "good"}}, true},
+        {"a symbolic link", made({{.name = "good.txt", .data = "good"}, {.name = "l", .data = "/", .host = 3, .externalAttr = 0120777u << 16}}),
+         0, {{"good.txt", "good"}}, true},
+        {"a damaged archive", good.substr(0, good.size() / 2), 0, {}, true},
+        {"no archive", "plain bytes", 1, {{"t.zip", "plain bytes"}}, false},
+        {"an archive", good, 1, {{"good.txt", "good"}}, false},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const auto base = program_ / ("row" + std::to_string(n++));
+        const auto temp = base / "tmp";
+        const auto folder = base / "a" / "dest";
+        fs::create_directories(temp);
+        fs::create_directories(folder);
+        testsupport::ScopedEnv tmpdir("TMPDIR", temp.string());
+        HttpReply reply;
+        reply.body = row.download;
+        server_.Serve("/d" + std::to_string(n), reply);
+        const std::string target = (folder / "t.zip").string();
+        EXPECT_EQ(Lib().downloadZipFile(DirectList("/d" + std::to_string(n)).c_str(), target.c_str()), row.result)
+            << row.label;
+        std::map<std::string, std::string> inFolder;
+        for (auto& e : fs::directory_iterator(folder)) inFolder[e.path().filename().string()] = testsupport::ReadFile(e.path());
+        EXPECT_EQ(inFolder, row.folder) << row.label;
+        std::vector<std::string> inTemp;
+        for (auto& e : fs::directory_iterator(temp)) inTemp.push_back(testsupport::ReadFile(e.path()));
+        EXPECT_EQ(inTemp, row.kept ? std::vector<std::string>{row.download} : std::vector<std::string>{}) << row.label;
+        for (auto& e : fs::recursive_directory_iterator(base)) {
+            const std::string name = fs::relative(e.path(), base).string();
+            EXPECT_TRUE(name == "tmp" || name == "a" || name.rfind("tmp/", 0) == 0 || name.rfind("a/dest", 0) == 0)
+                << row.label << ": " << name << " was written outside the folder";
+        }
+    }
 }
 
 TEST_F(ExportsTest, RequestGetHtmlHandsOutTheReplyUntilRelease) {
