@@ -232,6 +232,38 @@ TEST_F(ExportsTest, RequestGetHtmlHandsOutTheReplyUntilRelease) {
     EXPECT_EQ(server_.count("/missing"), 2u);
 }
 
+// A page has a bound far above any page the callers fetch; past it the request fails and the
+// process lives on.
+TEST_F(ExportsTest, PagesWithoutEndAreRefused) {
+    struct Row {
+        const char* label;
+        std::uint64_t size;
+        bool announced;
+        int result;
+    };
+    const std::vector<Row> rows = {
+        {"a page of 4 MiB", 4u << 20, true, 0},
+        {"64 MiB of unknown length", 64u << 20, false, -1},
+        {"64 MiB announced", 64u << 20, true, -1},
+        {"a stream without end", std::uint64_t{1} << 62, false, -1},
+    };
+    for (const auto& row : rows) {
+        HttpReply reply;
+        reply.generatedSize = row.size;
+        reply.sendContentLength = row.announced;
+        server_.Serve("/big", reply);
+        char* body = nullptr;
+        char* second = nullptr;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(Lib().requestGetHtml(server_.url("/big").c_str(), &body, &second), row.result) << row.label;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << row.label;
+        if (row.result == 0 && body) {
+            EXPECT_EQ(std::strlen(body), row.size) << row.label;
+        }
+        Lib().releaseBuffer();
+    }
+}
+
 // Overlapping requests of two threads: each reply stays valid until its own thread releases it.
 // scripts/tsan-request-lib runs this test under ThreadSanitizer.
 TEST_F(ExportsTest, OverlappingRequestsKeepTheirOwnReplies) {
