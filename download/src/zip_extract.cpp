@@ -112,6 +112,7 @@ private:
 struct Entry {
     ZipEntryInfo info;
     unz_file_info64 raw{};
+    std::vector<unsigned char> extra;  // of the central directory
     bool directory = false;
     bool symlink = false;
 };
@@ -233,12 +234,39 @@ public:
             out = cached;
             return ZR_OK;
         }
-        if (unsigned r = GoTo(index)) return r;
         Entry e;
+        if (unsigned r = ReadHeader(index, e)) return r;
+        std::tm tm = DosToTm(static_cast<WORD>(e.raw.dosDate >> 16), static_cast<WORD>(e.raw.dosDate & 0xffff));
+        std::time_t utc = std::mktime(&tm);
+        e.info.modifyTime = e.info.accessTime = e.info.creationTime = FromUnix(utc == -1 ? 0 : utc);
+        ApplyExtendedTimestamp(e.extra.data(), e.extra.size(), e.info);
+
+        cached = e;
+        cachedIndex = index;
+        out = std::move(e);
+        return ZR_OK;
+    }
+
+    // Name, size and kind of every entry, without the times.
+    unsigned ReadAllHeaders(std::vector<Entry>& out) {
+        out.clear();
+        out.reserve(static_cast<std::size_t>(count));
+        for (std::uint64_t i = 0; i < count; ++i) {
+            out.emplace_back();
+            if (unsigned r = ReadHeader(static_cast<int>(i), out.back())) return r;
+        }
+        return ZR_OK;
+    }
+
+    unsigned Extract(int index, const std::string& outputName);
+
+private:
+    unsigned ReadHeader(int index, Entry& e) {
+        if (unsigned r = GoTo(index)) return r;
         if (unzGetCurrentFileInfo64(archive, &e.raw, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return ZR_CORRUPT;
         std::string name(e.raw.size_filename, '\0');
-        std::vector<unsigned char> extra(e.raw.size_file_extra);
-        if (unzGetCurrentFileInfo64(archive, &e.raw, name.data(), name.size(), extra.data(), extra.size(), nullptr,
+        e.extra.resize(e.raw.size_file_extra);
+        if (unzGetCurrentFileInfo64(archive, &e.raw, name.data(), name.size(), e.extra.data(), e.extra.size(), nullptr,
                                     0) != UNZ_OK)
             return ZR_READ;
         name = UpToNul(name);
@@ -261,21 +289,9 @@ public:
         if (!name.empty() && (name.back() == '/' || name.back() == '\\')) e.info.attributes |= FILE_ATTRIBUTE_DIRECTORY;
         e.directory = (e.info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         e.symlink = host == 3 && ((ext >> 16) & S_IFMT) == S_IFLNK;
-
-        std::tm tm = DosToTm(static_cast<WORD>(e.raw.dosDate >> 16), static_cast<WORD>(e.raw.dosDate & 0xffff));
-        std::time_t utc = std::mktime(&tm);
-        e.info.modifyTime = e.info.accessTime = e.info.creationTime = FromUnix(utc == -1 ? 0 : utc);
-        ApplyExtendedTimestamp(extra.data(), extra.size(), e.info);
-
-        cached = e;
-        cachedIndex = index;
-        out = std::move(e);
         return ZR_OK;
     }
 
-    unsigned Extract(int index, const std::string& outputName);
-
-private:
     unsigned WriteEntry(const Entry& entry, int dirFd, const std::string& leaf);
 };
 
@@ -544,26 +560,25 @@ bool StartsLikeAnArchive(const std::string& zipName) {
 // Whether the folder's file system has room for the entries as they declare themselves, in
 // whole blocks. Each entry is written beside the file it replaces, so the old file's space comes
 // free only after the new one is complete.
-bool FitsOnDisk(const std::string& folder, const std::vector<ZipEntryInfo>& entries) {
+bool FitsOnDisk(const std::string& folder, const std::vector<Entry>& entries) {
+    const std::string root = detail::FsPath(folder);
     struct statvfs fs{};
-    if (::statvfs(detail::FsPath(folder).c_str(), &fs) != 0) return true;  // nothing to judge by
+    if (::statvfs(root.c_str(), &fs) != 0) return true;  // nothing to judge by
     const std::uint64_t block = fs.f_frsize ? fs.f_frsize : 4096;
-    const std::uint64_t free = static_cast<std::uint64_t>(fs.f_bavail) * block;
+    const std::uint64_t freeBlocks = static_cast<std::uint64_t>(fs.f_bavail);
     auto blocks = [&](std::uint64_t bytes) { return bytes / block + (bytes % block ? 1 : 0); };
     // Blocks the entries before took, and those of the files they replaced.
     std::uint64_t used = 0, freed = 0;
     std::vector<std::string> steps;
     for (const auto& e : entries) {
-        if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY) || !SafeSteps(e.name, steps) || steps.empty()) continue;
-        const std::uint64_t size = blocks(e.uncompressedSize);
-        if (used + size > free / block + freed) return false;
-        std::string path = detail::FsPath(folder);
+        if (e.directory || !SafeSteps(e.info.name, steps) || steps.empty()) continue;
+        const std::uint64_t size = blocks(e.info.uncompressedSize);
+        if (used + size > freeBlocks + freed) return false;
+        std::string path = root;
         for (const auto& step : steps) path += "/" + detail::FsPath(step);
         struct stat old{};
-        const std::uint64_t replaced =
-            ::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? blocks(static_cast<std::uint64_t>(old.st_size)) : 0;
+        if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) freed += blocks(static_cast<std::uint64_t>(old.st_size));
         used += size;
-        freed += replaced;
     }
     return true;
 }
@@ -575,21 +590,21 @@ ZipOutcome ExtractZipArchive(const std::string& zipName, const char* password, c
     HZIP zip = OpenZipFile(zipName, password, folder);
     if (!zip) return StartsLikeAnArchive(zipName) ? ZipOutcome::Failed : ZipOutcome::NotAnArchive;
     ZipEntryInfo info;
-    std::vector<ZipEntryInfo> entries;
-    bool ok = MakeDirectories(folder) && GetZipItem(zip, -1, &info) == ZR_OK;
-    const int count = ok ? info.index : 0;
-    entries.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; ok && i < count; ++i) {
-        ok = GetZipItem(zip, i, &info) == ZR_OK;
-        entries.push_back(std::move(info));
-    }
+    std::vector<Entry> entries;
     // Refused before anything is written rather than failing part-way with a full disk.
-    ok = ok && FitsOnDisk(folder, entries);
+    bool ok = MakeDirectories(folder) && GetZipItem(zip, -1, &info) == ZR_OK &&
+              zip->reader->ReadAllHeaders(entries) == ZR_OK && FitsOnDisk(folder, entries);
+    const int count = static_cast<int>(entries.size());
     if (ok) {
         SetZipOutputLimit(zip, outputLimit);
-        // A failed entry fails the whole; the others are still extracted.
-        for (int i = 0; i < count; ++i)
-            if (UnzipItemToFile(zip, i, entries[static_cast<std::size_t>(i)].name) != ZR_OK) ok = false;
+        for (int i = 0; i < count; ++i) {
+            if (GetZipItem(zip, i, &info) != ZR_OK) {
+                ok = false;
+                break;
+            }
+            // A failed entry fails the whole; the others are still extracted.
+            if (UnzipItemToFile(zip, i, info.name) != ZR_OK) ok = false;
+        }
     }
     CloseZipFile(zip);
     if (!ok) return ZipOutcome::Failed;
