@@ -130,33 +130,47 @@ protected:
         return n;
     }
 
-    ::Window MainXWindow() {
-        ::Window root, parent, *tops = nullptr, found = 0;
+    // The X windows titled "Morvane": top-level ones, or, under a window manager, the ones its
+    // frames hold.
+    std::vector<::Window> TitledMain() {
+        std::vector<::Window> found;
+        auto titled = [&](::Window w) {
+            char* name = nullptr;
+            bool main = XFetchName(dpy_, w, &name) && name && std::string(name) == "Morvane";
+            if (name) XFree(name);
+            return main;
+        };
+        ::Window root, parent, *tops = nullptr;
         unsigned n = 0;
         XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
-        for (unsigned i = 0; i < n && !found; ++i) {
-            char* name = nullptr;
-            if (XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane") found = tops[i];
-            if (name) XFree(name);
+        for (unsigned i = 0; i < n; ++i) {
+            if (titled(tops[i])) {
+                found.push_back(tops[i]);
+                continue;
+            }
+            ::Window r2, p2, *kids = nullptr;
+            unsigned k = 0;
+            XQueryTree(dpy_, tops[i], &r2, &p2, &kids, &k);
+            for (unsigned j = 0; j < k; ++j)
+                if (titled(kids[j])) found.push_back(kids[j]);
+            if (kids) XFree(kids);
         }
         if (tops) XFree(tops);
         return found;
     }
+    ::Window MainXWindow() {
+        std::vector<::Window> main = TitledMain();
+        return main.empty() ? 0 : main.front();
+    }
 
-    // The video surface: the largest mapped child of the top-level X window titled "Morvane".
+    // The video surface: the largest mapped child of an X window titled "Morvane".
     ::Window VideoSurface() {
-        ::Window root, parent, *tops = nullptr, best = 0;
-        unsigned n = 0;
-        XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &tops, &n);
+        ::Window best = 0;
         long bestArea = 0;
-        for (unsigned i = 0; i < n; ++i) {
-            char* name = nullptr;
-            bool main = XFetchName(dpy_, tops[i], &name) && name && std::string(name) == "Morvane";
-            if (name) XFree(name);
-            if (!main) continue;
+        for (::Window main : TitledMain()) {
             ::Window r2, p2, *kids = nullptr;
             unsigned k = 0;
-            XQueryTree(dpy_, tops[i], &r2, &p2, &kids, &k);
+            XQueryTree(dpy_, main, &r2, &p2, &kids, &k);
             for (unsigned j = 0; j < k; ++j) {
                 XWindowAttributes a;
                 if (!XGetWindowAttributes(dpy_, kids[j], &a) || a.map_state != IsViewable) continue;
@@ -167,7 +181,6 @@ protected:
             }
             if (kids) XFree(kids);
         }
-        if (tops) XFree(tops);
         return bestArea > 100 * 100 ? best : 0;
     }
     Pixels Grab(::Window w) {
