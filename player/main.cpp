@@ -1,4 +1,6 @@
 // The player's entry: one instance per user, the settings, and the main window's message loop.
+#include <unistd.h>
+
 #include <cwchar>
 #include <filesystem>
 #include <string>
@@ -14,6 +16,7 @@
 #include "player/main_wnd.h"
 #include "player/media_player.h"
 #include "player/sys_config.h"
+#include "player/user_data.h"
 #include "player/utils.h"
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
@@ -54,6 +57,9 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     CProcessFinder finder(FinderVariant::Player);
     CloseElevatedHelper(finder);
     finder.Free();
+    // A report still waiting for its server runs inside the request library: the exit destructors
+    // must not take the library's state from under it, and nothing is left for them to save.
+    if (CUserData::RequestsUnderWay()) ::_exit(0);
     return 0;
 }
 

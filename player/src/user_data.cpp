@@ -31,10 +31,17 @@ constexpr std::size_t kStartBuffer = 4096;
 // The crash marker's path, ready before any crash so that the hook only makes system calls.
 char g_crashMarker[4096] = {};
 
+// Requests inside the library right now, on any thread.
+std::atomic<int> g_requestsUnderWay{0};
+
 // Runs one request of the library and hands its reply out as wide text; false on failure.
 bool CallLibrary(const std::string& address, std::wstring* body) {
     RequestGetHtmlFn request = g_pfnRequestGetHtml;
     if (!request) return false;
+    struct UnderWay {
+        UnderWay() { ++g_requestsUnderWay; }
+        ~UnderWay() { --g_requestsUnderWay; }
+    } underWay;
     char* text = nullptr;
     char* second = nullptr;
     if (request(address.c_str(), &text, &second) != 0) return false;
@@ -101,6 +108,8 @@ CUserData::CUserData() {
 CUserData::~CUserData() = default;
 
 std::wstring CUserData::GetVersionString() { return L"0.9.1.8"; }
+
+bool CUserData::RequestsUnderWay() { return g_requestsUnderWay.load() > 0; }
 
 std::wstring CUserData::StatsServer() {
     const char* env = std::getenv("MORVANE_STATS_SERVER");

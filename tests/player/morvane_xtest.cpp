@@ -46,6 +46,22 @@ private:
     fs::path old_;
 };
 
+// The request library beside the program, and a statistics server that takes every request and
+// never answers.
+struct SilentStatsServer {
+    explicit SilentStatsServer(const testsupport::TempDir& program) {
+        fs::copy_file(fs::path(MORVANE_BIN_DIR) / "WZUpdate.so", program.path() / "WZUpdate.so");
+        program.write("config.ini", "[Global Options]\nProxyType=0\n");
+        server.Fallback([](const testsupport::HttpRequest&) {
+            testsupport::HttpReply r;
+            r.silent = true;
+            return r;
+        });
+    }
+    testsupport::HttpServer server;
+    testsupport::ScopedEnv env{"MORVANE_STATS_SERVER", server.url("")};
+};
+
 std::string Program() { return std::string(MORVANE_BIN_DIR) + "/morvane"; }
 
 // A clip of one flat colour: what the video surface shows tells which clip plays.
@@ -315,24 +331,14 @@ TEST_F(MorvaneX, DroppedFilePlays) {
 }
 
 TEST_F(MorvaneX, ClosingEndsAtOnceWhileTheStatisticsServerHangs) {
-    // The request library beside the program, and a statistics server that takes every request
-    // and never answers.
-    fs::copy_file(fs::path(MORVANE_BIN_DIR) / "WZUpdate.so", prog_->path() / "WZUpdate.so");
-    prog_->write("config.ini", "[Global Options]\nProxyType=0\n");
-    testsupport::HttpServer stats;
-    stats.Fallback([](const testsupport::HttpRequest&) {
-        testsupport::HttpReply r;
-        r.silent = true;
-        return r;
-    });
-    testsupport::ScopedEnv statsEnv("MORVANE_STATS_SERVER", stats.url(""));
+    SilentStatsServer stats(*prog_);
 
     const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
     Child& first = Start({pattern.string()});
     HWND wnd = WaitForInstance();
     ASSERT_NE(wnd, nullptr);
     ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
-    ASSERT_TRUE(stats.WaitForRequests(1, "/morvane/register.php"));
+    ASSERT_TRUE(stats.server.WaitForRequests(1, "/morvane/register.php"));
 
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     // A second start right behind the close plays its file in an instance of its own.
@@ -348,7 +354,7 @@ TEST_F(MorvaneX, ClosingEndsAtOnceWhileTheStatisticsServerHangs) {
     GetWindowThreadProcessId(running, &owner);
     EXPECT_EQ(owner, static_cast<DWORD>(second.pid()));
 
-    ASSERT_TRUE(stats.WaitForRequests(2, "/morvane/register.php"));
+    ASSERT_TRUE(stats.server.WaitForRequests(2, "/morvane/register.php"));
     PostMessageW(running, WM_CLOSE, 0, 0);
     ASSERT_TRUE(second.waitFor(&status, std::chrono::seconds(5)));
     EXPECT_EQ(ExitCode(status), 0);
@@ -382,6 +388,21 @@ TEST_F(MorvaneX, FilesNamedRelativeToTheCallersFolderPlayAndAreKeptAbsolute) {
     EXPECT_FALSE(SectionOf(a / "p.mp4").empty());
     EXPECT_FALSE(SectionOf(b / "r.mp4").empty());
     EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), (b / "r.mp4").wstring());
+}
+
+TEST_F(MorvaneX, EndingTheLoopOtherwiseWhileTheStatisticsServerHangsAlsoEndsAtOnce) {
+    SilentStatsServer stats(*prog_);
+    Child& player = Start({(*base_ / "pattern.mp4").string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(stats.server.WaitForRequests(1, "/morvane/register.php"));
+    // The loop ends without a close: the window goes, the tail runs, the report is given up.
+    PostMessageW(wnd, WM_QUIT, 0, 0);
+    int status = 0;
+    ASSERT_TRUE(player.waitFor(&status, std::chrono::seconds(5))) << "the player waits for its report";
+    EXPECT_EQ(ExitCode(status), 0);
+    EXPECT_FALSE(fs::exists(prog_->path() / "crash.report"));
+    EXPECT_FALSE(SectionOf(*base_ / "pattern.mp4").empty());
 }
 
 }  // namespace

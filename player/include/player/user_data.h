@@ -27,6 +27,9 @@ public:
     virtual ~CUserData();
 
     static std::wstring GetVersionString();
+    // Whether a request (a report given up by its caller, or a log report) is still inside the
+    // request library on some thread.
+    static bool RequestsUnderWay();
     // Scheme and host of the statistics server: MORVANE_STATS_SERVER, else our default.
     static std::wstring StatsServer();
 
