@@ -215,6 +215,31 @@ TEST(PluginExports, WriteFileAssocWritesAllSixtyWithTheirIcons) {
     EXPECT_EQ(reg.Get(HKEY_CLASSES_ROOT, ".mp3"), "");
 }
 
+// An installer loads and unloads the plug-in for every call; the registry's database stays
+// open once for all of them, not once more for each.
+TEST(PluginExports, CallsInOneInstallerShareOneRegistryConnection) {
+    Registry reg;
+    testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", (reg.dir / "run").string());
+    testsupport::TempDir install;
+    const fs::path db = reg.dir / "registry.db";
+    auto openOnDb = [&] {
+        int n = 0;
+        for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (fs::read_symlink(fd.path(), ec) == db) ++n;
+        }
+        return n;
+    };
+    for (int call = 0; call < 3; ++call) {
+        platform::NsisHost host;
+        ASSERT_TRUE(host.Load(kPlugin)) << host.error();
+        host.Push(install.path().string());
+        ASSERT_TRUE(host.Call("MorvaneWriteFileAssoc"));
+    }
+    EXPECT_EQ(openOnDb(), 1);
+    EXPECT_EQ(reg.Get(HKEY_CLASSES_ROOT, ".mkv"), "WZfile_mkv");
+}
+
 TEST(PluginExports, InstallFolderGetsExactlyOneSeparator) {
     for (const char* tail : {"", "/", "//"}) {
         Registry reg;
