@@ -143,10 +143,11 @@ int CNDDownloader::DownloadZipFromLinkList(const std::string& linkListAddress, c
     std::lock_guard lock(mutex_);
     std::string temp;
     if (!GetTempDownloadPath(temp)) return 0;
-    int result = 0;
-    if (DownloadFromLinkList(linkListAddress, temp)) result = ExtractZipToFolder(temp, "", folder, false);
-    DeleteFileA(temp.c_str());
-    return result;
+    ZipOutcome outcome = ZipOutcome::NotAnArchive;
+    if (DownloadFromLinkList(linkListAddress, temp)) outcome = ExtractZipArchive(temp, "", folder, false);
+    // An archive whose extraction failed is kept.
+    if (outcome != ZipOutcome::Failed) DeleteFileA(temp.c_str());
+    return outcome == ZipOutcome::Extracted ? 1 : 0;
 }
 
 int CNDDownloader::PickAndTryLink(const std::string& target) {

@@ -230,6 +230,14 @@ TEST_F(ResolverTest, ZipFromALinkListIsUnpackedIntoTheFolder) {
     ASSERT_EQ(nd.DownloadZipFromLinkList(server_.url("/list.xml"), folder.string()), 1);
     EXPECT_EQ(testsupport::ReadFile(folder / "docs" / "readme.txt"), "hello");
     EXPECT_EQ(testsupport::ReadFile(folder / "a.txt"), "A");
+
+    // An archive with an entry that cannot be extracted is a failure.
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "b.txt", .data = "B"},
+                                            {.name = "link", .data = "/", .host = 3, .externalAttr = 0120777u << 16}}));
+    Serve("/pack.zip", testsupport::ReadFile(zip));
+    EXPECT_EQ(nd.DownloadZipFromLinkList(server_.url("/list.xml"), folder.string()), 0);
+    EXPECT_EQ(testsupport::ReadFile(folder / "b.txt"), "B");
+    EXPECT_FALSE(std::filesystem::exists(folder / "link"));
 }
 
 }  // namespace

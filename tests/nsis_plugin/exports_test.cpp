@@ -395,6 +395,32 @@ TEST_F(NdDownloadExports, DownloadNdZipContentUnpacksIntoTheFolder) {
     EXPECT_TRUE(!fs::exists(other) || fs::is_empty(other));
 }
 
+// An archive that would write outside the folder through names with NUL bytes: its other
+// entries are unpacked, nothing lands outside, and the failed archive is kept in the temporary
+// folder rather than deleted.
+TEST_F(NdDownloadExports, DownloadNdZipContentWritesNothingOutsideTheFolder) {
+    using namespace std::string_literals;
+    const fs::path zip = program / "hostile.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "readme.txt", .data = "hi"},
+                                            {.name = "x", .data = "evil", .rawName = "..\0/..\0/evil"s},
+                                            {.name = "x", .data = "evil", .rawName = "..\0\\..\0\\evil2"s}}));
+    Serve("/hostile.zip", testsupport::ReadFile(zip));
+    ServeList("/hostile.xml", "/hostile.zip");
+    const fs::path base = program / "base";
+    const fs::path folder = base / "install" / "deeper";
+    const fs::path temp = base / "tmp";
+    fs::create_directories(temp);
+    CallExport("DownloadNdZipContent", {server.url("/hostile.xml"), folder.string()}, installer.string(),
+               "TMPDIR=" + Quote(temp.string()));
+    std::set<std::string> written;
+    for (auto& e : fs::recursive_directory_iterator(base)) written.insert(fs::relative(e.path(), base).string());
+    std::set<std::string> kept;
+    for (auto& e : fs::directory_iterator(temp)) kept.insert(testsupport::ReadFile(e.path()));
+    EXPECT_EQ(kept, std::set<std::string>{testsupport::ReadFile(zip)});
+    for (auto& e : fs::directory_iterator(temp)) written.erase(fs::relative(e.path(), base).string());
+    EXPECT_EQ(written, (std::set<std::string>{"install", "install/deeper", "install/deeper/readme.txt", "tmp"}));
+}
+
 TEST_F(NdDownloadExports, AProxyProgramNamedBesideTheInstallerIsNeverStarted) {
     testsupport::ForwardProxy proxy;
     ASSERT_TRUE(proxy.running());
