@@ -72,8 +72,9 @@ int g_reports = 0;
 void CountReport() { ++g_reports; }
 
 // A real fault, also in the sanitized build, whose null check would end the process first.
+// The pointer is read back from memory, so no optimiser can see the store as undefined.
 __attribute__((noinline, no_sanitize("undefined"))) void Crash() {
-    volatile int* p = nullptr;
+    volatile int* volatile p = nullptr;
     *p = 1;
 }
 
