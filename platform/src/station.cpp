@@ -324,30 +324,28 @@ bool SizeFits(const Request& rq) {
     }
 }
 
-Reply Deliver(const Request& rq, const std::string& payload) {
-    Reply rp;
+// Whether the request may reach its window at all.
+Status Admit(const Request& rq) {
+    if (!OwnsWindow(reinterpret_cast<HWND>(rq.target))) return kNoWindow;
+    // Numbers from another process are never taken for pointers of this one.
+    if (!S().hook.load() || ((rq.kind == kSend || rq.kind == kPost) && CarriesPointers(rq.msg))) return kRefused;
+    return kDelivered;
+}
+
+LRESULT Deliver(const Request& rq, const std::string& payload) {
     HWND target = reinterpret_cast<HWND>(rq.target);
     DeliverFn hook = S().hook.load();
-    if (!OwnsWindow(target)) {
-        rp.status = kNoWindow;
-        return rp;
-    }
-    // Numbers from another process are never taken for pointers of this one.
-    if (!hook || ((rq.kind == kSend || rq.kind == kPost) && CarriesPointers(rq.msg))) return rp;
-    rp.status = kDelivered;
+    if (!hook) return 0;
     if (rq.kind == kCopyData) {
         COPYDATASTRUCT cds{static_cast<ULONG_PTR>(rq.dwData), rq.cbData,
                            rq.cbData ? const_cast<char*>(payload.data()) : nullptr};
-        rp.result = hook(target, WM_COPYDATA, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(&cds), true);
-    } else if (rq.kind == kSetText) {
-        const std::wstring text = detail::FromUtf8(payload);  // our own copy, terminated
-        rp.result = hook(target, WM_SETTEXT, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(text.c_str()),
-                         true);
-    } else {
-        rp.result = hook(target, rq.msg, static_cast<WPARAM>(rq.wParam), static_cast<LPARAM>(rq.lParam),
-                         rq.kind == kSend);
+        return hook(target, WM_COPYDATA, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(&cds), true);
     }
-    return rp;
+    if (rq.kind == kSetText) {
+        const std::wstring text = detail::FromUtf8(payload);  // our own copy, terminated
+        return hook(target, WM_SETTEXT, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(text.c_str()), true);
+    }
+    return hook(target, rq.msg, static_cast<WPARAM>(rq.wParam), static_cast<LPARAM>(rq.lParam), rq.kind == kSend);
 }
 
 void Finish(int fd) {
@@ -355,10 +353,24 @@ void Finish(int fd) {
     S().open.fetch_sub(1);
 }
 
-void Answer(int fd, const Request& rq, const std::string& payload) {
-    Reply rp = Deliver(rq, payload);
+void SendReply(int fd, const Reply& rp) {
     auto deadline = Clock::now() + kReplyWait;
     SendAll(fd, reinterpret_cast<const char*>(&rp), sizeof rp, &deadline);
+}
+
+void Answer(int fd, const Request& rq, const std::string& payload) {
+    Reply rp;
+    rp.status = Admit(rq);
+    if (rq.kind == kPost) {
+        // A post is answered before it is queued: the message may end this process (WM_CLOSE)
+        // before a later answer could leave. It is queued right after, before the next is read.
+        SendReply(fd, rp);
+        Finish(fd);
+        if (rp.status == kDelivered) Deliver(rq, payload);
+        return;
+    }
+    if (rp.status == kDelivered) rp.result = Deliver(rq, payload);
+    SendReply(fd, rp);
     Finish(fd);
 }
 
@@ -463,7 +475,7 @@ ReadState ReadSome(Incoming& in) {
 
 void Dispatch(Incoming&& in) {
     if (in.rq.kind == kPost) {
-        // Posts are queued by the hook without waiting, so they are answered here, in arrival order.
+        // Posts are queued by the hook without waiting, so they are handled here, in arrival order.
         Answer(in.fd, in.rq, in.payload);
         return;
     }

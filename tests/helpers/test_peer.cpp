@@ -3,7 +3,7 @@
 //       announces one window; WM_COPYDATA answers a hash of its data (dwData 0xDEAD hangs,
 //       0x5000 + n waits n ms first; with --exit-on-copydata the process ends instead of
 //       answering), WM_SETTEXT answers the length of its text,
-//       WM_USER+1 answers wParam + lParam, WM_CLOSE ends the process unless ignored;
+//       WM_USER+1 answers wParam + lParam, WM_CLOSE ends the process at once unless ignored;
 //       every message is appended to the log as "msg wparam lparam".
 //   raw <hwnd> <msg>,<wparam>,<lparam> ...
 //       sends each message to the window as plain numbers, once by send and once by post, and
@@ -51,12 +51,8 @@ LRESULT Hook(HWND, UINT msg, WPARAM wParam, LPARAM lParam, bool) {
     }
     if (msg == WM_SETTEXT) return static_cast<LRESULT>(std::wcslen(reinterpret_cast<const wchar_t*>(lParam)));
     if (msg == WM_USER + 1) return static_cast<LRESULT>(wParam) + lParam;
-    if (msg == WM_CLOSE && !g_ignoreClose) {
-        std::thread([] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            std::_Exit(0);
-        }).detach();
-    }
+    // At once, as a window whose close ends its program may: a post has had its answer by then.
+    if (msg == WM_CLOSE && !g_ignoreClose) std::_Exit(0);
     return 0;
 }
 
