@@ -181,13 +181,7 @@ void CMorvaneWnd::ListSetCurrentItemProgress(std::int64_t seconds, int permille)
 }
 
 void CMorvaneWnd::ListMarkItem(const std::wstring& path, bool bad) {
-    if (pPlayList) {
-        if (CPlayListItemUI* row = pPlayList->GetList() ? pPlayList->GetList()->FindItemUIByPath(path) : nullptr) {
-            row->GetItemData()->bInvalid = bad;
-            row->Refresh();
-        }
-        return;
-    }
+    if (pPlayList) return pPlayList->MarkItem(path, bad);
     for (auto* r : Records())
         if (r->strFilePath == path) r->bInvalid = bad;
 }

@@ -229,9 +229,11 @@ void CControlUI::NeedUpdate() {
 }
 
 void CControlUI::NeedParentUpdate() {
-    if (m_pParent) m_pParent->NeedUpdate();
+    if (m_pParent) m_pParent->NeedUpdateOf(this);
     else NeedUpdate();
 }
+
+void CControlUI::NeedUpdateOf(CControlUI*) { NeedUpdate(); }
 
 void CControlUI::Init() {
     DoInit();

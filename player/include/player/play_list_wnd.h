@@ -2,8 +2,11 @@
 // record and the moves through the list, docked at the main window's right edge.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "player/play_list_ui.h"
@@ -89,9 +92,21 @@ public:
     void RemoveInvalidItems();
     void ClearAll();
 
-    // Persistence.
+    // Persistence. The load adds its rows in steps on the UI thread (a timer of the window), so
+    // that the window maps, plays and answers before a long list is complete; until then the
+    // records still to come count as listed: a save writes them after the rows, an add refuses
+    // their paths and the current record may be one of them.
     void LoadPlayList();
     void SavePlayList();
+    bool IsFilling() const { return !m_pending.empty(); }
+    // One step of the fill (a time budget's worth of rows, whole groups); false when the list
+    // is complete. The window runs them by itself; without a window the caller does.
+    bool FillStep();
+    void FinishFill();
+    // Rows per step in place of the time budget (tests); 0 returns to the budget.
+    void SetFillStepRows(size_t rows) { m_nFillStepRows = rows; }
+    // Marks the record of a path (listed or still to come) as failing or not.
+    void MarkItem(const std::wstring& path, bool invalid);
 
     std::wstring GetSelectedPath() const;
     void OpenContainingFolder();
@@ -105,7 +120,8 @@ public:
     void ClearCurrentRecord();
     void SetCurrentItemProgress(std::int64_t seconds, int permille);
     bool IsLastItem(const std::wstring& path) const;
-    std::wstring GetNextName() const;
+    // May add rows of a list still filling, so that the next one is there.
+    std::wstring GetNextName();
     void PlaySelected();
     void PlayNext();
     void PlayPrevious();
@@ -129,6 +145,20 @@ public:
 
 private:
     void InitList();
+    // Lists a record made here: as a top-level row or in a group; refused (false) when its path
+    // is listed or still to come.
+    bool ListRecord(_tagMediaInfo* record, const skinui::CDuiString* group);
+    void AddLoadedRecord(_tagMediaInfo* record);
+    _tagMediaInfo* PendingRecord(const std::wstring& path) const;
+    void IndexPending();
+    // The record of a path among the rows or the records still to come.
+    _tagMediaInfo* FindRecord(const std::wstring& path) const;
+    // Drops the records still to come for which drop() holds.
+    template <class Drop>
+    void DropPending(Drop drop);
+    void ScheduleFill();
+    // Before a move through the list: the current record's row and the rows after it are there.
+    void FillThroughCurrent();
     void SelectRow(int index);
     void PlayFirstFileRow();
     void ShowAddTip(int added, bool refused);
@@ -144,4 +174,13 @@ private:
     CPlayListHandlerWnd* m_pHandler = nullptr;
     std::function<unsigned(unsigned)> m_random;
     int m_nLastSavedWidth = -1;
+    // The records of the load still to be added, in the order their rows will take.
+    std::deque<_tagMediaInfo*> m_pending;
+    // Their paths: hash → place in the load's order (m_nFilled taken off gives the place in
+    // m_pending); entries of records already added stay until the fill ends.
+    std::unordered_multimap<std::size_t, std::size_t> m_pendingByPath;
+    std::size_t m_nFilled = 0;
+    // [CurPlay] of the load: selected when its row comes, unless the user chose a row first.
+    std::wstring m_strLoadCurPlay;
+    size_t m_nFillStepRows = 0;
 };

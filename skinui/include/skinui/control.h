@@ -21,6 +21,7 @@
 namespace skinui {
 
 class CPaintManagerUI;
+class CRowSequence;
 
 // FindControl flags.
 #define UIFIND_ALL 0x00000000
@@ -149,6 +150,8 @@ public:
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     void NeedUpdate();
     void NeedParentUpdate();
+    // A child's size or visibility changed.
+    virtual void NeedUpdateOf(CControlUI* child);
 
     virtual void Init();
     virtual void DoInit() {}
@@ -203,6 +206,11 @@ protected:
     DWORD m_dwBorderColor = 0;
     int m_nBorderSize = 0;
     SIZE m_cxyBorderRound{0, 0};
+
+private:
+    // The place of this control in the row sequence of the list that holds it as a row.
+    friend class CRowSequence;
+    void* m_pRowNode = nullptr;
 };
 
 }  // namespace skinui
