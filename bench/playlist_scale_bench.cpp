@@ -2,7 +2,8 @@
 // layout (groups of 50, every record pointing at an existing file). For each size, in a process
 // of its own: the time to load the file into the settings store, the time to fill the list window
 // (headless) and the peak memory; then the ratios 10k/1k and 50k/10k (linear growth gives about
-// 10 and 5).
+// 10 and 5). Then the add of a folder of 10,000 files (what the list's menu does), into an empty
+// list and into the list of 50,000, with the time of the save that ends it.
 //   build/bench/playlist_scale_bench
 // With --morvane (needs a display: xvfb-run -a ...) it also starts the real player on the
 // 50,000-record file and reports when its main window is mapped, when the list is complete and
@@ -124,6 +125,27 @@ int RunOne(const fs::path& dir, int records) {
     std::_Exit(0);
 }
 
+// A folder of files added to the filled list of this many records (0: none): prints the time of
+// the whole add (its save included) and of one more save of the same list.
+int RunFolder(const fs::path& dir, const fs::path& folder, int records) {
+    g_SysConfig.SetConfigPath((dir / "user.cfg").wstring());
+    g_SysConfig.SetPlayListPath((dir / "PlayList.info").wstring());
+    if (records) g_SysConfig.LoadPlayList();
+    NoOwner owner;
+    auto* wnd = new CPlayListWnd(&owner);
+    if (!wnd->CreateHeadless()) return 3;
+    wnd->FinishFill();
+    auto t = Clock::now();
+    const int added = wnd->AddFolderAsGroup(skinui::CDuiString::FromUtf8(folder.string()));
+    const double add = Seconds(t);
+    t = Clock::now();
+    wnd->SavePlayList();
+    const double save = Seconds(t);
+    std::printf("%.4f %.4f %d\n", add, save, added);
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
 struct Result {
     double load = 0, fill = 0;
     long peakKiB = 0;
@@ -223,6 +245,7 @@ int RunMorvane(const fs::path& media, int records) {
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--one") return RunOne(argv[2], std::atoi(argv[3]));
+    if (argc == 5 && std::string(argv[1]) == "--folder") return RunFolder(argv[2], argv[3], std::atoi(argv[4]));
     const bool withPlayer = argc == 2 && std::string(argv[1]) == "--morvane";
 
     testsupport::TempDir dir;
@@ -249,6 +272,31 @@ int main(int argc, char** argv) {
         std::printf("ratios %dk/%dk: load %.1f, fill %.1f, window memory %.1f\n", kSizes[i] / 1000, kSizes[i - 1] / 1000,
                     ratio(results[i].load, results[i - 1].load), ratio(results[i].fill, results[i - 1].fill),
                     ratio(window(results[i], kSizes[i]), window(results[i - 1], kSizes[i - 1])));
+    // The window's own making (layout, images) weighs on the small list; one more record costs this.
+    const size_t last = results.size() - 1;
+    std::printf("window memory of one more record (%dk to %dk): %.0f bytes\n", kSizes[last - 1] / 1000, kSizes[last] / 1000,
+                (window(results[last], kSizes[last]) - window(results[last - 1], kSizes[last - 1])) /
+                    (kSizes[last] - kSizes[last - 1]));
+
+    constexpr int kFolderFiles = 10000;
+    fs::create_directories(dir / "folder");
+    for (int i = 0; i < kFolderFiles; ++i) std::ofstream(dir / "folder" / ("Clip " + std::to_string(i) + ".mkv"));
+    for (int records : {0, largest}) {
+        fs::path run = records ? dir / ("run" + std::to_string(records)) : dir / "empty";
+        fs::create_directories(run);
+        std::string cmd = std::string("'") + argv[0] + "' --folder '" + run.string() + "' '" + (dir / "folder").string() + "' " +
+                          std::to_string(records);
+        FILE* p = ::popen(cmd.c_str(), "r");
+        double add = 0, save = 0;
+        int added = 0;
+        if (!p || std::fscanf(p, "%lf %lf %d", &add, &save, &added) != 3 || added != kFolderFiles) {
+            std::fprintf(stderr, "the folder add failed\n");
+            return 1;
+        }
+        ::pclose(p);
+        std::printf("folder of %d files added to a list of %d: %.3f s (its save of the list included); one more save %.3f s\n",
+                    kFolderFiles, records, add, save);
+    }
     if (withPlayer) return RunMorvane(dir / "media", largest);
     return 0;
 }
