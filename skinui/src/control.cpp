@@ -175,7 +175,25 @@ void CControlUI::SetFloat(bool b) {
     NeedParentUpdate();
 }
 
-void CControlUI::SetToolTip(const wchar_t* text) { m_sToolTip = text; }
+CControlUI::Texts& CControlUI::OwnTexts() {
+    if (!m_pTexts) m_pTexts = std::make_unique<Texts>();
+    return *m_pTexts;
+}
+
+CDuiString CControlUI::GetToolTip() const { return m_pTexts ? m_pTexts->toolTip : CDuiString(); }
+
+void CControlUI::SetToolTip(const wchar_t* text) {
+    if (m_pTexts || (text && *text)) OwnTexts().toolTip = text;
+}
+
+const CDuiString& CControlUI::GetUserData() const {
+    static const CDuiString kNone;
+    return m_pTexts ? m_pTexts->userData : kNone;
+}
+
+void CControlUI::SetUserData(const wchar_t* s) {
+    if (m_pTexts || (s && *s)) OwnTexts().userData = s;
+}
 
 void CControlUI::SetVisible(bool visible) {
     if (m_bVisible == visible) return;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "skinui/base.h"
 
@@ -119,12 +120,12 @@ public:
     virtual void SetFloat(bool b);
 
     // Tool tip, menu, user data.
-    virtual CDuiString GetToolTip() const { return m_sToolTip; }
+    virtual CDuiString GetToolTip() const;
     virtual void SetToolTip(const wchar_t* text);
     bool IsContextMenuUsed() const { return m_bMenuUsed; }
     void SetContextMenuUsed(bool b) { m_bMenuUsed = b; }
-    const CDuiString& GetUserData() const { return m_sUserData; }
-    void SetUserData(const wchar_t* s) { m_sUserData = s; }
+    const CDuiString& GetUserData() const;
+    void SetUserData(const wchar_t* s);
     UINT_PTR GetTag() const { return m_pTag; }
     // The key ("shortcut") that, pressed with Alt, activates the control as a click would.
     wchar_t GetShortcut() const { return m_chShortcut; }
@@ -182,8 +183,6 @@ protected:
     CControlUI* m_pParent = nullptr;
     CDuiString m_sName;
     CDuiString m_sText;
-    CDuiString m_sToolTip;
-    CDuiString m_sUserData;
     UINT_PTR m_pTag = 0;
     wchar_t m_chShortcut = 0;
     RECT m_rcItem{0, 0, 0, 0};
@@ -208,6 +207,13 @@ protected:
     SIZE m_cxyBorderRound{0, 0};
 
 private:
+    // Texts few controls have, kept apart so that the many rows of a list do not carry them.
+    struct Texts {
+        CDuiString toolTip;
+        CDuiString userData;
+    };
+    Texts& OwnTexts();
+    std::unique_ptr<Texts> m_pTexts;
     // The place of this control in the row sequence of the list that holds it as a row.
     friend class CRowSequence;
     void* m_pRowNode = nullptr;
