@@ -133,8 +133,8 @@ void CMorvaneWnd::ListAddFile(const std::wstring& path) {
 
 void CMorvaneWnd::ListAddFiles(const std::vector<std::wstring>& paths) {
     if (pPlayList) {
-        pPlayList->AddFiles(paths, false);
-        pPlayList->SavePlayList();
+        // The play that follows starts before the whole list is written.
+        if (pPlayList->AddFiles(paths, false) > 0) pPlayList->SavePlayListSoon();
         return;
     }
     for (const auto& p : paths)

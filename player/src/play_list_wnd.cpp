@@ -496,8 +496,17 @@ void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
     if (CPlayListItemUI* row = m_pList->FindItemUI(r)) row->Refresh();
 }
 
+void CPlayListWnd::SavePlayListSoon() {
+    if (!m_hWnd) return SavePlayList();
+    if (m_bSaveQueued) return;
+    m_bSaveQueued = ::PostMessageW(m_hWnd, WM_PLAYER_SAVE_LIST, 0, 0) != FALSE;
+    if (!m_bSaveQueued) SavePlayList();
+}
+
 void CPlayListWnd::SavePlayList() {
     if (!m_pList) return;
+    // This save stands for one still queued.
+    m_bSaveQueued = false;
     g_SysConfig.mapPlayList.clear();
     size_t n = 0;
     std::wstring curSection;
@@ -679,6 +688,9 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_PLAYER_REDOCK:
         FollowOwner();
+        return 0;
+    case WM_PLAYER_SAVE_LIST:
+        if (m_bSaveQueued) SavePlayList();
         return 0;
     case WM_TIMER:
         if (wParam == kFillTimer) {

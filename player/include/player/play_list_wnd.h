@@ -37,6 +37,8 @@ public:
 
 // Posted to the play-list window to dock it (and its handle) at the main window again.
 inline constexpr UINT WM_PLAYER_REDOCK = WM_APP + 0x2A1;
+// Posted to the play-list window by SavePlayListSoon.
+inline constexpr UINT WM_PLAYER_SAVE_LIST = WM_APP + 0x2A3;
 
 class CPlayListHandlerWnd;
 
@@ -98,6 +100,9 @@ public:
     // their paths and the current record may be one of them.
     void LoadPlayList();
     void SavePlayList();
+    // Saves once the messages already queued have run, so that a play asked for after an add
+    // starts before the whole list is written; without a window it saves at once.
+    void SavePlayListSoon();
     bool IsFilling() const { return !m_pending.empty(); }
     // One step of the fill (a time budget's worth of rows, whole groups); false when the list
     // is complete. The window runs them by itself; without a window the caller does.
@@ -183,4 +188,5 @@ private:
     // [CurPlay] of the load: selected when its row comes, unless the user chose a row first.
     std::wstring m_strLoadCurPlay;
     size_t m_nFillStepRows = 0;
+    bool m_bSaveQueued = false;
 };
