@@ -55,7 +55,7 @@ public:
 // Shared row behaviour: selection and hot state painting; mouse events go to the owner.
 class CListElementBase : public IListItemUI {
 public:
-    // The owner's count when the row has one (indexes change as rows come and go).
+    // The row's place in its owner, asked of the owner: places change as rows come and go.
     int GetIndex() const override;
     void SetIndex(int index) override { m_iIndex = index; }
     IListOwnerUI* GetOwner() override { return m_pOwner; }
