@@ -182,7 +182,7 @@ void CPlayListWnd::AddFile(const std::wstring& path) {
     if (!m_pList) return;
     _tagMediaInfo* r = MakeRecord(path);
     if (!ListRecord(r, nullptr)) delete r;
-    SavePlayList();
+    SavePlayListSoon();
 }
 
 int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
@@ -199,7 +199,7 @@ int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
             if (ListRecord(r, &group)) ++added;
             else delete r;
         }
-        SavePlayList();
+        SavePlayListSoon();
     }
     if (CPlayListGroupUI* header = m_pList->GetGroup(group); header && !header->IsHasChild()) m_pList->RemoveGroup(group);
     return added;
@@ -249,7 +249,7 @@ std::wstring CPlayListWnd::AddDroppedPaths(const std::vector<std::wstring>& path
         total += AddRecordsAtEnd(ordered, refused, toPlay.empty() ? &toPlay : nullptr);
         ShowAddTip(total, refused);
     }
-    SavePlayList();
+    SavePlayListSoon();
     return toPlay;
 }
 
@@ -270,7 +270,7 @@ void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<
         bool refused = false;
         ShowAddTip(AddRecordsAtEnd(ordered, refused, nullptr), refused);
     }
-    SavePlayList();
+    SavePlayListSoon();
 }
 
 // ---- removing ----
@@ -496,17 +496,22 @@ void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
     if (CPlayListItemUI* row = m_pList->FindItemUI(r)) row->Refresh();
 }
 
-void CPlayListWnd::SavePlayListSoon() {
-    if (!m_hWnd) return SavePlayList();
-    if (m_bSaveQueued) return;
-    m_bSaveQueued = ::PostMessageW(m_hWnd, WM_PLAYER_SAVE_LIST, 0, 0) != FALSE;
-    if (!m_bSaveQueued) SavePlayList();
-}
-
 void CPlayListWnd::SavePlayList() {
     if (!m_pList) return;
-    // This save stands for one still queued.
-    m_bSaveQueued = false;
+    StoreList();
+    WriteList();
+}
+
+void CPlayListWnd::SavePlayListSoon() {
+    if (!m_pList) return;
+    if (!m_hWnd) return SavePlayList();
+    StoreList();
+    if (m_bSaveQueued) return;
+    m_bSaveQueued = ::PostMessageW(m_hWnd, WM_PLAYER_SAVE_LIST, 0, 0) != FALSE;
+    if (!m_bSaveQueued) WriteList();
+}
+
+void CPlayListWnd::StoreList() {
     g_SysConfig.mapPlayList.clear();
     size_t n = 0;
     std::wstring curSection;
@@ -524,8 +529,6 @@ void CPlayListWnd::SavePlayList() {
     }
     // A list saved while it fills keeps the records still to come, after the rows.
     for (const _tagMediaInfo* r : m_pending) keep(*r);
-    std::wstring curPath = m_pCurMedia && FileExists(m_pCurMedia->strFilePath) ? m_pCurMedia->strFilePath : L"";
-    g_SysConfig.SavePlayList(curPath);
     // Sections are numbered anew; the play panel's position writes follow their record.
     if (m_pCurMedia) g_SysConfig.strCurSection = curSection;
     if (!m_pOwner) return;
@@ -536,6 +539,13 @@ void CPlayListWnd::SavePlayList() {
     } else {
         m_pOwner->EnablePlayNext(m_pOwner->HasMediaPlayer() && (count > 1 || IsFilling()));
     }
+}
+
+void CPlayListWnd::WriteList() {
+    // This write stands for one still queued.
+    m_bSaveQueued = false;
+    std::wstring curPath = m_pCurMedia && FileExists(m_pCurMedia->strFilePath) ? m_pCurMedia->strFilePath : L"";
+    g_SysConfig.SavePlayList(curPath);
 }
 
 // ---- other operations ----
@@ -690,7 +700,7 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         FollowOwner();
         return 0;
     case WM_PLAYER_SAVE_LIST:
-        if (m_bSaveQueued) SavePlayList();
+        if (m_bSaveQueued) WriteList();
         return 0;
     case WM_TIMER:
         if (wParam == kFillTimer) {

@@ -100,8 +100,10 @@ public:
     // their paths and the current record may be one of them.
     void LoadPlayList();
     void SavePlayList();
-    // Saves once the messages already queued have run, so that a play asked for after an add
-    // starts before the whole list is written; without a window it saves at once.
+    // Keeps the list in the settings store at once and writes the file once the messages
+    // already queued have run: a play asked for after an add starts before the whole list is
+    // written, and the write is a step of the UI thread of its own. Without a window it writes
+    // at once. The adds save so.
     void SavePlayListSoon();
     bool IsFilling() const { return !m_pending.empty(); }
     // One step of the fill (a time budget's worth of rows, whole groups); false when the list
@@ -162,6 +164,9 @@ private:
     template <class Drop>
     void DropPending(Drop drop);
     void ScheduleFill();
+    // The rows (and the records still to come) into the settings store; the file from it.
+    void StoreList();
+    void WriteList();
     // Before a move through the list: the current record's row and the rows after it are there.
     void FillThroughCurrent();
     void SelectRow(int index);
