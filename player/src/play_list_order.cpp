@@ -46,7 +46,7 @@ void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
                 g_SysConfig.iniPlayList.WriteString(L"CurPlay", L"strFilePath", path.c_str());
                 return;
             }
-            if (pass == 0 && IsExtInFilter(path.c_str(), kMediaFilter) && FileExists(path)) {
+            if (pass == 0 && IsVideoFile(path.c_str()) && FileExists(path)) {
                 AddFile(path);
                 state = 0;
                 continue;

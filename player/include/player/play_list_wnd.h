@@ -169,6 +169,9 @@ private:
     void WriteList();
     // Before a move through the list: the current record's row and the rows after it are there.
     void FillThroughCurrent();
+    // No current record any more, and no section for position writes: every road that removes
+    // the current record's row goes through here.
+    void ForgetCurrentRecord();
     void SelectRow(int index);
     void PlayFirstFileRow();
     void ShowAddTip(int added, bool refused);
