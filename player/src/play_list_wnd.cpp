@@ -65,9 +65,13 @@ CPlayListWnd::~CPlayListWnd() {
         m_pList->OnRecordRemoved = nullptr;
     }
     m_pCurMedia = nullptr;
+    // The list was saved whole: the records still to come go, and so do the steps and the write
+    // that were queued for them.
     for (_tagMediaInfo* r : m_pending) delete r;
     m_pending.clear();
     m_pendingByPath.clear();
+    if (m_hWnd && ::IsWindow(m_hWnd)) ::KillTimer(m_hWnd, kFillTimer);
+    m_bSaveQueued = false;
     if (m_pHandler) {
         if (::IsWindow(m_pHandler->GetHWND())) ::DestroyWindow(m_pHandler->GetHWND());
         delete m_pHandler;
