@@ -121,8 +121,8 @@ void CMorvaneWnd::InitWindow() {
     playerCtrl.bMuted = g_SysConfig.bMute != 0;
     playerCtrl.SetStoredVolume(g_SysConfig.nVolume);
 
-    // The start file begins to play before the satellites are built: libVLC takes longer to its
-    // first picture than they take. The start-up worker's PlayFile takes the medium over.
+    // The start file begins to play before the satellites are built, since libVLC needs longer
+    // for its first picture than they take; the start-up worker's PlayFile takes the medium over.
     const bool media = Find(L"wndMedia") != nullptr;
     if (media && !strCurrentPath.empty()) {
         playerCtrl.Attach(nullptr, hVideoSurface);
