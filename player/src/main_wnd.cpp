@@ -134,6 +134,7 @@ void CMorvaneWnd::InitWindow() {
     if (media) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
 
     StartThreads();
+    EnableMessageFilter();
 }
 
 skinui::CControlUI* CMorvaneWnd::Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
@@ -143,20 +144,23 @@ void CMorvaneWnd::SetVisibleByName(const wchar_t* name, bool visible) {
 }
 
 void CMorvaneWnd::Shutdown() {
+    // First of all: a second start from now on begins an instance of its own instead of handing
+    // its file to this one.
+    ::RemovePropW(m_hWnd, kMainWndProp);
+    SavePendingWindowRect();
     ::ShowWindow(m_hWnd, SW_HIDE);
     SHowAllChildWindows(false);
     SaveCurrentPosition();
     ListApplyClearOptions();
     ListSave();
-    playerCtrl.mediaPlayer.Close();
-    StopThreads();
     StopAgentAtExit();
 }
 
 LRESULT CMorvaneWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     bHandled = TRUE;
     Shutdown();
-    // Everything that must survive is on disk now; the process ends without unwinding.
+    // Everything that must survive is on disk now; the process ends without unwinding, and a
+    // start-up report still waiting for its server ends with it.
     ::_exit(0);
 }
 
