@@ -289,6 +289,23 @@ TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
     EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"0");
 }
 
+// The start file opens while the window is made, before any message is handled; the start-up
+// worker's PlayFile then takes that player over rather than opening the file a second time.
+TEST_F(MainWndX, TheStartFileOpensWhileTheWindowIsMade) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\nbAddSimilarFile=0\n", Record(1, Clip("b.mp4"), 0));
+    wnd_ = std::make_unique<CMorvaneWnd>(Clip("long.mp4"));
+    ASSERT_NE(wnd_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
+              nullptr);
+    ASSERT_TRUE(wnd_->IsMediaOpen());
+    const unsigned early = wnd_->playerCtrl.mediaPlayer.GetSerial();
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_EQ(wnd_->playerCtrl.mediaPlayer.GetSerial(), early);
+    EXPECT_EQ(wnd_->ListCurrentPath(), Clip("long.mp4"));
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file2");
+    EXPECT_EQ(wnd_->GetLastTip(), L"long.mp4");
+    EXPECT_TRUE(IsWindowVisible(wnd_->hVideoSurface));
+}
+
 TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {
     testsupport::HttpServer server;
     const std::string a = testsupport::ReadFile(*media_ / "a.mp4");
