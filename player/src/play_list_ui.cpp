@@ -193,13 +193,13 @@ CPlayListUI::~CPlayListUI() {
 
 void CPlayListUI::IndexRow(CPlayListItemUI* row) {
     const _tagMediaInfo* r = row->GetItemData();
-    if (r && !r->strFilePath.empty()) m_byPath[r->strFilePath] = row;
+    if (r && !r->strFilePath.empty()) m_byPath.insert(row);
 }
 
 void CPlayListUI::UnindexRow(CPlayListItemUI* row) {
     const _tagMediaInfo* r = row->GetItemData();
     if (!r || r->strFilePath.empty()) return;
-    if (auto it = m_byPath.find(r->strFilePath); it != m_byPath.end() && it->second == row) m_byPath.erase(it);
+    if (auto it = m_byPath.find(std::wstring_view(r->strFilePath)); it != m_byPath.end() && *it == row) m_byPath.erase(it);
 }
 
 void CPlayListUI::PaintRow(cairo_t* cr, const RECT& rcPaint, const CPlayListItemUI& row) {
@@ -243,30 +243,20 @@ CPlayListGroupUI* CPlayListUI::GetGroup(const CDuiString& name) const {
 
 bool CPlayListUI::ContainsItem(const _tagMediaInfo* record) const {
     if (!record) return false;
-    if (!record->strFilePath.empty()) return m_byPath.count(record->strFilePath) != 0;
+    if (!record->strFilePath.empty()) return m_byPath.find(std::wstring_view(record->strFilePath)) != m_byPath.end();
     return FindItemUI(record) != nullptr;
 }
 
 bool CPlayListUI::AddRow(_tagMediaInfo* record, const std::function<bool(CPlayListItemUI*)>& place) {
-    if (!record) return false;
-    // One look into the path index both refuses a listed path and claims a new one.
-    auto claim = m_byPath.end();
-    if (!record->strFilePath.empty()) {
-        auto [it, fresh] = m_byPath.try_emplace(record->strFilePath, nullptr);
-        if (!fresh) return false;
-        claim = it;
-    } else if (ContainsItem(record)) {
-        return false;
-    }
+    if (!record || ContainsItem(record)) return false;
     auto* row = new CPlayListItemUI;
     row->BindItemData(record);
     if (!place(row)) {
-        if (claim != m_byPath.end()) m_byPath.erase(claim);
         row->ReleaseItemData();
         delete row;
         return false;
     }
-    if (claim != m_byPath.end()) claim->second = row;
+    IndexRow(row);
     return true;
 }
 
@@ -328,8 +318,8 @@ CPlayListItemUI* CPlayListUI::FindItemUI(const _tagMediaInfo* record) const {
 
 CPlayListItemUI* CPlayListUI::FindItemUIByPath(const std::wstring& path) const {
     if (path.empty()) return nullptr;
-    auto it = m_byPath.find(path);
-    return it == m_byPath.end() ? nullptr : it->second;
+    auto it = m_byPath.find(std::wstring_view(path));
+    return it == m_byPath.end() ? nullptr : *it;
 }
 
 void CPlayListUI::DoEvent(TEventUI& event) {

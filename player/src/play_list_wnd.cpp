@@ -414,8 +414,7 @@ bool CPlayListWnd::FillStep() {
     }
     if (m_pending.empty()) {
         m_strLoadCurPlay.clear();
-        m_pendingByPath.clear();
-        m_nFilled = 0;
+        IndexPending();
     }
     return !m_pending.empty();
 }
@@ -446,27 +445,25 @@ void CPlayListWnd::FillThroughCurrent() {
 
 void CPlayListWnd::IndexPending() {
     m_pendingByPath.clear();
+    m_pendingByPath.shrink_to_fit();
     m_nFilled = 0;
     m_pendingByPath.reserve(m_pending.size());
     const std::hash<std::wstring> hash;
-    for (size_t i = 0; i < m_pending.size(); ++i) m_pendingByPath.emplace(hash(m_pending[i]->strFilePath), i);
+    for (size_t i = 0; i < m_pending.size(); ++i) m_pendingByPath.emplace_back(hash(m_pending[i]->strFilePath), i);
+    std::sort(m_pendingByPath.begin(), m_pendingByPath.end());
 }
 
 _tagMediaInfo* CPlayListWnd::PendingRecord(const std::wstring& path) const {
     if (path.empty() || m_pending.empty()) return nullptr;
-    // The first record of the path still to come (a later one of the same path is refused).
-    _tagMediaInfo* found = nullptr;
-    size_t first = SIZE_MAX;
-    auto [from, to] = m_pendingByPath.equal_range(std::hash<std::wstring>{}(path));
-    for (auto it = from; it != to; ++it) {
-        if (it->second < m_nFilled || it->second >= first) continue;
+    // The first record of the path still to come (a later one of the same path is refused):
+    // places of one hash are in ascending order.
+    const std::size_t hash = std::hash<std::wstring>{}(path);
+    auto it = std::lower_bound(m_pendingByPath.begin(), m_pendingByPath.end(), std::make_pair(hash, m_nFilled));
+    for (; it != m_pendingByPath.end() && it->first == hash; ++it) {
         _tagMediaInfo* r = m_pending[it->second - m_nFilled];
-        if (r->strFilePath == path) {
-            found = r;
-            first = it->second;
-        }
+        if (r->strFilePath == path) return r;
     }
-    return found;
+    return nullptr;
 }
 
 _tagMediaInfo* CPlayListWnd::FindRecord(const std::wstring& path) const {

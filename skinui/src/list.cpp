@@ -731,22 +731,33 @@ CTreeNodeUI& CTreeNodeUI::Parts() {
     if (m_pHoriz) return *this;
     m_pHoriz = new CHorizontalLayoutUI;
     m_pFolderButton = new CCheckBoxUI;
-    m_pCheckBox = new CCheckBoxUI;
     m_pItemButton = new COptionUI;
     m_pFolderButton->SetFixedWidth(16);
     m_pFolderButton->SetVisible(m_bFolderBtnShown);
     m_pFolderButton->Selected(!m_bVisibleTag, false);
-    m_pCheckBox->SetFixedWidth(16);
-    m_pCheckBox->SetVisible(m_bCheckBtnShown);
     m_pItemButton->SetTextStyle(DT_VCENTER | DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS);
     m_pItemButton->Selected(m_bSelected, false);
     m_pHoriz->Add(m_pFolderButton);
-    m_pHoriz->Add(m_pCheckBox);
     m_pHoriz->Add(m_pItemButton);
     // The row answers for its own parts: a press anywhere on it selects the row.
     m_pHoriz->SetMouseChildEnabled(false);
     CListContainerElementUI::AddAt(m_pHoriz, 0);
+    if (m_bCheckBtnShown) MakeCheckBox();
     return *this;
+}
+
+void CTreeNodeUI::MakeCheckBox() {
+    if (m_pCheckBox) return;
+    m_pCheckBox = new CCheckBoxUI;
+    m_pCheckBox->SetFixedWidth(16);
+    m_pCheckBox->SetVisible(m_bCheckBtnShown);
+    // Between the folder button and the text.
+    Parts().m_pHoriz->AddAt(m_pCheckBox, 1);
+}
+
+CCheckBoxUI* CTreeNodeUI::GetCheckBox() {
+    MakeCheckBox();
+    return m_pCheckBox;
 }
 
 CTreeNodeUI::~CTreeNodeUI() {
@@ -863,6 +874,7 @@ void CTreeNodeUI::SetVisibleFolderBtn(bool visible) {
 void CTreeNodeUI::SetVisibleCheckBtn(bool visible) {
     m_bCheckBtnShown = visible;
     if (m_pCheckBox) m_pCheckBox->SetVisible(visible);
+    else if (visible && m_pHoriz) MakeCheckBox();
 }
 
 bool CTreeNodeUI::Expand(bool expand) {

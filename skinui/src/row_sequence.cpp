@@ -39,7 +39,7 @@ void CRowSequence::Split(Node* t, int k, Node*& a, Node*& b) {
 CRowSequence::Node* CRowSequence::Merge(Node* a, Node* b) {
     if (!a) return b;
     if (!b) return a;
-    if (a->priority > b->priority) {
+    if (Priority(a) > Priority(b)) {
         a->right = Merge(a->right, b);
         Update(a);
         a->parent = nullptr;
@@ -84,12 +84,12 @@ CRowSequence::Node* CRowSequence::NodeAt(int index) const {
     return nullptr;
 }
 
-std::uint32_t CRowSequence::NextPriority() {
-    // xorshift32: priorities only need to be spread, not unpredictable.
-    m_seed ^= m_seed << 13;
-    m_seed ^= m_seed >> 17;
-    m_seed ^= m_seed << 5;
-    return m_seed;
+std::uint64_t CRowSequence::Priority(const Node* n) {
+    // The finaliser of splitmix64.
+    std::uint64_t z = reinterpret_cast<std::uintptr_t>(n);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
 }
 
 CRowSequence::Node* CRowSequence::NodeOf(const CControlUI* row) const {
@@ -124,7 +124,6 @@ bool CRowSequence::Insert(int index, CControlUI* row, int height) {
     auto* node = new Node;
     node->row = row;
     node->owner = this;
-    node->priority = NextPriority();
     node->height = height;
     node->sum = height;
     row->m_pRowNode = node;

@@ -53,7 +53,6 @@ private:
         Node* parent = nullptr;
         CControlUI* row = nullptr;
         const CRowSequence* owner = nullptr;
-        std::uint32_t priority = 0;
         int count = 1;
         int height = 0;
         std::int64_t sum = 0;
@@ -65,16 +64,16 @@ private:
     static void UpdateUp(Node* n);
     static void Split(Node* t, int k, Node*& a, Node*& b);
     static Node* Merge(Node* a, Node* b);
+    // A node's treap priority, fixed and spread: a mix of its address, so no node stores one.
+    static std::uint64_t Priority(const Node* n);
     static Node* Next(Node* n);
     Node* First() const;
     Node* NodeAt(int index) const;
     // A row carries its node (CControlUI::m_pRowNode) while it is in a sequence.
     Node* NodeOf(const CControlUI* row) const;
-    std::uint32_t NextPriority();
     void Forget() const { m_cursor = nullptr; }
 
     Node* m_root = nullptr;
-    std::uint32_t m_seed = 0x9E3779B9u;
     // The node last returned by At, for walks in index order.
     mutable Node* m_cursor = nullptr;
     mutable int m_cursorIndex = -1;

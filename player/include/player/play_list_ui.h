@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
+#include <unordered_set>
 
 #include "player/media_info.h"
 #include "skinui/list.h"
@@ -109,7 +109,22 @@ private:
     void UnindexRow(CPlayListItemUI* row);
     void PaintRow(cairo_t* cr, const RECT& rcPaint, const CPlayListItemUI& row);
     std::map<skinui::CDuiString, CPlayListGroupUI*> m_mapGroups;
-    std::unordered_map<std::wstring_view, CPlayListItemUI*> m_byPath;
+    // Rows by their record's path; a row is looked up by a path as well as by itself.
+    struct PathOfRow {
+        using is_transparent = void;
+        static std::wstring_view Of(std::wstring_view path) noexcept { return path; }
+        static std::wstring_view Of(const CPlayListItemUI* row) noexcept { return row->GetItemData()->strFilePath; }
+        // Not noexcept, so that the set keeps each row's hash: growing it hashes no path again.
+        template <class A>
+        std::size_t operator()(const A& a) const {
+            return std::hash<std::wstring_view>{}(Of(a));
+        }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const noexcept {
+            return Of(a) == Of(b);
+        }
+    };
+    std::unordered_set<CPlayListItemUI*, PathOfRow, PathOfRow> m_byPath;
     std::unique_ptr<RowPainter> m_painter;
     WORD m_wLastKeys = 0;
 };

@@ -5,8 +5,6 @@
 #include <deque>
 #include <functional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "player/play_list_ui.h"
@@ -189,9 +187,9 @@ private:
     int m_nLastSavedWidth = -1;
     // The records of the load still to be added, in the order their rows will take.
     std::deque<_tagMediaInfo*> m_pending;
-    // Their paths: hash → place in the load's order (m_nFilled taken off gives the place in
-    // m_pending); entries of records already added stay until the fill ends.
-    std::unordered_multimap<std::size_t, std::size_t> m_pendingByPath;
+    // Their paths: (hash, place in the load's order) sorted; m_nFilled taken off a place gives
+    // the place in m_pending. Entries of records already added stay until the fill ends.
+    std::vector<std::pair<std::size_t, std::size_t>> m_pendingByPath;
     std::size_t m_nFilled = 0;
     // [CurPlay] of the load: selected when its row comes, unless the user chose a row first.
     std::wstring m_strLoadCurPlay;

@@ -65,7 +65,7 @@ public:
     CControlUI(const CControlUI&) = delete;
     CControlUI& operator=(const CControlUI&) = delete;
 
-    virtual CDuiString GetName() const { return m_sName; }
+    virtual CDuiString GetName() const;
     virtual void SetName(const wchar_t* name);
     virtual const wchar_t* GetClass() const { return L"ControlUI"; }
     // The control as the named interface ("Control", "Button", "Container", ...) or null.
@@ -84,7 +84,7 @@ public:
     // Background and border.
     DWORD GetBkColor() const { return m_dwBackColor; }
     void SetBkColor(DWORD argb);
-    const CDuiString& GetBkImage() const { return m_sBkImage; }
+    const CDuiString& GetBkImage() const;
     void SetBkImage(const wchar_t* image);
     DWORD GetBorderColor() const { return m_dwBorderColor; }
     void SetBorderColor(DWORD argb);
@@ -181,7 +181,6 @@ public:
 protected:
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;
-    CDuiString m_sName;
     CDuiString m_sText;
     UINT_PTR m_pTag = 0;
     wchar_t m_chShortcut = 0;
@@ -201,14 +200,16 @@ protected:
     bool m_bMenuUsed = false;
     bool m_bUpdateNeeded = true;
     DWORD m_dwBackColor = 0;
-    CDuiString m_sBkImage;
     DWORD m_dwBorderColor = 0;
     int m_nBorderSize = 0;
     SIZE m_cxyBorderRound{0, 0};
 
 private:
-    // Texts few controls have, kept apart so that the many rows of a list do not carry them.
+    // Texts many controls leave empty, kept apart so that the many rows of a list do not carry
+    // them.
     struct Texts {
+        CDuiString name;
+        CDuiString bkImage;
         CDuiString toolTip;
         CDuiString userData;
     };

@@ -294,7 +294,7 @@ public:
     CHorizontalLayoutUI* GetTreeNodeHoriznotal() { return Parts().m_pHoriz; }
     CHorizontalLayoutUI* GetHorizontalLayout() { return Parts().m_pHoriz; }
     CCheckBoxUI* GetFolderButton() { return Parts().m_pFolderButton; }
-    CCheckBoxUI* GetCheckBox() { return Parts().m_pCheckBox; }
+    CCheckBoxUI* GetCheckBox();
     COptionUI* GetItemButton() { return Parts().m_pItemButton; }
     void SetVisibleFolderBtn(bool visible);
     void SetVisibleCheckBtn(bool visible);
@@ -318,8 +318,9 @@ protected:
     // For rows that draw themselves: the node's own parts are made only when first asked for.
     struct PartsOnDemand {};
     CTreeNodeUI(CTreeNodeUI* parent, PartsOnDemand);
-    // The node's parts, made now if they were not.
+    // The node's parts, made now if they were not; the check box only while it is shown.
     CTreeNodeUI& Parts();
+    void MakeCheckBox();
 
     friend class CTreeViewUI;
     // Keeps the children in row order after rows moved.
