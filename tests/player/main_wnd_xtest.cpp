@@ -27,6 +27,7 @@
 #include "support/clips.h"
 #include "support/early_program_dir.h"
 #include "player/open_url.h"
+#include "player/play_list_ui.h"
 #include "player/play_list_wnd.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
@@ -88,6 +89,8 @@ protected:
         longClip.audioTracks = 0;
         testsupport::MakeClip(*media_ / "long.mp4", longClip);
         testsupport::MakeBrokenFile(*media_ / "broken.mp4");
+        testsupport::MakeNoiseFile(*media_ / "noise.mp4");
+        testsupport::MakeTruncatedCopy(*media_ / "b.mp4", *media_ / "truncated.mp4", 3000);
         fs::create_directories(*media_ / "subs");
         testsupport::MakeVideoClip(*media_ / "subs" / "Movie.mkv", 3.0);
         for (const char* name : {"Movie.srt", "movie.ASS", "Movie.txt", "Other.srt"})
@@ -260,6 +263,29 @@ TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }));
     EXPECT_FALSE(w->IsMediaOpen());
     EXPECT_TRUE(Visible(L"ctnClient"));
+}
+
+// libVLC reports these as playing and then ended; nothing of them was ever shown.
+TEST_F(MainWndX, CorruptMediaSayWhyAndMarkTheirRows) {
+    testsupport::HttpServer server;
+    testsupport::HttpReply whole;  // a server without ranges: the index at the clip's end is out of reach
+    whole.body = testsupport::ReadFile(*media_ / "b.mp4");
+    server.Serve("/whole.mp4", whole);
+    Configure("[Global]\nnTopMostMode=2\nnPlayOrder=2\n");
+    CMorvaneWnd* w = Open();
+    ASSERT_NE(w->pPlayList, nullptr);
+    for (const std::wstring& source : {Clip("noise.mp4"), Clip("truncated.mp4"), Wide(server.url("/whole.mp4"))}) {
+        w->PlayFile(source);
+        ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }))
+            << platform::Utf8FromWide(source) << ": " << platform::Utf8FromWide(w->GetLastTip());
+        EXPECT_FALSE(w->IsMediaOpen());
+        EXPECT_TRUE(Visible(L"ctnClient"));
+        EXPECT_EQ(w->strCurrentPath, source);  // the list did not move on
+        CPlayListItemUI* row = w->pPlayList->GetList()->FindItemUIByPath(source);
+        ASSERT_NE(row, nullptr) << platform::Utf8FromWide(source);
+        EXPECT_TRUE(row->GetItemData()->bInvalid);
+        EXPECT_TRUE(row->GetInvalidColumn()->IsVisible());
+    }
 }
 
 TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
