@@ -487,6 +487,36 @@ TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
     EXPECT_EQ(w->GetLastTip(), L"before");
 }
 
+TEST_F(MainWndX, TheDefaultPicturesFolderIsMadeForTheFirstSnapshot) {
+    testsupport::TempDir home;
+    const fs::path pictures = home / "Bilder" / "Morvane";
+    home.write("config/user-dirs.dirs", "XDG_PICTURES_DIR=\"" + pictures.string() + "\"\n");
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (home / "config").string());
+    Configure("[Global]\nnTopMostMode=2\nbTipSnapShot=0\n");
+    ASSERT_EQ(g_SysConfig.strSnapShotPath, pictures.wstring());
+    ASSERT_FALSE(fs::exists(pictures));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetTime() > 500; }));
+    bool askedForAFolder = false;
+    {
+        testsupport::ModalScript answer({[&] {
+                                            HWND box = testsupport::FindDialog(L"Oskery提示");
+                                            askedForAFolder = box != nullptr;
+                                            return box && PostMessageW(box, WM_CLOSE, 0, 0) != FALSE;
+                                        }},
+                                        L"Oskery提示");
+        w->TakeSnapshot();
+    }
+    EXPECT_FALSE(askedForAFolder);
+    EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone) << platform::Utf8FromWide(w->GetLastTip());
+    ASSERT_TRUE(fs::is_directory(pictures));
+    std::vector<fs::path> shots;
+    for (const auto& e : fs::directory_iterator(pictures)) shots.push_back(e.path());
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_EQ(shots[0].extension(), ".jpg");
+    EXPECT_EQ(Magic(shots[0], 2), "\xFF\xD8");
+}
+
 TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {
     Configure("[Global]\nnTopMostMode=2\n");
     CMorvaneWnd* w = Open();
