@@ -306,6 +306,15 @@ bool CMediaPlayer::SetSubtitle(int index) {
     return p && IsValidIndex(index, m_subtitles.size()) && libvlc_video_set_spu(p, m_subtitles[index].id) == 0;
 }
 
+int CMediaPlayer::GetCurrentSubtitle() const {
+    auto* p = GetPlayer();
+    if (!p) return -1;
+    const int id = libvlc_video_get_spu(p);
+    for (size_t i = 0; i < m_subtitles.size(); ++i)
+        if (m_subtitles[i].id == id) return static_cast<int>(i);
+    return -1;
+}
+
 void CMediaPlayer::RefreshSubtitleList(std::vector<TrackInfo>& out) {
     auto* p = GetPlayer();
     if (!p) {

@@ -127,6 +127,9 @@ public:
     bool HasSubtitles() const { return !m_subtitles.empty(); }
     // True when libVLC took the track (also for the SetAudioTrack).
     bool SetSubtitle(int index);
+    // Position in the subtitle list of the track libVLC shows; -1 while it shows none (a file's
+    // own tracks stay off until one is asked for) or one the list does not hold.
+    int GetCurrentSubtitle() const;
     void RefreshSubtitleList(std::vector<TrackInfo>& out);
     void RefreshAudioTrackList(std::vector<TrackInfo>& out);
     bool SetAudioTrack(int index);
