@@ -64,8 +64,25 @@ const libvlc_event_type_t kEvents[] = {
     libvlc_MediaPlayerForward,  libvlc_MediaPlayerBackward,        libvlc_MediaPlayerBuffering,
 };
 
-std::vector<std::string> ExtraOptions() {
-    std::vector<std::string> out;
+}  // namespace
+
+// libVLC keeps its error text per thread, so it is read on the thread that made the call.
+CMediaPlayer::NewInstance CMediaPlayer::MakeInstance(const std::vector<std::string>& options) {
+    std::vector<const char*> argv;
+    for (const auto& o : options) argv.push_back(o.c_str());
+    NewInstance r;
+    r.instance = libvlc_new(static_cast<int>(argv.size()), argv.data());
+    if (!r.instance) {
+        const char* why = libvlc_errmsg();
+        r.error = "libVLC could not start";
+        if (why && *why) r.error += std::string(": ") + why;
+        else r.error += " (a plug-in or an option is missing)";
+    }
+    return r;
+}
+
+std::vector<std::string> CMediaPlayer::InstanceOptions() {
+    std::vector<std::string> out(std::begin(kInstanceOptions), std::end(kInstanceOptions));
     if (const char* env = std::getenv("MORVANE_VLC_OPTIONS")) {
         std::istringstream in(env);
         std::string word;
@@ -74,28 +91,45 @@ std::vector<std::string> ExtraOptions() {
     return out;
 }
 
-}  // namespace
-
 CMediaPlayer::CMediaPlayer() = default;
 
 CMediaPlayer::~CMediaPlayer() { Close(); }
 
+void CMediaPlayer::Adopt(NewInstance made) {
+    m_instance = made.instance;
+    m_instanceError = std::move(made.error);
+    if (!m_instance) std::fprintf(stderr, "%s\n", m_instanceError.c_str());
+}
+
+void CMediaPlayer::StartInstance() {
+    std::lock_guard<std::mutex> lock(m_startMutex);
+    if (m_instance || m_starting.joinable()) return;
+    m_starting = std::thread([this, options = InstanceOptions()] { m_started = MakeInstance(options); });
+}
+
+void CMediaPlayer::AwaitInstance() {
+    std::lock_guard<std::mutex> lock(m_startMutex);
+    if (!m_starting.joinable()) return;
+    m_starting.join();
+    Adopt(std::move(m_started));
+    m_started = {};
+}
+
 bool CMediaPlayer::CreateInstance() {
+    AwaitInstance();
     if (m_instance) return true;
-    const std::vector<std::string> extra = ExtraOptions();
-    std::vector<const char*> argv(std::begin(kInstanceOptions), std::end(kInstanceOptions));
-    for (const auto& o : extra) argv.push_back(o.c_str());
-    m_instance = libvlc_new(static_cast<int>(argv.size()), argv.data());
-    if (!m_instance) {
-        const char* why = libvlc_errmsg();
-        m_instanceError = "libVLC could not start";
-        if (why && *why) m_instanceError += std::string(": ") + why;
-        else m_instanceError += " (a plug-in or an option is missing)";
-        std::fprintf(stderr, "%s\n", m_instanceError.c_str());
-        return false;
-    }
-    m_instanceError.clear();
-    return true;
+    Adopt(MakeInstance(InstanceOptions()));
+    return m_instance != nullptr;
+}
+
+const std::string& CMediaPlayer::GetInstanceError() {
+    AwaitInstance();
+    return m_instanceError;
+}
+
+bool CMediaPlayer::HasInstance() {
+    AwaitInstance();
+    return m_instance != nullptr;
 }
 
 void CMediaPlayer::ReleasePlayer() {
@@ -116,7 +150,7 @@ void CMediaPlayer::AttachEvents(libvlc_media_player_t* player, libvlc_media_t* m
 }
 
 bool CMediaPlayer::Open(const std::string& utf8) {
-    if (!m_instance) CreateInstance();
+    CreateInstance();
     if (utf8.empty() || !m_instance) return false;
     const bool location = IsLocation(utf8);
 
@@ -150,6 +184,7 @@ void CMediaPlayer::Stop() { ReleasePlayer(); }
 
 void CMediaPlayer::Close() {
     ReleasePlayer();
+    AwaitInstance();
     if (m_instance) {
         libvlc_release(m_instance);
         m_instance = nullptr;

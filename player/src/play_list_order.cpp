@@ -39,7 +39,7 @@ void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
         }
         CPlayListItemUI* row = m_pList->FindItemUIByPath(path);
         if (!row) {
-            if (pass == 0 && IsExtInFilter(path.c_str(), kMediaFilter) && FileExists(path)) {
+            if (pass == 0 && IsVideoFile(path.c_str()) && FileExists(path)) {
                 AddFile(path);
                 state = 0;
                 continue;

@@ -38,7 +38,7 @@ bool IsFolder(const std::wstring& path) {
     return std::filesystem::is_directory(platform::FsPath(path), ec);
 }
 
-bool IsMediaPath(const std::wstring& path) { return IsExtInFilter(path.c_str(), kMediaFilter); }
+bool IsMediaPath(const std::wstring& path) { return IsVideoFile(path.c_str()); }
 
 bool IsRecordInvalid(const _tagMediaInfo& r) { return !FileExists(r.strFilePath) || r.bError; }
 
@@ -97,7 +97,7 @@ void CPlayListWnd::InitList() {
     }
     // Holders of a record let go before its row frees it.
     m_pList->OnRecordRemoved = [this](_tagMediaInfo* r) {
-        if (r == m_pCurMedia) m_pCurMedia = nullptr;
+        if (r == m_pCurMedia) ForgetCurrentRecord();
     };
     m_pList->SetSplitLineColor(0xFFFFFFFF);
     UpdatePlayOrderButton();
@@ -262,20 +262,15 @@ void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<
 void CPlayListWnd::DeleteSelected() {
     if (!m_pList) return;
     std::vector<int> selected = m_pList->GetSelectedItems();
-    for (int i : selected)
-        if (CPlayListItemUI* row = m_pList->GetItemUIAt(i); row && row->GetItemData() == m_pCurMedia && m_pCurMedia) {
-            m_pCurMedia = nullptr;
-            if (m_pOwner) m_pOwner->ClearCurrentPath();
-        }
-    // Removing a header takes its rows; rows already gone with their header are skipped.
+    const bool hadCurrent = m_pCurMedia != nullptr;
+    // Removing a header takes its rows; rows already gone with their header are skipped. The
+    // current record goes with its row, by its own row or its group's header.
     std::vector<CControlUI*> rows;
     for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
-    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) {
-        m_pCurMedia = nullptr;
-        if (m_pOwner) m_pOwner->ClearCurrentPath();
-    }
+    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) ForgetCurrentRecord();
+    if (hadCurrent && !m_pCurMedia && m_pOwner) m_pOwner->ClearCurrentPath();
     if (m_pList->GetCount() > 0 && !selected.empty()) {
         int at = selected.front();
         if (at >= m_pList->GetCount()) at = m_pList->GetCount() - 1;
@@ -295,10 +290,15 @@ void CPlayListWnd::RemoveInvalidItems() {
     SavePlayList();
 }
 
-void CPlayListWnd::ClearCurrentRecord() {
+void CPlayListWnd::ForgetCurrentRecord() {
     m_pCurMedia = nullptr;
-    // The play panel writes positions into this section; it must not land in a stranger's record.
+    // Positions are written into this section; once the sections are numbered anew it names
+    // another file's record.
     g_SysConfig.strCurSection.clear();
+}
+
+void CPlayListWnd::ClearCurrentRecord() {
+    ForgetCurrentRecord();
     if (m_pOwner) m_pOwner->ClearCurrentPath();
 }
 
@@ -529,32 +529,8 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     return lRes;
 }
 
-namespace {
-
-// The add-files dialog's filter: descriptions and patterns, each ended by NUL, then one more NUL.
-std::wstring AddFilesFilter() {
-    const std::wstring video = L"*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;"
-                               L"*.trp;*.ts;*.vob;*.xv;*.m4v;*.dpg;";
-    const std::wstring music = L"*.mp3;*.wma;*.wav;*.mid;*.rmi;*.aac;*.ac3;*.aiff;*.amr;*.m4a;*.mka;*.mp2;*.ogg;*.ra;*.au;*.flac;";
-    std::wstring f;
-    auto add = [&f](const std::wstring& desc, const std::wstring& patterns) {
-        f += desc;
-        f += L'\0';
-        f += patterns;
-        f += L'\0';
-    };
-    add(L"媒体文件（*.rmvb,*.mpeg,*.mp3,*.wma,etc）", video + music);
-    add(L"Movie Files(*.rmvb,*.mpeg,etc)", video);
-    add(L"Music Files(*.mp3,*.wma,etc)", music);
-    add(L"All Files(*.*)", L"*.*");
-    f += L'\0';
-    return f;
-}
-
-}  // namespace
-
 void CPlayListWnd::AddFilesByDialog() {
-    const std::wstring filter = AddFilesFilter();
+    const std::wstring filter = AddFilesDialogFilter();
     std::vector<wchar_t> buffer(41600, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;

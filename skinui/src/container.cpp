@@ -313,9 +313,10 @@ CControlUI* CContainerUI::FindSubControl(const wchar_t* name) {
 
 namespace {
 
-// Lays the children out along one axis; returns the content length along it.
-int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childPadding,
-               void (*floatPos)(CContainerUI*, CControlUI*)) {
+// Lays the children out along one axis; returns the content length along it. Floating
+// children go to `floatPos`, the box's own placement.
+template <class FloatPos>
+int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childPadding, FloatPos floatPos) {
     auto mainOf = [&](SIZE s) { return vertical ? s.cy : s.cx; };
     auto crossOf = [&](SIZE s) { return vertical ? s.cx : s.cy; };
     const int availMain = vertical ? in.bottom - in.top : in.right - in.left;
@@ -329,7 +330,7 @@ int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childP
         CControlUI* c = box->GetItemAt(i);
         if (!c->IsVisible()) continue;
         if (c->IsFloat()) {
-            floatPos(box, c);
+            floatPos(c);
             continue;
         }
         RECT pad = c->GetPadding();
@@ -380,13 +381,6 @@ int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childP
 
 }  // namespace
 
-
-// Float placement is the container's own rule; the free layout function reaches it here.
-class FloatAccess : public CContainerUI {
-public:
-    static void Place(CContainerUI* box, CControlUI* c) { static_cast<FloatAccess*>(box)->SetFloatPos(c); }
-};
-
 void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
     if (std::wcscmp(name, L"VerticalLayout") == 0) return this;
     return CContainerUI::GetInterface(name);
@@ -394,14 +388,15 @@ void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI::SetPos(rc, bNeedInvalidate);
+    auto floatPos = [this](CControlUI* c) { SetFloatPos(c); };
     RECT in = InnerRect();
-    int content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, &FloatAccess::Place);
+    int content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, floatPos);
     int oldRange = m_nScrollRange;
     UpdateScroll(content, in.bottom - in.top);
     if ((oldRange > 0) != (m_nScrollRange > 0) || m_nScrollPos != 0) {
         // The scroll bar appeared or went, or the content moved: lay out once more.
         in = InnerRect();
-        content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, &FloatAccess::Place);
+        content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, floatPos);
         UpdateScroll(content, in.bottom - in.top);
     }
 }
@@ -414,7 +409,7 @@ void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
 void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI::SetPos(rc, bNeedInvalidate);
     m_nScrollRange = 0;
-    LayoutLine(this, false, InnerRect(), 0, m_iChildPadding, &FloatAccess::Place);
+    LayoutLine(this, false, InnerRect(), 0, m_iChildPadding, [this](CControlUI* c) { SetFloatPos(c); });
 }
 
 // ---- tab layout ----

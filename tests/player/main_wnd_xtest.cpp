@@ -314,6 +314,23 @@ TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
     EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"0");
 }
 
+// The start file opens while the window is made, before any message is handled; the start-up
+// worker's PlayFile then takes that player over rather than opening the file a second time.
+TEST_F(MainWndX, TheStartFileOpensWhileTheWindowIsMade) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\nbAddSimilarFile=0\n", Record(1, Clip("b.mp4"), 0));
+    wnd_ = std::make_unique<CMorvaneWnd>(Clip("long.mp4"));
+    ASSERT_NE(wnd_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
+              nullptr);
+    ASSERT_TRUE(wnd_->IsMediaOpen());
+    const unsigned early = wnd_->playerCtrl.mediaPlayer.GetSerial();
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_EQ(wnd_->playerCtrl.mediaPlayer.GetSerial(), early);
+    EXPECT_EQ(wnd_->ListCurrentPath(), Clip("long.mp4"));
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file2");
+    EXPECT_EQ(wnd_->GetLastTip(), L"long.mp4");
+    EXPECT_TRUE(IsWindowVisible(wnd_->hVideoSurface));
+}
+
 TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {
     testsupport::HttpServer server;
     const std::string a = testsupport::ReadFile(*media_ / "a.mp4");
@@ -360,6 +377,43 @@ TEST_F(MainWndX, WindowFitsTheVideoOncePerMedium) {
     PumpFor(500);
     EXPECT_EQ(width(), 700);
     EXPECT_EQ(height(), 300);
+}
+
+TEST_F(MainWndX, DeletingThePlayingRowKeepsItsPositionsOutOfTheNextRecord) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\n",
+              Record(1, Clip("a.mp4"), 0) + Record(2, Clip("long.mp4"), 0) + Record(3, Clip("b.mp4"), 700));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetPosition() > 0; }));
+    ASSERT_EQ(g_SysConfig.strCurSection, L"file2");
+    CPlayListUI* list = w->pPlayList->GetList();
+    list->SelectItem(list->GetItemIndex(list->FindItemUIByPath(Clip("long.mp4"))), false, false, false);
+    w->pPlayList->DeleteSelected();
+    // b's record is "file2" now; pausing and stopping the file that still plays leave it alone.
+    ASSERT_EQ(PlayListValue(L"file2", L"strFilePath"), Clip("b.mp4"));
+    w->SetPlayState(false);
+    ASSERT_TRUE(PumpUntil([&] { return !w->playerCtrl.IsPlaying(); }));
+    PumpFor(300);
+    EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"700");
+    w->Stop();
+    EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"700");
+    EXPECT_EQ(g_SysConfig.mapPlayList[L"file2"].nPlayPos, 700);
+}
+
+TEST_F(MainWndX, ClosingStopsBeingTheInstanceAndSavesAPlacementStillWaitingForItsMove) {
+    Configure("[Global]\nnTopMostMode=2\nbUseDefWindowInfo=0\n");
+    CMorvaneWnd* w = Open();
+    HWND h = w->GetHWND();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h) != FALSE; }));
+    MoveWindow(h, 123, 77, 640, 360, TRUE);
+    // Well within the half second after which a move is written by itself.
+    w->Shutdown();
+    EXPECT_EQ(GetPropW(h, kMainWndProp), nullptr);  // what a second start looks for
+    EXPECT_FALSE(IsWindowVisible(h));
+    const std::wstring cfg = Wide(folder_ + "user.cfg");
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"x0", -1, cfg.c_str()), 123u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"y0", -1, cfg.c_str()), 77u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"cx", -1, cfg.c_str()), 640u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"cy", -1, cfg.c_str()), 360u);
 }
 
 TEST_F(MainWndX, ResumesAtTheStoredPosition) {

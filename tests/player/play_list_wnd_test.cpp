@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -272,11 +273,16 @@ TEST_F(ListFixture, SeriesAddBringsTheOtherEpisodes) {
     size_t tips = owner.tips.size();
     EXPECT_EQ(wnd->AddFiles({File("empty/readme.txt")}, false), 0);
     EXPECT_EQ(owner.tips.size(), tips);
-    // A sibling folder numbered differently is another series.
+    // A sibling folder numbered differently is another series, with a pass of its own.
     File("s1/E.mkv");
-    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 1);
-    EXPECT_EQ(Rows(), "E.mkv");
+    File("s2/E2.mkv");
+    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 3);
+    EXPECT_EQ(Rows(), "E.mkv E.mkv E2.mkv");
     EXPECT_EQ(List()->GetItemUIAt(0)->GetItemData()->strFilePath, Folder("s1/E.mkv"));
+    EXPECT_EQ(List()->GetItemUIAt(1)->GetItemData()->strFilePath, Folder("s2/E.mkv"));
+    // A given file comes in also where the folder scan passes over its name.
+    wnd->ClearAll();
+    EXPECT_EQ(wnd->AddFiles({File("h/.hidden.mkv")}, false), 1);
     g_SysConfig.bAddSimilarFile = 0;
     EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv")}, false), 0);
 }
@@ -322,8 +328,15 @@ TEST_F(ListFixture, DropsAddFoldersAndFilesAndNameWhatToPlay) {
     EXPECT_EQ(wnd->AddDroppedPaths({Folder("junk")}), L"");
     EXPECT_FALSE(List()->HasGroup(L"junk"));
     EXPECT_EQ(owner.tips.back(), L"没有添加文件到列表");
-    // With series on, dropping only folders shows no tip.
+    // With series on, files of two folders: each folder's episodes join, and both files land.
     g_SysConfig.bAddSimilarFile = 1;
+    wnd->ClearAll();
+    File("one/a2.mkv");
+    File("two/b2.mkv");
+    EXPECT_EQ(wnd->AddDroppedPaths({p1, p2}), p2);
+    EXPECT_EQ(Rows(), "a.mkv a2.mkv b.mkv b2.mkv");
+    EXPECT_EQ(owner.tips.back(), L"共添加4个文件到列表");
+    // With series on, dropping only folders shows no tip.
     File("more/m.mkv");
     size_t tips = owner.tips.size();
     wnd->AddDroppedPaths({Folder("more")});
@@ -384,6 +397,47 @@ TEST_F(ListFixture, DeletingClearsTheCurrentRecordAndSelectsTheNextRow) {
     EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
     EXPECT_TRUE(g_SysConfig.strCurSection.empty());
     EXPECT_EQ(List()->GetCount(), 0);
+}
+
+TEST_F(ListFixture, RemovingTheCurrentRowLeavesNoSectionForPositionWrites) {
+    // Every road that takes the current row away: its own row deleted, its group's header
+    // deleted, its file gone and the invalid rows removed.
+    struct Road {
+        const char* name;
+        bool clearsCurrentPath;
+        std::function<void()> remove;
+    };
+    const Road roads[] = {
+        {"delete the row", true, [&] {
+             List()->SelectItem(List()->GetItemIndex(List()->FindItemUIByPath(Folder("S/long.mkv"))), false, false, false);
+             wnd->DeleteSelected();
+         }},
+        {"delete the group", true, [&] {
+             List()->SelectItem(List()->GetItemIndex(List()->GetGroup(L"S")), false, false, false);
+             wnd->DeleteSelected();
+         }},
+        {"remove invalid", false, [&] {
+             std::filesystem::remove(dir.path() / "media" / "S" / "long.mkv");
+             wnd->RemoveInvalidItems();
+         }},
+    };
+    for (const Road& road : roads) {
+        wnd->ClearAll();
+        const std::wstring x1 = File("x1.mkv"), x3 = File("x3.mkv"), playing = File("S/long.mkv");
+        wnd->AddFile(x1);
+        wnd->AddFolderAsGroup(Folder("S"));
+        wnd->AddFile(x3);
+        Play(playing);
+        wnd->SavePlayList();
+        ASSERT_EQ(g_SysConfig.strCurSection, L"file2") << road.name;
+        const int cleared = owner.cleared;
+        road.remove();
+        EXPECT_EQ(Rows(), "x1.mkv x3.mkv") << road.name;
+        EXPECT_EQ(wnd->GetCurrentRecord(), nullptr) << road.name;
+        // "file2" is x3's record now: no position may be written there for the file that plays.
+        EXPECT_TRUE(g_SysConfig.strCurSection.empty()) << road.name;
+        EXPECT_EQ(owner.cleared > cleared, road.clearsCurrentPath) << road.name;
+    }
 }
 
 TEST_F(ListFixture, RemoveInvalidDropsMissingFilesAndEmptyGroups) {

@@ -40,8 +40,8 @@ void WriteSrt(const std::filesystem::path& srt, const std::vector<std::string>& 
 
 }  // namespace
 
-int RunProgram(const std::vector<std::string>& argv) {
-    if (argv.empty()) return -1;
+pid_t StartProgram(const std::vector<std::string>& argv) {
+    if (argv.empty()) return 0;
     std::vector<char*> cargv;
     for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
     cargv.push_back(nullptr);
@@ -53,7 +53,12 @@ int RunProgram(const std::vector<std::string>& argv) {
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
+    return rc == 0 ? pid : 0;
+}
+
+int RunProgram(const std::vector<std::string>& argv) {
+    const pid_t pid = StartProgram(argv);
+    if (!pid) return -1;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;

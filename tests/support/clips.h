@@ -3,6 +3,8 @@
 // damaged files. Each maker throws std::runtime_error when ffmpeg is missing or fails.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -57,5 +59,7 @@ std::filesystem::path MakeTruncatedCopy(const std::filesystem::path& from, const
 // Runs a program with arguments, output discarded; returns its exit status (-1 when it
 // could not be started).
 int RunProgram(const std::vector<std::string>& argv);
+// The same without waiting: the child's process id, 0 when it could not be started.
+pid_t StartProgram(const std::vector<std::string>& argv);
 
 }  // namespace testsupport

@@ -95,14 +95,18 @@ public:
     static SIZE DefaultWindowSize(UINT monitorWidth);
     // The z order the settings ask for at start: top-most only in mode 1.
     void ApplyStartZOrder();
-    // Hides every window, saves the play list and the current position, stops the engine and the
-    // agent. OnClose runs it and then ends the process.
+    // What closing does before the process ends: the window stops being the running instance,
+    // then the placement, the current position and the play list are saved, every window is
+    // hidden and the agent is stopped. Nothing here waits on the network; the threads end with
+    // the process.
     void Shutdown();
     // Asks the association agent to end (what the entry's tail does on the other road).
     void StopAgentAtExit();
 
     // ---- satellites (main_wnd_satellites.cpp)
     void CreateSatelliteWindows();
+    // The settings window, made at its first use.
+    CSettingWnd* SettingWindow();
     void CreateSettingWindow();
     // At WM_DESTROY, after the threads stopped.
     void DestroySatelliteWindows();
@@ -119,6 +123,8 @@ public:
     void OnSizing(RECT* rc);
     void OnGetMinMaxInfo(MINMAXINFO* mmi);
     void SaveWindowRect();
+    // Writes the placement that a move or size of the last moments still waits to write.
+    void SavePendingWindowRect();
     void OnMouseWheel(WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     void OnSingleClick();
@@ -209,7 +215,7 @@ public:
     std::atomic<int> bPanelShowPlain{0}, bCaptionListShowPlain{0};
     CAutoHideThreads autoHideThreads;
     std::unique_ptr<IAutoHideHost> pPanelHost, pCaptionHost;
-    std::thread hStartupThread;
+    std::jthread hStartupThread;
     std::atomic<int> bPollersRun{1};
     std::atomic<int> bSeekDragActive{0};
     int nEdgeHitCode = 0;

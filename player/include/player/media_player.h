@@ -14,7 +14,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/wintypes.h"
@@ -55,13 +57,20 @@ public:
     CMediaPlayer(const CMediaPlayer&) = delete;
     CMediaPlayer& operator=(const CMediaPlayer&) = delete;
 
+    // The libVLC instance options: the player's four, then those of MORVANE_VLC_OPTIONS (space
+    // separated; tests use it to send audio to a null device).
+    static std::vector<std::string> InstanceOptions();
     // Creates the libVLC instance when there is none; false (with the reason in
-    // GetInstanceError and on stderr) when libVLC could not start. The instance options are the
-    // player's four, then those of MORVANE_VLC_OPTIONS (space separated; tests use it to send
-    // audio to a null device).
+    // GetInstanceError and on stderr) when libVLC could not start.
     bool CreateInstance();
-    const std::string& GetInstanceError() const { return m_instanceError; }
-    bool HasInstance() const { return m_instance != nullptr; }
+    // Begins creating the instance on a thread of its own (it takes libVLC a while), so that the
+    // caller can build its windows meanwhile; nothing when there is an instance or one is on its
+    // way. Whatever needs the instance (CreateInstance, Open, Close, the two queries below, the
+    // destructor) first waits for that start to end, and sees its instance or its failure; a
+    // failed start is tried again by the next Open.
+    void StartInstance();
+    const std::string& GetInstanceError();
+    bool HasInstance();
 
     // Opens a UTF-8 location or path, replacing the current player; false when nothing could be
     // opened (an empty text leaves the current medium playing).
@@ -158,12 +167,25 @@ public:
 
 private:
     struct EventContext;
+    // What a start of libVLC gave: an instance, or the reason there is none.
+    struct NewInstance {
+        libvlc_instance_t* instance = nullptr;
+        std::string error;
+    };
 
+    static NewInstance MakeInstance(const std::vector<std::string>& options);
+    // Takes over the result of a start.
+    void Adopt(NewInstance made);
+    void AwaitInstance();
     void ReleasePlayer();
     void AttachEvents(libvlc_media_player_t* player, libvlc_media_t* media, unsigned serial);
 
     libvlc_instance_t* m_instance = nullptr;
     std::string m_instanceError;
+    // A start begun by StartInstance: its thread and, once that has ended, its result.
+    std::mutex m_startMutex;
+    std::thread m_starting;
+    NewInstance m_started;
     std::atomic<libvlc_media_player_t*> m_player{nullptr};
     std::atomic<unsigned> m_serial{0};
     std::unique_ptr<EventContext> m_events;

@@ -129,6 +129,9 @@ public:
 
 private:
     void InitList();
+    // No current record any more, and no section for position writes: every road that removes
+    // the current record's row goes through here.
+    void ForgetCurrentRecord();
     void SelectRow(int index);
     void PlayFirstFileRow();
     void ShowAddTip(int added, bool refused);
