@@ -38,6 +38,10 @@ const skinui::DUI_MSGMAP* CMorvaneWnd::GetMessageMap() const { return &g_MainWnd
 CMorvaneWnd::CMorvaneWnd(const std::wstring& startPath) : CWzXMLWnd(kMainWndLayout), strCurrentPath(startPath) {
     playerCtrl.nVolume = 60;
     g_pPlayerCtrl = &playerCtrl;
+    // libVLC starts beside the building of the windows. The display comes first: starting GTK
+    // sets the locale and the environment, which libVLC's start reads.
+    platform::HasDisplay();
+    playerCtrl.mediaPlayer.StartInstance();
 }
 
 CMorvaneWnd::~CMorvaneWnd() {
@@ -117,9 +121,17 @@ void CMorvaneWnd::InitWindow() {
     playerCtrl.bMuted = g_SysConfig.bMute != 0;
     playerCtrl.SetStoredVolume(g_SysConfig.nVolume);
 
+    // The start file begins to play before the satellites are built, since libVLC needs longer
+    // for its first picture than they take; the start-up worker's PlayFile takes the medium over.
+    const bool media = Find(L"wndMedia") != nullptr;
+    if (media && !strCurrentPath.empty()) {
+        playerCtrl.Attach(nullptr, hVideoSurface);
+        playerCtrl.OpenEarly(strCurrentPath);
+    }
+
     CreateSatelliteWindows();
 
-    if (Find(L"wndMedia")) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
+    if (media) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
 
     StartThreads();
     EnableMessageFilter();

@@ -512,7 +512,7 @@ void CMorvaneWnd::SaveWindowRect() {
 // ---- other operations -------------------------------------------------------------------------
 
 void CMorvaneWnd::ShowSettingWnd() {
-    if (pSettingWnd) pSettingWnd->ShowOverMain();
+    if (CSettingWnd* settings = SettingWindow()) settings->ShowOverMain();
 }
 
 void CMorvaneWnd::ShowAndRaise() {

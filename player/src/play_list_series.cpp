@@ -164,7 +164,7 @@ int CPlayListWnd::AddFiles(const std::vector<std::wstring>& pathsIn, bool) {
     bool refused = false;
     for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
         _tagMediaInfo* record = MakeRecord(it->first);
-        if (m_pList->AddItem(record, -1)) {
+        if (ListRecord(record, nullptr)) {
             ++added;
         } else {
             delete record;

@@ -83,7 +83,11 @@ void CContainerUI::ClearManagerRefs(CControlUI* control) {
     if (!m_pManager || !control) return;
     m_pManager->ReapObjects(control);
     if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container")))
-        for (int i = 0; i < box->GetCount(); ++i) ClearManagerRefs(box->GetItemAt(i));
+        box->ForEachItem([this](CControlUI* c) { ClearManagerRefs(c); });
+}
+
+void CContainerUI::ForEachItem(const std::function<void(CControlUI*)>& fn) const {
+    for (CControlUI* c : m_items) fn(c);
 }
 
 bool CContainerUI::Detach(CControlUI* control) {
@@ -156,18 +160,20 @@ RECT CContainerUI::GetScrollThumbRect() const {
 void CContainerUI::SetVisible(bool visible) {
     if (m_bVisible == visible) return;
     CControlUI::SetVisible(visible);
-    for (CControlUI* c : m_items) c->SetInternVisible(IsVisible());
+    const bool shown = IsVisible();
+    ForEachItem([shown](CControlUI* c) { c->SetInternVisible(shown); });
 }
 
 void CContainerUI::SetInternVisible(bool visible) {
     CControlUI::SetInternVisible(visible);
-    for (CControlUI* c : m_items) c->SetInternVisible(IsVisible());
+    const bool shown = IsVisible();
+    ForEachItem([shown](CControlUI* c) { c->SetInternVisible(shown); });
 }
 
 void CContainerUI::SetEnabled(bool enable) { CControlUI::SetEnabled(enable); }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
-    for (CControlUI* c : m_items) c->SetManager(manager, this, init);
+    ForEachItem([&](CControlUI* c) { c->SetManager(manager, this, init); });
     CControlUI::SetManager(manager, parent, init);
 }
 
@@ -185,6 +191,11 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, void* data, UINT fla
     if (flags & UIFIND_ME_FIRST) {
         if (CControlUI* r = CControlUI::FindControl(proc, data, flags)) return r;
     }
+    if (CControlUI* r = FindItem(proc, data, flags)) return r;
+    return CControlUI::FindControl(proc, data, flags);
+}
+
+CControlUI* CContainerUI::FindItem(FINDCONTROLPROC proc, void* data, UINT flags) {
     if (flags & UIFIND_TOP_FIRST) {
         for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
             if (CControlUI* r = (*it)->FindControl(proc, data, flags)) return r;
@@ -192,7 +203,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, void* data, UINT fla
         for (CControlUI* c : m_items)
             if (CControlUI* r = c->FindControl(proc, data, flags)) return r;
     }
-    return CControlUI::FindControl(proc, data, flags);
+    return nullptr;
 }
 
 void CContainerUI::SetFloatPos(CControlUI* child) {
@@ -285,12 +296,7 @@ void CContainerUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
         render::RoundRectPath(cr, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy);
         cairo_clip(cr);
     }
-    for (CControlUI* c : m_items) {
-        if (!c->IsVisible()) continue;
-        RECT inter;
-        if (!IntersectRectUI(inter, rc, c->GetPos())) continue;
-        c->DoPaint(cr, rc);
-    }
+    PaintItems(cr, rc);
     if (m_nScrollRange > 0) {
         RECT thumb = GetScrollThumbRect();
         render::SetColor(cr, 0x80A0A0A0);
@@ -298,6 +304,15 @@ void CContainerUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
         cairo_fill(cr);
     }
     cairo_restore(cr);
+}
+
+void CContainerUI::PaintItems(cairo_t* cr, const RECT& rc) {
+    for (CControlUI* c : m_items) {
+        if (!c->IsVisible()) continue;
+        RECT inter;
+        if (!IntersectRectUI(inter, rc, c->GetPos())) continue;
+        c->DoPaint(cr, rc);
+    }
 }
 
 CControlUI* CContainerUI::FindSubControl(const wchar_t* name) {

@@ -318,6 +318,33 @@ TEST_F(MorvaneX, ClosingAppliesTheClearOption) {
     EXPECT_TRUE(SectionOf(gone).empty());
 }
 
+// Closing at once, while the medium or libVLC itself still starts (without a file libVLC starts
+// beside the running window), and a libVLC that cannot start at all: the window is there and
+// closes as ever.
+TEST_F(MorvaneX, ClosingDuringStartUpAndALibvlcThatCannotStart) {
+    const std::string pattern = (*base_ / "pattern.mp4").string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* options;
+    } cases[] = {
+        {{pattern}, "--aout=alsa --alsa-audio-device=null"},
+        {{}, "--aout=alsa --alsa-audio-device=null"},
+        {{pattern}, "--morvane-no-such-option"},
+    };
+    for (const auto& c : cases) {
+        const std::string what = std::string(c.args.empty() ? "no file, " : "a file, ") + c.options;
+        testsupport::ScopedEnv vlc("MORVANE_VLC_OPTIONS", c.options);
+        Child& player = Start(c.args);
+        HWND wnd = WaitForInstance();
+        ASSERT_NE(wnd, nullptr) << what;
+        PostMessageW(wnd, WM_CLOSE, 0, 0);
+        int status = -1;
+        ASSERT_TRUE(player.waitFor(&status, std::chrono::seconds(10))) << what;
+        EXPECT_EQ(ExitCode(status), 0) << what;
+        EXPECT_EQ(CountInstances(), 0) << what;
+    }
+}
+
 TEST_F(MorvaneX, DroppedFilePlays) {
     const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
     Child& first = Start({pattern.string()});

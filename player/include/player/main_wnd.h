@@ -106,6 +106,8 @@ public:
 
     // ---- satellites (main_wnd_satellites.cpp)
     void CreateSatelliteWindows();
+    // The settings window, made at its first use.
+    CSettingWnd* SettingWindow();
     void CreateSettingWindow();
     // At WM_DESTROY, after the threads stopped.
     void DestroySatelliteWindows();
