@@ -284,7 +284,7 @@ TEST_F(MainWndX, CorruptMediaSayWhyAndMarkTheirRows) {
         CPlayListItemUI* row = w->pPlayList->GetList()->FindItemUIByPath(source);
         ASSERT_NE(row, nullptr) << platform::Utf8FromWide(source);
         EXPECT_TRUE(row->GetItemData()->bInvalid);
-        EXPECT_TRUE(row->GetInvalidColumn()->IsVisible());
+        EXPECT_TRUE(row->GetLook().invalidMarker);
     }
 }
 
