@@ -25,6 +25,7 @@
 #include "support/clips.h"
 #include "support/hostile_client.h"
 #include "support/http_server.h"
+#include "support/runtime_folders.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 #include "support/xdnd.h"
@@ -478,6 +479,24 @@ TEST_F(MorvaneX, PointerMessagesOfAnotherProcessLeaveThePlayerUp) {
     ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the player did not play the handed-over file";
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(first.wait()), 0);
+}
+
+TEST_F(MorvaneX, ARuntimeFolderItCannotTrustIsNamedAndThePlayerStillPlays) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    testsupport::TempDir folders;
+    for (const auto& folder : testsupport::MakeUntrustedRuntimeFolders(folders.path())) {
+        SCOPED_TRACE(folder.what);
+        testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", folder.path.string());
+        const fs::path errors = folders.path() / "stderr.txt";
+        players_.push_back(std::make_unique<Child>(std::vector<std::string>{Program(), pattern.string()}, errors.string()));
+        // Unseen by the station, it is found on the screen.
+        EXPECT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+        const std::string said = testsupport::ReadFile(errors);
+        EXPECT_EQ(said.rfind("morvane: the runtime folder ", 0), 0u) << said;
+        EXPECT_NE(said.find(folder.why), std::string::npos) << said;
+        players_.clear();
+        WaitFor([&] { return VideoSurface() == 0; });
+    }
 }
 
 }  // namespace
