@@ -1,26 +1,43 @@
 // The player's entry: one instance per user, the settings, and the main window's message loop.
+#include <unistd.h>
+
+#include <cstdio>
 #include <cwchar>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "download/process_finder.h"
 #include "platform/com.h"
 #include "platform/module.h"
+#include "platform/runtime_dir.h"
 #include "platform/sync.h"
 #include "player/crash_handler.h"
 #include "player/file_assoc_client.h"
 #include "player/main_wnd.h"
 #include "player/media_player.h"
 #include "player/sys_config.h"
+#include "player/user_data.h"
 #include "player/utils.h"
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     wchar_t file[kCmdLineFileChars] = {};
     ParseCmdLineFile(GetCommandLineW(), file);
 
+    // Without a runtime folder it can trust the player still plays, but a second start cannot
+    // find it and the agent cannot be reached: the user is told why.
+    for (const char* sub : {"sync", "station"}) {
+        if (std::string why = platform::RuntimeDirProblem(sub); !why.empty()) {
+            std::fprintf(stderr, "morvane: %s; other starts will not find this one\n", why.c_str());
+            break;
+        }
+    }
+
     HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore);
     if (semaphore && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (HWND running = FindRunningInstanceWindow()) {
-            HandOverToRunningInstance(running, file, GetCommandLineW());
-            return 0;
+            return HandOverToRunningInstance(running, file, GetCommandLineW()) ? 0 : 1;
         }
         // The first instance has no window (yet): this one becomes a full instance too.
     }
@@ -50,12 +67,23 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     CProcessFinder finder(FinderVariant::Player);
     CloseElevatedHelper(finder);
     finder.Free();
+    // A report still waiting for its server runs inside the request library: the exit destructors
+    // must not take the library's state from under it, and nothing is left for them to save.
+    if (CUserData::RequestsUnderWay()) ::_exit(0);
     return 0;
 }
 
 int main(int argc, char** argv) {
     // Before anything opens the display.
     InitVideoThreads();
-    SetCommandLineFromArgv(argc, argv);
+    // A file named from a terminal is relative to the caller's folder: made absolute here, it is
+    // the same file to a running instance that gets it handed over and in the play list.
+    std::vector<std::string> args(argv, argv + argc);
+    std::error_code ec;
+    if (args.size() > 1) args[1] = AbsoluteFileArgument(args[1], std::filesystem::current_path(ec).string());
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    SetCommandLineFromArgv(argc, pointers.data());
     return wWinMain(nullptr, nullptr, GetCommandLineW(), SW_SHOWNORMAL);
 }

@@ -48,24 +48,34 @@ bool CRegHelper::GetString(HKEY root, const std::string& key, const std::string&
     out.clear();
     HKEY h = nullptr;
     if (RegOpenKeyExW(root, W(key).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    std::wstring wname = W(name);
+    const std::wstring wname = W(name);
+    auto isText = [](DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; };
     DWORD type = REG_NONE, size = 0;
     wchar_t probe = 0;
-    bool ok = RegQueryValueExW(h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&probe), &size) ==
-                  ERROR_MORE_DATA &&
-              (type == REG_SZ || type == REG_EXPAND_SZ);
-    if (ok) {
-        std::vector<wchar_t> buf(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD got = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
-        // The value may have changed since the size query: only a string read in full counts.
-        ok = RegQueryValueExW(h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got) ==
-                 ERROR_SUCCESS &&
-             (type == REG_SZ || type == REG_EXPAND_SZ);
+    LSTATUS e = RegQueryValueExW(h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&probe), &size);
+    bool ok = e == ERROR_MORE_DATA && isText(type);
+    // Another writer may change the value between two queries. The buffer keeps one character
+    // beyond what the registry may fill, for the terminator; a value that has grown past it
+    // answers ERROR_MORE_DATA with its new size, and is asked again in a buffer never smaller
+    // than any size seen, so a value flipping between two lengths costs one extra query.
+    std::vector<wchar_t> buf;
+    for (int attempt = 0; ok && attempt < 64; ++attempt) {
+        const std::size_t chars = (size + sizeof(wchar_t) - 1) / sizeof(wchar_t) + 1;
+        if (chars > buf.size()) buf.assign(chars, L'\0');
+        DWORD got = static_cast<DWORD>((buf.size() - 1) * sizeof(wchar_t));
+        e = RegQueryValueExW(h, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got);
+        if (e == ERROR_MORE_DATA) {
+            size = got;
+            continue;
+        }
+        ok = e == ERROR_SUCCESS && isText(type);
         if (ok) {
             buf[got / sizeof(wchar_t)] = L'\0';
             out = WideToAcp(buf.data());
         }
+        break;
     }
+    if (e == ERROR_MORE_DATA) ok = false;  // still changing after every attempt
     return RegCloseKey(h) == ERROR_SUCCESS && ok;
 }
 

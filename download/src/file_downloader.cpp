@@ -62,6 +62,12 @@ bool ParseLength(const std::string& text, std::int64_t& value) {
     return true;
 }
 
+// "bytes S-E/T": the size T of the whole file, false when it is "*" or missing.
+bool RangeTotal(const std::string& contentRange, std::int64_t& total) {
+    auto slash = contentRange.find('/');
+    return slash != std::string::npos && ParseLength(contentRange.substr(slash + 1), total);
+}
+
 }  // namespace
 
 CFileDownloader::CFileDownloader(Flavor flavor)
@@ -160,11 +166,8 @@ int CFileDownloader::DownloadToFile(const char* address, const char* fileName, C
     contentType_ = contentType;
 
     if (status == 416) {
-        std::string range = QueryText(HTTP_QUERY_CONTENT_RANGE);
-        auto slash = range.find('/');
         std::int64_t total = -1;
-        if (slash != std::string::npos && ParseLength(range.substr(slash + 1), total) && total == offset)
-            return Complete(fd, observer);
+        if (RangeTotal(QueryText(HTTP_QUERY_CONTENT_RANGE), total) && total == offset) return Complete(fd, observer);
         return Fail(fd, observer, kErrStatus);
     }
     if (status != 200 && status != 206) return Fail(fd, observer, kErrStatus);
@@ -174,10 +177,21 @@ int CFileDownloader::DownloadToFile(const char* address, const char* fileName, C
     const bool hasLength = ParseLength(QueryText(HTTP_QUERY_CONTENT_LENGTH), contentLength);
     contentLength_ = hasLength ? contentLength : 0;
     total_ = contentLength_;
+    // Whether the whole file's size is known, so that a transfer short of it is no file.
+    bool totalKnown = hasLength;
     if (status == 206) {
+        const std::string range = QueryText(HTTP_QUERY_CONTENT_RANGE);
         // Bytes from anywhere but the end of what we have would corrupt the file.
-        if (RangeStart(QueryText(HTTP_QUERY_CONTENT_RANGE)) != offset) return Fail(fd, observer, kErrStatus);
+        if (RangeStart(range) != offset) return Fail(fd, observer, kErrStatus);
         total_ += offset;
+        // A partial reply may bring only a part of what is missing: the file is complete at the
+        // size its Content-Range announces.
+        std::int64_t whole = 0;
+        if (RangeTotal(range, whole)) {
+            if (whole < total_) return Fail(fd, observer, kErrStatus);
+            total_ = whole;
+            totalKnown = true;
+        }
     } else if (offset > 0) {
         if (hasLength && total_ == offset) return Complete(fd, observer);
         // The server sends the whole file again: start over from an empty file.
@@ -250,7 +264,7 @@ int CFileDownloader::DownloadToFile(const char* address, const char* fileName, C
     if (address_.find(sites::kPartialReplySite) != std::string::npos && status == 206 && hasLength &&
         contentLength == sites::kPartialReplySize)
         return Fail(fd, observer, kErrPartialSite);
-    if (hasLength && done_ < total_) return Fail(fd, observer, kErrShort);
+    if (totalKnown && done_ < total_) return Fail(fd, observer, kErrShort);
     return Complete(fd, observer);
 }
 

@@ -21,6 +21,8 @@ std::mutex g_timingsMutex;
 HttpTimings g_timings;
 
 constexpr const char* kSection = "Global Options";
+// Far above any page or form reply the stack fetches; a reply past it is refused, not kept.
+constexpr std::int64_t kMaxPageBytes = 8 << 20;
 constexpr std::size_t kMaxProxyText = 255;
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
@@ -333,16 +335,19 @@ bool GenericHTTPClient::ReadResponseBody() {
     std::string length = QueryText(HTTP_QUERY_CONTENT_LENGTH);
     const bool known = !length.empty() && length.find_first_not_of("0123456789") == std::string::npos;
     contentLength_ = known ? std::strtoll(length.c_str(), nullptr, 10) : 0;
+    if (contentLength_ > kMaxPageBytes) return false;
     // An announced length only sizes the first allocation; the body grows as it arrives.
-    body_.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(contentLength_, 16 * 1024, 16 << 20)));
+    body_.reserve(static_cast<std::size_t>(std::clamp<std::int64_t>(contentLength_, 16 * 1024, kMaxPageBytes)));
     char chunk[1024];
     for (;;) {
         DWORD got = 0;
         if (!InternetReadFile(request_, chunk, sizeof chunk, &got)) {
-            // A reset after a 200 reply of unknown length is how some servers end the body.
-            return status_ == 200 && !known;
+            // A reset after a 200 reply of unknown length is how some servers end the body; a
+            // body the time-out cut off is not all there.
+            return status_ == 200 && !known && GetLastError() != ERROR_INTERNET_TIMEOUT;
         }
         if (got == 0) break;
+        if (static_cast<std::int64_t>(body_.size() + got) > kMaxPageBytes) return false;
         body_.append(chunk, got);
     }
     // A body shorter than announced is a failed request, not a page.

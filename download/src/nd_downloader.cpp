@@ -69,8 +69,6 @@ int CNDPattern::Resolve(const NdLinkInfo& link, const std::string& start, std::s
         int fetched = postData.empty() ? HttpGetText(current, page, 1, 1, flavor_)
                                        : HttpPostData(current, postData.data(), postData.size(), page, flavor_);
         if (fetched != 0) return 0;
-        // A form body is sent by the step after the one that made it, never again.
-        postData.clear();
         auto apply = [&](const std::string& templ, std::string& out) {
             if (templ.empty()) return;
             CPattern(step->pattern, templ, 0, flavor_).Apply(page, out);
@@ -78,6 +76,7 @@ int CNDPattern::Resolve(const NdLinkInfo& link, const std::string& start, std::s
         apply(step->referer, referer);
         apply(step->tresult, tresult);
         apply(step->uresult, uresult);
+        // Like every output, the form body stays for the next step when this one has no template.
         apply(step->dataresult, postData);
         if (referer.empty()) referer = current;
         current = tresult.empty() ? uresult : tresult;
@@ -144,10 +143,11 @@ int CNDDownloader::DownloadZipFromLinkList(const std::string& linkListAddress, c
     std::lock_guard lock(mutex_);
     std::string temp;
     if (!GetTempDownloadPath(temp)) return 0;
-    int result = 0;
-    if (DownloadFromLinkList(linkListAddress, temp)) result = ExtractZipToFolder(temp, "", folder, false);
-    DeleteFileA(temp.c_str());
-    return result;
+    ZipOutcome outcome = ZipOutcome::NotAnArchive;
+    if (DownloadFromLinkList(linkListAddress, temp)) outcome = ExtractZipArchive(temp, "", folder, false);
+    // An archive whose extraction failed is kept.
+    if (outcome != ZipOutcome::Failed) DeleteFileA(temp.c_str());
+    return outcome == ZipOutcome::Extracted ? 1 : 0;
 }
 
 int CNDDownloader::PickAndTryLink(const std::string& target) {

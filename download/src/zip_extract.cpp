@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 #include <unzip.h>
 #include <zlib.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -110,7 +112,9 @@ private:
 struct Entry {
     ZipEntryInfo info;
     unz_file_info64 raw{};
+    std::vector<unsigned char> extra;  // of the central directory
     bool directory = false;
+    bool symlink = false;
 };
 
 class Fd {
@@ -142,6 +146,32 @@ public:
 private:
     int fd_;
 };
+
+// A name ends at its first NUL byte, whatever the stored length says: what is checked and what
+// is created must be the same bytes.
+std::string UpToNul(const std::string& name) { return name.substr(0, name.find('\0')); }
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Strips, until none is left, a leading drive, leading separators, a leading parent step, and
+// everything up to and including the last parent step, so the rest names a place inside the root.
+std::string CleanEntryName(std::string name) {
+    for (;;) {
+        const std::size_t before = name.size();
+        if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) name.erase(0, 2);
+        std::size_t lead = 0;
+        while (lead < name.size() && IsSeparator(name[lead])) ++lead;
+        name.erase(0, lead);
+        if (name.size() >= 3 && name[0] == '.' && name[1] == '.' && IsSeparator(name[2])) name.erase(0, 3);
+        std::size_t last = std::string::npos;
+        for (const char* step : {"/../", "/..\\", "\\../", "\\..\\"}) {
+            const std::size_t at = name.rfind(step);
+            if (at != std::string::npos && (last == std::string::npos || at > last)) last = at;
+        }
+        if (last != std::string::npos) name.erase(0, last + 4);
+        if (name.size() == before) return name;
+    }
+}
 
 // Splits an entry name into its steps; false for names that would leave the root.
 bool SafeSteps(const std::string& name, std::vector<std::string>& steps) {
@@ -204,17 +234,45 @@ public:
             out = cached;
             return ZR_OK;
         }
-        if (unsigned r = GoTo(index)) return r;
         Entry e;
+        if (unsigned r = ReadHeader(index, e)) return r;
+        std::tm tm = DosToTm(static_cast<WORD>(e.raw.dosDate >> 16), static_cast<WORD>(e.raw.dosDate & 0xffff));
+        std::time_t utc = std::mktime(&tm);
+        e.info.modifyTime = e.info.accessTime = e.info.creationTime = FromUnix(utc == -1 ? 0 : utc);
+        ApplyExtendedTimestamp(e.extra.data(), e.extra.size(), e.info);
+
+        cached = e;
+        cachedIndex = index;
+        out = std::move(e);
+        return ZR_OK;
+    }
+
+    // Name, size and kind of every entry, without the times.
+    unsigned ReadAllHeaders(std::vector<Entry>& out) {
+        out.clear();
+        out.reserve(static_cast<std::size_t>(count));
+        for (std::uint64_t i = 0; i < count; ++i) {
+            out.emplace_back();
+            if (unsigned r = ReadHeader(static_cast<int>(i), out.back())) return r;
+        }
+        return ZR_OK;
+    }
+
+    unsigned Extract(int index, const std::string& outputName);
+
+private:
+    unsigned ReadHeader(int index, Entry& e) {
+        if (unsigned r = GoTo(index)) return r;
         if (unzGetCurrentFileInfo64(archive, &e.raw, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return ZR_CORRUPT;
         std::string name(e.raw.size_filename, '\0');
-        std::vector<unsigned char> extra(e.raw.size_file_extra);
-        if (unzGetCurrentFileInfo64(archive, &e.raw, name.data(), name.size(), extra.data(), extra.size(), nullptr,
+        e.extra.resize(e.raw.size_file_extra);
+        if (unzGetCurrentFileInfo64(archive, &e.raw, name.data(), name.size(), e.extra.data(), e.extra.size(), nullptr,
                                     0) != UNZ_OK)
             return ZR_READ;
+        name = UpToNul(name);
         if (e.raw.flag & 0x800) name = Utf8ToAnsi(name);  // the name is flagged as UTF-8
         e.info.index = index;
-        e.info.name = name;
+        e.info.name = CleanEntryName(name);
         e.info.compressedSize = e.raw.compressed_size;
         e.info.uncompressedSize = e.raw.uncompressed_size;
 
@@ -230,21 +288,10 @@ public:
         }
         if (!name.empty() && (name.back() == '/' || name.back() == '\\')) e.info.attributes |= FILE_ATTRIBUTE_DIRECTORY;
         e.directory = (e.info.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-
-        std::tm tm = DosToTm(static_cast<WORD>(e.raw.dosDate >> 16), static_cast<WORD>(e.raw.dosDate & 0xffff));
-        std::time_t utc = std::mktime(&tm);
-        e.info.modifyTime = e.info.accessTime = e.info.creationTime = FromUnix(utc == -1 ? 0 : utc);
-        ApplyExtendedTimestamp(extra.data(), extra.size(), e.info);
-
-        cached = e;
-        cachedIndex = index;
-        out = std::move(e);
+        e.symlink = host == 3 && ((ext >> 16) & S_IFMT) == S_IFLNK;
         return ZR_OK;
     }
 
-    unsigned Extract(int index, const std::string& outputName);
-
-private:
     unsigned WriteEntry(const Entry& entry, int dirFd, const std::string& leaf);
 };
 
@@ -285,8 +332,10 @@ unsigned ZipReader::Extract(int index, const std::string& outputName) {
     if (index < 0 || static_cast<std::uint64_t>(index) >= count) return ZR_ARGS;
     Entry entry;
     if (unsigned r = Read(index, entry)) return r;
+    // A link would make later entries, or the program reading this one, follow it out of the root.
+    if (entry.symlink) return ZR_ARGS;
     std::vector<std::string> steps;
-    if (!SafeSteps(outputName, steps)) return ZR_ARGS;
+    if (!SafeSteps(UpToNul(outputName), steps)) return ZR_ARGS;
     if (entry.directory) {
         return OpenFolderChain(root, steps, steps.size()).get() >= 0 ? ZR_OK : ZR_NOFILE;
     }
@@ -299,6 +348,10 @@ unsigned ZipReader::Extract(int index, const std::string& outputName) {
 unsigned ZipReader::WriteEntry(const Entry& entry, int dirFd, const std::string& leaf) {
     const std::uint64_t declared = entry.info.uncompressedSize;
     if (declared > limit || written > limit - declared) return ZR_FLATE;
+    // A read-only file is not replaced; a writable one is.
+    struct stat old{};
+    if (::fstatat(dirFd, leaf.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode) && !(old.st_mode & S_IWUSR))
+        return ZR_NOFILE;
     const bool encrypted = (entry.raw.flag & 1) != 0;
     if (encrypted && !hasPassword) return ZR_PASSWORD;
     // The entry's stored bytes are read raw and decrypted and inflated here: the system's
@@ -492,30 +545,76 @@ void SetZipOutputLimit(HZIP zip, std::uint64_t bytes) {
 
 unsigned GetLastZipResult() { return g_lastResult; }
 
-int ExtractZipToFolder(const std::string& zipName, const char* password, const std::string& folder, bool deleteZip,
-                       std::uint64_t outputLimit) {
-    if (!MakeDirectories(folder)) return 0;
-    HZIP zip = OpenZipFile(zipName, password, folder);
-    if (!zip) return 0;
-    SetZipOutputLimit(zip, outputLimit);
-    ZipEntryInfo info;
-    if (GetZipItem(zip, -1, &info) != ZR_OK) {
-        CloseZipFile(zip);
-        return 0;
+namespace {
+
+// A file that begins like a zip archive but cannot be opened is a damaged archive, not some
+// other kind of file.
+bool StartsLikeAnArchive(const std::string& zipName) {
+    Fd fd(::open(detail::FsPath(zipName).c_str(), O_RDONLY | O_CLOEXEC));
+    char head[4];
+    if (fd.get() < 0 || ::read(fd.get(), head, sizeof head) != static_cast<ssize_t>(sizeof head)) return false;
+    return head[0] == 'P' && head[1] == 'K' &&
+           ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6) || (head[2] == 7 && head[3] == 8));
+}
+
+// Whether the folder's file system has room for the entries as they declare themselves, in
+// whole blocks. Each entry is written beside the file it replaces, so the old file's space comes
+// free only after the new one is complete.
+bool FitsOnDisk(const std::string& folder, const std::vector<Entry>& entries) {
+    const std::string root = detail::FsPath(folder);
+    struct statvfs fs{};
+    if (::statvfs(root.c_str(), &fs) != 0) return true;  // nothing to judge by
+    const std::uint64_t block = fs.f_frsize ? fs.f_frsize : 4096;
+    const std::uint64_t freeBlocks = static_cast<std::uint64_t>(fs.f_bavail);
+    auto blocks = [&](std::uint64_t bytes) { return bytes / block + (bytes % block ? 1 : 0); };
+    // Blocks the entries before took, and those of the files they replaced.
+    std::uint64_t used = 0, freed = 0;
+    std::vector<std::string> steps;
+    for (const auto& e : entries) {
+        if (e.directory || !SafeSteps(e.info.name, steps) || steps.empty()) continue;
+        const std::uint64_t size = blocks(e.info.uncompressedSize);
+        if (used + size > freeBlocks + freed) return false;
+        std::string path = root;
+        for (const auto& step : steps) path += "/" + detail::FsPath(step);
+        struct stat old{};
+        if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) freed += blocks(static_cast<std::uint64_t>(old.st_size));
+        used += size;
     }
-    const int count = info.index;
-    int result = 1;
-    for (int i = 0; i < count; ++i) {
-        if (GetZipItem(zip, i, &info) != ZR_OK) {
-            result = 0;
-            break;
+    return true;
+}
+
+}  // namespace
+
+ZipOutcome ExtractZipArchive(const std::string& zipName, const char* password, const std::string& folder,
+                             bool deleteZip, std::uint64_t outputLimit) {
+    HZIP zip = OpenZipFile(zipName, password, folder);
+    if (!zip) return StartsLikeAnArchive(zipName) ? ZipOutcome::Failed : ZipOutcome::NotAnArchive;
+    ZipEntryInfo info;
+    std::vector<Entry> entries;
+    // Refused before anything is written rather than failing part-way with a full disk.
+    bool ok = MakeDirectories(folder) && GetZipItem(zip, -1, &info) == ZR_OK &&
+              zip->reader->ReadAllHeaders(entries) == ZR_OK && FitsOnDisk(folder, entries);
+    const int count = static_cast<int>(entries.size());
+    if (ok) {
+        SetZipOutputLimit(zip, outputLimit);
+        for (int i = 0; i < count; ++i) {
+            if (GetZipItem(zip, i, &info) != ZR_OK) {
+                ok = false;
+                break;
+            }
+            // A failed entry fails the whole; the others are still extracted.
+            if (UnzipItemToFile(zip, i, info.name) != ZR_OK) ok = false;
         }
-        // A failed entry fails the whole; the others are still extracted.
-        if (UnzipItemToFile(zip, i, info.name) != ZR_OK) result = 0;
     }
     CloseZipFile(zip);
-    if (result && deleteZip) ::unlink(detail::FsPath(zipName).c_str());
-    return result;
+    if (!ok) return ZipOutcome::Failed;
+    if (deleteZip) ::unlink(detail::FsPath(zipName).c_str());
+    return ZipOutcome::Extracted;
+}
+
+int ExtractZipToFolder(const std::string& zipName, const char* password, const std::string& folder, bool deleteZip,
+                       std::uint64_t outputLimit) {
+    return ExtractZipArchive(zipName, password, folder, deleteZip, outputLimit) == ZipOutcome::Extracted ? 1 : 0;
 }
 
 FILETIME DosDateTimeToFileTime(WORD dosDate, WORD dosTime) {

@@ -101,18 +101,17 @@ WZNSIS_EXPORT void BringToTop(HWND parent, int stringSize, char* variables, nsis
 
 namespace {
 
-// Pops the link-list address and the target, runs one download, and tells the script "1" or "0".
+// Pops the link-list address and the target and runs one download. Installer scripts written
+// for this plug-in pop nothing after these calls, so the result stays here: a script learns
+// it from the target on disk.
 template <typename Download>
 void RunNdDownload(Download download) {
     std::string address, target;
     wznsis::PopString(address, kPathLimit);
     wznsis::PopString(target, kLongLimit);
-    int ok = 0;
-    if (!address.empty() && !target.empty()) {
-        download::CNDDownloader nd(download::Flavor::Installer);
-        ok = download(nd, address, target);
-    }
-    wznsis::PushString(ok == 1 ? "1" : "0");
+    if (address.empty() || target.empty()) return;
+    download::CNDDownloader nd(download::Flavor::Installer);
+    download(nd, address, target);
 }
 
 }  // namespace

@@ -173,7 +173,7 @@ bool ReadWholeFile(const std::string& fsPath, std::string& out) {
     return true;
 }
 
-bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes) {
+bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes, KeepOfOld keep) {
     if (fsPath.empty()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -182,8 +182,9 @@ bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes) {
     int fd = OpenTempBeside(fsPath, tmpl);
     if (fd < 0) return false;
     struct stat st;
+    const bool existed = ::stat(fsPath.c_str(), &st) == 0;
     mode_t mode;
-    if (::stat(fsPath.c_str(), &st) == 0) {
+    if (existed) {
         if (S_ISDIR(st.st_mode)) {
             ::close(fd);
             ::unlink(tmpl.c_str());
@@ -196,7 +197,15 @@ bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes) {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
+    const bool keepMore = existed && keep == KeepOfOld::ModeOwnerAndTimes;
+    // Before the mode: a change of owner clears the set-id bits. Without the right to give
+    // the file away, its group may still be ours to keep; failing both, the file is ours.
+    if (keepMore && ::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
     bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes);
+    if (ok && keepMore) {
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ok = ::futimens(fd, times) == 0;
+    }
     return CommitTemp(fd, tmpl, fsPath, ok, errno);
 }
 

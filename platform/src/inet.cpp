@@ -453,6 +453,9 @@ BOOL HttpSendRequestA(HINTERNET request, LPCSTR extra, DWORD extraLength, LPVOID
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION, r->http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, (r->flags & INTERNET_FLAG_NO_AUTO_REDIRECT) ? 0L : 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    // A request and every redirect it follows stay within http and https.
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_AUTOREFERER, 1L);
     curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
@@ -529,7 +532,11 @@ BOOL HttpSendRequestA(HINTERNET request, LPCSTR extra, DWORD extraLength, LPVOID
     curl_multi_add_handle(r->multi, e);
     while (!r->headersDone && !r->transferDone) Pump(*r, true);
     if (!r->headersDone) {
-        SetLastError(r->result == CURLE_OK ? ERROR_HTTP_INVALID_SERVER_RESPONSE : MapCurlError(r->result));
+        // Only a redirect can lead to a scheme other than the request's own.
+        const bool refusedRedirect = r->result == CURLE_UNSUPPORTED_PROTOCOL && r->status >= 300 && r->status < 400;
+        SetLastError(refusedRedirect ? ERROR_HTTP_REDIRECT_FAILED
+                     : r->result == CURLE_OK ? ERROR_HTTP_INVALID_SERVER_RESPONSE
+                                             : MapCurlError(r->result));
         return FALSE;
     }
     return TRUE;

@@ -12,31 +12,33 @@
 #include <locale.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
 
 namespace platform {
+
+// A profile file as read: its bytes, and where each section lies in them. The lines of a
+// section are parsed again whenever it is searched, so a large file costs little more memory
+// than its size, and a write changes only the bytes of the line it touches.
+struct ProfileModel {
+    struct Section {
+        bool hasHeader = true;
+        size_t nameBegin = 0, nameEnd = 0;  // the trimmed name between the brackets
+        size_t header = 0;                  // start of the header line
+        size_t body = 0;                    // start of the line after the header
+        size_t end = 0;                     // start of the next header line, or the text's end
+    };
+    std::string text;
+    std::vector<Section> sections;
+    std::unordered_map<std::string, size_t> index;  // folded name -> first section of that name
+};
+
 namespace {
 
-struct Line {
-    bool isKey = false;
-    std::wstring key;    // trimmed, as written in the file
-    std::wstring value;  // trimmed
-    std::wstring raw;    // comments, blank lines and anything unparsed, kept as they were
-};
-
-struct Section {
-    bool hasHeader = true;
-    std::wstring name;
-    std::vector<Line> lines;
-};
-
-struct Model {
-    std::vector<Section> sections;
-    std::unordered_map<std::wstring, size_t> index;  // folded name -> first section of that name
-};
+using Model = ProfileModel;
 
 locale_t FoldLocale() {
     static locale_t loc = [] {
@@ -46,22 +48,38 @@ locale_t FoldLocale() {
     return loc;
 }
 
-std::wstring Fold(std::wstring_view s) {
-    std::wstring r(s);
-    locale_t loc = FoldLocale();
-    for (auto& c : r) c = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), loc));
-    return r;
-}
-
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    locale_t loc = FoldLocale();
-    for (size_t i = 0; i < a.size(); ++i)
-        if (a[i] != b[i] &&
-            towlower_l(static_cast<wint_t>(a[i]), loc) != towlower_l(static_cast<wint_t>(b[i]), loc))
-            return false;
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
     return true;
 }
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Names match without regard to case, character by character (towlower in the C.UTF-8 locale).
+std::string Fold(std::string_view utf8) {
+    if (IsAscii(utf8)) {
+        std::string r(utf8);
+        for (auto& c : r) c = AsciiLower(c);
+        return r;
+    }
+    std::wstring w = WideFromUtf8(utf8);
+    locale_t loc = FoldLocale();
+    for (auto& c : w) c = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), loc));
+    return Utf8FromWide(w);
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (IsAscii(a) && IsAscii(b)) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+        return true;
+    }
+    return Fold(a) == Fold(b);
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::wstring_view Trim(std::wstring_view s) {
     size_t b = 0, e = s.size();
@@ -70,65 +88,148 @@ std::wstring_view Trim(std::wstring_view s) {
     return s.substr(b, e - b);
 }
 
-void Reindex(Model& m) {
-    m.index.clear();
-    for (size_t i = 0; i < m.sections.size(); ++i)
-        if (m.sections[i].hasHeader) m.index.emplace(Fold(m.sections[i].name), i);
+struct Span {
+    size_t begin = 0, end = 0;
+    std::string_view in(const std::string& t) const { return std::string_view(t).substr(begin, end - begin); }
+};
+
+Span TrimSpan(const std::string& t, Span s) {
+    while (s.begin < s.end && IsBlank(t[s.begin])) ++s.begin;
+    while (s.end > s.begin && IsBlank(t[s.end - 1])) --s.end;
+    return s;
 }
 
-Model Parse(std::string_view bytes) {
-    if (bytes.size() >= 3 && std::memcmp(bytes.data(), "\xEF\xBB\xBF", 3) == 0) bytes.remove_prefix(3);
-    std::wstring text = WideFromUtf8(bytes);
-    Model m;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find(L'\n', pos);
-        size_t end = nl == std::wstring::npos ? text.size() : nl;
-        std::wstring_view line(text.data() + pos, end - pos);
-        if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
-        pos = nl == std::wstring::npos ? text.size() : nl + 1;
+// One line of the text: `next` is where the following line starts.
+struct Line {
+    Span text;  // without the line break
+    size_t next = 0;
+    enum Kind { Raw, Header, Key } kind = Raw;
+    Span name;   // header: the section name; key: the key
+    Span value;  // key: the value
+};
 
-        std::wstring_view t = Trim(line);
-        if (!t.empty() && t.front() == L'[') {
-            size_t close = t.find(L']');
-            if (close != std::wstring_view::npos) {
-                Section s;
-                s.name = Trim(t.substr(1, close - 1));
-                m.sections.push_back(std::move(s));
-                continue;
-            }
+// The separators are ASCII, so they never occur inside a multi-byte UTF-8 sequence and the
+// bytes can be parsed as they are.
+Line ParseLine(const std::string& t, size_t pos) {
+    Line l;
+    const size_t nl = t.find('\n', pos);
+    l.next = nl == std::string::npos ? t.size() : nl + 1;
+    size_t end = nl == std::string::npos ? t.size() : nl;
+    if (end > pos && t[end - 1] == '\r') --end;
+    l.text = {pos, end};
+    const Span s = TrimSpan(t, l.text);
+    const std::string_view trimmed = s.in(t);
+    if (trimmed.empty()) return l;
+    if (trimmed.front() == '[') {
+        const size_t close = trimmed.find(']');
+        if (close != std::string_view::npos) {
+            l.kind = Line::Header;
+            l.name = TrimSpan(t, {s.begin + 1, s.begin + close});
+            return l;
         }
-        if (m.sections.empty()) {
-            Section s;
-            s.hasHeader = false;
-            m.sections.push_back(std::move(s));
-        }
-        Line l;
-        size_t eq = t.find(L'=');
-        if (!t.empty() && t.front() != L';' && eq != std::wstring_view::npos && eq > 0) {
-            l.isKey = true;
-            l.key = Trim(t.substr(0, eq));
-            l.value = Trim(t.substr(eq + 1));
-        } else {
-            l.raw = line;
-        }
-        m.sections.back().lines.push_back(std::move(l));
     }
-    Reindex(m);
+    if (trimmed.front() == ';') return l;
+    const size_t eq = trimmed.find('=');
+    if (eq != std::string_view::npos && eq > 0) {
+        l.kind = Line::Key;
+        l.name = TrimSpan(t, {s.begin, s.begin + eq});
+        l.value = TrimSpan(t, {s.begin + eq + 1, s.end});
+    }
+    return l;
+}
+
+size_t BodyStart(const std::string& t) {
+    return t.size() >= 3 && std::memcmp(t.data(), "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
+
+std::shared_ptr<const Model> Parse(std::string bytes) {
+    auto m = std::make_shared<Model>();
+    m->text = std::move(bytes);
+    const std::string& t = m->text;
+    for (size_t pos = BodyStart(t); pos < t.size();) {
+        Line l = ParseLine(t, pos);
+        if (l.kind == Line::Header) {
+            if (!m->sections.empty()) m->sections.back().end = pos;
+            Model::Section s;
+            s.nameBegin = l.name.begin;
+            s.nameEnd = l.name.end;
+            s.header = pos;
+            s.body = l.next;
+            m->sections.push_back(s);
+        } else if (m->sections.empty()) {
+            Model::Section s;
+            s.hasHeader = false;
+            s.header = s.body = pos;
+            m->sections.push_back(s);
+        }
+        pos = l.next;
+    }
+    if (!m->sections.empty()) m->sections.back().end = t.size();
+    m->index.reserve(m->sections.size());
+    for (size_t i = 0; i < m->sections.size(); ++i) {
+        const Model::Section& s = m->sections[i];
+        if (s.hasHeader) m->index.emplace(Fold(std::string_view(t).substr(s.nameBegin, s.nameEnd - s.nameBegin)), i);
+    }
     return m;
 }
 
-std::string Serialize(const Model& m) {
-    std::wstring out;
-    for (const auto& s : m.sections) {
-        if (s.hasHeader) out += L"[" + s.name + L"]\n";
-        for (const auto& l : s.lines) {
-            if (l.isKey) out += l.key + L"=" + l.value + L"\n";
-            else out += l.raw + L"\n";
-        }
-    }
-    return Utf8FromWide(out);
+std::string_view NameOf(const Model& m, const Model::Section& s) {
+    return std::string_view(m.text).substr(s.nameBegin, s.nameEnd - s.nameBegin);
 }
+
+const Model::Section* FindSection(const Model& m, std::wstring_view name) {
+    auto it = m.index.find(Fold(Utf8FromWide(Trim(name))));
+    return it == m.index.end() ? nullptr : &m.sections[it->second];
+}
+
+// Calls fn(line) for each line of the section's body until it returns true; that line, if any.
+template <class Fn>
+std::optional<Line> ScanSection(const Model& m, const Model::Section& s, Fn fn) {
+    for (size_t pos = s.body; pos < s.end;) {
+        Line l = ParseLine(m.text, pos);
+        if (fn(l)) return l;
+        pos = l.next;
+    }
+    return std::nullopt;
+}
+
+std::optional<Line> FindKey(const Model& m, const Model::Section& s, std::string_view key) {
+    return ScanSection(m, s, [&](const Line& l) { return l.kind == Line::Key && EqualNoCase(l.name.in(m.text), key); });
+}
+
+std::string_view StripQuotes(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// The value of a key, quotes stripped; nullopt when the section or key is missing.
+std::optional<std::wstring> Lookup(const Model& m, std::wstring_view section, std::wstring_view key) {
+    const Model::Section* s = FindSection(m, section);
+    if (!s) return std::nullopt;
+    std::optional<Line> l = FindKey(m, *s, Utf8FromWide(Trim(key)));
+    if (!l) return std::nullopt;
+    return WideFromUtf8(StripQuotes(l->value.in(m.text)));
+}
+
+// Decimal text: optional blanks and sign, then digits up to the first other character;
+// values beyond the int range saturate. An empty value gives the default.
+INT ParseProfileInt(std::wstring_view v, INT defaultValue) {
+    size_t i = 0;
+    while (i < v.size() && (v[i] == L' ' || v[i] == L'\t')) ++i;
+    if (i == v.size()) return defaultValue;
+    bool neg = false;
+    if (v[i] == L'-' || v[i] == L'+') neg = v[i++] == L'-';
+    long long r = 0;
+    for (; i < v.size() && v[i] >= L'0' && v[i] <= L'9'; ++i) {
+        r = r * 10 + (v[i] - L'0');
+        if (r > static_cast<long long>(INT_MAX) + 1) r = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (neg) r = -r;
+    return static_cast<INT>(std::clamp<long long>(r, INT_MIN, INT_MAX));
+}
+
+// ---- the cache of parsed files ------------------------------------------------------------
 
 // Parsed files are kept while they are unchanged, so reading many keys of a large file does
 // not parse it again for each key. Small files are compared byte for byte (an editor may
@@ -148,13 +249,10 @@ struct Signature {
     }
 };
 
-Signature SigOf(const struct stat& st) {
-    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
-}
+Signature SigOf(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim}; }
 
 struct CacheEntry {
     Signature sig;
-    std::string bytes;  // only for small files
     std::shared_ptr<const Model> model;
 };
 
@@ -166,37 +264,37 @@ std::unordered_map<std::string, CacheEntry>& Cache() {
     return cache;
 }
 
-void Remember(const std::string& fs, const Signature& sig, std::string bytes, std::shared_ptr<const Model> model) {
+void Remember(const std::string& fs, const Signature& sig, std::shared_ptr<const Model> model) {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     if (Cache().size() >= kMaxCachedFiles && !Cache().count(fs)) Cache().erase(Cache().begin());
-    CacheEntry& e = Cache()[fs];
-    e.sig = sig;
-    e.bytes = bytes.size() <= kCompareBytesLimit ? std::move(bytes) : std::string();
-    e.model = std::move(model);
+    Cache()[fs] = {sig, std::move(model)};
 }
 
-// The current content of the file; a missing or unreadable file is empty. `bytes` receives
-// the file as read.
-std::shared_ptr<const Model> Load(const std::string& fs, std::string* bytesOut = nullptr) {
+std::shared_ptr<const Model> Cached(const std::string& fs, const Signature& sig, const std::string* bytes) {
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    auto it = Cache().find(fs);
+    if (it == Cache().end() || !(it->second.sig == sig)) return nullptr;
+    if (bytes && it->second.model->text != *bytes) return nullptr;
+    return it->second.model;
+}
+
+// The current content of the file; a missing or unreadable file is empty.
+std::shared_ptr<const Model> Load(const std::string& fs) {
     int fd = ::open(fs.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         if (fd >= 0) ::close(fd);
         std::lock_guard<std::mutex> lock(g_cacheMutex);
         Cache().erase(fs);
-        if (bytesOut) bytesOut->clear();
         return std::make_shared<const Model>();
     }
-    Signature sig = SigOf(st);
-    bool small = static_cast<size_t>(st.st_size) <= kCompareBytesLimit;
-    if (!small && !bytesOut) {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        auto it = Cache().find(fs);
-        if (it != Cache().end() && it->second.sig == sig) {
+    const Signature sig = SigOf(st);
+    const bool small = static_cast<size_t>(st.st_size) <= kCompareBytesLimit;
+    if (!small)
+        if (auto model = Cached(fs, sig, nullptr)) {
             ::close(fd);
-            return it->second.model;
+            return model;
         }
-    }
     std::string bytes;
     bytes.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
@@ -207,32 +305,22 @@ std::shared_ptr<const Model> Load(const std::string& fs, std::string* bytesOut =
         bytes.append(buf, static_cast<size_t>(r));
     }
     ::close(fd);
-    std::shared_ptr<const Model> model;
-    {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        auto it = Cache().find(fs);
-        if (it != Cache().end() && it->second.sig == sig && (!small || it->second.bytes == bytes))
-            model = it->second.model;
-    }
-    if (!model) {
-        model = std::make_shared<const Model>(Parse(bytes));
-        Remember(fs, sig, bytes, model);
-    }
-    if (bytesOut) *bytesOut = std::move(bytes);
+    if (small)
+        if (auto model = Cached(fs, sig, &bytes)) return model;
+    auto model = Parse(std::move(bytes));
+    Remember(fs, sig, model);
     return model;
 }
 
-const Section* FindSection(const Model& m, std::wstring_view name) {
-    auto it = m.index.find(Fold(Trim(name)));
-    return it == m.index.end() ? nullptr : &m.sections[it->second];
+// Replaces the file with `text` (the caller holds the write lock) and keeps it parsed.
+bool Store(const std::string& fs, std::string text) {
+    if (!WriteFileAtomic(fs, text)) return false;
+    struct stat st;
+    if (::stat(fs.c_str(), &st) == 0) Remember(fs, SigOf(st), Parse(std::move(text)));
+    return true;
 }
 
-const Line* FindKey(const Section& s, std::wstring_view key) {
-    key = Trim(key);
-    for (const auto& l : s.lines)
-        if (l.isKey && EqualNoCase(l.key, key)) return &l;
-    return nullptr;
-}
+// ---- writing ------------------------------------------------------------------------------
 
 bool HasLineBreak(std::wstring_view s) { return s.find_first_of(L"\r\n") != std::wstring_view::npos; }
 
@@ -246,20 +334,82 @@ bool UsableKeyName(std::wstring_view k) {
 
 // A line break inside a value would start a new line of the file (and could forge a
 // section), so it is written as a blank.
-std::wstring CleanValue(std::wstring_view v) {
+std::string CleanValue(std::wstring_view v) {
     std::wstring r(Trim(v));
     for (auto& c : r)
         if (c == L'\r' || c == L'\n') c = L' ';
+    return Utf8FromWide(r);
+}
+
+// New lines follow the file's own line breaks.
+std::string_view LineBreakOf(const std::string& t) {
+    const size_t nl = t.find('\n');
+    return nl != std::string::npos && nl > 0 && t[nl - 1] == '\r' ? "\r\n" : "\n";
+}
+
+// Lines inserted at `pos`, with a line break first when the line before them has none.
+std::string NewLines(const std::string& t, size_t pos, std::initializer_list<std::string_view> lines) {
+    const std::string_view eol = LineBreakOf(t);
+    std::string out;
+    if (pos > BodyStart(t) && t[pos - 1] != '\n') out += eol;
+    for (std::string_view l : lines) {
+        out += l;
+        out += eol;
+    }
+    return out;
+}
+
+std::string Splice(const std::string& t, size_t pos, size_t len, std::string_view insert) {
+    std::string r;
+    r.reserve(t.size() - len + insert.size());
+    r.append(t, 0, pos);
+    r.append(insert);
+    r.append(t, pos + len, std::string::npos);
     return r;
 }
 
-bool Store(const std::string& fs, const std::string& oldBytes, const Model& m) {
-    std::string bytes = Serialize(m);
-    if (bytes == oldBytes && !oldBytes.empty()) return true;
-    if (!WriteFileAtomic(fs, bytes)) return false;
-    struct stat st;
-    if (::stat(fs.c_str(), &st) == 0) Remember(fs, SigOf(st), std::move(bytes), std::make_shared<const Model>(m));
-    return true;
+// The text after one profile write, or nullopt when the write changes nothing.
+std::optional<std::string> Edit(const Model& m, std::wstring_view section, LPCWSTR key, LPCWSTR value) {
+    const std::string& t = m.text;
+    const std::string secName = Utf8FromWide(Trim(section));
+    if (!key) {
+        // Every section of that name goes.
+        const std::string folded = Fold(secName);
+        std::string r;
+        size_t kept = 0;
+        bool found = false;
+        for (const Model::Section& s : m.sections) {
+            if (!s.hasHeader || Fold(NameOf(m, s)) != folded) continue;
+            r.append(t, kept, s.header - kept);
+            kept = s.end;
+            found = true;
+        }
+        if (!found) return std::nullopt;
+        r.append(t, kept, std::string::npos);
+        return r;
+    }
+    const std::string keyName = Utf8FromWide(Trim(key));
+    const Model::Section* s = FindSection(m, section);
+    if (!value) {
+        if (!s) return std::nullopt;
+        std::optional<Line> l = FindKey(m, *s, keyName);
+        if (!l) return std::nullopt;
+        return Splice(t, l->text.begin, l->next - l->text.begin, {});
+    }
+    const std::string v = CleanValue(value);
+    const std::string entry = keyName + "=" + v;
+    if (!s) return Splice(t, t.size(), 0, NewLines(t, t.size(), {"[" + secName + "]", entry}));
+    if (std::optional<Line> l = FindKey(m, *s, keyName)) {
+        if (l->value.in(t) == v) return std::nullopt;
+        return Splice(t, l->value.begin, l->value.end - l->value.begin, v);
+    }
+    // After the section's last key, so trailing blank lines stay between sections.
+    size_t at = s->body;
+    ScanSection(m, *s, [&](const Line& l) {
+        if (l.kind == Line::Key) at = l.next;
+        return false;
+    });
+    return Splice(t, at, 0, NewLines(t, at, {entry}));
 }
 
 // Read-modify-write of one key or section under the file's write lock.
@@ -268,63 +418,14 @@ bool WriteEntry(std::wstring_view file, LPCWSTR section, LPCWSTR key, LPCWSTR va
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    std::string fs = FsPath(file);
+    const std::string fs = FsPath(file);
     FileWriteLock lock(fs);
     if (!lock.locked()) return false;
-    std::string oldBytes;
-    std::shared_ptr<const Model> current = Load(fs, &oldBytes);
-    Model m = *current;
-    std::wstring secName(Trim(section));
-    std::wstring folded = Fold(secName);
-    auto matches = [&](const Section& s) { return s.hasHeader && Fold(s.name) == folded; };
-
-    if (!key) {
-        auto old = m.sections.size();
-        m.sections.erase(std::remove_if(m.sections.begin(), m.sections.end(), matches), m.sections.end());
-        if (m.sections.size() == old) return true;
-        Reindex(m);
-        return Store(fs, oldBytes, m);
-    }
-    std::wstring keyName(Trim(key));
-    auto sit = std::find_if(m.sections.begin(), m.sections.end(), matches);
-    if (!value) {
-        if (sit == m.sections.end()) return true;
-        auto& lines = sit->lines;
-        auto lit = std::find_if(lines.begin(), lines.end(),
-                                [&](const Line& l) { return l.isKey && EqualNoCase(l.key, keyName); });
-        if (lit == lines.end()) return true;
-        lines.erase(lit);
-        return Store(fs, oldBytes, m);
-    }
-    if (sit == m.sections.end()) {
-        Section s;
-        s.name = secName;
-        m.sections.push_back(std::move(s));
-        sit = m.sections.end() - 1;
-        Reindex(m);
-    }
-    auto& lines = sit->lines;
-    auto lit = std::find_if(lines.begin(), lines.end(),
-                            [&](const Line& l) { return l.isKey && EqualNoCase(l.key, keyName); });
-    if (lit != lines.end()) {
-        lit->value = CleanValue(value);
-    } else {
-        // After the section's last key, so trailing blank lines stay between sections.
-        auto last = std::find_if(lines.rbegin(), lines.rend(), [](const Line& l) { return l.isKey; });
-        Line l;
-        l.isKey = true;
-        l.key = keyName;
-        l.value = CleanValue(value);
-        lines.insert(last.base(), std::move(l));
-    }
-    return Store(fs, oldBytes, m);
+    std::optional<std::string> text = Edit(*Load(fs), section, key, value);
+    return !text || Store(fs, std::move(*text));
 }
 
-std::wstring StripQuotes(const std::wstring& v) {
-    if (v.size() >= 2 && (v.front() == L'"' || v.front() == L'\'') && v.back() == v.front())
-        return v.substr(1, v.size() - 2);
-    return v;
-}
+// ---- reading ------------------------------------------------------------------------------
 
 // What a profile read answers: a value (or default), or a NUL-separated list of names.
 struct Answer {
@@ -338,22 +439,22 @@ Answer Query(LPCWSTR file, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue) {
     if (!section) {
         a.isList = true;
         for (const auto& s : m->sections)
-            if (s.hasHeader) a.text += s.name + L'\0';
+            if (s.hasHeader) a.text += WideFromUtf8(NameOf(*m, s)) + L'\0';
         return a;
     }
-    const Section* s = FindSection(*m, section);
     if (!key) {
         a.isList = true;
-        if (s)
-            for (const auto& l : s->lines)
-                if (l.isKey) a.text += l.key + L'\0';
+        if (const Model::Section* s = FindSection(*m, section))
+            ScanSection(*m, *s, [&](const Line& l) {
+                if (l.kind == Line::Key) a.text += WideFromUtf8(l.name.in(m->text)) + L'\0';
+                return false;
+            });
         return a;
     }
-    if (s)
-        if (const Line* l = FindKey(*s, key)) {
-            a.text = StripQuotes(l->value);
-            return a;
-        }
+    if (std::optional<std::wstring> v = Lookup(*m, section, key)) {
+        a.text = std::move(*v);
+        return a;
+    }
     std::wstring_view d = defaultValue ? defaultValue : L"";
     while (!d.empty() && d.back() == L' ') d.remove_suffix(1);
     a.text = d;
@@ -385,27 +486,9 @@ DWORD CopyOut(const std::basic_string<C>& s, bool isList, C* out, DWORD size) {
     return size - 2;
 }
 
-// Decimal text: optional blanks and sign, then digits up to the first other character;
-// values beyond the int range saturate.
-INT ParseProfileInt(std::wstring_view v, INT defaultValue) {
-    size_t i = 0;
-    while (i < v.size() && (v[i] == L' ' || v[i] == L'\t')) ++i;
-    if (i == v.size()) return defaultValue;
-    bool neg = false;
-    if (v[i] == L'-' || v[i] == L'+') neg = v[i++] == L'-';
-    long long r = 0;
-    for (; i < v.size() && v[i] >= L'0' && v[i] <= L'9'; ++i) {
-        r = r * 10 + (v[i] - L'0');
-        if (r > static_cast<long long>(INT_MAX) + 1) r = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (neg) r = -r;
-    return static_cast<INT>(std::clamp<long long>(r, INT_MIN, INT_MAX));
-}
-
 UINT ReadInt(LPCWSTR file, LPCWSTR section, LPCWSTR key, INT defaultValue) {
     if (!section || !key) return static_cast<UINT>(defaultValue);
     Answer a = Query(file, section, key, L"");
-    if (a.text.empty()) return static_cast<UINT>(defaultValue);
     return static_cast<UINT>(ParseProfileInt(a.text, defaultValue));
 }
 
@@ -420,42 +503,57 @@ struct AnsiArg {
 }  // namespace
 
 bool WriteProfileFile(std::wstring_view file, const std::vector<ProfileSection>& sections) {
-    Model m;
+    std::string text;
     for (const auto& ps : sections) {
         if (!UsableSectionName(ps.name)) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return false;
         }
-        Section s;
-        s.name = Trim(ps.name);
+        text += '[';
+        text += Utf8FromWide(Trim(ps.name));
+        text += "]\n";
         for (const auto& [k, v] : ps.entries) {
             if (!UsableKeyName(k)) {
                 SetLastError(ERROR_INVALID_PARAMETER);
                 return false;
             }
-            Line l;
-            l.isKey = true;
-            l.key = Trim(k);
-            l.value = CleanValue(v);
-            s.lines.push_back(std::move(l));
+            text += Utf8FromWide(Trim(k));
+            text += '=';
+            text += CleanValue(v);
+            text += '\n';
         }
-        m.sections.push_back(std::move(s));
     }
-    Reindex(m);
-    std::string fs = FsPath(file);
+    const std::string fs = FsPath(file);
     FileWriteLock lock(fs);
     if (!lock.locked()) return false;
-    return Store(fs, std::string(), m);
+    return Store(fs, std::move(text));
 }
 
 bool ReadProfileString(std::wstring_view file, std::wstring_view section, std::wstring_view key,
                        std::wstring& value) {
-    std::shared_ptr<const Model> m = Load(FsPath(file));
-    const Section* s = FindSection(*m, section);
-    const Line* l = s ? FindKey(*s, key) : nullptr;
-    if (!l) return false;
-    value = StripQuotes(l->value);
+    return ProfileSnapshot(file).ReadString(section, key, value);
+}
+
+ProfileSnapshot::ProfileSnapshot(std::wstring_view file) : model_(Load(FsPath(file))) {}
+
+ProfileSnapshot::~ProfileSnapshot() = default;
+
+bool ProfileSnapshot::ReadString(std::wstring_view section, std::wstring_view key, std::wstring& value) const {
+    std::optional<std::wstring> v = Lookup(*model_, section, key);
+    if (!v) return false;
+    value = std::move(*v);
     return true;
+}
+
+std::wstring ProfileSnapshot::ReadString(std::wstring_view section, std::wstring_view key,
+                                         std::wstring_view defaultValue) const {
+    std::optional<std::wstring> v = Lookup(*model_, section, key);
+    return v ? std::move(*v) : std::wstring(defaultValue);
+}
+
+INT ProfileSnapshot::ReadInt(std::wstring_view section, std::wstring_view key, INT defaultValue) const {
+    std::optional<std::wstring> v = Lookup(*model_, section, key);
+    return v ? ParseProfileInt(*v, defaultValue) : defaultValue;
 }
 
 }  // namespace platform

@@ -7,9 +7,11 @@
 #include <iterator>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "shelllink_object.h"
 
 const CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -207,23 +209,12 @@ public:
 
     HRESULT Save(LPCWSTR fileName, BOOL) override {
         if (!fileName) return E_INVALIDARG;
-        // Write beside the target, then rename: a failed save never leaves half a shortcut.
-        const std::string path = platform::Utf8FromWide(fileName);
-        const std::string tmp = path + ".tmp-save";
-        std::vector<BYTE> bytes = Serialize(data_);
-        {
-            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            if (!out) return STG_E_WRITEFAULT;
-            out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            if (!out.flush()) {
-                std::remove(tmp.c_str());
-                return STG_E_WRITEFAULT;
-            }
-        }
-        if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-            std::remove(tmp.c_str());
+        // In one step, so a failed save never leaves half a shortcut; an edited shortcut
+        // stays the user's file, with its mode, owner and times.
+        const std::vector<BYTE> bytes = Serialize(data_);
+        const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        if (!platform::WriteFileAtomic(platform::Utf8FromWide(fileName), view, platform::KeepOfOld::ModeOwnerAndTimes))
             return STG_E_WRITEFAULT;
-        }
         return S_OK;
     }
 

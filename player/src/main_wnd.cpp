@@ -38,6 +38,10 @@ const skinui::DUI_MSGMAP* CMorvaneWnd::GetMessageMap() const { return &g_MainWnd
 CMorvaneWnd::CMorvaneWnd(const std::wstring& startPath) : CWzXMLWnd(kMainWndLayout), strCurrentPath(startPath) {
     playerCtrl.nVolume = 60;
     g_pPlayerCtrl = &playerCtrl;
+    // libVLC starts beside the building of the windows. The display comes first: starting GTK
+    // sets the locale and the environment, which libVLC's start reads.
+    platform::HasDisplay();
+    playerCtrl.mediaPlayer.StartInstance();
 }
 
 CMorvaneWnd::~CMorvaneWnd() {
@@ -117,11 +121,20 @@ void CMorvaneWnd::InitWindow() {
     playerCtrl.bMuted = g_SysConfig.bMute != 0;
     playerCtrl.SetStoredVolume(g_SysConfig.nVolume);
 
+    // The start file begins to play before the satellites are built, since libVLC needs longer
+    // for its first picture than they take; the start-up worker's PlayFile takes the medium over.
+    const bool media = Find(L"wndMedia") != nullptr;
+    if (media && !strCurrentPath.empty()) {
+        playerCtrl.Attach(nullptr, hVideoSurface);
+        playerCtrl.OpenEarly(strCurrentPath);
+    }
+
     CreateSatelliteWindows();
 
-    if (Find(L"wndMedia")) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
+    if (media) playerCtrl.Attach(PlayerNotifyWnd(), hVideoSurface);
 
     StartThreads();
+    EnableMessageFilter();
 }
 
 skinui::CControlUI* CMorvaneWnd::Find(const wchar_t* name) { return m_PaintManager.FindControl(name); }
@@ -131,20 +144,23 @@ void CMorvaneWnd::SetVisibleByName(const wchar_t* name, bool visible) {
 }
 
 void CMorvaneWnd::Shutdown() {
+    // First of all: a second start from now on begins an instance of its own instead of handing
+    // its file to this one.
+    ::RemovePropW(m_hWnd, kMainWndProp);
+    SavePendingWindowRect();
     ::ShowWindow(m_hWnd, SW_HIDE);
     SHowAllChildWindows(false);
     SaveCurrentPosition();
     ListApplyClearOptions();
     ListSave();
-    playerCtrl.mediaPlayer.Close();
-    StopThreads();
     StopAgentAtExit();
 }
 
 LRESULT CMorvaneWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
     bHandled = TRUE;
     Shutdown();
-    // Everything that must survive is on disk now; the process ends without unwinding.
+    // Everything that must survive is on disk now; the process ends without unwinding, and a
+    // start-up report still waiting for its server ends with it.
     ::_exit(0);
 }
 
@@ -160,14 +176,7 @@ LRESULT CMorvaneWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_PLAYER_OPEN_FILE:
     case WM_PLAYER_OPEN_FILE2: OpenFileDialog(); return lRes;
-    case WM_PLAYER_RUN_ON_UI: {
-        auto* fn = reinterpret_cast<std::function<void()>*>(wParam);
-        if (fn) {
-            (*fn)();
-            delete fn;
-        }
-        return 0;
-    }
+    case WM_PLAYER_RUN_ON_UI: RunQueuedUiCalls(); return 0;
     default: break;
     }
     LRESULT r = 0;
@@ -177,8 +186,22 @@ LRESULT CMorvaneWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CMorvaneWnd::RunOnUi(std::function<void()> fn) {
-    auto* heap = new std::function<void()>(std::move(fn));
-    if (!m_hWnd || !::PostMessageW(m_hWnd, WM_PLAYER_RUN_ON_UI, reinterpret_cast<WPARAM>(heap), 0)) delete heap;
+    if (!m_hWnd) return;
+    {
+        std::lock_guard lock(uiCallsLock);
+        uiCalls.push_back(std::move(fn));
+    }
+    // The message carries no pointer: one sent by another process only runs what is queued here.
+    ::PostMessageW(m_hWnd, WM_PLAYER_RUN_ON_UI, 0, 0);
+}
+
+void CMorvaneWnd::RunQueuedUiCalls() {
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard lock(uiCallsLock);
+        calls.swap(uiCalls);
+    }
+    for (auto& fn : calls) fn();
 }
 
 void CMorvaneWnd::StopAgentAtExit() {

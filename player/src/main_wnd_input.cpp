@@ -493,6 +493,10 @@ void CMorvaneWnd::SaveWindowRectSoon() {
     ::SetTimer(m_hWnd, IDT_SAVE_PLACEMENT, kSavePlacementMs, nullptr);
 }
 
+void CMorvaneWnd::SavePendingWindowRect() {
+    if (::KillTimer(m_hWnd, IDT_SAVE_PLACEMENT)) SaveWindowRect();
+}
+
 void CMorvaneWnd::SaveWindowRect() {
     // Every monitor position counts, also left of or above the first monitor.
     if (playerCtrl.bFullScreen || ::IsIconic(m_hWnd)) return;
@@ -513,7 +517,7 @@ void CMorvaneWnd::SaveWindowRect() {
 // ---- other operations -------------------------------------------------------------------------
 
 void CMorvaneWnd::ShowSettingWnd() {
-    if (pSettingWnd) pSettingWnd->ShowOverMain();
+    if (CSettingWnd* settings = SettingWindow()) settings->ShowOverMain();
 }
 
 void CMorvaneWnd::ShowAndRaise() {

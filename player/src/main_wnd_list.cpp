@@ -133,8 +133,8 @@ void CMorvaneWnd::ListAddFile(const std::wstring& path) {
 
 void CMorvaneWnd::ListAddFiles(const std::vector<std::wstring>& paths) {
     if (pPlayList) {
-        pPlayList->AddFiles(paths, false);
-        pPlayList->SavePlayList();
+        // The play that follows starts before the whole list is written.
+        if (pPlayList->AddFiles(paths, false) > 0) pPlayList->SavePlayListSoon();
         return;
     }
     for (const auto& p : paths)
@@ -181,13 +181,7 @@ void CMorvaneWnd::ListSetCurrentItemProgress(std::int64_t seconds, int permille)
 }
 
 void CMorvaneWnd::ListMarkItem(const std::wstring& path, bool bad) {
-    if (pPlayList) {
-        if (CPlayListItemUI* row = pPlayList->GetList() ? pPlayList->GetList()->FindItemUIByPath(path) : nullptr) {
-            row->GetItemData()->bInvalid = bad;
-            row->Refresh();
-        }
-        return;
-    }
+    if (pPlayList) return pPlayList->MarkItem(path, bad);
     for (auto* r : Records())
         if (r->strFilePath == path) r->bInvalid = bad;
 }

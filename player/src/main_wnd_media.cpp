@@ -13,7 +13,9 @@
 #include "platform/shell.h"
 #include "player/dialogs.h"
 #include "player/main_wnd.h"
+#include "player/media_types.h"
 #include "player/play_list_wnd.h"
+#include "player/snapshot_options.h"
 #include "player/sys_config.h"
 #include "skinui/msgbox.h"
 
@@ -46,21 +48,7 @@ std::wstring Pairs(const wchar_t (&text)[N]) {
     return std::wstring(text, N - 1);
 }
 
-// Filters of the open dialogs: pairs of a description and its patterns, each ended by a NUL.
-const std::wstring kOpenFileFilter = Pairs(
-    L"媒体文件（*.rmvb,*.mpeg,*.mp3,*.mp4,*.flv）\0"
-    L"*.adf;*.avi;*.wm;*.wmp;*.wmv;*.ram;*.rm;*.rmvb;*.rp;*.rpm;*.rt;*.smil;*.scm;*.dat;*.m1v;*.m2v;*.n2p;*.m2ts;"
-    L"*.mp2v;*.mpe;*.mpeg;*.mpeg1;*.mpeg2;*.mpg;*.mpv2;*.pss;*.pva;*.tp;*.tpr;*.ts;*.m4b;*.m4p;*.m4v;*.mp4;*.mpeg4;"
-    L"*.3g2;*.3gp;*.3gp2;*.3gpp;*.mov;*.qt;*.f4v;*.flv;*.hlv;*.swf;*.iof;*.vob;*.amv;*.bik;*.csf;*.divx;*.evo;*.ivm;"
-    L"*.mkv;*.mod;*.mts;*.ogm;*.pmp;*.scm;*.tod;*.vp6;*.webm;*.xlmv;*.acc;*.ac3;*.amr;*.ape;*.cda;*.dts;*.flac;*.m1a;"
-    L"*.m2a;*.m4a;*.mid;*.midi;*.mka;*.mp2;*.mp3;*.mpa;*.ogg;*.ra;*.tak;*.tta;*.wav;*.wma;*.wv;\0"
-    L"Movie Files(*.rmvb,*.mpeg,etc) \0"
-    L"*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;*.trp;*.ts;*.vob;"
-    L"*.xv;*.m4v;*.dpg;\0"
-    L"Music Files(*.mp3,*.wma,etc) \0"
-    L"*.aac;*.ac3;*.amr;*.ape;*.cda;*.dts;*.flac;*.m1a;*.m2a;*.m4a;*.mid;*.midi;*.mka;*.mp2;*.mp3;*.mpa;*.ogg;*.ra;*.tak;"
-    L"*.tta;*.wav;*.wma;*.wv;\0"
-    L"All Files(*.*) \0*.*\0");
+// The subtitle dialog's filter: pairs of a description and its patterns, each ended by a NUL.
 const std::wstring kSubtitleFilter = Pairs(
     L"字幕文件(*.srt *.sub *.ssa *.ass *.smi *.psb *.txt *.idx *.usf *.xss *.ssf *.cdg *.mks)\0"
     L"*.srt;*.sub;*.ssa;*.ass;*.smi;*.psb;*.txt;*.idx;*.usf;*.xss;*.ssf;*.cdg;*.mks;\0"
@@ -173,7 +161,7 @@ void CMorvaneWnd::TakeSnapshot() {
     if (!IsMediaOpen()) return;
     if (g_SysConfig.bTipSnapShot && ShowSnapShotDialog(PlayerNotifyWnd()) != 1) return;
     const std::wstring& folder = g_SysConfig.strSnapShotPath;
-    if (folder.empty() || !::PathFileExistsW(folder.c_str())) {
+    if (!SnapShotFolderReady(folder)) {
         skinui::WzMessageBox(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONEXCLAMATION,
                              L"确定(O)", L"取消(C)");
         return;
@@ -227,7 +215,7 @@ void CMorvaneWnd::ShowFileInfo(const std::wstring& path) {
 
 void CMorvaneWnd::OpenFileDialog() {
     std::wstring file;
-    if (!RunOpenDialog(kOpenFileFilter, &file)) return;
+    if (!RunOpenDialog(OpenFileDialogFilter(), &file)) return;
     if (IsMediaOpen() && file == strCurrentPath) return;
     if (g_SysConfig.bAddSimilarFile) ListAddFiles({file});
     PlayFile(file);

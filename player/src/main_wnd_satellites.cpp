@@ -1,7 +1,7 @@
 // The satellite windows of the main window: play list (right edge), caption bar (top), play
 // panel (bottom), settings window and the tool tip. Each window's owner creates it here, in this
 // order, so that every window is owned by the one before it: main → play list → caption →
-// play panel → settings.
+// play panel → settings. The settings window, hidden until it is asked for, is made then.
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/overlay_logic.h"
@@ -24,7 +24,6 @@ void CMorvaneWnd::CreateSatelliteWindows() {
         if (g_SysConfig.bClickedListHandler) ::ShowWindow(pPlayList->GetHWND(), SW_HIDE);
     }
     CreateCaptionAndPanel();
-    CreateSettingWindow();
 
     // The hint window over the video (ShowTip).
     pToolTip = new skinui::CWzToolTip;
@@ -62,6 +61,11 @@ void CMorvaneWnd::CreateCaptionAndPanel() {
         if (auto* c = panel->FindControl(name)) c->SetBkColor(overlay::TransColor(percent, overlay::kPlayListTransRgb));
     if (auto* c = pCaption->GetPaintManager()->FindControl(L"CaptionVerLay"))
         c->SetBkColor(overlay::TransColor(percent, overlay::kCaptionTransRgb));
+}
+
+CSettingWnd* CMorvaneWnd::SettingWindow() {
+    if (!pSettingWnd) CreateSettingWindow();
+    return pSettingWnd;
 }
 
 // Settings window: hidden until asked for, owned by the play panel.

@@ -63,7 +63,9 @@ void CMorvaneWnd::StartThreads() {
     calls.playFile = [this](const std::wstring& path) { RunOnUi([this, path] { PlayFile(path); }); };
     const std::wstring start = strCurrentPath;
     const std::wstring commandLine = ::GetCommandLineW() ? ::GetCommandLineW() : L"";
-    hStartupThread = std::thread([start, commandLine, calls] { StartupThreadProc(start, commandLine, g_UserData, calls); });
+    hStartupThread = std::jthread([start, commandLine, calls](std::stop_token stop) {
+        StartupThreadProc(start, commandLine, g_UserData, calls, stop);
+    });
 
     if (!pPlayPanel || !pCaption) return;
     pPanelHost = std::make_unique<BarHost>(*this, BarKind::Panel);
@@ -76,5 +78,7 @@ void CMorvaneWnd::StopThreads() {
     bPollersRun = 0;
     // The pollers may be waiting for this thread to answer a window call: keep answering.
     autoHideThreads.Stop(PumpSentMessages);
+    // A report that gets no answer is given up: nothing here waits on the network.
+    hStartupThread.request_stop();
     if (hStartupThread.joinable()) hStartupThread.join();
 }

@@ -22,8 +22,30 @@ bool InitVideoThreads() {
 // player's late events from the current one's. Freed only after its player was released, when
 // no event can come any more.
 struct CMediaPlayer::EventContext {
-    CMediaPlayer* engine;
-    unsigned serial;
+    EventContext(CMediaPlayer* e, unsigned s, libvlc_media_player_t* p, libvlc_media_t* m)
+        : engine(e), serial(s), player(p), media(m) {
+        libvlc_media_retain(media);
+    }
+    ~EventContext() { libvlc_media_release(media); }
+    EventContext(const EventContext&) = delete;
+    EventContext& operator=(const EventContext&) = delete;
+
+    // Whether the medium gave anything to see or hear. Read once its input has ended, when the
+    // counts are final (they lag behind while it runs).
+    bool ShowedSomething() const {
+        if (pictureMade) return true;
+        libvlc_media_stats_t stats{};
+        // Without counts nothing can be told: taken as played.
+        if (!libvlc_media_get_stats(media, &stats)) return true;
+        return stats.i_displayed_pictures > 0 || stats.i_played_abuffers > 0;
+    }
+
+    CMediaPlayer* const engine;
+    const unsigned serial;
+    libvlc_media_player_t* const player;
+    libvlc_media_t* const media;
+    std::atomic<bool> pictureMade{false};  // a video output was made, for a decoded picture
+    std::atomic<bool> endPending{false};   // ended; reported once the input is done
 };
 
 namespace {
@@ -42,8 +64,25 @@ const libvlc_event_type_t kEvents[] = {
     libvlc_MediaPlayerForward,  libvlc_MediaPlayerBackward,        libvlc_MediaPlayerBuffering,
 };
 
-std::vector<std::string> ExtraOptions() {
-    std::vector<std::string> out;
+}  // namespace
+
+// libVLC keeps its error text per thread, so it is read on the thread that made the call.
+CMediaPlayer::NewInstance CMediaPlayer::MakeInstance(const std::vector<std::string>& options) {
+    std::vector<const char*> argv;
+    for (const auto& o : options) argv.push_back(o.c_str());
+    NewInstance r;
+    r.instance = libvlc_new(static_cast<int>(argv.size()), argv.data());
+    if (!r.instance) {
+        const char* why = libvlc_errmsg();
+        r.error = "libVLC could not start";
+        if (why && *why) r.error += std::string(": ") + why;
+        else r.error += " (a plug-in or an option is missing)";
+    }
+    return r;
+}
+
+std::vector<std::string> CMediaPlayer::InstanceOptions() {
+    std::vector<std::string> out(std::begin(kInstanceOptions), std::end(kInstanceOptions));
     if (const char* env = std::getenv("MORVANE_VLC_OPTIONS")) {
         std::istringstream in(env);
         std::string word;
@@ -52,28 +91,45 @@ std::vector<std::string> ExtraOptions() {
     return out;
 }
 
-}  // namespace
-
 CMediaPlayer::CMediaPlayer() = default;
 
 CMediaPlayer::~CMediaPlayer() { Close(); }
 
+void CMediaPlayer::Adopt(NewInstance made) {
+    m_instance = made.instance;
+    m_instanceError = std::move(made.error);
+    if (!m_instance) std::fprintf(stderr, "%s\n", m_instanceError.c_str());
+}
+
+void CMediaPlayer::StartInstance() {
+    std::lock_guard<std::mutex> lock(m_startMutex);
+    if (m_instance || m_starting.joinable()) return;
+    m_starting = std::thread([this, options = InstanceOptions()] { m_started = MakeInstance(options); });
+}
+
+void CMediaPlayer::AwaitInstance() {
+    std::lock_guard<std::mutex> lock(m_startMutex);
+    if (!m_starting.joinable()) return;
+    m_starting.join();
+    Adopt(std::move(m_started));
+    m_started = {};
+}
+
 bool CMediaPlayer::CreateInstance() {
+    AwaitInstance();
     if (m_instance) return true;
-    const std::vector<std::string> extra = ExtraOptions();
-    std::vector<const char*> argv(std::begin(kInstanceOptions), std::end(kInstanceOptions));
-    for (const auto& o : extra) argv.push_back(o.c_str());
-    m_instance = libvlc_new(static_cast<int>(argv.size()), argv.data());
-    if (!m_instance) {
-        const char* why = libvlc_errmsg();
-        m_instanceError = "libVLC could not start";
-        if (why && *why) m_instanceError += std::string(": ") + why;
-        else m_instanceError += " (a plug-in or an option is missing)";
-        std::fprintf(stderr, "%s\n", m_instanceError.c_str());
-        return false;
-    }
-    m_instanceError.clear();
-    return true;
+    Adopt(MakeInstance(InstanceOptions()));
+    return m_instance != nullptr;
+}
+
+const std::string& CMediaPlayer::GetInstanceError() {
+    AwaitInstance();
+    return m_instanceError;
+}
+
+bool CMediaPlayer::HasInstance() {
+    AwaitInstance();
+    return m_instance != nullptr;
 }
 
 void CMediaPlayer::ReleasePlayer() {
@@ -86,14 +142,15 @@ void CMediaPlayer::ReleasePlayer() {
     m_subtitles.clear();
 }
 
-void CMediaPlayer::AttachEvents(libvlc_media_player_t* player, unsigned serial) {
-    m_events = std::make_unique<EventContext>(EventContext{this, serial});
+void CMediaPlayer::AttachEvents(libvlc_media_player_t* player, libvlc_media_t* media, unsigned serial) {
+    m_events = std::make_unique<EventContext>(this, serial, player, media);
     libvlc_event_manager_t* em = libvlc_media_player_event_manager(player);
     for (libvlc_event_type_t type : kEvents) libvlc_event_attach(em, type, &CMediaPlayer::OnVlcEvent, m_events.get());
+    libvlc_event_attach(em, libvlc_MediaPlayerVout, &CMediaPlayer::OnVlcEvent, m_events.get());
 }
 
 bool CMediaPlayer::Open(const std::string& utf8) {
-    if (!m_instance) CreateInstance();
+    CreateInstance();
     if (utf8.empty() || !m_instance) return false;
     const bool location = IsLocation(utf8);
 
@@ -116,7 +173,7 @@ bool CMediaPlayer::Open(const std::string& utf8) {
         libvlc_video_set_key_input(player, 0);
     }
     // Attached before play so that no early Playing, EndReached or error is lost.
-    AttachEvents(player, serial);
+    AttachEvents(player, media, serial);
     m_player.store(player, std::memory_order_release);
     libvlc_media_player_play(player);
     libvlc_media_release(media);
@@ -127,6 +184,7 @@ void CMediaPlayer::Stop() { ReleasePlayer(); }
 
 void CMediaPlayer::Close() {
     ReleasePlayer();
+    AwaitInstance();
     if (m_instance) {
         libvlc_release(m_instance);
         m_instance = nullptr;
@@ -283,6 +341,15 @@ bool CMediaPlayer::SetSubtitle(int index) {
     return p && IsValidIndex(index, m_subtitles.size()) && libvlc_video_set_spu(p, m_subtitles[index].id) == 0;
 }
 
+int CMediaPlayer::GetCurrentSubtitle() const {
+    auto* p = GetPlayer();
+    if (!p) return -1;
+    const int id = libvlc_video_get_spu(p);
+    for (size_t i = 0; i < m_subtitles.size(); ++i)
+        if (m_subtitles[i].id == id) return static_cast<int>(i);
+    return -1;
+}
+
 void CMediaPlayer::RefreshSubtitleList(std::vector<TrackInfo>& out) {
     auto* p = GetPlayer();
     if (!p) {
@@ -325,6 +392,24 @@ int CMediaPlayer::GetState() const {
 void CMediaPlayer::OnVlcEvent(const libvlc_event_t* event, void* userData) {
     if (!event || !userData) return;
     auto* ctx = static_cast<EventContext*>(userData);
+    switch (event->type) {
+    case libvlc_MediaPlayerVout:
+        if (event->u.media_player_vout.new_count > 0) ctx->pictureMade = true;
+        return;
+    case libvlc_MediaPlayerEndReached:
+        // libVLC ends media it could show nothing of (noise, a cut-off file, an index it cannot
+        // reach) as if they had played. The end is told from a failure at the Stopped that follows
+        // once the input is done.
+        ctx->endPending = true;
+        return;
+    case libvlc_MediaPlayerStopped:
+        // A player released meanwhile was stopped on purpose: its end is no news.
+        if (ctx->endPending.exchange(false) && ctx->engine->GetPlayer() == ctx->player)
+            ctx->engine->DispatchEvent(ctx->ShowedSomething() ? kEndReached : kEncounteredError, ctx->serial);
+        break;
+    default:
+        break;
+    }
     ctx->engine->DispatchEvent(event->type, ctx->serial);
 }
 

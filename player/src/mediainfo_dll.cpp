@@ -1,8 +1,39 @@
 #include "player/mediainfo_dll.h"
 
+#include <locale.h>
+
 namespace {
 
 std::wstring Copy(const wchar_t* text) { return text ? std::wstring(text) : std::wstring(); }
+
+// The library turns a wide file name into the bytes it opens by the C library's conversion, which
+// follows the thread's LC_CTYPE: under the C locale a name outside ASCII has no bytes at all. Our
+// file names are UTF-8 on disk, so while the library opens one this thread (and only this thread)
+// converts as UTF-8; every other category stays as it was.
+class ScopedUtf8Ctype {
+public:
+    ScopedUtf8Ctype() {
+        locale_t base = duplocale(uselocale(static_cast<locale_t>(0)));
+        if (!base) return;
+        utf8_ = newlocale(LC_CTYPE_MASK, "C.UTF-8", base);
+        if (!utf8_) {
+            freelocale(base);
+            return;
+        }
+        previous_ = uselocale(utf8_);
+    }
+    ~ScopedUtf8Ctype() {
+        if (!utf8_) return;
+        uselocale(previous_);
+        freelocale(utf8_);
+    }
+    ScopedUtf8Ctype(const ScopedUtf8Ctype&) = delete;
+    ScopedUtf8Ctype& operator=(const ScopedUtf8Ctype&) = delete;
+
+private:
+    locale_t utf8_ = static_cast<locale_t>(0);
+    locale_t previous_ = static_cast<locale_t>(0);
+};
 
 }  // namespace
 
@@ -37,6 +68,7 @@ void* CMediaInfoLib::New() { return Load() ? new_() : nullptr; }
 
 std::size_t CMediaInfoLib::Open(void* handle, const std::wstring& path) {
     if (!Load() || !handle) return 0;
+    ScopedUtf8Ctype utf8Names;
     return open_(handle, path.c_str());
 }
 

@@ -48,19 +48,38 @@ std::wstring CleanUrlInput(const std::wstring& typed) {
 }
 
 std::vector<std::wstring> AcceptedUrls(const std::wstring& input) {
+    constexpr const wchar_t* kBlanks = L" \t";
+    std::vector<std::wstring> pieces = SplitString(input);
     std::vector<std::wstring> urls;
-    for (auto& piece : SplitString(input)) {
-        if (piece.empty()) continue;
-        if (!IsSupportedURL(WideToUtf8(piece))) return {};
-        urls.push_back(std::move(piece));
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        // Blanks beside a separator or at the end belong to no address; a blank that opens the
+        // whole input does not make it one either.
+        const std::wstring& piece = pieces[i];
+        const size_t last = piece.find_last_not_of(kBlanks);
+        if (last == std::wstring::npos) continue;
+        const size_t first = i == 0 ? 0 : piece.find_first_not_of(kBlanks);
+        std::wstring url = piece.substr(first, last + 1 - first);
+        if (!IsSupportedURL(WideToUtf8(url))) return {};
+        urls.push_back(std::move(url));
     }
     return urls;
 }
 
+std::wstring JoinUrls(const std::vector<std::wstring>& urls) {
+    std::wstring text;
+    for (const std::wstring& url : urls) {
+        if (!text.empty()) text += L'|';
+        text += url;
+    }
+    return text;
+}
+
 std::wstring ConfirmUrlInput(const std::wstring& typed, IOpenUrlHost& host, CSysConfig& config) {
-    const std::wstring text = CleanUrlInput(typed);
-    std::vector<std::wstring> urls = AcceptedUrls(text);
+    std::vector<std::wstring> urls = AcceptedUrls(CleanUrlInput(typed));
     if (urls.empty()) return L"";
+    // The current path must be an address itself (the end of a stream moves on through the
+    // queue only then), so the text kept is the addresses alone.
+    const std::wstring text = JoinUrls(urls);
     g_UrlQueue = std::move(urls);
     g_nNextUrl = 1;
     host.SetCurrentTitle(text);

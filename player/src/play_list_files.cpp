@@ -17,23 +17,24 @@ std::wstring OldPlayListBackupPath(const std::wstring& playListPath) { return pl
 
 void CSysConfig::LoadPlayList() {
     mapPlayList.clear();
+    const platform::ProfileSnapshot file(strPlayListPath);
     _tagMediaInfo record;
     for (size_t n = 1;; ++n) {
         std::wstring section = SectionName(n);
-        if (iniPlayList.ReadString(section.c_str(), L"strFileName", L"NULL") != L"NULL") {
+        if (file.ReadString(section, L"strFileName", L"NULL") != L"NULL") {
             // A file of the older layout: set it aside rather than lose it.
             MoveFileExW(strPlayListPath.c_str(), OldPlayListBackupPath(strPlayListPath).c_str(),
                         MOVEFILE_REPLACE_EXISTING);
             return;
         }
-        record.strFilePath = iniPlayList.ReadString(section.c_str(), L"strFilePath", L"NULL");
+        record.strFilePath = file.ReadString(section, L"strFilePath", L"NULL");
         if (record.strFilePath == L"NULL") return;
-        record.bVisible = iniPlayList.ReadInt(section.c_str(), L"bVisible", 1) != 0;
-        record.bError = iniPlayList.ReadInt(section.c_str(), L"bError", 0) != 0;
-        record.nPlayTime = iniPlayList.ReadInt(section.c_str(), L"nPlayTime", 0);  // sign-extended
-        record.nPlayPos = iniPlayList.ReadInt(section.c_str(), L"nPlayPos", 0);
-        record.strGroup = iniPlayList.ReadString(section.c_str(), L"strGroup", L"");
-        record.bPlayed = iniPlayList.ReadInt(section.c_str(), L"bPlayed", 0) != 0;
+        record.bVisible = file.ReadInt(section, L"bVisible", 1) != 0;
+        record.bError = file.ReadInt(section, L"bError", 0) != 0;
+        record.nPlayTime = file.ReadInt(section, L"nPlayTime", 0);  // sign-extended
+        record.nPlayPos = file.ReadInt(section, L"nPlayPos", 0);
+        record.strGroup = file.ReadString(section, L"strGroup", L"");
+        record.bPlayed = file.ReadInt(section, L"bPlayed", 0) != 0;
         mapPlayList[section] = record;
     }
 }

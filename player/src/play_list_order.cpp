@@ -39,7 +39,14 @@ void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
         }
         CPlayListItemUI* row = m_pList->FindItemUIByPath(path);
         if (!row) {
-            if (pass == 0 && IsExtInFilter(path.c_str(), kMediaFilter) && FileExists(path)) {
+            // A record of the loaded list whose row is still to come: current now, shown when it comes.
+            if (_tagMediaInfo* waiting = PendingRecord(path)) {
+                waiting->nPlayState = state;
+                m_pCurMedia = waiting;
+                g_SysConfig.iniPlayList.WriteString(L"CurPlay", L"strFilePath", path.c_str());
+                return;
+            }
+            if (pass == 0 && IsVideoFile(path.c_str()) && FileExists(path)) {
                 AddFile(path);
                 state = 0;
                 continue;
@@ -59,22 +66,25 @@ void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
 void CPlayListWnd::SetCurrentItemProgress(std::int64_t seconds, int permille) {
     std::wstring path = GetCurrentPath();
     if (path.empty() || !m_pList) return;
-    CPlayListItemUI* row = m_pList->FindItemUIByPath(path);
-    if (!row || !row->GetItemData()) return;
-    row->GetItemData()->nPlayTime = seconds;
-    row->GetItemData()->nPlayPos = permille;
+    _tagMediaInfo* r = FindRecord(path);
+    if (!r) return;
+    r->nPlayTime = seconds;
+    r->nPlayPos = permille;
 }
 
 bool CPlayListWnd::IsLastItem(const std::wstring& path) const {
     if (!m_pList) return true;
-    CPlayListItemUI* row = m_pList->FindItemUIByPath(path);
-    return !row || m_pList->GetItemIndex(row) == m_pList->GetCount() - 1;
+    if (CPlayListItemUI* row = m_pList->FindItemUIByPath(path))
+        return m_pList->GetItemIndex(row) == m_pList->GetCount() - 1 && !IsFilling();
+    if (_tagMediaInfo* waiting = PendingRecord(path)) return waiting == m_pending.back();
+    return true;
 }
 
-std::wstring CPlayListWnd::GetNextName() const {
+std::wstring CPlayListWnd::GetNextName() {
     if (!m_pList || !m_pCurMedia) return L"";
     int order = g_SysConfig.nPlayOrder;
     if (order != PlayOrderSequential && order != PlayOrderLoop) return L"";
+    FillThroughCurrent();
     CPlayListItemUI* cur = m_pList->FindItemUI(m_pCurMedia);
     if (!cur) return L"";
     auto nameAt = [this](int i) {
@@ -109,7 +119,7 @@ void CPlayListWnd::PlaySelected() {
             if (CTreeNodeUI* header = again->GetParentNode()) header->Expand(true);
         }
     }
-    if (m_pOwner) m_pOwner->EnablePlayNext(i != m_pList->GetCount() - 1);
+    if (m_pOwner) m_pOwner->EnablePlayNext(i != m_pList->GetCount() - 1 || IsFilling());
 }
 
 void CPlayListWnd::PlayFirstFileRow() {
@@ -119,6 +129,7 @@ void CPlayListWnd::PlayFirstFileRow() {
 
 void CPlayListWnd::PlayNext() {
     if (!m_pList) return;
+    FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
     if (!cur) {
         PlayFirstFileRow();
@@ -133,6 +144,7 @@ void CPlayListWnd::PlayNext() {
 
 void CPlayListWnd::PlayPrevious() {
     if (!m_pList) return;
+    FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
     if (!cur) {
         PlayFirstFileRow();
@@ -151,6 +163,7 @@ void CPlayListWnd::PlayPrevious() {
 
 void CPlayListWnd::ReplayCurrent() {
     if (!m_pList || !m_pCurMedia) return;
+    FillThroughCurrent();
     CPlayListItemUI* cur = m_pList->FindItemUI(m_pCurMedia);
     if (!cur) return;
     SelectRow(m_pList->GetItemIndex(cur));
@@ -159,6 +172,7 @@ void CPlayListWnd::ReplayCurrent() {
 
 void CPlayListWnd::PlayNextLoop() {
     if (!m_pList) return;
+    FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
     if (cur && m_pList->GetCount() > 0 && m_pList->GetItemIndex(cur) == m_pList->GetCount() - 1) {
         SelectRow(0);
@@ -170,6 +184,7 @@ void CPlayListWnd::PlayNextLoop() {
 
 void CPlayListWnd::PlayRandomItem() {
     if (!m_pList) return;
+    FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
     std::vector<int> candidates;
     int only = -1;

@@ -1,5 +1,6 @@
 // Natural file-name order and the series add: an added episode brings the other episodes
 // of its folder.
+#include <algorithm>
 #include <cwctype>
 #include <filesystem>
 #include <map>
@@ -125,7 +126,7 @@ int CollectFolderMediaNames(const std::wstring& folder, std::vector<std::wstring
         std::error_code dirEc;
         if (it->is_directory(dirEc)) continue;
         std::wstring path = prefix + name;
-        if (IsExtInFilter(path.c_str(), kMediaFilter)) found.insert(name);
+        if (IsVideoFile(path.c_str())) found.insert(name);
     }
     names.insert(names.end(), found.begin(), found.end());
     return static_cast<int>(found.size());
@@ -133,25 +134,37 @@ int CollectFolderMediaNames(const std::wstring& folder, std::vector<std::wstring
 
 int CPlayListWnd::AddFiles(const std::vector<std::wstring>& pathsIn, bool) {
     if (!g_SysConfig.bAddSimilarFile || pathsIn.empty() || !m_pList) return 0;
-    // Of each run of similar neighbours only the last one stays.
+    // Of each run of similar neighbours only the last one is looked for.
     std::vector<std::wstring> paths;
     for (size_t i = 0; i < pathsIn.size(); ++i)
         if (i + 1 == pathsIn.size() || !IsSimilarFileName(pathsIn[i], pathsIn[i + 1])) paths.push_back(pathsIn[i]);
-    const std::wstring folder = FolderOf(paths.front());
-    std::vector<std::wstring> names;
-    if (CollectFolderMediaNames(folder, names) == 0) return 0;
-    const std::wstring prefix = folder.empty() || folder.back() == L'/' ? folder : folder + L"/";
-    std::map<std::wstring, std::wstring, FileNameCmpGreater> candidates;
+    // Each folder of the inputs has its own series pass.
+    std::vector<std::wstring> folders;
     for (const std::wstring& p : paths)
-        for (const std::wstring& n : names) {
-            std::wstring candidate = prefix + n;
-            if (IsSimilarFileName(p, candidate)) candidates[candidate] = n;
+        if (std::find(folders.begin(), folders.end(), FolderOf(p)) == folders.end()) folders.push_back(FolderOf(p));
+    std::map<std::wstring, std::wstring, FileNameCmpGreater> candidates;
+    for (const std::wstring& folder : folders) {
+        std::vector<std::wstring> names;
+        if (CollectFolderMediaNames(folder, names) == 0) continue;
+        const std::wstring prefix = folder.empty() || folder.back() == L'/' ? folder : folder + L"/";
+        for (const std::wstring& p : paths) {
+            if (FolderOf(p) != folder) continue;
+            for (const std::wstring& n : names) {
+                std::wstring candidate = prefix + n;
+                if (IsSimilarFileName(p, candidate)) candidates[candidate] = n;
+            }
         }
+    }
+    // What was given comes in whatever the passes found: a name the folder scan passes over, or
+    // one left out for a similar neighbour that does not match it.
+    for (const std::wstring& p : pathsIn)
+        if (IsVideoFile(p.c_str()) && PathFileExistsW(p.c_str())) candidates[p] = NameOf(p);
+    if (candidates.empty()) return 0;
     int added = 0;
     bool refused = false;
     for (auto it = candidates.rbegin(); it != candidates.rend(); ++it) {
         _tagMediaInfo* record = MakeRecord(it->first);
-        if (m_pList->AddItem(record, -1)) {
+        if (ListRecord(record, nullptr)) {
             ++added;
         } else {
             delete record;

@@ -23,89 +23,114 @@ CPlayListItemUI* AsItem(CTreeNodeUI* n) { return n && !n->IsGroupNode() ? static
 
 // ---- file row ----
 
-CPlayListItemUI::CPlayListItemUI() : CTreeNodeUI(nullptr) {
-    SetFixedHeight(30);
-    // The node's own text part stays unused: the row draws its record in its own columns.
-    GetTreeNodeHoriznotal()->SetVisible(false);
+// The controls every file row is drawn with, laid out on the row being painted: an icon column
+// with the state icon, the title column and the invalid-marker column.
+class CPlayListUI::RowPainter {
+public:
+    RowPainter() {
+        m_pLine->SetFixedHeight(30);
+        auto* iconColumn = new CVerticalLayoutUI;
+        iconColumn->SetFixedWidth(22);
+        iconColumn->SetFixedHeight(30);
+        m_pStateIcon->SetBkImage(L"playstate_play.png");
+        m_pStateIcon->SetAttribute(L"float", L"true");
+        m_pStateIcon->SetAttribute(L"pos", L"8,9,0,0");
+        m_pStateIcon->SetFixedWidth(12);
+        m_pStateIcon->SetFixedHeight(12);
+        iconColumn->Add(m_pStateIcon);
+        m_pLine->Add(iconColumn);
 
-    auto* line = new CHorizontalLayoutUI;
-    line->SetFixedHeight(30);
-    line->SetMouseChildEnabled(false);
-    Add(line);
+        auto* titleColumn = new CVerticalLayoutUI;
+        titleColumn->SetMinWidth(95);
+        titleColumn->SetFixedHeight(30);
+        m_pTitle->SetAttribute(L"textcolor", L"#FFFFFFFF");
+        m_pTitle->SetAttribute(L"endellipsis", L"true");
+        m_pTitle->SetAttribute(L"padding", L"2, 8, 0, 0");
+        m_pTitle->SetAttribute(L"font", L"0");
+        titleColumn->Add(m_pTitle);
+        m_pLine->Add(titleColumn);
 
-    auto* iconColumn = new CVerticalLayoutUI;
-    iconColumn->SetFixedWidth(22);
-    iconColumn->SetFixedHeight(30);
-    m_pStateIcon = new CControlUI;
-    m_pStateIcon->SetBkImage(L"playstate_play.png");
-    m_pStateIcon->SetAttribute(L"float", L"true");
-    m_pStateIcon->SetAttribute(L"pos", L"8,9,0,0");
-    m_pStateIcon->SetFixedWidth(12);
-    m_pStateIcon->SetFixedHeight(12);
-    m_pStateIcon->SetVisible(false);
-    iconColumn->Add(m_pStateIcon);
-    line->Add(iconColumn);
+        m_pInvalidColumn->SetFixedHeight(22);
+        m_pInvalidColumn->SetFixedWidth(35);
+        auto* marker = new CControlUI;
+        marker->SetAttribute(L"float", L"true");
+        marker->SetAttribute(L"pos", L"0,7,1,0");
+        marker->SetBkImage(L"file_invalid.png");
+        marker->SetFixedWidth(32);
+        marker->SetFixedHeight(14);
+        m_pInvalidColumn->Add(marker);
+        m_pLine->Add(m_pInvalidColumn);
+    }
+    ~RowPainter() { delete m_pLine; }
 
-    auto* titleColumn = new CVerticalLayoutUI;
-    titleColumn->SetMinWidth(95);
-    titleColumn->SetFixedHeight(30);
-    m_pTitle = new CLabelUI;
-    m_pTitle->SetText(L"");
-    m_pTitle->SetAttribute(L"textcolor", L"#FFFFFFFF");
-    m_pTitle->SetAttribute(L"endellipsis", L"true");
-    m_pTitle->SetAttribute(L"padding", L"2, 8, 0, 0");
-    m_pTitle->SetAttribute(L"font", L"0");
-    titleColumn->Add(m_pTitle);
-    line->Add(titleColumn);
+    void Paint(cairo_t* cr, const RECT& clip, const RECT& area, const PlayListRowLook& look, const std::wstring& title,
+               CPaintManagerUI* manager) {
+        // Set without a manager: the shared controls changing asks for no repaint.
+        m_pLine->SetManager(nullptr, nullptr, false);
+        m_pStateIcon->SetVisible(look.stateIcon);
+        m_pTitle->SetText(title.c_str());
+        m_pTitle->SetTextColor(look.titleColor);
+        m_pInvalidColumn->SetVisible(look.invalidMarker);
+        m_pLine->SetManager(manager, nullptr, false);
+        m_pLine->SetPos(RECT{area.left, area.top, area.right, std::min<LONG>(area.bottom, area.top + 30)}, false);
+        m_pLine->DoPaint(cr, clip);
+        m_pLine->SetManager(nullptr, nullptr, false);
+    }
 
-    m_pInvalidColumn = new CVerticalLayoutUI;
-    m_pInvalidColumn->SetFixedHeight(22);
-    m_pInvalidColumn->SetFixedWidth(35);
-    m_pInvalidColumn->SetVisible(false);
-    m_pInvalidMarker = new CControlUI;
-    m_pInvalidMarker->SetAttribute(L"float", L"true");
-    m_pInvalidMarker->SetAttribute(L"pos", L"0,7,1,0");
-    m_pInvalidMarker->SetBkImage(L"file_invalid.png");
-    m_pInvalidMarker->SetFixedWidth(32);
-    m_pInvalidMarker->SetFixedHeight(14);
-    m_pInvalidColumn->Add(m_pInvalidMarker);
-    line->Add(m_pInvalidColumn);
-}
+private:
+    CHorizontalLayoutUI* m_pLine = new CHorizontalLayoutUI;
+    CControlUI* m_pStateIcon = new CControlUI;
+    CLabelUI* m_pTitle = new CLabelUI;
+    CVerticalLayoutUI* m_pInvalidColumn = new CVerticalLayoutUI;
+};
+
+CPlayListItemUI::CPlayListItemUI() : CTreeNodeUI(nullptr, PartsOnDemand{}) { SetFixedHeight(30); }
 
 CPlayListItemUI::~CPlayListItemUI() {
     if (!m_pRecord) return;
-    if (auto* tree = dynamic_cast<CPlayListUI*>(GetTreeView()); tree && tree->OnRecordRemoved)
-        tree->OnRecordRemoved(m_pRecord);
+    if (auto* tree = dynamic_cast<CPlayListUI*>(GetTreeView())) {
+        tree->UnindexRow(this);
+        if (tree->OnRecordRemoved) tree->OnRecordRemoved(m_pRecord);
+    }
     delete m_pRecord;
     m_pRecord = nullptr;
 }
 
 void CPlayListItemUI::BindItemData(_tagMediaInfo* record) {
+    auto* tree = dynamic_cast<CPlayListUI*>(GetTreeView());
+    if (tree) tree->UnindexRow(this);
     if (m_pRecord && m_pRecord != record) delete m_pRecord;
     m_pRecord = record;
     if (!record) return;
-    const wchar_t* name = record->strFileName.c_str();
-    SetToolTip(name);
-    m_pStateIcon->SetToolTip(name);
-    m_pTitle->SetToolTip(name);
-    m_pInvalidMarker->SetToolTip(name);
+    if (tree) tree->IndexRow(this);
     Refresh();
 }
 
 _tagMediaInfo* CPlayListItemUI::ReleaseItemData() {
+    if (auto* tree = dynamic_cast<CPlayListUI*>(GetTreeView())) tree->UnindexRow(this);
     _tagMediaInfo* r = m_pRecord;
     m_pRecord = nullptr;
     return r;
 }
 
+PlayListRowLook CPlayListItemUI::GetLook() const {
+    PlayListRowLook look;
+    if (!m_pRecord) return look;
+    look.stateIcon = m_pRecord->nPlayState != 2;
+    look.titleColor = look.stateIcon ? kTitlePlaying : m_pRecord->bPlayed ? kTitlePlayed : kTitleNormal;
+    look.invalidMarker = m_pRecord->bInvalid;
+    return look;
+}
+
 void CPlayListItemUI::Refresh() {
-    if (!m_pRecord) return;
-    bool playing = m_pRecord->nPlayState != 2;
-    m_pStateIcon->SetVisible(playing);
-    m_pTitle->SetText(m_pRecord->strFileName.c_str());
-    m_pTitle->SetTextColor(playing ? kTitlePlaying : m_pRecord->bPlayed ? kTitlePlayed : kTitleNormal);
-    m_pInvalidColumn->SetVisible(m_pRecord->bInvalid);
-    Invalidate();
+    if (m_pRecord) Invalidate();
+}
+
+CDuiString CPlayListItemUI::GetToolTip() const { return m_pRecord ? CDuiString(m_pRecord->strFileName) : CDuiString(); }
+
+void CPlayListItemUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
+    CTreeNodeUI::DoPaint(cr, rcPaint);
+    if (auto* tree = dynamic_cast<CPlayListUI*>(GetTreeView()); tree && m_pRecord) tree->PaintRow(cr, rcPaint, *this);
 }
 
 // ---- group header ----
@@ -151,7 +176,7 @@ void CPlayListGroupUI::DoEvent(TEventUI& event) {
 
 // ---- tree ----
 
-CPlayListUI::CPlayListUI() {
+CPlayListUI::CPlayListUI() : m_painter(std::make_unique<RowPainter>()) {
     SetVisibleFolderBtn(false);
     SetHotItemBkColor(0x19F2F2F2);
     SetSelectedItemBkColor(0x26F2F2F2);
@@ -162,7 +187,28 @@ CPlayListUI::~CPlayListUI() {
     // The window that listens may be going too; rows go without telling anyone.
     OnRecordRemoved = nullptr;
     m_mapGroups.clear();
+    m_byPath.clear();
     CTreeViewUI::RemoveAll();
+}
+
+void CPlayListUI::IndexRow(CPlayListItemUI* row) {
+    const _tagMediaInfo* r = row->GetItemData();
+    if (r && !r->strFilePath.empty()) m_byPath.insert(row);
+}
+
+void CPlayListUI::UnindexRow(CPlayListItemUI* row) {
+    const _tagMediaInfo* r = row->GetItemData();
+    if (!r || r->strFilePath.empty()) return;
+    if (auto it = m_byPath.find(std::wstring_view(r->strFilePath)); it != m_byPath.end() && *it == row) m_byPath.erase(it);
+}
+
+void CPlayListUI::PaintRow(cairo_t* cr, const RECT& rcPaint, const CPlayListItemUI& row) {
+    RECT clip;
+    const RECT& rc = row.GetPos();
+    if (!IntersectRectUI(clip, rcPaint, rc)) return;
+    const RECT inset = row.GetInset();
+    RECT area{rc.left + inset.left, rc.top + inset.top, rc.right - inset.right, rc.bottom - inset.bottom};
+    m_painter->Paint(cr, clip, area, row.GetLook(), row.GetItemData()->strFileName, m_pManager);
 }
 
 CTreeNodeUI* CPlayListUI::NodeAt(int index) const { return AsNode(GetItemAt(index)); }
@@ -197,42 +243,40 @@ CPlayListGroupUI* CPlayListUI::GetGroup(const CDuiString& name) const {
 
 bool CPlayListUI::ContainsItem(const _tagMediaInfo* record) const {
     if (!record) return false;
-    for (int i = 0; i < GetCount(); ++i) {
-        CPlayListItemUI* row = GetItemUIAt(i);
-        const _tagMediaInfo* r = row ? row->GetItemData() : nullptr;
-        if (!r) continue;
-        if (r == record || (!r->strFilePath.empty() && r->strFilePath == record->strFilePath)) return true;
-    }
-    return false;
+    if (!record->strFilePath.empty()) return m_byPath.find(std::wstring_view(record->strFilePath)) != m_byPath.end();
+    return FindItemUI(record) != nullptr;
 }
 
-bool CPlayListUI::AddItem(_tagMediaInfo* record, int index) {
+bool CPlayListUI::AddRow(_tagMediaInfo* record, const std::function<bool(CPlayListItemUI*)>& place) {
     if (!record || ContainsItem(record)) return false;
     auto* row = new CPlayListItemUI;
     row->BindItemData(record);
-    bool ok = index == -1 ? CTreeViewUI::Add(row) : CTreeViewUI::AddAt(row, index);
-    if (!ok) {
+    if (!place(row)) {
         row->ReleaseItemData();
         delete row;
+        return false;
     }
-    return ok;
+    IndexRow(row);
+    return true;
+}
+
+bool CPlayListUI::AddItem(_tagMediaInfo* record, int index) {
+    return AddRow(record, [&](CPlayListItemUI* row) {
+        return index == -1 ? CTreeViewUI::Add(row) : CTreeViewUI::AddAt(row, index);
+    });
 }
 
 bool CPlayListUI::AddItemToGroup(_tagMediaInfo* record, const CDuiString& groupName) {
     CPlayListGroupUI* header = GetGroup(groupName);
-    if (!record || !header || ContainsItem(record)) return false;
+    if (!record || !header) return false;
     std::wstring oldGroup = record->strGroup;
-    record->strGroup = groupName;
-    auto* row = new CPlayListItemUI;
-    row->BindItemData(record);
-    row->SetInset(RECT{10, 0, 0, 0});
-    if (!header->Add(row)) {
-        row->ReleaseItemData();
-        delete row;
-        record->strGroup = oldGroup;
-        return false;
-    }
-    return true;
+    bool added = AddRow(record, [&](CPlayListItemUI* row) {
+        record->strGroup = groupName;
+        row->SetInset(RECT{10, 0, 0, 0});
+        return header->Add(row);
+    });
+    if (!added) record->strGroup = oldGroup;
+    return added;
 }
 
 bool CPlayListUI::RemoveNode(CTreeNodeUI* node) {
@@ -256,21 +300,26 @@ bool CPlayListUI::RemoveAt(int index) { return RemoveNode(NodeAt(index)); }
 
 void CPlayListUI::RemoveAll() {
     m_mapGroups.clear();
+    m_byPath.clear();
     CTreeViewUI::RemoveAll();
 }
 
 CPlayListItemUI* CPlayListUI::FindItemUI(const _tagMediaInfo* record) const {
+    if (!record) return nullptr;
+    if (!record->strFilePath.empty()) {
+        CPlayListItemUI* row = FindItemUIByPath(record->strFilePath);
+        return row && row->GetItemData() == record ? row : nullptr;
+    }
+    // Records without a path are not indexed (and never made by the player).
     for (int i = 0; i < GetCount(); ++i)
         if (CPlayListItemUI* row = GetItemUIAt(i); row && row->GetItemData() == record) return row;
     return nullptr;
 }
 
 CPlayListItemUI* CPlayListUI::FindItemUIByPath(const std::wstring& path) const {
-    for (int i = 0; i < GetCount(); ++i) {
-        CPlayListItemUI* row = GetItemUIAt(i);
-        if (row && row->GetItemData() && row->GetItemData()->strFilePath == path) return row;
-    }
-    return nullptr;
+    if (path.empty()) return nullptr;
+    auto it = m_byPath.find(std::wstring_view(path));
+    return it == m_byPath.end() ? nullptr : *it;
 }
 
 void CPlayListUI::DoEvent(TEventUI& event) {
@@ -308,12 +357,15 @@ bool CPlayListUI::OnNodeClick(TNotifyUI& msg) {
     }
     CTreeNodeUI* node = AsNode(msg.pSender);
     if (!node) return true;
-    CCheckBoxUI* folder = node->GetFolderButton();
-    folder->Selected(!folder->IsSelected(), true);
-    bool check = folder->GetCheck();
-    node->SetVisibleTag(!check);
-    SetItemExpand(!check, node);
-    if (node->IsHasChild() && node->IsGroupNode()) static_cast<CPlayListGroupUI*>(node)->UpdateArrow();
+    // A row without children has nothing to fold (and makes no folder button for it).
+    if (node->IsHasChild()) {
+        CCheckBoxUI* folder = node->GetFolderButton();
+        folder->Selected(!folder->IsSelected(), true);
+        bool check = folder->GetCheck();
+        node->SetVisibleTag(!check);
+        SetItemExpand(!check, node);
+        if (node->IsGroupNode()) static_cast<CPlayListGroupUI*>(node)->UpdateArrow();
+    }
     if (IsEnabled() && m_pManager) {
         m_pManager->SendNotify(this, msg.sType.c_str(), 0, 0, false);
         Invalidate();

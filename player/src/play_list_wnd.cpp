@@ -2,9 +2,11 @@
 #include "player/play_list_wnd.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cwchar>
 #include <filesystem>
 #include <map>
+#include <unordered_map>
 
 #include "platform/files.h"
 #include "platform/process.h"
@@ -38,7 +40,7 @@ bool IsFolder(const std::wstring& path) {
     return std::filesystem::is_directory(platform::FsPath(path), ec);
 }
 
-bool IsMediaPath(const std::wstring& path) { return IsExtInFilter(path.c_str(), kMediaFilter); }
+bool IsMediaPath(const std::wstring& path) { return IsVideoFile(path.c_str()); }
 
 bool IsRecordInvalid(const _tagMediaInfo& r) { return !FileExists(r.strFilePath) || r.bError; }
 
@@ -46,6 +48,12 @@ CTreeNodeUI* NodeAt(CPlayListUI* list, int index) {
     CControlUI* c = list ? list->GetItemAt(index) : nullptr;
     return c ? static_cast<CTreeNodeUI*>(c->GetInterface(L"TreeNode")) : nullptr;
 }
+
+// The fill of a loaded list: steps of about this long, with the window's own work between them.
+constexpr UINT_PTR kFillTimer = 0x2A2;
+constexpr UINT kFillPauseMs = 10;
+constexpr auto kFillStepBudget = std::chrono::milliseconds(20);
+constexpr size_t kFillStepMinRows = 64;
 
 }  // namespace
 
@@ -57,6 +65,13 @@ CPlayListWnd::~CPlayListWnd() {
         m_pList->OnRecordRemoved = nullptr;
     }
     m_pCurMedia = nullptr;
+    // The list was saved whole: the records still to come go, and so do the steps and the write
+    // that were queued for them.
+    for (_tagMediaInfo* r : m_pending) delete r;
+    m_pending.clear();
+    m_pendingByPath.clear();
+    if (m_hWnd && ::IsWindow(m_hWnd)) ::KillTimer(m_hWnd, kFillTimer);
+    m_bSaveQueued = false;
     if (m_pHandler) {
         if (::IsWindow(m_pHandler->GetHWND())) ::DestroyWindow(m_pHandler->GetHWND());
         delete m_pHandler;
@@ -97,7 +112,7 @@ void CPlayListWnd::InitList() {
     }
     // Holders of a record let go before its row frees it.
     m_pList->OnRecordRemoved = [this](_tagMediaInfo* r) {
-        if (r == m_pCurMedia) m_pCurMedia = nullptr;
+        if (r == m_pCurMedia) ForgetCurrentRecord();
     };
     m_pList->SetSplitLineColor(0xFFFFFFFF);
     UpdatePlayOrderButton();
@@ -145,11 +160,16 @@ void CPlayListWnd::ShowAddTip(int added, bool refused) {
     }
 }
 
+bool CPlayListWnd::ListRecord(_tagMediaInfo* record, const CDuiString* group) {
+    if (PendingRecord(record->strFilePath)) return false;
+    return group ? m_pList->AddItemToGroup(record, *group) : m_pList->AddItem(record, -1);
+}
+
 int CPlayListWnd::AddRecordsAtEnd(const std::vector<std::wstring>& paths, bool& refused, std::wstring* firstAdded) {
     int added = 0;
     for (const std::wstring& p : paths) {
         _tagMediaInfo* r = MakeRecord(p);
-        if (m_pList->AddItem(r, -1)) {
+        if (ListRecord(r, nullptr)) {
             ++added;
             if (firstAdded && firstAdded->empty()) *firstAdded = p;
         } else {
@@ -165,8 +185,8 @@ int CPlayListWnd::AddRecordsAtEnd(const std::vector<std::wstring>& paths, bool& 
 void CPlayListWnd::AddFile(const std::wstring& path) {
     if (!m_pList) return;
     _tagMediaInfo* r = MakeRecord(path);
-    if (!m_pList->AddItem(r, -1)) delete r;
-    SavePlayList();
+    if (!ListRecord(r, nullptr)) delete r;
+    SavePlayListSoon();
 }
 
 int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
@@ -180,10 +200,10 @@ int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
     if (CollectFolderMediaNames(folder, names) > 0) {
         for (const std::wstring& n : names) {
             _tagMediaInfo* r = MakeRecord(JoinPath(folder, n));
-            if (m_pList->AddItemToGroup(r, group)) ++added;
+            if (ListRecord(r, &group)) ++added;
             else delete r;
         }
-        SavePlayList();
+        SavePlayListSoon();
     }
     if (CPlayListGroupUI* header = m_pList->GetGroup(group); header && !header->IsHasChild()) m_pList->RemoveGroup(group);
     return added;
@@ -233,7 +253,7 @@ std::wstring CPlayListWnd::AddDroppedPaths(const std::vector<std::wstring>& path
         total += AddRecordsAtEnd(ordered, refused, toPlay.empty() ? &toPlay : nullptr);
         ShowAddTip(total, refused);
     }
-    SavePlayList();
+    SavePlayListSoon();
     return toPlay;
 }
 
@@ -254,7 +274,7 @@ void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<
         bool refused = false;
         ShowAddTip(AddRecordsAtEnd(ordered, refused, nullptr), refused);
     }
-    SavePlayList();
+    SavePlayListSoon();
 }
 
 // ---- removing ----
@@ -262,20 +282,15 @@ void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<
 void CPlayListWnd::DeleteSelected() {
     if (!m_pList) return;
     std::vector<int> selected = m_pList->GetSelectedItems();
-    for (int i : selected)
-        if (CPlayListItemUI* row = m_pList->GetItemUIAt(i); row && row->GetItemData() == m_pCurMedia && m_pCurMedia) {
-            m_pCurMedia = nullptr;
-            if (m_pOwner) m_pOwner->ClearCurrentPath();
-        }
-    // Removing a header takes its rows; rows already gone with their header are skipped.
+    const bool hadCurrent = m_pCurMedia != nullptr;
+    // Removing a header takes its rows; rows already gone with their header are skipped. The
+    // current record goes with its row, by its own row or its group's header.
     std::vector<CControlUI*> rows;
     for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
-    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) {
-        m_pCurMedia = nullptr;
-        if (m_pOwner) m_pOwner->ClearCurrentPath();
-    }
+    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) ForgetCurrentRecord();
+    if (hadCurrent && !m_pCurMedia && m_pOwner) m_pOwner->ClearCurrentPath();
     if (m_pList->GetCount() > 0 && !selected.empty()) {
         int at = selected.front();
         if (at >= m_pList->GetCount()) at = m_pList->GetCount() - 1;
@@ -286,6 +301,7 @@ void CPlayListWnd::DeleteSelected() {
 
 void CPlayListWnd::RemoveInvalidItems() {
     if (!m_pList) return;
+    DropPending([](const _tagMediaInfo& r) { return r.bInvalid || IsRecordInvalid(r); });
     for (int i = m_pList->GetCount() - 1; i >= 0; --i) {
         if (i >= m_pList->GetCount()) continue;
         CPlayListItemUI* row = m_pList->GetItemUIAt(i);
@@ -295,15 +311,21 @@ void CPlayListWnd::RemoveInvalidItems() {
     SavePlayList();
 }
 
-void CPlayListWnd::ClearCurrentRecord() {
+void CPlayListWnd::ForgetCurrentRecord() {
     m_pCurMedia = nullptr;
-    // The play panel writes positions into this section; it must not land in a stranger's record.
+    // Positions are written into this section; once the sections are numbered anew it names
+    // another file's record.
     g_SysConfig.strCurSection.clear();
+}
+
+void CPlayListWnd::ClearCurrentRecord() {
+    ForgetCurrentRecord();
     if (m_pOwner) m_pOwner->ClearCurrentPath();
 }
 
 void CPlayListWnd::ClearAll() {
     if (!m_pList) return;
+    DropPending([](const _tagMediaInfo&) { return true; });
     m_pList->RemoveAll();
     ClearCurrentRecord();
     SavePlayList();
@@ -313,6 +335,9 @@ void CPlayListWnd::ClearAll() {
 
 void CPlayListWnd::LoadPlayList() {
     if (!m_pList) return;
+    // The records in the order their rows will stand: a group gathers its records at its first.
+    std::vector<std::vector<_tagMediaInfo*>> slots;
+    std::unordered_map<std::wstring, size_t> slotOfGroup;
     const size_t count = g_SysConfig.mapPlayList.size();
     for (size_t n = 1; n <= count; ++n) {
         auto it = g_SysConfig.mapPlayList.find(L"file" + std::to_wstring(n));
@@ -320,56 +345,208 @@ void CPlayListWnd::LoadPlayList() {
         const _tagMediaInfo& stored = it->second;
         auto* r = MakeRecord(stored.strFilePath);
         r->bError = stored.bError;
-        r->bInvalid = IsRecordInvalid(stored);
         r->nPlayPos = stored.nPlayPos;
         r->nPlayTime = stored.nPlayTime;
         r->bVisible = stored.bVisible;
         r->bPlayed = stored.bPlayed;
         r->nPlayState = 2;
-        bool added;
-        if (!stored.strGroup.empty()) {
-            if (!m_pList->HasGroup(stored.strGroup)) m_pList->AddGroup(stored.strGroup);
-            added = m_pList->AddItemToGroup(r, stored.strGroup);
-            if (added && !stored.bVisible) m_pList->GetGroup(stored.strGroup)->Expand(false);
-        } else {
-            added = m_pList->AddItem(r, -1);
+        r->strGroup = stored.strGroup;
+        if (r->strGroup.empty()) {
+            slots.push_back({r});
+            continue;
         }
-        if (!added) delete r;
+        auto [slot, added] = slotOfGroup.try_emplace(r->strGroup, slots.size());
+        if (added) slots.emplace_back();
+        slots[slot->second].push_back(r);
     }
-    // A group whose rows were all refused would stand empty.
-    for (int i = m_pList->GetCount() - 1; i >= 0; --i)
-        if (CTreeNodeUI* n = NodeAt(m_pList, i); n && n->IsGroupNode() && !n->IsHasChild()) m_pList->RemoveNode(n);
-    std::wstring cur = g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
-    if (CPlayListItemUI* row = cur.empty() ? nullptr : m_pList->FindItemUIByPath(cur))
-        m_pList->SelectItem(m_pList->GetItemIndex(row), true, false, true);
+    for (auto& slot : slots)
+        for (_tagMediaInfo* r : slot) m_pending.push_back(r);
+    IndexPending();
+    m_strLoadCurPlay = g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
+    // The first rows come at once; the rest while the window runs.
+    FillStep();
+    ScheduleFill();
+}
+
+void CPlayListWnd::AddLoadedRecord(_tagMediaInfo* r) {
+    // A mark the main window set while the record waited stays.
+    r->bInvalid = r->bInvalid || IsRecordInvalid(*r);
+    bool added;
+    if (!r->strGroup.empty()) {
+        const CDuiString group = r->strGroup;
+        const bool made = !m_pList->HasGroup(group) && m_pList->AddGroup(group);
+        added = m_pList->AddItemToGroup(r, group);
+        CPlayListGroupUI* header = m_pList->GetGroup(group);
+        if (added && !r->bVisible && header && header->GetVisibleTag()) header->Expand(false);
+        // A group whose rows were all refused would stand empty.
+        if (!added && made) m_pList->RemoveGroup(group);
+    } else {
+        added = m_pList->AddItem(r, -1);
+    }
+    if (!added) {
+        if (r == m_pCurMedia) ClearCurrentRecord();
+        delete r;
+        return;
+    }
+    if (!m_strLoadCurPlay.empty() && r->strFilePath == m_strLoadCurPlay) {
+        m_strLoadCurPlay.clear();
+        if (m_pList->GetCurSel() < 0)
+            if (CPlayListItemUI* row = m_pList->FindItemUI(r)) m_pList->SelectItem(m_pList->GetItemIndex(row), true, false, true);
+    }
+}
+
+bool CPlayListWnd::FillStep() {
+    if (!m_pList || m_pending.empty()) return false;
+    const auto start = std::chrono::steady_clock::now();
+    size_t added = 0;
+    while (!m_pending.empty()) {
+        _tagMediaInfo* r = m_pending.front();
+        m_pending.pop_front();
+        ++m_nFilled;
+        // A group comes whole within one step: no group is ever seen (or saved) in part.
+        const bool groupGoesOn = !r->strGroup.empty() && !m_pending.empty() && m_pending.front()->strGroup == r->strGroup;
+        AddLoadedRecord(r);
+        ++added;
+        if (groupGoesOn) continue;
+        if (m_nFillStepRows ? added >= m_nFillStepRows
+                            : added >= kFillStepMinRows && std::chrono::steady_clock::now() - start >= kFillStepBudget)
+            break;
+    }
+    if (m_pending.empty()) {
+        m_strLoadCurPlay.clear();
+        IndexPending();
+    }
+    return !m_pending.empty();
+}
+
+void CPlayListWnd::FinishFill() {
+    while (FillStep()) {
+    }
+}
+
+void CPlayListWnd::ScheduleFill() {
+    if (!m_hWnd) return;
+    // A pause between steps lets input and painting in; SetTimer again restarts the pause.
+    if (IsFilling()) ::SetTimer(m_hWnd, kFillTimer, kFillPauseMs, nullptr);
+    else ::KillTimer(m_hWnd, kFillTimer);
+}
+
+void CPlayListWnd::FillThroughCurrent() {
+    while (IsFilling()) {
+        CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
+        const int count = m_pList->GetCount();
+        // The row after the current one, and after a header that may stand between.
+        const bool enough = cur ? m_pList->GetItemIndex(cur) + 2 < count : !m_pCurMedia && count >= 2;
+        if (enough) break;
+        FillStep();
+    }
+    ScheduleFill();
+}
+
+void CPlayListWnd::IndexPending() {
+    m_pendingByPath.clear();
+    m_pendingByPath.shrink_to_fit();
+    m_nFilled = 0;
+    m_pendingByPath.reserve(m_pending.size());
+    const std::hash<std::wstring> hash;
+    for (size_t i = 0; i < m_pending.size(); ++i) m_pendingByPath.emplace_back(hash(m_pending[i]->strFilePath), i);
+    std::sort(m_pendingByPath.begin(), m_pendingByPath.end());
+}
+
+_tagMediaInfo* CPlayListWnd::PendingRecord(const std::wstring& path) const {
+    if (path.empty() || m_pending.empty()) return nullptr;
+    // The first record of the path still to come (a later one of the same path is refused):
+    // places of one hash are in ascending order.
+    const std::size_t hash = std::hash<std::wstring>{}(path);
+    auto it = std::lower_bound(m_pendingByPath.begin(), m_pendingByPath.end(), std::make_pair(hash, m_nFilled));
+    for (; it != m_pendingByPath.end() && it->first == hash; ++it) {
+        _tagMediaInfo* r = m_pending[it->second - m_nFilled];
+        if (r->strFilePath == path) return r;
+    }
+    return nullptr;
+}
+
+_tagMediaInfo* CPlayListWnd::FindRecord(const std::wstring& path) const {
+    if (!m_pList) return nullptr;
+    if (CPlayListItemUI* row = m_pList->FindItemUIByPath(path)) return row->GetItemData();
+    return PendingRecord(path);
+}
+
+template <class Drop>
+void CPlayListWnd::DropPending(Drop drop) {
+    if (m_pending.empty()) return;
+    std::deque<_tagMediaInfo*> kept;
+    for (_tagMediaInfo* r : m_pending) {
+        if (!drop(*r)) {
+            kept.push_back(r);
+            continue;
+        }
+        if (r == m_pCurMedia) ClearCurrentRecord();
+        delete r;
+    }
+    m_pending.swap(kept);
+    IndexPending();
+    if (m_pending.empty()) m_strLoadCurPlay.clear();
+    ScheduleFill();
+}
+
+void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
+    _tagMediaInfo* r = FindRecord(path);
+    if (!r) return;
+    r->bInvalid = invalid;
+    if (CPlayListItemUI* row = m_pList->FindItemUI(r)) row->Refresh();
 }
 
 void CPlayListWnd::SavePlayList() {
     if (!m_pList) return;
+    StoreList();
+    WriteList();
+}
+
+void CPlayListWnd::SavePlayListSoon() {
+    if (!m_pList) return;
+    if (!m_hWnd) return SavePlayList();
+    StoreList();
+    if (m_bSaveQueued) return;
+    m_bSaveQueued = ::PostMessageW(m_hWnd, WM_PLAYER_SAVE_LIST, 0, 0) != FALSE;
+    if (!m_bSaveQueued) WriteList();
+}
+
+void CPlayListWnd::StoreList() {
     g_SysConfig.mapPlayList.clear();
     size_t n = 0;
     std::wstring curSection;
+    auto keep = [&](const _tagMediaInfo& r) {
+        std::wstring section = L"file" + std::to_wstring(++n);
+        if (&r == m_pCurMedia) curSection = section;
+        g_SysConfig.mapPlayList.emplace(std::move(section), r);
+    };
     for (int i = 0; i < m_pList->GetCount(); ++i) {
         CPlayListItemUI* row = m_pList->GetItemUIAt(i);
         _tagMediaInfo* r = row ? row->GetItemData() : nullptr;
         if (!r) continue;
         r->bVisible = row->IsVisible();
-        std::wstring section = L"file" + std::to_wstring(++n);
-        g_SysConfig.mapPlayList[section] = *r;
-        if (r == m_pCurMedia) curSection = section;
+        keep(*r);
     }
-    std::wstring curPath = m_pCurMedia && FileExists(m_pCurMedia->strFilePath) ? m_pCurMedia->strFilePath : L"";
-    g_SysConfig.SavePlayList(curPath);
+    // A list saved while it fills keeps the records still to come, after the rows.
+    for (const _tagMediaInfo* r : m_pending) keep(*r);
     // Sections are numbered anew; the play panel's position writes follow their record.
     if (m_pCurMedia) g_SysConfig.strCurSection = curSection;
     if (!m_pOwner) return;
-    int count = m_pList->GetCount();
+    const int count = m_pList->GetCount();
     if (m_pCurMedia) {
         CPlayListItemUI* row = m_pList->FindItemUI(m_pCurMedia);
-        m_pOwner->EnablePlayNext(row && m_pList->GetItemIndex(row) != count - 1 && count > 1);
+        m_pOwner->EnablePlayNext(row ? (m_pList->GetItemIndex(row) != count - 1 || IsFilling()) && count > 1 : IsFilling());
     } else {
-        m_pOwner->EnablePlayNext(m_pOwner->HasMediaPlayer() && count > 1);
+        m_pOwner->EnablePlayNext(m_pOwner->HasMediaPlayer() && (count > 1 || IsFilling()));
     }
+}
+
+void CPlayListWnd::WriteList() {
+    // This write stands for one still queued.
+    m_bSaveQueued = false;
+    std::wstring curPath = m_pCurMedia && FileExists(m_pCurMedia->strFilePath) ? m_pCurMedia->strFilePath : L"";
+    g_SysConfig.SavePlayList(curPath);
 }
 
 // ---- other operations ----
@@ -523,38 +700,24 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_PLAYER_REDOCK:
         FollowOwner();
         return 0;
+    case WM_PLAYER_SAVE_LIST:
+        if (m_bSaveQueued) WriteList();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kFillTimer) {
+            FillStep();
+            ScheduleFill();
+            return 0;
+        }
+        break;
     default:
         break;
     }
     return lRes;
 }
 
-namespace {
-
-// The add-files dialog's filter: descriptions and patterns, each ended by NUL, then one more NUL.
-std::wstring AddFilesFilter() {
-    const std::wstring video = L"*.rm;*.rmvb;*.flv;*.f4v;*.avi;*.3gp;*.mp4;*.wmv;*.mpeg;*.mpga;*.asf;*.dat;*.mov;*.dv;*.mkv;*.mpg;"
-                               L"*.trp;*.ts;*.vob;*.xv;*.m4v;*.dpg;";
-    const std::wstring music = L"*.mp3;*.wma;*.wav;*.mid;*.rmi;*.aac;*.ac3;*.aiff;*.amr;*.m4a;*.mka;*.mp2;*.ogg;*.ra;*.au;*.flac;";
-    std::wstring f;
-    auto add = [&f](const std::wstring& desc, const std::wstring& patterns) {
-        f += desc;
-        f += L'\0';
-        f += patterns;
-        f += L'\0';
-    };
-    add(L"媒体文件（*.rmvb,*.mpeg,*.mp3,*.wma,etc）", video + music);
-    add(L"Movie Files(*.rmvb,*.mpeg,etc)", video);
-    add(L"Music Files(*.mp3,*.wma,etc)", music);
-    add(L"All Files(*.*)", L"*.*");
-    f += L'\0';
-    return f;
-}
-
-}  // namespace
-
 void CPlayListWnd::AddFilesByDialog() {
-    const std::wstring filter = AddFilesFilter();
+    const std::wstring filter = AddFilesDialogFilter();
     std::vector<wchar_t> buffer(41600, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;

@@ -27,8 +27,46 @@ void CPlayerCtrl::Attach(HWND notifyWnd, HWND renderWnd) {
 }
 
 void CPlayerCtrl::OpenMedia(const std::wstring& pathOrUrl) {
+    if (TakeEarly(pathOrUrl)) return;
     bPendingVolume = true;
     mediaPlayer.Open(WideToUtf8(pathOrUrl));
+}
+
+void CPlayerCtrl::OpenEarly(const std::wstring& pathOrUrl) {
+    {
+        std::lock_guard<std::mutex> lock(m_earlyMutex);
+        m_holding = true;
+        m_held.clear();
+        m_earlyPath = pathOrUrl;
+    }
+    bPendingVolume = true;
+    mediaPlayer.Open(WideToUtf8(pathOrUrl));
+    std::lock_guard<std::mutex> lock(m_earlyMutex);
+    m_earlySerial = mediaPlayer.GetSerial();
+}
+
+bool CPlayerCtrl::Hold(const Report& report) {
+    std::lock_guard<std::mutex> lock(m_earlyMutex);
+    if (!m_holding) return false;
+    // Position and buffering reports come often: one of a row is enough.
+    const bool repeated = !m_held.empty() && m_held.back().message == report.message &&
+                          m_held.back().serial == report.serial &&
+                          (report.message == WM_PLAYER_POSITION || report.message == WM_PLAYER_BUFFERING);
+    if (!repeated) m_held.push_back(report);
+    return true;
+}
+
+bool CPlayerCtrl::TakeEarly(const std::wstring& pathOrUrl) {
+    std::lock_guard<std::mutex> lock(m_earlyMutex);
+    if (!m_holding) return false;
+    m_holding = false;
+    std::vector<Report> held = std::move(m_held);
+    m_held.clear();
+    if (pathOrUrl != m_earlyPath || mediaPlayer.GetSerial() != m_earlySerial || !mediaPlayer.HasPlayer()) return false;
+    // Sent under the lock, so a report that comes meanwhile follows them.
+    for (const Report& r : held)
+        PostMessageW(hNotifyWnd, r.message, reinterpret_cast<WPARAM>(r.engine), static_cast<LPARAM>(r.serial));
+    return true;
 }
 
 void CPlayerCtrl::SetPlay(bool play) {
@@ -66,7 +104,7 @@ bool CPlayerCtrl::IsCurrentMessage(WPARAM wParam, LPARAM lParam) const {
 
 void PostPlayerMessage(UINT message, CMediaPlayer* engine, unsigned serial) {
     CPlayerCtrl* ctrl = g_pPlayerCtrl;
-    if (!ctrl) return;
+    if (!ctrl || ctrl->Hold({message, engine, serial})) return;
     PostMessageW(ctrl->hNotifyWnd, message, reinterpret_cast<WPARAM>(engine), static_cast<LPARAM>(serial));
 }
 

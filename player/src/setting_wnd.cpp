@@ -83,7 +83,15 @@ void CSettingWnd::BrowseSnapShotPath() {
 }
 
 void CSettingWnd::ApplyFileAssociations() {
-    ::ApplyFileAssociations(IsSettingShown(), [this](const std::wstring& box) { return m_pages.IsBoxChecked(box); });
+    const bool applied =
+        ::ApplyFileAssociations(IsSettingShown(), [this](const std::wstring& box) { return m_pages.IsBoxChecked(box); });
+    if (applied || !m_pTip || !IsSettingShown()) return;
+    // Below the association page's first row, where the user is working.
+    CControlUI* anchor = m_PaintManager.FindControl(L"System_Always_FileAssociation");
+    RECT rc = anchor ? anchor->GetPos() : RECT{20, 40, 20, 40};
+    POINT pt{rc.left, rc.bottom + 4};
+    ::ClientToScreen(m_hWnd, &pt);
+    m_pTip->Show(kAssocApplyFailedText, pt.x, pt.y);
 }
 
 bool CSettingWnd::IsSettingShown() { return m_hWnd && ::IsWindowVisible(m_hWnd); }

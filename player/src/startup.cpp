@@ -13,7 +13,7 @@
 #include "player/user_data.h"
 
 unsigned StartupThreadProc(const std::wstring& startPath, const std::wstring& commandLine, CUserData& userData,
-                           const StartupCalls& calls) {
+                           const StartupCalls& calls, std::stop_token stop) {
     if (!startPath.empty()) {
         if (g_SysConfig.bAddSimilarFile && calls.addSimilarFiles) calls.addSimilarFiles(startPath);
         if (calls.playFile) calls.playFile(startPath);
@@ -21,8 +21,9 @@ unsigned StartupThreadProc(const std::wstring& startPath, const std::wstring& co
     const std::wstring folder = platform::ModuleFolder();
     userData.SetStartMethod(ParsePlaySource(commandLine));
 
-    userData.Register();
-    userData.ReportStart();
+    userData.Register(stop);
+    userData.ReportStart(stop);
+    if (stop.stop_requested()) return 0;
     const std::wstring announced = userData.GetNewVersion();
 
     wchar_t skip[33] = L"";

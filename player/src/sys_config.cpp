@@ -66,38 +66,39 @@ int Clamp(int v, int lo, int hi) { return std::clamp(v, lo, hi); }
 }  // namespace
 
 void CSysConfig::Load() {
-    bMute = iniConfig.ReadInt(L"Volume", L"bMute", 0);
-    nVolume = Clamp(iniConfig.ReadInt(L"Volume", L"nVolume", 50), 0, kMaxVolume);
-    LoadWindowInfo();
-    LoadHotKeys();
-    LoadFileAssoc();
+    const platform::ProfileSnapshot cfg(iniConfig.GetPath());
+    bMute = cfg.ReadInt(L"Volume", L"bMute", 0);
+    nVolume = Clamp(cfg.ReadInt(L"Volume", L"nVolume", 50), 0, kMaxVolume);
+    LoadWindowInfo(cfg);
+    LoadHotKeys(cfg);
+    LoadFileAssoc(cfg);
     LoadPlayList();
     LoadUrlHistory();
 
-    bSavePlayInfo = iniConfig.ReadInt(L"Global", L"bSavePlayInfo", 1);
-    bUseDefWindowInfo = iniConfig.ReadInt(L"Global", L"bUseDefWindowInfo", 0);
-    bAlwaysFileAssoc = iniConfig.ReadInt(L"Global", L"bAlwaysFileAssoc", 1);
-    nTopMostMode = Clamp(iniConfig.ReadInt(L"Global", L"nTopMostMode", 2), 0, kMaxTopMostMode);
-    bClearPlayList = iniConfig.ReadInt(L"Global", L"bClearPlayList", 0);
-    bClearInvalidFile = iniConfig.ReadInt(L"Global", L"bClearInvalidFile", 0);
-    bScalePlayWnd = iniConfig.ReadInt(L"Global", L"bScalePlayWnd", 1);
-    bAddSimilarFile = iniConfig.ReadInt(L"Global", L"bAddSimilarFile", 1);
-    nPlayOrder = Clamp(iniConfig.ReadInt(L"Global", L"nPlayOrder", kDefaultPlayOrder), 0, kPlayOrderCount - 1);
-    bTipSnapShot = iniConfig.ReadInt(L"Global", L"bTipSnapShot", 1);
-    nSnapShotType = Clamp(iniConfig.ReadInt(L"Global", L"nSnapShotType", 1), 0, kMaxSnapShotType);
-    bOnlySnapToClipBoard = iniConfig.ReadInt(L"Global", L"bOnlySnapToClipBoard", 0);
+    bSavePlayInfo = cfg.ReadInt(L"Global", L"bSavePlayInfo", 1);
+    bUseDefWindowInfo = cfg.ReadInt(L"Global", L"bUseDefWindowInfo", 0);
+    bAlwaysFileAssoc = cfg.ReadInt(L"Global", L"bAlwaysFileAssoc", 1);
+    nTopMostMode = Clamp(cfg.ReadInt(L"Global", L"nTopMostMode", 2), 0, kMaxTopMostMode);
+    bClearPlayList = cfg.ReadInt(L"Global", L"bClearPlayList", 0);
+    bClearInvalidFile = cfg.ReadInt(L"Global", L"bClearInvalidFile", 0);
+    bScalePlayWnd = cfg.ReadInt(L"Global", L"bScalePlayWnd", 1);
+    bAddSimilarFile = cfg.ReadInt(L"Global", L"bAddSimilarFile", 1);
+    nPlayOrder = Clamp(cfg.ReadInt(L"Global", L"nPlayOrder", kDefaultPlayOrder), 0, kPlayOrderCount - 1);
+    bTipSnapShot = cfg.ReadInt(L"Global", L"bTipSnapShot", 1);
+    nSnapShotType = Clamp(cfg.ReadInt(L"Global", L"nSnapShotType", 1), 0, kMaxSnapShotType);
+    bOnlySnapToClipBoard = cfg.ReadInt(L"Global", L"bOnlySnapToClipBoard", 0);
 
     wchar_t pictures[MAX_PATH] = L"";
     SHGetSpecialFolderPathW(nullptr, pictures, CSIDL_MYPICTURES, FALSE);
-    strSnapShotPath = iniConfig.ReadString(L"Global", L"strSnapShotPath", pictures);
+    strSnapShotPath = cfg.ReadString(L"Global", L"strSnapShotPath", pictures);
 
     nCurSubtitle = 0;
     nCurAudioTrack = 0;
 
-    nListWndWidth = Clamp(iniConfig.ReadInt(L"Global", L"nListWndWidth", 210), kMinListWndWidth, kMaxListWndWidth);
-    bClickedListHandler = iniConfig.ReadInt(L"Global", L"bClickedListHandler", 0);
-    nPlayListTransIdx = Clamp(iniConfig.ReadInt(L"Global", L"nPlayListTransIdx", 4), 0, kMaxTransIdx);
-    nCaptionPanelTransIdx = Clamp(iniConfig.ReadInt(L"Global", L"nCaptionPanelTransIdx", 5), 0, kMaxTransIdx);
+    nListWndWidth = Clamp(cfg.ReadInt(L"Global", L"nListWndWidth", 210), kMinListWndWidth, kMaxListWndWidth);
+    bClickedListHandler = cfg.ReadInt(L"Global", L"bClickedListHandler", 0);
+    nPlayListTransIdx = Clamp(cfg.ReadInt(L"Global", L"nPlayListTransIdx", 4), 0, kMaxTransIdx);
+    nCaptionPanelTransIdx = Clamp(cfg.ReadInt(L"Global", L"nCaptionPanelTransIdx", 5), 0, kMaxTransIdx);
 }
 
 void CSysConfig::Save() {
@@ -122,12 +123,14 @@ void CSysConfig::Save() {
     iniConfig.WriteInt(L"Global", L"nCaptionPanelTransIdx", nCaptionPanelTransIdx);
 }
 
-void CSysConfig::LoadWindowInfo() {
-    bIsZoomed = iniConfig.ReadInt(L"Window", L"bIsZoomed", 0);
-    x0 = iniConfig.ReadInt(L"Window", L"x0", 0);
-    y0 = iniConfig.ReadInt(L"Window", L"y0", 0);
-    cx = iniConfig.ReadInt(L"Window", L"cx", 0);
-    cy = iniConfig.ReadInt(L"Window", L"cy", 0);
+void CSysConfig::LoadWindowInfo() { LoadWindowInfo(platform::ProfileSnapshot(iniConfig.GetPath())); }
+
+void CSysConfig::LoadWindowInfo(const platform::ProfileSnapshot& cfg) {
+    bIsZoomed = cfg.ReadInt(L"Window", L"bIsZoomed", 0);
+    x0 = cfg.ReadInt(L"Window", L"x0", 0);
+    y0 = cfg.ReadInt(L"Window", L"y0", 0);
+    cx = cfg.ReadInt(L"Window", L"cx", 0);
+    cy = cfg.ReadInt(L"Window", L"cy", 0);
 }
 
 void CSysConfig::SaveWindowInfo() {
@@ -138,28 +141,32 @@ void CSysConfig::SaveWindowInfo() {
     iniConfig.WriteInt(L"Window", L"cy", cy);
 }
 
-void CSysConfig::LoadHotKeys() {
+void CSysConfig::LoadHotKeys() { LoadHotKeys(platform::ProfileSnapshot(iniConfig.GetPath())); }
+
+void CSysConfig::LoadHotKeys(const platform::ProfileSnapshot& cfg) {
     for (int i = 0; i < HK_Count; ++i) {
         const HotKeyDefault& d = kHotKeyDefaults[i];
-        g_HotKeys[i].wVirtKey = static_cast<WORD>(iniConfig.ReadInt(d.section, L"wVirtKey", d.key.wVirtKey));
-        g_HotKeys[i].wModifiers = static_cast<WORD>(iniConfig.ReadInt(d.section, L"wModifiers", d.key.wModifiers));
+        g_HotKeys[i].wVirtKey = static_cast<WORD>(cfg.ReadInt(d.section, L"wVirtKey", d.key.wVirtKey));
+        g_HotKeys[i].wModifiers = static_cast<WORD>(cfg.ReadInt(d.section, L"wModifiers", d.key.wModifiers));
     }
 }
 
-void CSysConfig::LoadFileAssoc() {
+void CSysConfig::LoadFileAssoc() { LoadFileAssoc(platform::ProfileSnapshot(iniConfig.GetPath())); }
+
+void CSysConfig::LoadFileAssoc(const platform::ProfileSnapshot& cfg) {
     constexpr const wchar_t* kSection = L"FileAssoc";
     for (const wchar_t* ext : AssocExtensions) {
         int def = 0;
         // Older files stored the AAC flag under the misspelt ".acc".
-        if (std::wstring_view(ext) == L".aac") def = iniConfig.ReadInt(kSection, L".acc", 0);
-        mapFileAssoc[ext] = iniConfig.ReadInt(kSection, ext, def);
+        if (std::wstring_view(ext) == L".aac") def = cfg.ReadInt(kSection, L".acc", 0);
+        mapFileAssoc[ext] = cfg.ReadInt(kSection, ext, def);
     }
-    for (const wchar_t* cat : AssocCategoryNames) mapFileAssoc[cat] = iniConfig.ReadInt(kSection, cat, 0);
+    for (const wchar_t* cat : AssocCategoryNames) mapFileAssoc[cat] = cfg.ReadInt(kSection, cat, 0);
 
     if (mapFileAssoc[AssocCategoryNames[AssocMpeg12Media]] == 1)
         for (const wchar_t* ext : AssocMpeg12Extensions) mapFileAssoc[ext] = 1;
 
-    if (iniConfig.ReadInt(kSection, L".asf", -1) == -1) {
+    if (cfg.ReadInt(kSection, L".asf", -1) == -1) {
         // First start: every video type but .rp and .dat, and the usual categories.
         for (size_t i = 0; i < kAssocVideoCount; ++i) {
             std::wstring_view ext = AssocExtensions[i];
@@ -167,7 +174,7 @@ void CSysConfig::LoadFileAssoc() {
         }
         for (AssocCategory c : {AssocWindowsMedia, AssocMpeg4, Assoc3gppMedia, AssocAppleMedia, AssocFlashMedia,
                                 AssocDvdMedia, AssocOtherVideo})
-            mapFileAssoc[AssocCategoryNames[c]] = iniConfig.ReadInt(kSection, AssocCategoryNames[c], 1);
+            mapFileAssoc[AssocCategoryNames[c]] = cfg.ReadInt(kSection, AssocCategoryNames[c], 1);
     }
 }
 

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 #include "common/convert.h"
@@ -28,15 +31,50 @@ constexpr std::size_t kStartBuffer = 4096;
 // The crash marker's path, ready before any crash so that the hook only makes system calls.
 char g_crashMarker[4096] = {};
 
+// Requests inside the library right now, on any thread.
+std::atomic<int> g_requestsUnderWay{0};
+
 // Runs one request of the library and hands its reply out as wide text; false on failure.
 bool CallLibrary(const std::string& address, std::wstring* body) {
     RequestGetHtmlFn request = g_pfnRequestGetHtml;
     if (!request) return false;
+    struct UnderWay {
+        UnderWay() { ++g_requestsUnderWay; }
+        ~UnderWay() { --g_requestsUnderWay; }
+    } underWay;
     char* text = nullptr;
     char* second = nullptr;
     if (request(address.c_str(), &text, &second) != 0) return false;
     if (body) *body = AnsiToWide(text ? text : "");
     if (g_pfnReleaseBuffer) g_pfnReleaseBuffer();
+    return true;
+}
+
+// The library cannot be interrupted inside a request: a caller that may be told to stop runs the
+// request on a thread of its own and stops waiting for it when told. The thread keeps its own
+// copies, so a request that ends after its caller gave up touches nothing of the caller's.
+bool CallLibrary(const std::string& address, std::wstring* body, std::stop_token stop) {
+    if (!stop.stop_possible()) return CallLibrary(address, body);
+    if (stop.stop_requested() || !g_pfnRequestGetHtml) return false;
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable_any done;
+        bool finished = false, ok = false;
+        std::wstring body;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    std::thread([outcome, address] {
+        std::wstring reply;
+        const bool ok = CallLibrary(address, &reply);
+        std::lock_guard lock(outcome->mutex);
+        outcome->finished = true;
+        outcome->ok = ok;
+        outcome->body = std::move(reply);
+        outcome->done.notify_all();
+    }).detach();
+    std::unique_lock lock(outcome->mutex);
+    if (!outcome->done.wait(lock, stop, [&] { return outcome->finished; }) || !outcome->ok) return false;
+    if (body) *body = std::move(outcome->body);
     return true;
 }
 
@@ -71,6 +109,8 @@ CUserData::~CUserData() = default;
 
 std::wstring CUserData::GetVersionString() { return L"0.9.1.8"; }
 
+bool CUserData::RequestsUnderWay() { return g_requestsUnderWay.load() > 0; }
+
 std::wstring CUserData::StatsServer() {
     const char* env = std::getenv("MORVANE_STATS_SERVER");
     std::wstring server = env && *env ? AnsiToWide(env) : L"http://stat.morvane.net";
@@ -84,19 +124,19 @@ void CUserData::ReloadUserIndex() {
     userIndex_.store(static_cast<int>(GetPrivateProfileIntW(L"UserInfo", L"index", -1, configPath_.c_str())));
 }
 
-bool CUserData::Request(const std::wstring& address, std::size_t limit, std::wstring* body) {
+bool CUserData::Request(const std::wstring& address, std::size_t limit, std::wstring* body, std::stop_token stop) {
     std::string narrow = WideToAnsi(address.c_str());
     // An address that does not fit is not sent cut short.
     if (narrow.size() + 1 > limit) return false;
-    return CallLibrary(narrow, body);
+    return CallLibrary(narrow, body, std::move(stop));
 }
 
-void CUserData::Register() {
+void CUserData::Register(std::stop_token stop) {
     const int index = userIndex_.load();
     if (index != -1 && index != 0) return;
     std::wstring address = StatsServer() + kRegisterPath + L"?version=" + VersionWithChannel();
     std::wstring body;
-    if (!Request(address, kRegisterBuffer, &body)) return;
+    if (!Request(address, kRegisterBuffer, &body, std::move(stop))) return;
     const int parsed = static_cast<int>(std::wcstol(body.c_str(), nullptr, 10));
     userIndex_.store(parsed);
     // The number as parsed: whatever else the reply holds stays out of the settings.
@@ -104,13 +144,13 @@ void CUserData::Register() {
         WritePrivateProfileStringW(L"UserInfo", L"index", std::to_wstring(parsed).c_str(), configPath_.c_str());
 }
 
-void CUserData::ReportStart() {
+void CUserData::ReportStart(std::stop_token stop) {
     newVersion_.clear();
     std::wstring address = StatsServer() + kStartPath + L"?version=" + VersionWithChannel() +
                            L"&id=" + std::to_wstring(userIndex_.load()) +
                            L"&start_method=" + EncodeQueryValue(startMethod_);
     std::wstring body;
-    if (Request(address, kStartBuffer, &body)) {
+    if (Request(address, kStartBuffer, &body, std::move(stop))) {
         std::wstring found;
         if (ExtractBetween(body, L"<newversion>", L"</newversion>", found) >= 0 && !found.empty()) newVersion_ = found;
     }

@@ -3,6 +3,7 @@
 #include "platform/shell.h"
 
 #include <cwchar>
+#include <filesystem>
 
 bool ParseCmdLineFile(const wchar_t* cmdLine, wchar_t* out) {
     if (!out) return false;
@@ -29,6 +30,12 @@ bool ParseCmdLineFile(const wchar_t* cmdLine, wchar_t* out) {
     std::wmemcpy(out, p, n);
     out[n] = 0;
     return true;
+}
+
+std::string AbsoluteFileArgument(const std::string& arg, const std::string& folder) {
+    if (arg.empty() || arg.front() == '/' || arg.front() == '-' || arg.find("://") != std::string::npos || folder.empty())
+        return arg;
+    return (std::filesystem::path(folder) / arg).lexically_normal().string();
 }
 
 std::wstring BrowseForFolder(HWND owner, const wchar_t* title) {

@@ -24,3 +24,5 @@ void CWndUI::SetInternVisible(bool visible) {
     CControlUI::SetInternVisible(visible);
     if (m_hWnd) ::ShowWindow(m_hWnd, visible ? SW_SHOWNORMAL : SW_HIDE);
 }
+
+void EnableMessageFilter() {}

@@ -52,7 +52,14 @@ int DownloadZipToPath(download::CNDDownloader& resolver, const std::string& link
     }
     auto slash = targetPath.find_last_of('/');
     std::string folder = slash == std::string::npos ? std::string() : targetPath.substr(0, slash);
-    if (!folder.empty() && download::ExtractZipToFolder(temp, "", folder, true)) return 1;
+    if (!folder.empty()) {
+        switch (download::ExtractZipArchive(temp, "", folder, true)) {
+        case download::ZipOutcome::Extracted: return 1;
+        // The archive stays where it was downloaded; nothing of it goes to the target path.
+        case download::ZipOutcome::Failed: return 0;
+        case download::ZipOutcome::NotAnArchive: break;
+        }
+    }
     // No archive: the download itself is what was asked for.
     if (download::MoveFileReplace(temp, targetPath)) return 1;
     DeleteFileA(temp.c_str());

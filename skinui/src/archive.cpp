@@ -185,6 +185,14 @@ namespace {
 struct ImageCache {
     std::mutex mutex;
     std::unordered_map<std::wstring, std::unique_ptr<TImageInfo>> images;  // null: known missing
+
+    ~ImageCache() { Clear(); }
+    // The caller holds the mutex (or nobody else can).
+    void Clear() {
+        for (auto& [name, img] : images)
+            if (img && img->surface) cairo_surface_destroy(img->surface);
+        images.clear();
+    }
 };
 
 ImageCache& Images() {
@@ -260,9 +268,7 @@ const TImageInfo* CPaintManagerUI::GetImageEx(const CDuiString& name) {
 void CPaintManagerUI::RemoveAllImages() {
     ImageCache& c = Images();
     std::lock_guard<std::mutex> lock(c.mutex);
-    for (auto& [name, img] : c.images)
-        if (img && img->surface) cairo_surface_destroy(img->surface);
-    c.images.clear();
+    c.Clear();
 }
 
 }  // namespace skinui

@@ -81,11 +81,17 @@ struct FnDelegate : CDelegateBase {
 };
 }  // namespace
 
-void CEventSource::operator+=(bool (*fn)(void*)) { items_.emplace_back(new FnDelegate(fn)); }
+std::vector<std::unique_ptr<CDelegateBase>>& CEventSource::Items() {
+    if (!items_) items_ = std::make_unique<std::vector<std::unique_ptr<CDelegateBase>>>();
+    return *items_;
+}
+
+void CEventSource::operator+=(bool (*fn)(void*)) { Items().emplace_back(new FnDelegate(fn)); }
 
 bool CEventSource::operator()(void* param) {
-    for (size_t i = 0; i < items_.size(); ++i) {
-        if (!items_[i]->Invoke(param)) return false;
+    // A delegate may add another while the list runs: index, not iterators.
+    for (size_t i = 0; items_ && i < items_->size(); ++i) {
+        if (!(*items_)[i]->Invoke(param)) return false;
     }
     return true;
 }

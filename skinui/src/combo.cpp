@@ -148,6 +148,8 @@ void CComboUI::ReIndex() {
         }
 }
 
+int CComboUI::GetItemIndexOf(const CControlUI* row) const { return GetItemIndex(const_cast<CControlUI*>(row)); }
+
 bool CComboUI::SelectItem(int index, bool bTakeFocus, bool bTriggerEvent) {
     if (bTakeFocus) SetFocus();
     if (index < 0 || index >= GetCount()) return false;

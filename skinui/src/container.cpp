@@ -83,7 +83,11 @@ void CContainerUI::ClearManagerRefs(CControlUI* control) {
     if (!m_pManager || !control) return;
     m_pManager->ReapObjects(control);
     if (auto* box = static_cast<CContainerUI*>(control->GetInterface(L"Container")))
-        for (int i = 0; i < box->GetCount(); ++i) ClearManagerRefs(box->GetItemAt(i));
+        box->ForEachItem([this](CControlUI* c) { ClearManagerRefs(c); });
+}
+
+void CContainerUI::ForEachItem(const std::function<void(CControlUI*)>& fn) const {
+    for (CControlUI* c : m_items) fn(c);
 }
 
 bool CContainerUI::Detach(CControlUI* control) {
@@ -156,18 +160,20 @@ RECT CContainerUI::GetScrollThumbRect() const {
 void CContainerUI::SetVisible(bool visible) {
     if (m_bVisible == visible) return;
     CControlUI::SetVisible(visible);
-    for (CControlUI* c : m_items) c->SetInternVisible(IsVisible());
+    const bool shown = IsVisible();
+    ForEachItem([shown](CControlUI* c) { c->SetInternVisible(shown); });
 }
 
 void CContainerUI::SetInternVisible(bool visible) {
     CControlUI::SetInternVisible(visible);
-    for (CControlUI* c : m_items) c->SetInternVisible(IsVisible());
+    const bool shown = IsVisible();
+    ForEachItem([shown](CControlUI* c) { c->SetInternVisible(shown); });
 }
 
 void CContainerUI::SetEnabled(bool enable) { CControlUI::SetEnabled(enable); }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
-    for (CControlUI* c : m_items) c->SetManager(manager, this, init);
+    ForEachItem([&](CControlUI* c) { c->SetManager(manager, this, init); });
     CControlUI::SetManager(manager, parent, init);
 }
 
@@ -185,6 +191,11 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, void* data, UINT fla
     if (flags & UIFIND_ME_FIRST) {
         if (CControlUI* r = CControlUI::FindControl(proc, data, flags)) return r;
     }
+    if (CControlUI* r = FindItem(proc, data, flags)) return r;
+    return CControlUI::FindControl(proc, data, flags);
+}
+
+CControlUI* CContainerUI::FindItem(FINDCONTROLPROC proc, void* data, UINT flags) {
     if (flags & UIFIND_TOP_FIRST) {
         for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
             if (CControlUI* r = (*it)->FindControl(proc, data, flags)) return r;
@@ -192,7 +203,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, void* data, UINT fla
         for (CControlUI* c : m_items)
             if (CControlUI* r = c->FindControl(proc, data, flags)) return r;
     }
-    return CControlUI::FindControl(proc, data, flags);
+    return nullptr;
 }
 
 void CContainerUI::SetFloatPos(CControlUI* child) {
@@ -285,12 +296,7 @@ void CContainerUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
         render::RoundRectPath(cr, m_rcItem, m_cxyBorderRound.cx, m_cxyBorderRound.cy);
         cairo_clip(cr);
     }
-    for (CControlUI* c : m_items) {
-        if (!c->IsVisible()) continue;
-        RECT inter;
-        if (!IntersectRectUI(inter, rc, c->GetPos())) continue;
-        c->DoPaint(cr, rc);
-    }
+    PaintItems(cr, rc);
     if (m_nScrollRange > 0) {
         RECT thumb = GetScrollThumbRect();
         render::SetColor(cr, 0x80A0A0A0);
@@ -298,6 +304,15 @@ void CContainerUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
         cairo_fill(cr);
     }
     cairo_restore(cr);
+}
+
+void CContainerUI::PaintItems(cairo_t* cr, const RECT& rc) {
+    for (CControlUI* c : m_items) {
+        if (!c->IsVisible()) continue;
+        RECT inter;
+        if (!IntersectRectUI(inter, rc, c->GetPos())) continue;
+        c->DoPaint(cr, rc);
+    }
 }
 
 CControlUI* CContainerUI::FindSubControl(const wchar_t* name) {
@@ -313,9 +328,10 @@ CControlUI* CContainerUI::FindSubControl(const wchar_t* name) {
 
 namespace {
 
-// Lays the children out along one axis; returns the content length along it.
-int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childPadding,
-               void (*floatPos)(CContainerUI*, CControlUI*)) {
+// Lays the children out along one axis; returns the content length along it. Floating
+// children go to `floatPos`, the box's own placement.
+template <class FloatPos>
+int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childPadding, FloatPos floatPos) {
     auto mainOf = [&](SIZE s) { return vertical ? s.cy : s.cx; };
     auto crossOf = [&](SIZE s) { return vertical ? s.cx : s.cy; };
     const int availMain = vertical ? in.bottom - in.top : in.right - in.left;
@@ -329,7 +345,7 @@ int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childP
         CControlUI* c = box->GetItemAt(i);
         if (!c->IsVisible()) continue;
         if (c->IsFloat()) {
-            floatPos(box, c);
+            floatPos(c);
             continue;
         }
         RECT pad = c->GetPadding();
@@ -380,13 +396,6 @@ int LayoutLine(CContainerUI* box, bool vertical, RECT in, int scroll, int childP
 
 }  // namespace
 
-
-// Float placement is the container's own rule; the free layout function reaches it here.
-class FloatAccess : public CContainerUI {
-public:
-    static void Place(CContainerUI* box, CControlUI* c) { static_cast<FloatAccess*>(box)->SetFloatPos(c); }
-};
-
 void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
     if (std::wcscmp(name, L"VerticalLayout") == 0) return this;
     return CContainerUI::GetInterface(name);
@@ -394,14 +403,15 @@ void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI::SetPos(rc, bNeedInvalidate);
+    auto floatPos = [this](CControlUI* c) { SetFloatPos(c); };
     RECT in = InnerRect();
-    int content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, &FloatAccess::Place);
+    int content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, floatPos);
     int oldRange = m_nScrollRange;
     UpdateScroll(content, in.bottom - in.top);
     if ((oldRange > 0) != (m_nScrollRange > 0) || m_nScrollPos != 0) {
         // The scroll bar appeared or went, or the content moved: lay out once more.
         in = InnerRect();
-        content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, &FloatAccess::Place);
+        content = LayoutLine(this, true, in, m_nScrollPos, m_iChildPadding, floatPos);
         UpdateScroll(content, in.bottom - in.top);
     }
 }
@@ -414,7 +424,7 @@ void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
 void CHorizontalLayoutUI::SetPos(RECT rc, bool bNeedInvalidate) {
     CControlUI::SetPos(rc, bNeedInvalidate);
     m_nScrollRange = 0;
-    LayoutLine(this, false, InnerRect(), 0, m_iChildPadding, &FloatAccess::Place);
+    LayoutLine(this, false, InnerRect(), 0, m_iChildPadding, [this](CControlUI* c) { SetFloatPos(c); });
 }
 
 // ---- tab layout ----

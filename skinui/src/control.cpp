@@ -66,16 +66,25 @@ DWORD ParseColor(const wchar_t* value) {
 
 bool ParseBool(const wchar_t* value) { return value && std::wcscmp(value, L"true") == 0; }
 
+namespace {
+const CDuiString& NoText() {
+    static const CDuiString none;
+    return none;
+}
+}  // namespace
+
 CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI() {
     if (m_pManager) m_pManager->ReapObjects(this);
 }
 
+CDuiString CControlUI::GetName() const { return m_pTexts ? m_pTexts->name : CDuiString(); }
+
 void CControlUI::SetName(const wchar_t* name) {
-    CDuiString old = m_sName;
-    m_sName = name;
-    if (m_pManager && old != m_sName) m_pManager->RenameControl(this, old);
+    CDuiString old = GetName();
+    if (m_pTexts || (name && *name)) OwnTexts().name = name;
+    if (m_pManager && old != GetName()) m_pManager->RenameControl(this, old);
 }
 
 void* CControlUI::GetInterface(const wchar_t* name) {
@@ -103,8 +112,10 @@ void CControlUI::SetBkColor(DWORD argb) {
     m_dwBackColor = argb;
     Invalidate();
 }
+const CDuiString& CControlUI::GetBkImage() const { return m_pTexts ? m_pTexts->bkImage : NoText(); }
+
 void CControlUI::SetBkImage(const wchar_t* image) {
-    m_sBkImage = image;
+    if (m_pTexts || (image && *image)) OwnTexts().bkImage = image;
     Invalidate();
 }
 void CControlUI::SetBorderColor(DWORD argb) {
@@ -175,7 +186,22 @@ void CControlUI::SetFloat(bool b) {
     NeedParentUpdate();
 }
 
-void CControlUI::SetToolTip(const wchar_t* text) { m_sToolTip = text; }
+CControlUI::Texts& CControlUI::OwnTexts() {
+    if (!m_pTexts) m_pTexts = std::make_unique<Texts>();
+    return *m_pTexts;
+}
+
+CDuiString CControlUI::GetToolTip() const { return m_pTexts ? m_pTexts->toolTip : CDuiString(); }
+
+void CControlUI::SetToolTip(const wchar_t* text) {
+    if (m_pTexts || (text && *text)) OwnTexts().toolTip = text;
+}
+
+const CDuiString& CControlUI::GetUserData() const { return m_pTexts ? m_pTexts->userData : NoText(); }
+
+void CControlUI::SetUserData(const wchar_t* s) {
+    if (m_pTexts || (s && *s)) OwnTexts().userData = s;
+}
 
 void CControlUI::SetVisible(bool visible) {
     if (m_bVisible == visible) return;
@@ -229,9 +255,11 @@ void CControlUI::NeedUpdate() {
 }
 
 void CControlUI::NeedParentUpdate() {
-    if (m_pParent) m_pParent->NeedUpdate();
+    if (m_pParent) m_pParent->NeedUpdateOf(this);
     else NeedUpdate();
 }
+
+void CControlUI::NeedUpdateOf(CControlUI*) { NeedUpdate(); }
 
 void CControlUI::Init() {
     DoInit();
@@ -344,7 +372,7 @@ void CControlUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
 void CControlUI::PaintBkColor(cairo_t* cr) { render::FillRect(cr, m_rcItem, m_dwBackColor); }
 
 void CControlUI::PaintBkImage(cairo_t* cr) {
-    if (!m_sBkImage.empty()) DrawImage(cr, m_sBkImage);
+    if (const CDuiString& image = GetBkImage(); !image.empty()) DrawImage(cr, image);
 }
 
 void CControlUI::PaintStatusImage(cairo_t*) {}

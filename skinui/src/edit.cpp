@@ -390,8 +390,8 @@ void* CGifAnimUI::GetInterface(const wchar_t* name) {
 bool CGifAnimUI::Load() {
     if (m_frames) return !m_frames->frames.empty();
     m_frames = std::make_shared<GifFrames>();
-    if (m_sBkImage.empty()) return false;
-    GdkPixbufAnimation* anim = LoadAnimation(m_sBkImage);
+    if (GetBkImage().empty()) return false;
+    GdkPixbufAnimation* anim = LoadAnimation(GetBkImage());
     if (!anim) return false;
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GTimeVal t{0, 0};

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "render.h"
+#include "row_sequence.h"
 #include "skinui/manager.h"
 
 namespace skinui {
@@ -29,6 +30,8 @@ void PaintRowBackground(cairo_t* cr, const RECT& rc, const TListInfoUI* info, bo
 }  // namespace
 
 // ---- rows ----
+
+int CListElementBase::GetIndex() const { return m_pOwner ? m_pOwner->GetItemIndexOf(AsRow()) : m_iIndex; }
 
 CListLabelElementUI::CListLabelElementUI() { m_uTextStyle = DT_VCENTER | DT_SINGLELINE; }
 
@@ -115,9 +118,23 @@ void CListContainerElementUI::PaintStatusImage(cairo_t* cr) {
     if (!info->sBkImage.empty()) DrawImage(cr, info->sBkImage);
 }
 
-// ---- list ----
+// ---- list body ----
 
-CListBodyUI::CListBodyUI(CListUI* owner) : m_pOwner(owner) {}
+CListBodyUI::CListBodyUI(CListUI* owner) : m_pOwner(owner), m_rows(std::make_unique<CRowSequence>()) {}
+
+CListBodyUI::~CListBodyUI() { DeleteRows(); }
+
+void CListBodyUI::DeleteRows() {
+    std::vector<CControlUI*> rows;
+    rows.reserve(static_cast<size_t>(m_rows->Count()));
+    m_rows->ForEach([&](CControlUI* r, int) {
+        rows.push_back(r);
+        return true;
+    });
+    m_rows->Clear();
+    m_inView.clear();
+    for (CControlUI* r : rows) delete r;
+}
 
 void CListBodyUI::DoEvent(TEventUI& event) {
     // The scroll bar is the body's own; everything else is the list's.
@@ -131,6 +148,212 @@ void CListBodyUI::DoEvent(TEventUI& event) {
     }
     if (m_pOwner) m_pOwner->DoEvent(event);
 }
+
+CControlUI* CListBodyUI::GetItemAt(int index) const { return m_rows->At(index); }
+int CListBodyUI::GetItemIndex(CControlUI* control) const { return m_rows->IndexOf(control); }
+int CListBodyUI::GetCount() const { return m_rows->Count(); }
+
+void CListBodyUI::ForEachRow(const std::function<bool(CControlUI*, int)>& fn) const { m_rows->ForEach(fn); }
+
+void CListBodyUI::ForEachItem(const std::function<void(CControlUI*)>& fn) const {
+    m_rows->ForEach([&](CControlUI* r, int) {
+        fn(r);
+        return true;
+    });
+}
+
+int CListBodyUI::Measure(CControlUI* row) const {
+    if (!row->IsVisible()) return 0;
+    RECT pad = row->GetPadding();
+    int h = row->EstimateSize(m_szMeasured).cy;
+    const int minH = row->GetMinHeight(), maxH = std::max(minH, row->GetMaxHeight());
+    h = h > 0 ? std::clamp(h, minH, maxH) : minH;
+    return h + pad.top + pad.bottom + m_iChildPadding;
+}
+
+void CListBodyUI::MeasureAll() {
+    m_nMeasuredPadding = m_iChildPadding;
+    m_rows->ForEach([this](CControlUI* r, int) {
+        m_rows->SetHeight(r, Measure(r));
+        return true;
+    });
+}
+
+bool CListBodyUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+
+bool CListBodyUI::AddAt(CControlUI* control, int index) {
+    if (!control || !m_rows->Insert(index, control, 0)) return false;
+    if (m_pManager) m_pManager->InitControls(control, this);
+    else control->SetManager(nullptr, this, false);
+    if (!IsVisible()) control->SetInternVisible(false);
+    m_rows->SetHeight(control, Measure(control));
+    // One request stands for a whole batch of rows until the next layout.
+    if (!IsUpdateNeeded()) NeedUpdate();
+    return true;
+}
+
+void CListBodyUI::TakeOut(CControlUI* row) {
+    m_rows->Erase(row);
+    m_inView.erase(std::remove(m_inView.begin(), m_inView.end(), row), m_inView.end());
+}
+
+bool CListBodyUI::Remove(CControlUI* control) {
+    if (!control || !m_rows->Contains(control)) return false;
+    TakeOut(control);
+    delete control;
+    NeedUpdate();
+    return true;
+}
+
+bool CListBodyUI::RemoveAt(int index) { return Remove(GetItemAt(index)); }
+
+void CListBodyUI::RemoveAll() {
+    DeleteRows();
+    m_nScrollPos = 0;
+    NeedUpdate();
+}
+
+bool CListBodyUI::Detach(CControlUI* control) {
+    if (!control || !m_rows->Contains(control)) return false;
+    TakeOut(control);
+    ClearManagerRefs(control);
+    control->SetManager(nullptr, nullptr, false);
+    NeedUpdate();
+    return true;
+}
+
+bool CListBodyUI::SetItemIndex(CControlUI* control, int index) {
+    const int from = GetItemIndex(control);
+    if (from < 0 || index < 0 || index >= GetCount()) return false;
+    const int height = m_rows->HeightOf(control);
+    m_rows->Erase(control);
+    m_rows->Insert(index, control, height);
+    NeedUpdate();
+    return true;
+}
+
+void CListBodyUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
+    CVerticalLayoutUI::SetManager(manager, parent, init);
+    // Rows that measure their text need the manager's fonts.
+    MeasureAll();
+}
+
+void CListBodyUI::SetVisible(bool visible) {
+    bool was = IsVisible();
+    CVerticalLayoutUI::SetVisible(visible);
+    if (was != IsVisible()) MeasureAll();
+}
+
+void CListBodyUI::SetInternVisible(bool visible) {
+    bool was = IsVisible();
+    CVerticalLayoutUI::SetInternVisible(visible);
+    if (was != IsVisible()) MeasureAll();
+}
+
+void CListBodyUI::NeedUpdateOf(CControlUI* child) {
+    if (child && m_rows->Contains(child)) m_rows->SetHeight(child, Measure(child));
+    NeedUpdate();
+}
+
+void CListBodyUI::SetPos(RECT rc, bool bNeedInvalidate) {
+    CControlUI::SetPos(rc, bNeedInvalidate);
+    RECT in = InnerRect();
+    auto measureFor = [this](const RECT& r) {
+        SIZE avail{r.right - r.left, r.bottom - r.top};
+        if (avail.cx != m_szMeasured.cx || avail.cy != m_szMeasured.cy || m_iChildPadding != m_nMeasuredPadding) {
+            m_szMeasured = avail;
+            MeasureAll();
+        }
+    };
+    measureFor(in);
+    auto content = [this] {
+        std::int64_t sum = m_rows->TotalHeight();
+        return static_cast<int>(std::min<std::int64_t>(sum > 0 ? sum - m_iChildPadding : 0, 0x3FFFFFFF));
+    };
+    const int oldRange = m_nScrollRange;
+    UpdateScroll(content(), in.bottom - in.top);
+    if ((oldRange > 0) != (m_nScrollRange > 0)) {
+        // The scroll bar came or went: the rows are narrower or wider.
+        in = InnerRect();
+        measureFor(in);
+        UpdateScroll(content(), in.bottom - in.top);
+    }
+
+    std::vector<CControlUI*> shown;
+    const std::int64_t viewTop = m_nScrollPos, viewBottom = m_nScrollPos + (in.bottom - in.top);
+    for (int i = m_rows->IndexAtOffset(viewTop); i >= 0;) {
+        CControlUI* row = m_rows->At(i);
+        const std::int64_t top = m_rows->TopOf(row);
+        if (top >= viewBottom) break;
+        const int band = m_rows->HeightOf(row);
+        RECT pad = row->GetPadding();
+        int cx = row->EstimateSize(m_szMeasured).cx;
+        if (cx <= 0) cx = (in.right - in.left) - pad.left - pad.right;
+        const int minW = row->GetMinWidth();
+        cx = std::clamp(cx, minW, std::max(minW, row->GetMaxWidth()));
+        const int y = in.top + static_cast<int>(top - m_nScrollPos) + pad.top;
+        const int h = band - pad.top - pad.bottom - m_iChildPadding;
+        row->SetPos(RECT{in.left + pad.left, y, in.left + pad.left + cx, y + h}, false);
+        shown.push_back(row);
+        i = m_rows->IndexAtOffset(top + band);
+    }
+    // Rows that left the view keep no stale place in it.
+    for (CControlUI* old : m_inView)
+        if (std::find(shown.begin(), shown.end(), old) == shown.end()) old->SetPos(RECT{0, 0, 0, 0}, false);
+    m_inView.swap(shown);
+}
+
+void CListBodyUI::EnsureVisible(CControlUI* child) {
+    if (!child || !m_rows->Contains(child)) return;
+    if (m_pManager) m_pManager->UpdateLayout();
+    RECT in = InnerRect();
+    RECT pad = child->GetPadding();
+    const std::int64_t top = m_rows->TopOf(child) + pad.top;
+    const std::int64_t bottom = top + std::max(0, m_rows->HeightOf(child) - pad.top - pad.bottom - m_iChildPadding);
+    const std::int64_t view = in.bottom - in.top;
+    if (top < m_nScrollPos) SetScrollPos(static_cast<int>(top));
+    else if (bottom > m_nScrollPos + view) SetScrollPos(static_cast<int>(bottom - view));
+    if (m_pManager) m_pManager->UpdateLayout();
+}
+
+CControlUI* CListBodyUI::RowAtPoint(POINT pt) const {
+    for (CControlUI* row : m_inView)
+        if (row->IsVisible() && PtInRectUI(row->GetPos(), pt)) return row;
+    return nullptr;
+}
+
+CControlUI* CListBodyUI::FindItem(FINDCONTROLPROC proc, void* data, UINT flags) {
+    if (flags & UIFIND_HITTEST) {
+        // Only rows in view have a place on the screen.
+        if (flags & UIFIND_TOP_FIRST) {
+            for (auto it = m_inView.rbegin(); it != m_inView.rend(); ++it)
+                if (CControlUI* r = (*it)->FindControl(proc, data, flags)) return r;
+        } else {
+            for (CControlUI* row : m_inView)
+                if (CControlUI* r = row->FindControl(proc, data, flags)) return r;
+        }
+        return nullptr;
+    }
+    CControlUI* found = nullptr;
+    if (flags & UIFIND_TOP_FIRST) {
+        for (int i = GetCount() - 1; i >= 0 && !found; --i) found = GetItemAt(i)->FindControl(proc, data, flags);
+        return found;
+    }
+    m_rows->ForEach([&](CControlUI* row, int) {
+        found = row->FindControl(proc, data, flags);
+        return found == nullptr;
+    });
+    return found;
+}
+
+void CListBodyUI::PaintItems(cairo_t* cr, const RECT& rc) {
+    for (CControlUI* row : m_inView) {
+        RECT inter;
+        if (row->IsVisible() && IntersectRectUI(inter, rc, row->GetPos())) row->DoPaint(cr, rc);
+    }
+}
+
+// ---- list ----
 
 CListUI::CListUI() : m_pList(new CListBodyUI(this)) {
     CVerticalLayoutUI::AddAt(m_pList, 0);
@@ -149,26 +372,25 @@ IListItemUI* CListUI::ItemOf(CControlUI* row) const {
 
 CControlUI* CListUI::GetItemAt(int index) const { return m_pList->GetItemAt(index); }
 int CListUI::GetItemIndex(CControlUI* control) const { return m_pList->GetItemIndex(control); }
+int CListUI::GetItemIndexOf(const CControlUI* row) const { return m_pList->GetItemIndex(const_cast<CControlUI*>(row)); }
 int CListUI::GetCount() const { return m_pList->GetCount(); }
+int CListUI::GetCurSel() const { return m_pCurRow ? GetItemIndex(m_pCurRow) : -1; }
 
-bool CListUI::SetItemIndex(CControlUI* control, int index) {
-    if (!m_pList->SetItemIndex(control, index)) return false;
-    ReIndex();
-    return true;
-}
+bool CListUI::SetItemIndex(CControlUI* control, int index) { return m_pList->SetItemIndex(control, index); }
 
 bool CListUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
 
 bool CListUI::AddAt(CControlUI* control, int index) {
     if (!control || !m_pList->AddAt(control, index)) return false;
     if (IListItemUI* item = ItemOf(control)) item->SetOwner(this);
-    ReIndex();
     return true;
 }
 
 void CListUI::ForgetRow(CControlUI* row) {
     if (m_pPressedRow == row) m_pPressedRow = nullptr;
     if (m_pHotRow == row) m_pHotRow = nullptr;
+    if (m_pCurRow == row) m_pCurRow = nullptr;
+    if (m_pAnchorRow == row) m_pAnchorRow = nullptr;
 }
 
 bool CListUI::Remove(CControlUI* control) {
@@ -180,33 +402,12 @@ bool CListUI::RemoveAt(int index) {
     CControlUI* row = GetItemAt(index);
     if (!row) return false;
     ForgetRow(row);
-    m_pList->RemoveAt(index);
-    ReIndex();
-    return true;
+    return m_pList->Remove(row);
 }
 
 void CListUI::RemoveAll() {
-    m_pPressedRow = m_pHotRow = nullptr;
+    m_pPressedRow = m_pHotRow = m_pCurRow = m_pAnchorRow = nullptr;
     m_pList->RemoveAll();
-    m_iCurSel = m_iAnchor = -1;
-}
-
-void CListUI::ReIndex() {
-    CControlUI* cur = nullptr;
-    for (int i = 0; i < GetCount(); ++i) {
-        IListItemUI* item = ItemOf(GetItemAt(i));
-        if (!item) continue;
-        if (item->GetIndex() == m_iCurSel && !cur) cur = GetItemAt(i);
-    }
-    // The current row keeps being current wherever it moved.
-    int newCur = -1;
-    for (int i = 0; i < GetCount(); ++i) {
-        CControlUI* row = GetItemAt(i);
-        if (IListItemUI* item = ItemOf(row)) item->SetIndex(i);
-        if (row == cur) newCur = i;
-    }
-    m_iCurSel = newCur;
-    if (m_iAnchor >= GetCount()) m_iAnchor = -1;
 }
 
 bool CListUI::SelectItem(int index, bool bTakeFocus, bool bTriggerEvent) {
@@ -219,52 +420,64 @@ bool CListUI::SelectItem(int index, bool bAppend, bool bEnsureVisible, bool bTri
         UnSelectAll();
         return false;
     }
-    IListItemUI* item = ItemOf(GetItemAt(index));
+    CControlUI* row = GetItemAt(index);
+    IListItemUI* item = ItemOf(row);
     if (!item) return false;
     if (!bAppend || !m_ListInfo.bMultiSelect) {
-        for (int i = 0; i < GetCount(); ++i)
-            if (i != index)
-                if (IListItemUI* other = ItemOf(GetItemAt(i))) other->Select(false);
+        m_pList->ForEachRow([&](CControlUI* other, int) {
+            if (other != row)
+                if (IListItemUI* o = ItemOf(other)) o->Select(false);
+            return true;
+        });
     }
     item->Select(true);
-    int old = m_iCurSel;
-    m_iCurSel = index;
-    m_iAnchor = index;
+    int old = GetCurSel();
+    m_pCurRow = row;
+    m_pAnchorRow = row;
     if (bEnsureVisible) EnsureVisible(index);
     if (bTriggerEvent && old != index && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, index, old);
     return true;
 }
 
 bool CListUI::UnSelectItem(int index) {
-    IListItemUI* item = ItemOf(GetItemAt(index));
+    CControlUI* row = GetItemAt(index);
+    IListItemUI* item = ItemOf(row);
     if (!item) return false;
     item->Select(false);
-    if (m_iCurSel == index) {
-        m_iCurSel = -1;
-        for (int i = 0; i < GetCount(); ++i)
-            if (IListItemUI* other = ItemOf(GetItemAt(i)); other && other->IsSelected()) m_iCurSel = i;
+    if (m_pCurRow == row) {
+        // The last selected row is current now, if any.
+        m_pCurRow = nullptr;
+        m_pList->ForEachRow([&](CControlUI* other, int) {
+            if (IListItemUI* o = ItemOf(other); o && o->IsSelected()) m_pCurRow = other;
+            return true;
+        });
     }
     return true;
 }
 
 void CListUI::SelectAllItems() {
     if (!m_ListInfo.bMultiSelect) return;
-    for (int i = 0; i < GetCount(); ++i)
-        if (IListItemUI* item = ItemOf(GetItemAt(i))) item->Select(true);
-    if (m_iCurSel < 0 && GetCount() > 0) m_iCurSel = 0;
+    m_pList->ForEachRow([&](CControlUI* row, int) {
+        if (IListItemUI* item = ItemOf(row)) item->Select(true);
+        return true;
+    });
+    if (!m_pCurRow) m_pCurRow = GetItemAt(0);
 }
 
 void CListUI::UnSelectAll() {
-    for (int i = 0; i < GetCount(); ++i)
-        if (IListItemUI* item = ItemOf(GetItemAt(i))) item->Select(false);
-    m_iCurSel = -1;
-    m_iAnchor = -1;
+    m_pList->ForEachRow([&](CControlUI* row, int) {
+        if (IListItemUI* item = ItemOf(row)) item->Select(false);
+        return true;
+    });
+    m_pCurRow = m_pAnchorRow = nullptr;
 }
 
 std::vector<int> CListUI::GetSelectedItems() const {
     std::vector<int> out;
-    for (int i = 0; i < GetCount(); ++i)
-        if (IListItemUI* item = ItemOf(GetItemAt(i)); item && item->IsSelected()) out.push_back(i);
+    m_pList->ForEachRow([&](CControlUI* row, int i) {
+        if (IListItemUI* item = ItemOf(row); item && item->IsSelected()) out.push_back(i);
+        return true;
+    });
     return out;
 }
 
@@ -275,11 +488,7 @@ void CListUI::EnsureVisible(int index) {
 
 CControlUI* CListUI::RowAtPoint(POINT pt) const {
     if (!PtInRectUI(m_pList->GetPos(), pt)) return nullptr;
-    for (int i = 0; i < GetCount(); ++i) {
-        CControlUI* row = GetItemAt(i);
-        if (row->IsVisible() && PtInRectUI(row->GetPos(), pt)) return row;
-    }
-    return nullptr;
+    return m_pList->RowAtPoint(pt);
 }
 
 void CListUI::SetHotRow(CControlUI* row) {
@@ -303,26 +512,39 @@ void CListUI::OnRowPress(CControlUI* row, const TEventUI& event) {
     IListItemUI* item = ItemOf(row);
     if (!item || index < 0) return;
     bool ctrl = (event.wKeyState & MK_CONTROL) != 0, shift = (event.wKeyState & MK_SHIFT) != 0;
+    const int anchor = m_pAnchorRow ? GetItemIndex(m_pAnchorRow) : -1;
     if (m_ListInfo.bMultiSelect && ctrl) {
         if (item->IsSelected()) UnSelectItem(index);
         else SelectItem(index, true, false, true);
-        m_iAnchor = index;
-    } else if (m_ListInfo.bMultiSelect && shift && m_iAnchor >= 0) {
-        int anchor = m_iAnchor;
+        m_pAnchorRow = row;
+    } else if (m_ListInfo.bMultiSelect && shift && anchor >= 0) {
+        CControlUI* anchorRow = m_pAnchorRow;
         int from = std::min(anchor, index), to = std::max(anchor, index);
-        for (int i = 0; i < GetCount(); ++i)
-            if (IListItemUI* other = ItemOf(GetItemAt(i))) other->Select(i >= from && i <= to);
-        int old = m_iCurSel;
-        m_iCurSel = index;
-        m_iAnchor = anchor;
+        m_pList->ForEachRow([&](CControlUI* other, int i) {
+            if (IListItemUI* o = ItemOf(other)) o->Select(i >= from && i <= to);
+            return true;
+        });
+        int old = GetCurSel();
+        m_pCurRow = row;
+        m_pAnchorRow = anchorRow;
         if (old != index && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, index, old);
-    } else if (item->IsSelected() && GetSelectedItems().size() > 1) {
+    } else if (item->IsSelected() && HasOtherSelected(row)) {
         // A press on a selected row may start dragging the whole selection.
         m_bPressKeptSelection = true;
-        m_iCurSel = index;
+        m_pCurRow = row;
     } else {
         SelectItem(index, false, false, true);
     }
+}
+
+bool CListUI::HasOtherSelected(CControlUI* row) const {
+    bool found = false;
+    m_pList->ForEachRow([&](CControlUI* other, int) {
+        if (other != row)
+            if (IListItemUI* o = ItemOf(other); o && o->IsSelected()) found = true;
+        return !found;
+    });
+    return found;
 }
 
 void CListUI::OnRowRelease(CControlUI* row, const TEventUI&) {
@@ -373,7 +595,7 @@ void CListUI::DoEvent(TEventUI& event) {
     case UIEVENT_KEYDOWN: {
         int step = event.chKey == VK_UP ? -1 : event.chKey == VK_DOWN ? 1 : 0;
         if (step != 0) {
-            for (int i = m_iCurSel + step; i >= 0 && i < GetCount(); i += step)
+            for (int i = GetCurSel() + step; i >= 0 && i < GetCount(); i += step)
                 if (GetItemAt(i)->IsVisible()) {
                     SelectItem(i, false, true, true);
                     break;
@@ -498,24 +720,44 @@ void CDragListUI::DoPaint(cairo_t* cr, const RECT& rcPaint) {
 
 // ---- tree node ----
 
-CTreeNodeUI::CTreeNodeUI(CTreeNodeUI* parent)
-    : m_pParentNode(nullptr),
-      m_pHoriz(new CHorizontalLayoutUI),
-      m_pFolderButton(new CCheckBoxUI),
-      m_pCheckBox(new CCheckBoxUI),
-      m_pItemButton(new COptionUI) {
+CTreeNodeUI::CTreeNodeUI(CTreeNodeUI* parent) : CTreeNodeUI(parent, PartsOnDemand{}) { Parts(); }
+
+CTreeNodeUI::CTreeNodeUI(CTreeNodeUI* parent, PartsOnDemand) {
     SetFixedHeight(18);
+    if (parent) parent->AddChildNode(this);
+}
+
+CTreeNodeUI& CTreeNodeUI::Parts() {
+    if (m_pHoriz) return *this;
+    m_pHoriz = new CHorizontalLayoutUI;
+    m_pFolderButton = new CCheckBoxUI;
+    m_pItemButton = new COptionUI;
     m_pFolderButton->SetFixedWidth(16);
-    m_pCheckBox->SetFixedWidth(16);
-    m_pCheckBox->SetVisible(false);
+    m_pFolderButton->SetVisible(m_bFolderBtnShown);
+    m_pFolderButton->Selected(!m_bVisibleTag, false);
     m_pItemButton->SetTextStyle(DT_VCENTER | DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS);
+    m_pItemButton->Selected(m_bSelected, false);
     m_pHoriz->Add(m_pFolderButton);
-    m_pHoriz->Add(m_pCheckBox);
     m_pHoriz->Add(m_pItemButton);
     // The row answers for its own parts: a press anywhere on it selects the row.
     m_pHoriz->SetMouseChildEnabled(false);
     CListContainerElementUI::AddAt(m_pHoriz, 0);
-    if (parent) parent->AddChildNode(this);
+    if (m_bCheckBtnShown) MakeCheckBox();
+    return *this;
+}
+
+void CTreeNodeUI::MakeCheckBox() {
+    if (m_pCheckBox) return;
+    m_pCheckBox = new CCheckBoxUI;
+    m_pCheckBox->SetFixedWidth(16);
+    m_pCheckBox->SetVisible(m_bCheckBtnShown);
+    // Between the folder button and the text.
+    Parts().m_pHoriz->AddAt(m_pCheckBox, 1);
+}
+
+CCheckBoxUI* CTreeNodeUI::GetCheckBox() {
+    MakeCheckBox();
+    return m_pCheckBox;
 }
 
 CTreeNodeUI::~CTreeNodeUI() {
@@ -527,9 +769,16 @@ CTreeNodeUI::~CTreeNodeUI() {
         if (!c->GetTreeView()) delete c;
     }
     if (m_pParentNode) {
+        // Rows go last first, so the search from the back ends at once.
         auto& siblings = m_pParentNode->m_children;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+        auto it = std::find(siblings.rbegin(), siblings.rend(), this);
+        if (it != siblings.rend()) siblings.erase(std::next(it).base());
+        m_pParentNode->CountDescendants(-(1 + m_nDescendants));
     }
+}
+
+void CTreeNodeUI::CountDescendants(int delta) {
+    for (CTreeNodeUI* n = this; n; n = n->m_pParentNode) n->m_nDescendants += delta;
 }
 
 void* CTreeNodeUI::GetInterface(const wchar_t* name) {
@@ -557,21 +806,19 @@ bool CTreeNodeUI::Remove(CControlUI* control) {
 
 bool CTreeNodeUI::AddChildNode(CTreeNodeUI* node) {
     if (!node || node == this || node->m_pParentNode || node->GetTreeView()) return false;
+    if (m_pTreeView && !m_pTreeView->InsertChildRow(this, node)) return false;
     node->m_pParentNode = this;
     m_children.push_back(node);
-    if (m_pTreeView && !m_pTreeView->InsertChildRow(this, node)) {
-        m_children.pop_back();
-        node->m_pParentNode = nullptr;
-        return false;
-    }
+    CountDescendants(1 + node->m_nDescendants);
     if (m_pTreeView && !m_bVisibleTag) node->SetVisible(false);
     return true;
 }
 
 bool CTreeNodeUI::RemoveChildNode(CTreeNodeUI* node) {
-    auto it = std::find(m_children.begin(), m_children.end(), node);
-    if (it == m_children.end()) return false;
-    m_children.erase(it);
+    auto it = std::find(m_children.rbegin(), m_children.rend(), node);
+    if (it == m_children.rend()) return false;
+    m_children.erase(std::next(it).base());
+    CountDescendants(-(1 + node->m_nDescendants));
     node->m_pParentNode = nullptr;
     if (m_pTreeView) return m_pTreeView->Remove(node);
     delete node;
@@ -582,12 +829,25 @@ void CTreeNodeUI::RemoveAllChildNode() {
     while (!m_children.empty()) RemoveChildNode(m_children.back());
 }
 
+void CTreeNodeUI::SortChildren() const {
+    if (!m_bChildOrderStale) return;
+    m_bChildOrderStale = false;
+    if (!m_pTreeView) return;
+    std::vector<std::pair<int, CTreeNodeUI*>> keyed;
+    keyed.reserve(m_children.size());
+    for (CTreeNodeUI* c : m_children) keyed.emplace_back(m_pTreeView->GetItemIndex(c), c);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < keyed.size(); ++i) m_children[i] = keyed[i].second;
+}
+
 CTreeNodeUI* CTreeNodeUI::GetChildNode(int index) const {
     if (index < 0 || index >= static_cast<int>(m_children.size())) return nullptr;
+    SortChildren();
     return m_children[static_cast<size_t>(index)];
 }
 
 void CTreeNodeUI::CollectDescendants(std::vector<CTreeNodeUI*>& out) const {
+    SortChildren();
     for (CTreeNodeUI* c : m_children) {
         out.push_back(c);
         c->CollectDescendants(out);
@@ -600,16 +860,25 @@ int CTreeNodeUI::GetTreeLevel() const {
     return level;
 }
 
-void CTreeNodeUI::SetItemText(const wchar_t* text) { m_pItemButton->SetText(text); }
-CDuiString CTreeNodeUI::GetItemText() const { return m_pItemButton->GetText(); }
-void CTreeNodeUI::SetItemTextColor(DWORD c) { m_pItemButton->SetTextColor(c); }
-void CTreeNodeUI::SetItemHotTextColor(DWORD c) { m_pItemButton->SetHotTextColor(c); }
-void CTreeNodeUI::SetSelItemTextColor(DWORD c) { m_pItemButton->SetSelectedTextColor(c); }
-void CTreeNodeUI::SetVisibleFolderBtn(bool visible) { m_pFolderButton->SetVisible(visible); }
-void CTreeNodeUI::SetVisibleCheckBtn(bool visible) { m_pCheckBox->SetVisible(visible); }
+void CTreeNodeUI::SetItemText(const wchar_t* text) { Parts().m_pItemButton->SetText(text); }
+CDuiString CTreeNodeUI::GetItemText() const { return m_pItemButton ? m_pItemButton->GetText() : CDuiString(); }
+void CTreeNodeUI::SetItemTextColor(DWORD c) { Parts().m_pItemButton->SetTextColor(c); }
+void CTreeNodeUI::SetItemHotTextColor(DWORD c) { Parts().m_pItemButton->SetHotTextColor(c); }
+void CTreeNodeUI::SetSelItemTextColor(DWORD c) { Parts().m_pItemButton->SetSelectedTextColor(c); }
+
+void CTreeNodeUI::SetVisibleFolderBtn(bool visible) {
+    m_bFolderBtnShown = visible;
+    if (m_pFolderButton) m_pFolderButton->SetVisible(visible);
+}
+
+void CTreeNodeUI::SetVisibleCheckBtn(bool visible) {
+    m_bCheckBtnShown = visible;
+    if (m_pCheckBox) m_pCheckBox->SetVisible(visible);
+    else if (visible && m_pHoriz) MakeCheckBox();
+}
 
 bool CTreeNodeUI::Expand(bool expand) {
-    m_pFolderButton->Selected(!expand, false);
+    if (m_pFolderButton) m_pFolderButton->Selected(!expand, false);
     SetVisibleTag(expand);
     if (m_pTreeView) m_pTreeView->SetItemExpand(expand, this);
     return true;
@@ -617,7 +886,7 @@ bool CTreeNodeUI::Expand(bool expand) {
 
 bool CTreeNodeUI::Select(bool select) {
     CListContainerElementUI::Select(select);
-    m_pItemButton->Selected(select, false);
+    if (m_pItemButton) m_pItemButton->Selected(select, false);
     return true;
 }
 
@@ -640,9 +909,9 @@ void CTreeNodeUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     else if (n == L"itemtextcolor") SetItemTextColor(ParseColor(value));
     else if (n == L"itemhottextcolor") SetItemHotTextColor(ParseColor(value));
     else if (n == L"selitemtextcolor") SetSelItemTextColor(ParseColor(value));
-    else if (n == L"folderattr") m_pFolderButton->ApplyAttributeList(value);
-    else if (n == L"itemattr") m_pItemButton->ApplyAttributeList(value);
-    else if (n == L"checkboxattr") m_pCheckBox->ApplyAttributeList(value);
+    else if (n == L"folderattr") GetFolderButton()->ApplyAttributeList(value);
+    else if (n == L"itemattr") GetItemButton()->ApplyAttributeList(value);
+    else if (n == L"checkboxattr") GetCheckBox()->ApplyAttributeList(value);
     else if (n == L"visiblefolderbtn") SetVisibleFolderBtn(ParseBool(value));
     else if (n == L"visiblecheckbtn") SetVisibleCheckBtn(ParseBool(value));
     else CListContainerElementUI::SetAttribute(name, value);
@@ -691,15 +960,9 @@ bool CTreeViewUI::AddAt(CControlUI* control, int index) {
 bool CTreeViewUI::InsertChildRow(CTreeNodeUI* parent, CTreeNodeUI* child) {
     int p = GetItemIndex(parent);
     if (p < 0 || !child || child->GetTreeView()) return false;
-    std::vector<CTreeNodeUI*> below;
-    parent->CollectDescendants(below);
-    // The new child is already in the parent's list; its rows are not yet in the tree.
-    int existing = 0;
-    for (CTreeNodeUI* n : below)
-        if (n->GetTreeView() == this) ++existing;
     std::vector<CTreeNodeUI*> rows{child};
-    child->CollectDescendants(rows);
-    int at = p + existing + 1;
+    if (child->IsHasChild()) child->CollectDescendants(rows);
+    const int at = p + 1 + parent->GetCountDescendant();
     for (size_t i = 0; i < rows.size(); ++i) {
         if (!CDragListUI::AddAt(rows[i], at + static_cast<int>(i))) return false;
         rows[i]->SetTreeView(this);
@@ -724,30 +987,30 @@ bool CTreeViewUI::RemoveAt(int index) { return Remove(GetItemAt(index)); }
 
 bool CTreeViewUI::SetItemIndex(CControlUI* control, int index) {
     if (!CDragListUI::SetItemIndex(control, index)) return false;
-    if (CTreeNodeUI* node = AsNode(control); node && node->m_pParentNode) {
-        auto& siblings = node->m_pParentNode->m_children;
-        std::stable_sort(siblings.begin(), siblings.end(),
-                         [this](CTreeNodeUI* a, CTreeNodeUI* b) { return GetItemIndex(a) < GetItemIndex(b); });
-    }
+    // The siblings are put in row order again when next asked for, once for a whole move.
+    if (CTreeNodeUI* node = AsNode(control); node && node->m_pParentNode) node->m_pParentNode->m_bChildOrderStale = true;
     return true;
 }
 
 void CTreeViewUI::RemoveAll() {
-    m_pPressedRow = m_pHotRow = m_pDropTarget = nullptr;
+    m_pPressedRow = m_pHotRow = m_pDropTarget = m_pCurRow = m_pAnchorRow = nullptr;
     for (int i = GetCount() - 1; i >= 0; --i) m_pList->RemoveAt(i);
-    m_iCurSel = m_iAnchor = -1;
 }
 
 void CTreeViewUI::SetVisibleFolderBtn(bool visible) {
     m_bVisibleFolderBtn = visible;
-    for (int i = 0; i < GetCount(); ++i)
-        if (CTreeNodeUI* n = AsNode(GetItemAt(i))) n->SetVisibleFolderBtn(visible);
+    m_pList->ForEachRow([visible](CControlUI* row, int) {
+        if (CTreeNodeUI* n = AsNode(row)) n->SetVisibleFolderBtn(visible);
+        return true;
+    });
 }
 
 void CTreeViewUI::SetVisibleCheckBtn(bool visible) {
     m_bVisibleCheckBtn = visible;
-    for (int i = 0; i < GetCount(); ++i)
-        if (CTreeNodeUI* n = AsNode(GetItemAt(i))) n->SetVisibleCheckBtn(visible);
+    m_pList->ForEachRow([visible](CControlUI* row, int) {
+        if (CTreeNodeUI* n = AsNode(row)) n->SetVisibleCheckBtn(visible);
+        return true;
+    });
 }
 
 void CTreeViewUI::SetItemExpand(bool expand, CTreeNodeUI* node) {
@@ -756,7 +1019,7 @@ void CTreeViewUI::SetItemExpand(bool expand, CTreeNodeUI* node) {
         CTreeNodeUI* c = node->GetChildNode(i);
         c->SetVisible(expand);
         // A collapsed child keeps its own children hidden.
-        SetItemExpand(expand && c->GetVisibleTag(), c);
+        if (c->IsHasChild()) SetItemExpand(expand && c->GetVisibleTag(), c);
     }
     NeedUpdate();
 }

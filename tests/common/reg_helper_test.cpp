@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
+
 #include "support/registry_db.h"
 
 using testsupport::RegKeyExists;
@@ -64,6 +68,27 @@ TEST_F(RegHelper, GetStringReadsOnlyWholeStringValues) {
         EXPECT_EQ(CRegHelper::GetString(HKEY_CURRENT_USER, c.key, c.name, out), c.ok);
         EXPECT_EQ(out, c.text);
     }
+}
+
+// The size a read asks for first can be stale by the time it reads: a value one character
+// longer must neither overrun the buffer nor come back cut or refused.
+TEST_F(RegHelper, GetStringWhileAnotherThreadChangesTheLength) {
+    ASSERT_TRUE(CRegHelper::SetString(HKEY_CURRENT_USER, "Flip", "v", "aaaa"));
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        for (bool longer = true; !stop.load(); longer = !longer)
+            CRegHelper::SetString(HKEY_CURRENT_USER, "Flip", "v", longer ? "aaaaa" : "aaaa");
+    });
+    int bad = 0;
+    for (int i = 0; i < 3000 && bad < 5; ++i) {
+        std::string out;
+        if (!CRegHelper::GetString(HKEY_CURRENT_USER, "Flip", "v", out) || (out != "aaaa" && out != "aaaaa")) {
+            ADD_FAILURE() << "read " << i << " gave '" << out << "'";
+            ++bad;
+        }
+    }
+    stop = true;
+    writer.join();
 }
 
 TEST_F(RegHelper, TextGoesThroughTheAnsiCodePage) {

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -171,8 +172,20 @@ TEST_F(DownloaderTest, ReplyCases) {
     HttpReply noLength;
     noLength.body = content_;
     noLength.sendContentLength = false;
+    // A 206 reply is complete only when it brings the whole file its Content-Range announces.
+    auto partial = [&](const std::string& range) {
+        HttpReply r;
+        r.status = 206;
+        r.headers.push_back({"Content-Range", range});
+        r.body = content_.substr(0, 100);
+        return r;
+    };
     std::vector<Case> cases = {
         {"html", html, kDownloadWebPage, {"error:8"}},
+        {"206-part-of-the-file", partial("bytes 0-99/1000"), kDownloadFailed, {"start:1000", "error:10"}},
+        {"206-whole-file", partial("bytes 0-99/100"), 0, {"start:100", "complete"}},
+        {"206-total-unknown", partial("bytes 0-99/*"), 0, {"start:100", "complete"}},
+        {"206-more-than-the-total", partial("bytes 0-99/50"), kDownloadFailed, {"error:7"}},
         {"html-charset", htmlWithCharset, 0, {"start:6", "complete"}},
         {"404", notFound, kDownloadFailed, {"error:7"}},
         {"cut-far", cutFar, kDownloadFailed, {"start:100000", "error:10"}},
@@ -301,3 +314,33 @@ TEST_F(DownloaderTest, DownloadFileResumesTheSecondAttemptAfterACut) {
 }
 
 }  // namespace
+
+// A server that hands out at most 60000 bytes per reply: the second attempt goes on where the
+// first reply stopped. One that always sends the same first part never completes the file.
+TEST_F(DownloaderTest, DownloadFileGoesOnWhereAPartialReplyStopped) {
+    server_.Handle("/capped", [&](const HttpRequest& r) {
+        const std::uint64_t from = static_cast<std::uint64_t>(std::max<std::int64_t>(testsupport::RangeStart(r), 0));
+        const std::uint64_t to = std::min<std::uint64_t>(from + 60000, content_.size());
+        HttpReply reply;
+        reply.status = 206;
+        reply.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(to - 1) + "/" +
+                                                      std::to_string(content_.size())});
+        reply.body = content_.substr(from, to - from);
+        return reply;
+    });
+    HttpReply firstPart;
+    firstPart.status = 206;
+    firstPart.headers.push_back({"Content-Range", "bytes 0-99/1000"});
+    firstPart.body = content_.substr(0, 100);
+    server_.Serve("/first-part", firstPart);
+
+    CFileDownloader d;
+    const std::string target = File("whole.bin", "old content");
+    EXPECT_EQ(d.DownloadFile(server_.url("/first-part").c_str(), target.c_str(), "", 0, nullptr), 0);
+    EXPECT_EQ(testsupport::ReadFile(target), "old content");
+    EXPECT_EQ(d.DownloadFile(server_.url("/capped").c_str(), target.c_str(), "", 0, nullptr), 1);
+    EXPECT_TRUE(testsupport::ReadFile(target) == content_);
+    auto reqs = server_.requests("/capped");
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[1].header("Range"), "bytes=60000-");
+}

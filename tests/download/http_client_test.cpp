@@ -159,6 +159,21 @@ TEST_F(HttpClientTest, ABodyShorterThanItsLengthIsNoPage) {
     EXPECT_EQ(page.size(), 3000u);
 }
 
+// A page still arriving when the time-out ends its request is no page, whatever was received.
+TEST_F(HttpClientTest, APageCutOffByTheTimeOutIsNoPage) {
+    HttpTimings t = GetHttpTimings();
+    t.requestTimeoutMs = 1000;
+    SetHttpTimings(t);
+    HttpReply trickle = Text(std::string(20000, 't'));
+    trickle.sendContentLength = false;
+    trickle.bytesPerSecond = 5000;
+    server_.Serve("/trickle", trickle);
+    std::string page = "old";
+    EXPECT_EQ(HttpGetText(server_.url("/trickle"), page, 0, 1), -1);
+    EXPECT_TRUE(page.empty());
+    EXPECT_EQ(server_.count("/trickle"), 2u);
+}
+
 TEST_F(HttpClientTest, PostSendsTheFormHeadersAndReturnsTheReply) {
     server_.Handle("/post", [](const HttpRequest& r) { return Text("echo:" + r.body); });
     server_.Serve("/empty", Text(""));

@@ -163,6 +163,36 @@ TEST_F(ResolverTest, TwoStepRecipeWithAFormPost) {
     EXPECT_EQ(server_.requests("/b.bin").at(0).header("Referer"), server_.url("/share/abc"));
 }
 
+TEST_F(ResolverTest, AFormBodyStaysForEveryStepUntilATemplateReplacesIt) {
+    // Step 1 scrapes a form; step 2 has no body template, so step 3 posts step 1's body again.
+    Page("/share/three", "<form action=\"" + server_.url("/step2") + "\"><input value=\"tok9\"></form>");
+    auto posted = [](const std::string& reply) {
+        return [reply](const HttpRequest& r) {
+            HttpReply out;
+            out.contentType = "text/html";
+            out.body = r.method == "POST" && r.body == "token=tok9" ? reply : "no";
+            return out;
+        };
+    };
+    server_.Handle("/step2", posted("next=\"" + server_.url("/step3") + "\""));
+    server_.Handle("/step3", posted("file: \"" + server_.url("/c.bin") + "\""));
+    SetPatterns(
+        "<ndpattern><id>three</id>"
+        "<pattern1>action=\"`a\"><input value=\"`b\"</pattern1><tresult1>`a</tresult1><dataresult1>token=`b</dataresult1>"
+        "<pattern2>next=\"`a\"</pattern2><tresult2>`a</tresult2>"
+        "<pattern3>file: \"`a\"</pattern3><tresult3>`a</tresult3>"
+        "</ndpattern>");
+    CNDDownloader nd;
+    ASSERT_EQ(nd.ResolveAndDownload("<link><id>three</id><url>" + server_.url("/share/three") + "</url></link>", target_), 1);
+    EXPECT_EQ(testsupport::ReadFile(target_), "content of /c.bin");
+    for (const char* step : {"/step2", "/step3"}) {
+        auto requests = server_.requests(step);
+        ASSERT_EQ(requests.size(), 1u) << step;
+        EXPECT_EQ(requests[0].method, "POST") << step;
+        EXPECT_EQ(requests[0].body, "token=tok9") << step;
+    }
+}
+
 TEST_F(ResolverTest, AFailedRecipeLeavesNothingForTheNext) {
     Page("/share/x", "next=" + server_.url("/gone") + ";ref=http://wrong.example/ref;file=" + server_.url("/c.bin") + ";");
     HttpReply missing;
@@ -200,6 +230,14 @@ TEST_F(ResolverTest, ZipFromALinkListIsUnpackedIntoTheFolder) {
     ASSERT_EQ(nd.DownloadZipFromLinkList(server_.url("/list.xml"), folder.string()), 1);
     EXPECT_EQ(testsupport::ReadFile(folder / "docs" / "readme.txt"), "hello");
     EXPECT_EQ(testsupport::ReadFile(folder / "a.txt"), "A");
+
+    // An archive with an entry that cannot be extracted is a failure.
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "b.txt", .data = "B"},
+                                            {.name = "link", .data = "/", .host = 3, .externalAttr = 0120777u << 16}}));
+    Serve("/pack.zip", testsupport::ReadFile(zip));
+    EXPECT_EQ(nd.DownloadZipFromLinkList(server_.url("/list.xml"), folder.string()), 0);
+    EXPECT_EQ(testsupport::ReadFile(folder / "b.txt"), "B");
+    EXPECT_FALSE(std::filesystem::exists(folder / "link"));
 }
 
 }  // namespace

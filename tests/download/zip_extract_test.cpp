@@ -13,6 +13,7 @@
 #include <map>
 #include <random>
 
+#include "support/small_fs.h"
 #include "support/temp_dir.h"
 #include "support/zip_writer.h"
 
@@ -278,6 +279,122 @@ TEST(ZipExtract, NamesThatLeaveTheRootAreRefused) {
                                                                      {"slip.zip", testsupport::ReadFile(zip)}}));
     EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, root.string(), true), 0);
     EXPECT_TRUE(fs::exists(zip));
+}
+
+// Each archive holds one entry; its folder lies three levels below the row's own folder, so a
+// name that escaped would still show up in the row's tree.
+TEST(ZipExtract, EntryNamesAreCleanedSoNothingLandsOutsideTheFolder) {
+    using namespace std::string_literals;
+    struct Row {
+        const char* label;
+        ZipItem item;
+        std::string cleaned;  // the name GetZipItem gives
+        std::map<std::string, std::string> written;  // below the folder; empty: the entry is refused
+    };
+    const std::vector<Row> rows = {
+        {"absolute", {.name = "/abs.txt", .data = "1"}, "abs.txt", {{"abs.txt", "1"}}},
+        {"parent inside", {.name = "dir/../x.txt", .data = "2"}, "x.txt", {{"x.txt", "2"}}},
+        {"drive", {.name = "C:\\d.txt", .data = "3"}, "d.txt", {{"d.txt", "3"}}},
+        {"leading parents", {.name = "..\\..\\up.txt", .data = "4"}, "up.txt", {{"up.txt", "4"}}},
+        {"parents past the top", {.name = "a/../../b.txt", .data = "5"}, "b.txt", {{"b.txt", "5"}}},
+        {"one leading parent", {.name = "../up.txt", .data = "6"}, "up.txt", {{"up.txt", "6"}}},
+        {"drive and slashes", {.name = "D:/\\/x/y.txt", .data = "7"}, "x/y.txt", {{"x", "/"}, {"x/y.txt", "7"}}},
+        {"symbolic link",
+         {.name = "link", .data = "../../../../etc", .host = 3, .externalAttr = 0120777u << 16},
+         "link",
+         {}},
+        {"empty", {.name = "", .data = "8"}, "", {}},
+        {"slash only", {.name = "/", .data = ""}, "", {}},
+        {"ends in a parent step", {.name = "a/b/..", .data = "9"}, "a/b/..", {}},
+        // Names with NUL bytes are cut at the first one before anything looks at them.
+        {"NUL then parents", {.name = "x", .data = "10", .rawName = "a/b/c\0/../../evil"s}, "a/b/c",
+         {{"a", "/"}, {"a/b", "/"}, {"a/b/c", "10"}}},
+        {"parent steps hidden by NULs", {.name = "x", .data = "11", .rawName = "..\0/..\0/..\0/evil"s}, "..", {}},
+        {"the same with backslashes", {.name = "x", .data = "12", .rawName = "..\0\\..\0\\..\0\\evil"s}, "..", {}},
+        {"NUL after a parent step", {.name = "x", .data = "13", .rawName = "d/..\0/../../evil"s}, "d/..", {}},
+    };
+    testsupport::TempDir tmp;
+    int n = 0;
+    for (const auto& row : rows) {
+        const auto base = tmp / std::to_string(n++);
+        const auto folder = base / "1/2/3";
+        const auto zip = tmp / (std::to_string(n) + ".zip");
+        ASSERT_TRUE(testsupport::WriteZip(zip, {row.item})) << row.label;
+
+        HZIP h = OpenZipFile(zip.string(), nullptr, folder.string());
+        ASSERT_NE(h, nullptr) << row.label;
+        ZipEntryInfo info;
+        EXPECT_EQ(GetZipItem(h, 0, &info), ZR_OK) << row.label;
+        EXPECT_EQ(info.name, row.cleaned) << row.label;
+        CloseZipFile(h);
+
+        const bool refused = row.written.empty();
+        EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, folder.string(), true), refused ? 0 : 1) << row.label;
+        EXPECT_EQ(fs::exists(zip), refused) << row.label << ": the archive is kept only when extraction failed";
+        std::map<std::string, std::string> want = {{"1", "/"}, {"1/2", "/"}, {"1/2/3", "/"}};
+        for (const auto& [name, content] : row.written) want["1/2/3/" + name] = content;
+        EXPECT_EQ(Tree(base), want) << row.label;
+    }
+}
+
+// Archives made to hurt the machine they are unpacked on. The folder lies on a file system of
+// 2 MiB; each row's archive fails and leaves no file that it did not fully write.
+TEST(ZipExtract, HostileArchivesAreStoppedWithoutPartialFiles) {
+    testsupport::SmallFileSystem disk(2 << 20);
+    if (!disk.mounted()) GTEST_SKIP() << disk.error();
+    const std::string mib(1 << 20, '\0');
+    const std::string part(600000, 'p');
+    struct Row {
+        const char* label;
+        std::vector<ZipItem> items;
+        std::map<std::string, std::string> before;      // files in the folder before, "ro:" marks a read-only one
+        std::map<std::string, std::string> after;
+        int result = 0;
+    };
+    const std::vector<Row> rows = {
+        {"inflates past its declared size",
+         {{.name = "ok.txt", .data = "fine"}, {.name = "bomb", .data = mib, .declaredSize = 1000}},
+         {},
+         {{"ok.txt", "fine"}}},
+        {"needs more than the free space",
+         {{.name = "a", .data = mib + mib.substr(0, 300000)}, {.name = "b", .data = mib}},
+         {},
+         {}},
+        {"declares more than the free space",
+         {{.name = "small", .data = "tiny", .declaredSize = 3u << 30}},
+         {},
+         {}},
+        {"read-only file in the folder",
+         {{.name = "ro.txt", .data = "new"}, {.name = "rw.txt", .data = "new"}},
+         {{"ro.txt", "ro:keep"}, {"rw.txt", "old"}},
+         {{"ro.txt", "keep"}, {"rw.txt", "new"}}},
+        // Not hostile: more than the free space, but each entry replaces a file as large as itself.
+        {"replaces the files that take the space",
+         {{.name = "a", .data = part}, {.name = "b", .data = part}},
+         {{"a", part}, {"b", part}},
+         {{"a", "<600000 bytes>"}, {"b", "<600000 bytes>"}},
+         1},
+    };
+    testsupport::TempDir tmp;
+    int n = 0;
+    for (const auto& row : rows) {
+        const auto folder = disk / std::to_string(n++);
+        fs::create_directories(folder);
+        for (const auto& [name, content] : row.before) {
+            const bool readOnly = content.rfind("ro:", 0) == 0;
+            std::ofstream(folder / name) << (readOnly ? content.substr(3) : content);
+            if (readOnly) fs::permissions(folder / name, fs::perms::owner_read | fs::perms::group_read);
+        }
+        const auto zip = tmp / (std::to_string(n) + ".zip");
+        ASSERT_TRUE(testsupport::WriteZip(zip, row.items)) << row.label;
+        EXPECT_EQ(ExtractZipToFolder(zip.string(), nullptr, folder.string(), true), row.result) << row.label;
+        EXPECT_EQ(fs::exists(zip), row.result == 0) << row.label;
+        auto tree = Tree(folder);
+        for (auto& [name, content] : tree)
+            if (content.size() > 64) content = "<" + std::to_string(content.size()) + " bytes>";
+        EXPECT_EQ(tree, row.after) << row.label;
+        fs::remove_all(folder);
+    }
 }
 
 TEST(ZipExtract, SymbolicLinksInTheTargetAreNotFollowed) {

@@ -102,13 +102,11 @@ TEST(PluginExports, IsWin10FollowsTheReportedVersion) {
 
 TEST(PluginExports, MissingAndOverlongArgumentsAreHarmless) {
     // Nothing on the stack: no export crashes or pushes anything but its own result.
-    for (const char* e : {"ModifyShortcutParam", "KillProcess", "MorvaneWriteFileAssoc", "BringToTop"})
+    for (const char* e : {"ModifyShortcutParam", "KillProcess", "MorvaneWriteFileAssoc", "BringToTop",
+                          "DownloadNdFile", "DownloadNdZipContent"})
         EXPECT_EQ(CallExport(e, {}), "") << e;
-    // The downloads tell the script they did nothing.
-    for (const char* e : {"DownloadNdFile", "DownloadNdZipContent"}) {
-        EXPECT_EQ(CallExport(e, {}), "0\n") << e;
-        EXPECT_EQ(CallExport(e, {"http://127.0.0.1:9/list.xml"}), "0\n") << e;
-    }
+    for (const char* e : {"DownloadNdFile", "DownloadNdZipContent"})
+        EXPECT_EQ(CallExport(e, {"http://127.0.0.1:9/list.xml"}), "") << e;
     // No marker reads as an empty one: the name up to its last dot, and "nsis_call" has none.
     EXPECT_EQ(CallExport("GetInstallChannel", {}), "\n");
     // Arguments longer than the export's buffers are cut, and what lies below them stays.
@@ -118,7 +116,7 @@ TEST(PluginExports, MissingAndOverlongArgumentsAreHarmless) {
     EXPECT_EQ(CallExport("KillProcess", {std::string(3000, 'k'), "below"}, MORVANE_NSIS_CALL, env), "below\n");
     EXPECT_EQ(CallExport("DownloadNdFile", {"http://127.0.0.1:9/" + std::string(4000, 'd'), "/nonexistent/t", "below"},
                          MORVANE_NSIS_CALL, env),
-              "0\nbelow\n");
+              "below\n");
 }
 
 TEST(PluginExports, KillProcessEndsEveryProcessOfThatName) {
@@ -215,6 +213,31 @@ TEST(PluginExports, WriteFileAssocWritesAllSixtyWithTheirIcons) {
     EXPECT_EQ(reg.Get(HKEY_CURRENT_USER, kUserExts + "avi\\UserChoice\\Deeper", "x"), "");
     // Audio extensions are not the installer's.
     EXPECT_EQ(reg.Get(HKEY_CLASSES_ROOT, ".mp3"), "");
+}
+
+// An installer loads and unloads the plug-in for every call; the registry's database stays
+// open once for all of them, not once more for each.
+TEST(PluginExports, CallsInOneInstallerShareOneRegistryConnection) {
+    Registry reg;
+    testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", (reg.dir / "run").string());
+    testsupport::TempDir install;
+    const fs::path db = reg.dir / "registry.db";
+    auto openOnDb = [&] {
+        int n = 0;
+        for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (fs::read_symlink(fd.path(), ec) == db) ++n;
+        }
+        return n;
+    };
+    for (int call = 0; call < 3; ++call) {
+        platform::NsisHost host;
+        ASSERT_TRUE(host.Load(kPlugin)) << host.error();
+        host.Push(install.path().string());
+        ASSERT_TRUE(host.Call("MorvaneWriteFileAssoc"));
+    }
+    EXPECT_EQ(openOnDb(), 1);
+    EXPECT_EQ(reg.Get(HKEY_CLASSES_ROOT, ".mkv"), "WZfile_mkv");
 }
 
 TEST(PluginExports, InstallFolderGetsExactlyOneSeparator) {
@@ -331,23 +354,27 @@ protected:
 
 }  // namespace
 
-TEST_F(NdDownloadExports, DownloadNdFileFetchesTheListedFileAndSaysSo) {
+// The download exports push no result: what the script had on the stack below their two
+// arguments is all that is left, and the target on disk tells how the download went.
+TEST_F(NdDownloadExports, DownloadNdFileFetchesTheListedFileAndPushesNothing) {
     Serve("/setup/data.bin", testsupport::PatternBytes(0, 300000));
     ServeList("/list.xml", "/setup/data.bin");
     const fs::path target = program / "out" / "data.bin";
     fs::create_directories(target.parent_path());
-    EXPECT_EQ(Call("DownloadNdFile", {server.url("/list.xml"), target.string(), "below"}), "1\nbelow\n");
+    EXPECT_EQ(Call("DownloadNdFile", {server.url("/list.xml"), target.string(), "below", "deeper"}),
+              "below\ndeeper\n");
     EXPECT_EQ(testsupport::ReadFile(target), testsupport::PatternBytes(0, 300000));
 
-    // A list whose only link is gone: "0", and nothing is left at the target.
+    // A list whose only link is gone, and a list that is gone itself: nothing at the target.
     testsupport::HttpReply missing;
     missing.status = 404;
     server.Serve("/gone.bin", missing);
     ServeList("/bad.xml", "/gone.bin");
     const fs::path other = program / "out" / "other.bin";
-    EXPECT_EQ(Call("DownloadNdFile", {server.url("/bad.xml"), other.string()}), "0\n");
-    EXPECT_FALSE(fs::exists(other));
-    EXPECT_EQ(Call("DownloadNdFile", {server.url("/no-such-list.xml"), other.string()}), "0\n");
+    for (const char* list : {"/bad.xml", "/no-such-list.xml"}) {
+        EXPECT_EQ(Call("DownloadNdFile", {server.url(list), other.string(), "below"}), "below\n") << list;
+        EXPECT_FALSE(fs::exists(other)) << list;
+    }
 }
 
 TEST_F(NdDownloadExports, DownloadNdZipContentUnpacksIntoTheFolder) {
@@ -356,14 +383,42 @@ TEST_F(NdDownloadExports, DownloadNdZipContentUnpacksIntoTheFolder) {
     Serve("/pack.zip", testsupport::ReadFile(zip));
     ServeList("/zip.xml", "/pack.zip");
     const fs::path folder = program / "install" / "deeper";
-    EXPECT_EQ(Call("DownloadNdZipContent", {server.url("/zip.xml"), folder.string()}), "1\n");
+    EXPECT_EQ(Call("DownloadNdZipContent", {server.url("/zip.xml"), folder.string(), "below"}), "below\n");
     EXPECT_EQ(testsupport::ReadFile(folder / "res" / "VIDEO.ico"), "icon");
     EXPECT_EQ(testsupport::ReadFile(folder / "readme.txt"), "hi");
 
-    // A download that is no archive: "0".
+    // A download that is no archive: nothing is unpacked, and the stack is as before.
     Serve("/notzip.bin", "plain bytes");
     ServeList("/notzip.xml", "/notzip.bin");
-    EXPECT_EQ(Call("DownloadNdZipContent", {server.url("/notzip.xml"), (program / "other").string()}), "0\n");
+    const fs::path other = program / "other";
+    EXPECT_EQ(Call("DownloadNdZipContent", {server.url("/notzip.xml"), other.string(), "below"}), "below\n");
+    EXPECT_TRUE(!fs::exists(other) || fs::is_empty(other));
+}
+
+// An archive that would write outside the folder through names with NUL bytes: its other
+// entries are unpacked, nothing lands outside, and the failed archive is kept in the temporary
+// folder rather than deleted.
+TEST_F(NdDownloadExports, DownloadNdZipContentWritesNothingOutsideTheFolder) {
+    using namespace std::string_literals;
+    const fs::path zip = program / "hostile.zip";
+    ASSERT_TRUE(testsupport::WriteZip(zip, {{.name = "readme.txt", .data = "hi"},
+                                            {.name = "x", .data = "evil", .rawName = "..\0/..\0/evil"s},
+                                            {.name = "x", .data = "evil", .rawName = "..\0\\..\0\\evil2"s}}));
+    Serve("/hostile.zip", testsupport::ReadFile(zip));
+    ServeList("/hostile.xml", "/hostile.zip");
+    const fs::path base = program / "base";
+    const fs::path folder = base / "install" / "deeper";
+    const fs::path temp = base / "tmp";
+    fs::create_directories(temp);
+    CallExport("DownloadNdZipContent", {server.url("/hostile.xml"), folder.string()}, installer.string(),
+               "TMPDIR=" + Quote(temp.string()));
+    std::set<std::string> written;
+    for (auto& e : fs::recursive_directory_iterator(base)) written.insert(fs::relative(e.path(), base).string());
+    std::set<std::string> kept;
+    for (auto& e : fs::directory_iterator(temp)) kept.insert(testsupport::ReadFile(e.path()));
+    EXPECT_EQ(kept, std::set<std::string>{testsupport::ReadFile(zip)});
+    for (auto& e : fs::directory_iterator(temp)) written.erase(fs::relative(e.path(), base).string());
+    EXPECT_EQ(written, (std::set<std::string>{"install", "install/deeper", "install/deeper/readme.txt", "tmp"}));
 }
 
 TEST_F(NdDownloadExports, AProxyProgramNamedBesideTheInstallerIsNeverStarted) {
@@ -378,7 +433,7 @@ TEST_F(NdDownloadExports, AProxyProgramNamedBesideTheInstallerIsNeverStarted) {
     // A referer of a site whose downloads take the local proxy.
     ServeList("/list.xml", "/v.bin", "http://www.kanpian.tv/play/1");
     const fs::path target = program / "v.bin";
-    EXPECT_EQ(Call("DownloadNdFile", {server.url("/list.xml"), target.string()}), "1\n");
+    EXPECT_EQ(Call("DownloadNdFile", {server.url("/list.xml"), target.string()}), "");
     EXPECT_EQ(testsupport::ReadFile(target), "video bytes");
     // The file came through the local proxy port, yet its program was not started by us.
     ASSERT_EQ(server.count("/v.bin"), 1u);

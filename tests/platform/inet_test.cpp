@@ -1,10 +1,15 @@
 #include "platform/inet.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/http_server.h"
 #include "support/temp_dir.h"
@@ -160,6 +165,65 @@ TEST(Inet, RedirectsAreFollowedUnlessTheRequestSaysNot) {
         EXPECT_EQ(body, "moved");
     }
     EXPECT_EQ(server.count("/target"), 1u);
+}
+
+// Redirects stay within http and https: a Location of another scheme fails the request before
+// anything connects to it.
+TEST(Inet, RedirectsToOtherSchemesAreNotFollowed) {
+    // Stands where the redirect points and counts who knocks.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t addrLen = sizeof addr;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &addrLen), 0);
+    const std::string elsewhere = "127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+    auto knocks = [&] {
+        int n = 0;
+        for (int fd; (fd = ::accept(listener, nullptr, nullptr)) >= 0; ++n) ::close(fd);
+        return n;
+    };
+
+    HttpServer server;
+    testsupport::TempDir tmp;
+    tmp.write("local.txt", "a local file");
+    struct Row {
+        std::string location;
+        bool followed;
+    };
+    const std::vector<Row> rows = {
+        {"ftp://" + elsewhere + "/file.bin", false},
+        {"ftps://" + elsewhere + "/file.bin", false},
+        {"file://" + (tmp / "local.txt").string(), false},
+        {"dict://" + elsewhere + "/word", false},
+        {server.url("/arrived"), true},
+    };
+    HttpReply arrived;
+    arrived.body = "arrived";
+    server.Serve("/arrived", arrived);
+    for (const auto& row : rows) {
+        HttpReply moved;
+        moved.status = 302;
+        moved.headers.push_back({"Location", row.location});
+        server.Serve("/moved", moved);
+        Open o(server, "GET", "/moved");
+        DWORD ms = 3000;
+        ASSERT_TRUE(InternetSetOptionA(o.request, INTERNET_OPTION_REQUEST_DEADLINE, &ms, sizeof ms));
+        const bool sent = HttpSendRequestA(o.request, nullptr, 0, nullptr, 0);
+        EXPECT_EQ(sent, row.followed) << row.location;
+        std::string body;
+        if (sent) {
+            EXPECT_TRUE(o.ReadAll(body));
+        } else {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_REDIRECT_FAILED)) << row.location;
+        }
+        EXPECT_EQ(body, row.followed ? "arrived" : "") << row.location;
+        EXPECT_EQ(knocks(), 0) << row.location;
+    }
+    ::close(listener);
 }
 
 TEST(Inet, RangeHeaderAndContentRangeReachBothSides) {

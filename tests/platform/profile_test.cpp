@@ -55,7 +55,13 @@ TEST(Profile, ReadsWindowsStyleFiles) {
         {L"全局", L"键", L"", L"值"},
         {L"Global", L"empty", L"d", L""},
     };
-    for (const auto& c : cases) EXPECT_EQ(Read(file, c.sec, c.key, c.def), c.want) << c.sec << L"/" << c.key;
+    const platform::ProfileSnapshot snapshot(file);
+    for (const auto& c : cases) {
+        EXPECT_EQ(Read(file, c.sec, c.key, c.def), c.want) << c.sec << L"/" << c.key;
+        std::wstring_view def = c.def ? c.def : L"";
+        if (def == L"dflt  ") continue;  // only the profile functions cut the default's blanks
+        EXPECT_EQ(snapshot.ReadString(c.sec, c.key, def), c.want) << "snapshot: " << c.sec << L"/" << c.key;
+    }
 
     struct IntCase {
         const wchar_t* key;
@@ -63,8 +69,57 @@ TEST(Profile, ReadsWindowsStyleFiles) {
         INT want;
     } ints[] = {{L"num", 0, -42}, {L"big", 0, 2147483647}, {L"junk", 0, 12},
                 {L"Name", 5, 0},  {L"empty", 7, 7},        {L"missing", 9, 9}};
-    for (const auto& c : ints)
+    for (const auto& c : ints) {
         EXPECT_EQ(static_cast<INT>(GetPrivateProfileIntW(L"Global", c.key, c.def, file.c_str())), c.want) << c.key;
+        EXPECT_EQ(snapshot.ReadInt(L"global", c.key, c.def), c.want) << "snapshot: " << c.key;
+    }
+}
+
+TEST(Profile, ASnapshotAnswersFromTheVersionItRead) {
+    TempDir dir;
+    auto file = W(dir.write("s.ini", "[s]\nk=1\n"));
+    const platform::ProfileSnapshot before(file);
+    ASSERT_TRUE(WritePrivateProfileStringW(L"s", L"k", L"2", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"t", L"n", L"3", file.c_str()));
+    EXPECT_EQ(before.ReadString(L"S", L"K", L""), L"1");
+    EXPECT_EQ(before.ReadInt(L"t", L"n", -1), -1);
+    const platform::ProfileSnapshot after(file);
+    EXPECT_EQ(after.ReadString(L"s", L"k", L""), L"2");
+    EXPECT_EQ(after.ReadInt(L"T", L"N", -1), 3);
+    std::wstring v;
+    EXPECT_FALSE(platform::ProfileSnapshot(W(dir.path() / "missing.ini")).ReadString(L"s", L"k", v));
+}
+
+// A write rewrites the line it touches and leaves every other byte of the file as it was: line
+// breaks, blanks, a byte-order mark, bytes that are not UTF-8.
+TEST(Profile, WritesChangeOnlyTheLineTheyTouch) {
+    struct Case {
+        std::string before;
+        const wchar_t* sec;
+        const wchar_t* key;
+        const wchar_t* value;
+        std::string after;
+    } cases[] = {
+        {"[s]\r\nk = 1 \r\n\r\n[t]\r\nz=2\r\n", L"S", L"K", L"5", "[s]\r\nk = 5 \r\n\r\n[t]\r\nz=2\r\n"},
+        {"[s]\r\nk=1\r\n\r\n[t]\r\n", L"s", L"new", L"x", "[s]\r\nk=1\r\nnew=x\r\n\r\n[t]\r\n"},
+        {"[s]\r\nk=1\r\n", L"u", L"a", L"1", "[s]\r\nk=1\r\n[u]\r\na=1\r\n"},
+        {"[s]\nk=1", L"s", L"j", L"2", "[s]\nk=1\nj=2\n"},  // no line break at the end
+        {"[s]\nk=1", L"u", L"a", L"1", "[s]\nk=1\n[u]\na=1\n"},
+        {"[s]", L"s", L"k", L"1", "[s]\nk=1\n"},
+        {"\xEF\xBB\xBF[s]\nk=1\n", L"s", L"k", L"2", "\xEF\xBB\xBF[s]\nk=2\n"},
+        {"\xEF\xBB\xBF", L"s", L"k", L"1", "\xEF\xBB\xBF[s]\nk=1\n"},
+        {"[s]\nk=\xFF\xFE\n[t]\nz=1\n", L"t", L"z", L"2", "[s]\nk=\xFF\xFE\n[t]\nz=2\n"},
+        {"[s]\na=1\n; b\nb=2\nc=3\n", L"s", L"B", nullptr, "[s]\na=1\n; b\nc=3\n"},
+        {"[s]\na=1\n[t]\nb=2\n[S]\nc=3\n", L"s", nullptr, nullptr, "[t]\nb=2\n"},
+        {"[s]\nk=1\n[s]\nk=9\n", L"s", L"k", L"2", "[s]\nk=2\n[s]\nk=9\n"},  // the first of two
+        {"x=0\n[s]\nk=1\n", L"s", L"k", L"", "x=0\n[s]\nk=\n"},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        auto path = dir.write("w.ini", c.before);
+        EXPECT_TRUE(WritePrivateProfileStringW(c.sec, c.key, c.value, W(path).c_str()));
+        EXPECT_EQ(testsupport::ReadFile(path), c.after) << c.before;
+    }
 }
 
 TEST(Profile, BufferLimitsFollowWindows) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -106,6 +110,43 @@ TEST(ShellLink, ForeignBytesSurviveAnArgumentChange) {
     std::string after = testsupport::ReadFile(path);
     EXPECT_NE(after.find(block), std::string::npos);
     EXPECT_EQ(after.substr(after.size() - 4), std::string(4, '\0'));
+}
+
+// A shortcut whose arguments change is still the same file for its user: a read-only one
+// stays read-only, its modification time stays (its access time is the load's), and so does
+// its owner where the process may keep it.
+TEST(ShellLink, AnEditedLinkKeepsModeOwnerAndTimes) {
+    ComSession com;
+    testsupport::TempDir dir;
+    const auto path = dir / "kept.lnk";
+    {
+        Link l;
+        l.link->SetPath("/opt/m/morvane");
+        ASSERT_EQ(l.file->Save(Wide(path).c_str(), TRUE), S_OK);
+    }
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    const timespec old[2] = {{1000000000, 123456789}, {1200000000, 987654321}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+    {
+        Link l;
+        ASSERT_EQ(l.file->Load(Wide(path).c_str(), STGM_READWRITE), S_OK);
+        l.link->SetArguments("-s Shortcut");
+        ASSERT_EQ(l.file->Save(Wide(path).c_str(), TRUE), S_OK);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(st.st_mtim.tv_sec, old[1].tv_sec);
+    EXPECT_EQ(st.st_mtim.tv_nsec, old[1].tv_nsec);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+    EXPECT_NE(RunLnkinfo(path).find("-s Shortcut"), std::string::npos);
 }
 
 TEST(ShellLink, RejectsFilesThatAreNoLinks) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <regex>
+#include <string>
 
 #include "platform/codepage.h"
 #include "player/mediainfo_dll.h"
@@ -55,12 +57,28 @@ TEST(FileInfo, SizeUnitsAndTimeFraction) {
 
 std::wstring W(const std::filesystem::path& p) { return platform::WideFromUtf8(p.string()); }
 
+// The fields of a clip with video and audio made under this name.
+FileInfoFields InfoOfClip(const TempDir& dir, const std::string& name, double seconds) {
+    testsupport::ClipOptions options;
+    options.seconds = seconds;
+    return ReadFileInfo(CMediaInfoLib::Default(), W(testsupport::MakeClip(dir / name, options)));
+}
+
+TEST(FileInfo, NonAsciiFileNameUnderTheCLocale) {
+    // The program may run under LC_ALL=C; the name must reach the library all the same.
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
+    TempDir dir;
+    FileInfoFields f = InfoOfClip(dir, "第一集 预告.mp4", 1.0);
+    EXPECT_EQ(f.resolution, L"320x240");
+    EXPECT_EQ(f.duration, L"00:00:01");
+    EXPECT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");  // the process keeps its locale
+    std::setlocale(LC_ALL, before.c_str());
+}
+
 TEST(FileInfo, ClipWithVideoAndAudio) {
     TempDir dir;
-    testsupport::ClipOptions options;
-    options.seconds = 2.0;
-    auto clip = testsupport::MakeClip(dir / "clip.mp4", options);
-    FileInfoFields f = ReadFileInfo(CMediaInfoLib::Default(), W(clip));
+    FileInfoFields f = InfoOfClip(dir, "clip.mp4", 2.0);
     EXPECT_EQ(f.resolution, L"320x240");
     EXPECT_EQ(f.duration, L"00:00:02");
     EXPECT_TRUE(std::regex_match(platform::Utf8FromWide(f.size), std::regex(R"([0-9.]+ (KiB|MB|Bytes))")))

@@ -27,6 +27,7 @@
 #include "support/clips.h"
 #include "support/early_program_dir.h"
 #include "player/open_url.h"
+#include "player/play_list_ui.h"
 #include "player/play_list_wnd.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
@@ -88,6 +89,8 @@ protected:
         longClip.audioTracks = 0;
         testsupport::MakeClip(*media_ / "long.mp4", longClip);
         testsupport::MakeBrokenFile(*media_ / "broken.mp4");
+        testsupport::MakeNoiseFile(*media_ / "noise.mp4");
+        testsupport::MakeTruncatedCopy(*media_ / "b.mp4", *media_ / "truncated.mp4", 3000);
         fs::create_directories(*media_ / "subs");
         testsupport::MakeVideoClip(*media_ / "subs" / "Movie.mkv", 3.0);
         for (const char* name : {"Movie.srt", "movie.ASS", "Movie.txt", "Other.srt"})
@@ -262,6 +265,29 @@ TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
     EXPECT_TRUE(Visible(L"ctnClient"));
 }
 
+// libVLC reports these as playing and then ended; nothing of them was ever shown.
+TEST_F(MainWndX, CorruptMediaSayWhyAndMarkTheirRows) {
+    testsupport::HttpServer server;
+    testsupport::HttpReply whole;  // a server without ranges: the index at the clip's end is out of reach
+    whole.body = testsupport::ReadFile(*media_ / "b.mp4");
+    server.Serve("/whole.mp4", whole);
+    Configure("[Global]\nnTopMostMode=2\nnPlayOrder=2\n");
+    CMorvaneWnd* w = Open();
+    ASSERT_NE(w->pPlayList, nullptr);
+    for (const std::wstring& source : {Clip("noise.mp4"), Clip("truncated.mp4"), Wide(server.url("/whole.mp4"))}) {
+        w->PlayFile(source);
+        ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }))
+            << platform::Utf8FromWide(source) << ": " << platform::Utf8FromWide(w->GetLastTip());
+        EXPECT_FALSE(w->IsMediaOpen());
+        EXPECT_TRUE(Visible(L"ctnClient"));
+        EXPECT_EQ(w->strCurrentPath, source);  // the list did not move on
+        CPlayListItemUI* row = w->pPlayList->GetList()->FindItemUIByPath(source);
+        ASSERT_NE(row, nullptr) << platform::Utf8FromWide(source);
+        EXPECT_TRUE(row->GetItemData()->bInvalid);
+        EXPECT_TRUE(row->GetLook().invalidMarker);
+    }
+}
+
 TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
     Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\nnPlayOrder=2\n",
               Record(1, Clip("a.mp4"), 0) + Record(2, Clip("b.mp4"), 300));
@@ -286,6 +312,23 @@ TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
     ASSERT_TRUE(PumpUntil([&] { return !w->IsMediaOpen() && Visible(L"ctnClient"); }));
     EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
     EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"0");
+}
+
+// The start file opens while the window is made, before any message is handled; the start-up
+// worker's PlayFile then takes that player over rather than opening the file a second time.
+TEST_F(MainWndX, TheStartFileOpensWhileTheWindowIsMade) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\nbAddSimilarFile=0\n", Record(1, Clip("b.mp4"), 0));
+    wnd_ = std::make_unique<CMorvaneWnd>(Clip("long.mp4"));
+    ASSERT_NE(wnd_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
+              nullptr);
+    ASSERT_TRUE(wnd_->IsMediaOpen());
+    const unsigned early = wnd_->playerCtrl.mediaPlayer.GetSerial();
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_EQ(wnd_->playerCtrl.mediaPlayer.GetSerial(), early);
+    EXPECT_EQ(wnd_->ListCurrentPath(), Clip("long.mp4"));
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file2");
+    EXPECT_EQ(wnd_->GetLastTip(), L"long.mp4");
+    EXPECT_TRUE(IsWindowVisible(wnd_->hVideoSurface));
 }
 
 TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {
@@ -334,6 +377,43 @@ TEST_F(MainWndX, WindowFitsTheVideoOncePerMedium) {
     PumpFor(500);
     EXPECT_EQ(width(), 700);
     EXPECT_EQ(height(), 300);
+}
+
+TEST_F(MainWndX, DeletingThePlayingRowKeepsItsPositionsOutOfTheNextRecord) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\n",
+              Record(1, Clip("a.mp4"), 0) + Record(2, Clip("long.mp4"), 0) + Record(3, Clip("b.mp4"), 700));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetPosition() > 0; }));
+    ASSERT_EQ(g_SysConfig.strCurSection, L"file2");
+    CPlayListUI* list = w->pPlayList->GetList();
+    list->SelectItem(list->GetItemIndex(list->FindItemUIByPath(Clip("long.mp4"))), false, false, false);
+    w->pPlayList->DeleteSelected();
+    // b's record is "file2" now; pausing and stopping the file that still plays leave it alone.
+    ASSERT_EQ(PlayListValue(L"file2", L"strFilePath"), Clip("b.mp4"));
+    w->SetPlayState(false);
+    ASSERT_TRUE(PumpUntil([&] { return !w->playerCtrl.IsPlaying(); }));
+    PumpFor(300);
+    EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"700");
+    w->Stop();
+    EXPECT_EQ(PlayListValue(L"file2", L"nPlayPos"), L"700");
+    EXPECT_EQ(g_SysConfig.mapPlayList[L"file2"].nPlayPos, 700);
+}
+
+TEST_F(MainWndX, ClosingStopsBeingTheInstanceAndSavesAPlacementStillWaitingForItsMove) {
+    Configure("[Global]\nnTopMostMode=2\nbUseDefWindowInfo=0\n");
+    CMorvaneWnd* w = Open();
+    HWND h = w->GetHWND();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h) != FALSE; }));
+    MoveWindow(h, 123, 77, 640, 360, TRUE);
+    // Well within the half second after which a move is written by itself.
+    w->Shutdown();
+    EXPECT_EQ(GetPropW(h, kMainWndProp), nullptr);  // what a second start looks for
+    EXPECT_FALSE(IsWindowVisible(h));
+    const std::wstring cfg = Wide(folder_ + "user.cfg");
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"x0", -1, cfg.c_str()), 123u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"y0", -1, cfg.c_str()), 77u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"cx", -1, cfg.c_str()), 640u);
+    EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"cy", -1, cfg.c_str()), 360u);
 }
 
 TEST_F(MainWndX, ResumesAtTheStoredPosition) {
@@ -459,6 +539,36 @@ TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
     w->TakeSnapshot();
     EXPECT_TRUE(files().empty());
     EXPECT_EQ(w->GetLastTip(), L"before");
+}
+
+TEST_F(MainWndX, TheDefaultPicturesFolderIsMadeForTheFirstSnapshot) {
+    testsupport::TempDir home;
+    const fs::path pictures = home / "Bilder" / "Morvane";
+    home.write("config/user-dirs.dirs", "XDG_PICTURES_DIR=\"" + pictures.string() + "\"\n");
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (home / "config").string());
+    Configure("[Global]\nnTopMostMode=2\nbTipSnapShot=0\n");
+    ASSERT_EQ(g_SysConfig.strSnapShotPath, pictures.wstring());
+    ASSERT_FALSE(fs::exists(pictures));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetTime() > 500; }));
+    bool askedForAFolder = false;
+    {
+        testsupport::ModalScript answer({[&] {
+                                            HWND box = testsupport::FindDialog(L"Oskery提示");
+                                            askedForAFolder = box != nullptr;
+                                            return box && PostMessageW(box, WM_CLOSE, 0, 0) != FALSE;
+                                        }},
+                                        L"Oskery提示");
+        w->TakeSnapshot();
+    }
+    EXPECT_FALSE(askedForAFolder);
+    EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone) << platform::Utf8FromWide(w->GetLastTip());
+    ASSERT_TRUE(fs::is_directory(pictures));
+    std::vector<fs::path> shots;
+    for (const auto& e : fs::directory_iterator(pictures)) shots.push_back(e.path());
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_EQ(shots[0].extension(), ".jpg");
+    EXPECT_EQ(Magic(shots[0], 2), "\xFF\xD8");
 }
 
 TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {

@@ -106,3 +106,35 @@ TEST(MediaPlayerInstance, AFailingStartIsReportedAndRetried) {
     e.Close();
     EXPECT_FALSE(e.HasInstance());
 }
+
+// A start begun on its own thread: whatever comes next sees its end, whether it came up, failed
+// (and is tried again by the next open) or is closed before it is done.
+TEST(MediaPlayerInstance, AStartOnItsOwnThreadIsSeenByWhatComesNext) {
+    {
+        testsupport::ScopedEnv quiet("MORVANE_VLC_OPTIONS", "--aout=adummy --vout=vdummy");
+        CMediaPlayer e;
+        e.StartInstance();
+        e.StartInstance();  // one start at a time
+        EXPECT_TRUE(e.HasInstance());
+        EXPECT_TRUE(e.GetInstanceError().empty());
+        e.Close();
+        EXPECT_FALSE(e.HasInstance());
+    }
+    {
+        CMediaPlayer e;
+        {
+            testsupport::ScopedEnv bad("MORVANE_VLC_OPTIONS", "--morvane-no-such-option");
+            e.StartInstance();
+        }
+        testsupport::ScopedEnv quiet("MORVANE_VLC_OPTIONS", "--aout=adummy --vout=vdummy");
+        EXPECT_FALSE(e.HasInstance());
+        EXPECT_NE(e.GetInstanceError().find("libVLC could not start"), std::string::npos);
+        EXPECT_FALSE(e.Open(""));  // tried again: an instance now, but nothing to open
+        EXPECT_TRUE(e.HasInstance());
+    }
+    for (int i = 0; i < 3; ++i) {
+        testsupport::ScopedEnv quiet("MORVANE_VLC_OPTIONS", "--aout=adummy --vout=vdummy");
+        CMediaPlayer e;
+        e.StartInstance();  // and gone at once: the end waits for the start
+    }
+}

@@ -1,12 +1,14 @@
 // The real program under Xvfb with a temporary program folder: it opens its window, plays the
 // clip it is given into the video surface, hands a second start's file over to the running
-// instance, saves the play list when it closes and resumes the position on the next start.
+// instance, saves the play list when it closes and resumes the position on the next start; it
+// ends at once when closed, also while its statistics server does not answer.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +23,9 @@
 #include "player/main_wnd.h"
 #include "support/child.h"
 #include "support/clips.h"
+#include "support/hostile_client.h"
+#include "support/http_server.h"
+#include "support/runtime_folders.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 #include "support/x_windows.h"
@@ -31,6 +36,34 @@ using testsupport::Child;
 using testsupport::WaitFor;
 
 namespace {
+
+// The current folder of this process, and so of the players it starts, for one scope.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const fs::path& folder) : old_(fs::current_path()) { fs::current_path(folder); }
+    ~ScopedCwd() { fs::current_path(old_); }
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+    fs::path old_;
+};
+
+// The request library beside the program, and a statistics server that takes every request and
+// never answers.
+struct SilentStatsServer {
+    explicit SilentStatsServer(const testsupport::TempDir& program) {
+        fs::copy_file(fs::path(MORVANE_BIN_DIR) / "WZUpdate.so", program.path() / "WZUpdate.so");
+        program.write("config.ini", "[Global Options]\nProxyType=0\n");
+        server.Fallback([](const testsupport::HttpRequest&) {
+            testsupport::HttpReply r;
+            r.silent = true;
+            return r;
+        });
+    }
+    testsupport::HttpServer server;
+    testsupport::ScopedEnv env{"MORVANE_STATS_SERVER", server.url("")};
+};
 
 std::string Program() { return std::string(MORVANE_BIN_DIR) + "/morvane"; }
 
@@ -118,11 +151,11 @@ protected:
     }
 
     ::Window MainXWindow() {
-        std::vector<::Window> mains = testsupport::TopLevelsNamed(dpy_, "Morvane");
-        return mains.empty() ? 0 : mains.front();
+        std::vector<::Window> main = testsupport::TopLevelsNamed(dpy_, "Morvane");
+        return main.empty() ? 0 : main.front();
     }
 
-    // The video surface: the largest mapped child of the top-level X window titled "Morvane".
+    // The video surface: the largest mapped child of an X window titled "Morvane".
     ::Window VideoSurface() {
         ::Window best = 0;
         long bestArea = 0;
@@ -260,6 +293,33 @@ TEST_F(MorvaneX, ClosingAppliesTheClearOption) {
     EXPECT_TRUE(SectionOf(gone).empty());
 }
 
+// Closing at once, while the medium or libVLC itself still starts (without a file libVLC starts
+// beside the running window), and a libVLC that cannot start at all: the window is there and
+// closes as ever.
+TEST_F(MorvaneX, ClosingDuringStartUpAndALibvlcThatCannotStart) {
+    const std::string pattern = (*base_ / "pattern.mp4").string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* options;
+    } cases[] = {
+        {{pattern}, "--aout=alsa --alsa-audio-device=null"},
+        {{}, "--aout=alsa --alsa-audio-device=null"},
+        {{pattern}, "--morvane-no-such-option"},
+    };
+    for (const auto& c : cases) {
+        const std::string what = std::string(c.args.empty() ? "no file, " : "a file, ") + c.options;
+        testsupport::ScopedEnv vlc("MORVANE_VLC_OPTIONS", c.options);
+        Child& player = Start(c.args);
+        HWND wnd = WaitForInstance();
+        ASSERT_NE(wnd, nullptr) << what;
+        PostMessageW(wnd, WM_CLOSE, 0, 0);
+        int status = -1;
+        ASSERT_TRUE(player.waitFor(&status, std::chrono::seconds(10))) << what;
+        EXPECT_EQ(ExitCode(status), 0) << what;
+        EXPECT_EQ(CountInstances(), 0) << what;
+    }
+}
+
 TEST_F(MorvaneX, DroppedFilePlays) {
     const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
     Child& first = Start({pattern.string()});
@@ -271,6 +331,146 @@ TEST_F(MorvaneX, DroppedFilePlays) {
     PostMessageW(wnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(first.wait()), 0);
     EXPECT_FALSE(SectionOf(red).empty());
+}
+
+TEST_F(MorvaneX, ClosingEndsAtOnceWhileTheStatisticsServerHangs) {
+    SilentStatsServer stats(*prog_);
+
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    ASSERT_TRUE(stats.server.WaitForRequests(1, "/morvane/register.php"));
+
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    // A second start right behind the close plays its file in an instance of its own.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Child& second = Start({red.string()});
+    int status = 0;
+    ASSERT_TRUE(first.waitFor(&status, std::chrono::seconds(5))) << "the closed player hangs on its report";
+    EXPECT_EQ(ExitCode(status), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the second start's file never played";
+    HWND running = WaitForInstance();
+    ASSERT_NE(running, nullptr);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(running, &owner);
+    EXPECT_EQ(owner, static_cast<DWORD>(second.pid()));
+
+    ASSERT_TRUE(stats.server.WaitForRequests(2, "/morvane/register.php"));
+    PostMessageW(running, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(second.waitFor(&status, std::chrono::seconds(5)));
+    EXPECT_EQ(ExitCode(status), 0);
+    EXPECT_FALSE(SectionOf(red).empty());
+}
+
+TEST_F(MorvaneX, FilesNamedRelativeToTheCallersFolderPlayAndAreKeptAbsolute) {
+    // Each start from a folder of its own; neither file can be found from the other folder.
+    const fs::path a = *base_ / "from-a", b = *base_ / "from-b";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    fs::copy_file(*base_ / "pattern.mp4", a / "p.mp4", fs::copy_options::overwrite_existing);
+    fs::copy_file(*base_ / "red.mp4", b / "r.mp4", fs::copy_options::overwrite_existing);
+
+    Child* first = nullptr;
+    {
+        ScopedCwd cwd(a);
+        first = &Start({"p.mp4"});
+    }
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+    {
+        ScopedCwd cwd(b);
+        Child& second = Start({"r.mp4"});
+        EXPECT_EQ(ExitCode(second.wait()), 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the running instance did not find the handed-over file";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first->wait()), 0);
+    EXPECT_FALSE(SectionOf(a / "p.mp4").empty());
+    EXPECT_FALSE(SectionOf(b / "r.mp4").empty());
+    EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), (b / "r.mp4").wstring());
+}
+
+TEST_F(MorvaneX, EndingTheLoopOtherwiseWhileTheStatisticsServerHangsAlsoEndsAtOnce) {
+    SilentStatsServer stats(*prog_);
+    Child& player = Start({(*base_ / "pattern.mp4").string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(stats.server.WaitForRequests(1, "/morvane/register.php"));
+    // The loop ends without a close: the window goes, the tail runs, the report is given up.
+    PostMessageW(wnd, WM_QUIT, 0, 0);
+    int status = 0;
+    ASSERT_TRUE(player.waitFor(&status, std::chrono::seconds(5))) << "the player waits for its report";
+    EXPECT_EQ(ExitCode(status), 0);
+    EXPECT_FALSE(fs::exists(prog_->path() / "crash.report"));
+    EXPECT_FALSE(SectionOf(*base_ / "pattern.mp4").empty());
+}
+
+TEST_F(MorvaneX, FiftySecondStartsAtOnceAllReachThePlayList) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+
+    constexpr int kStarts = 50;
+    std::vector<fs::path> files;
+    std::vector<Child*> seconds;
+    for (int i = 0; i < kStarts; ++i) {
+        files.push_back(prog_->path() / ("start" + std::to_string(i) + ".mp4"));
+        fs::create_hard_link(pattern, files.back());
+    }
+    for (const fs::path& f : files) seconds.push_back(&Start({f.string()}));
+    // Each waits its turn behind the others; the bound only catches one that never ends.
+    for (int i = 0; i < kStarts; ++i) {
+        int status = 0;
+        ASSERT_TRUE(seconds[i]->waitFor(&status, std::chrono::minutes(5))) << files[i];
+        EXPECT_EQ(ExitCode(status), 0) << files[i];
+    }
+    EXPECT_EQ(CountInstances(), 1);
+
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    int status = 0;
+    ASSERT_TRUE(first.waitFor(&status, std::chrono::minutes(2)));
+    EXPECT_EQ(ExitCode(status), 0);
+    const std::string list = testsupport::ReadFile(prog_->path() / "PlayList.info");
+    for (const fs::path& f : files) EXPECT_NE(list.find("strFilePath=" + f.string() + "\n"), std::string::npos) << f;
+}
+
+TEST_F(MorvaneX, PointerMessagesOfAnotherProcessLeaveThePlayerUp) {
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(wnd, testsupport::PointerMessages()), 0);
+    // Its own message for work of its threads passes as a number, and runs only its own work.
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(wnd, {{"run on UI", WM_PLAYER_RUN_ON_UI, 0x4141414141, 0}}), 2);
+
+    // Still up, and still taking a hand-over.
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the player did not play the handed-over file";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+}
+
+TEST_F(MorvaneX, ARuntimeFolderItCannotTrustIsNamedAndThePlayerStillPlays) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    testsupport::TempDir folders;
+    for (const auto& folder : testsupport::MakeUntrustedRuntimeFolders(folders.path())) {
+        SCOPED_TRACE(folder.what);
+        testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", folder.path.string());
+        const fs::path errors = folders.path() / "stderr.txt";
+        players_.push_back(std::make_unique<Child>(std::vector<std::string>{Program(), pattern.string()}, errors.string()));
+        // Unseen by the station, it is found on the screen.
+        EXPECT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+        const std::string said = testsupport::ReadFile(errors);
+        EXPECT_EQ(said.rfind("morvane: the runtime folder ", 0), 0u) << said;
+        EXPECT_NE(said.find(folder.why), std::string::npos) << said;
+        players_.clear();
+        WaitFor([&] { return VideoSurface() == 0; });
+    }
 }
 
 }  // namespace

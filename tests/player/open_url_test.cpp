@@ -61,6 +61,10 @@ TEST(OpenUrl, EveryPieceMustBeAnAddressAndEmptyOnesGo) {
         {L"http://a|", {L"http://a"}},
         {L"http://a||http://c", {L"http://a", L"http://c"}},
         {L"|http://a", {L"http://a"}},
+        {L"http://a | http://b", {L"http://a", L"http://b"}},
+        {L"http://a\t|\thttp://b  ", {L"http://a", L"http://b"}},
+        {L"|  http://a|  |", {L"http://a"}},
+        {L" http://a|http://b", {}},  // a blank that opens the input is no separator's
         {L"http://a|b", {}},
         {L"b|http://a", {}},
         {L"|", {}},
@@ -110,6 +114,18 @@ TEST_F(ConfirmFixture, ThreeAddressesPlayOneAfterAnother) {
     EXPECT_EQ(next, L"http://h/3.mp4");
     EXPECT_FALSE(TakeNextQueuedUrl(&next));
     EXPECT_EQ(g_nNextUrl, 3);
+}
+
+TEST_F(ConfirmFixture, EmptyPiecesAndBlanksAroundSeparatorsAreNotKept) {
+    // Kept as the whole typed text, the current path would be no address, and the end of the
+    // first stream would move on in the play list instead of the queue.
+    const std::wstring kept = L"http://h/c.mp4|http://h/d.mp4";
+    EXPECT_EQ(ConfirmUrlInput(L"|http://h/c.mp4 | http://h/d.mp4", host, cfg), kept);
+    EXPECT_EQ(g_UrlQueue, (std::vector<std::wstring>{L"http://h/c.mp4", L"http://h/d.mp4"}));
+    EXPECT_EQ(host.opened, std::vector<std::wstring>{L"http://h/c.mp4"});
+    EXPECT_EQ(host.current, kept);
+    EXPECT_EQ(host.title, kept);
+    EXPECT_EQ(ReadFile(history), "http://h/c.mp4|http://h/d.mp4\n");
 }
 
 TEST_F(ConfirmFixture, RejectedInputChangesNothing) {

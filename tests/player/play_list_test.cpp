@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "player/sys_config.h"
 #include "support/file_size_limit.h"
+#include "support/file_watch.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -77,6 +78,23 @@ TEST_F(PlayListFixture, SavingFewerRecordsDropsTheRest) {
     cfg.LoadPlayList();
     EXPECT_EQ(cfg.mapPlayList.size(), 3u);
     EXPECT_EQ(ReadFile(list).find("[file4]"), std::string::npos);
+}
+
+TEST_F(PlayListFixture, ASaveWritesTheFileOnceAndALoadReadsItOnce) {
+    constexpr int kRecords = 40;
+    for (int i = 1; i <= kRecords; ++i)
+        cfg.mapPlayList[L"file" + std::to_wstring(i)] = Record(L"/f" + std::to_wstring(i), L"g");
+    testsupport::FolderWatch watch(dir.path());
+    ASSERT_TRUE(cfg.SavePlayList(L"/f1"));
+    EXPECT_EQ(watch.Replacements("PlayList.info"), 1);
+    EXPECT_EQ(watch.Opens("PlayList.info"), 0);
+
+    CSysConfig back;
+    back.SetPlayListPath(list.wstring());
+    back.LoadPlayList();
+    EXPECT_EQ(back.mapPlayList.size(), static_cast<size_t>(kRecords));
+    EXPECT_EQ(back.mapPlayList[L"file40"].strFilePath, L"/f40");
+    EXPECT_EQ(watch.Opens("PlayList.info"), 1);
 }
 
 TEST_F(PlayListFixture, FailedSaveLeavesTheOldFile) {

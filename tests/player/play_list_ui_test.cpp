@@ -1,7 +1,10 @@
 // The play list's tree controls without a display: rows and groups, duplicates, refresh
-// colours, clicks, and the drag-move decision table.
+// colours, clicks, the drag-move decision table, and bulk edits of a tree of a thousand rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cwctype>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -158,10 +161,11 @@ TEST(PlayListTree, RefreshDrawsTheRecordsState) {
         r->bPlayed = c.played;
         r->bInvalid = c.invalid;
         row->Refresh();
-        EXPECT_EQ(row->GetStateIcon()->IsVisible(), c.icon) << c.state << c.played;
-        EXPECT_EQ(row->GetTitleLabel()->GetTextColor(), c.title) << c.state << c.played;
-        EXPECT_EQ(row->GetInvalidColumn()->IsVisible(), c.invalid);
-        EXPECT_EQ(row->GetTitleLabel()->GetText(), L"a.mkv");
+        PlayListRowLook look = row->GetLook();
+        EXPECT_EQ(look.stateIcon, c.icon) << c.state << c.played;
+        EXPECT_EQ(look.titleColor, c.title) << c.state << c.played;
+        EXPECT_EQ(look.invalidMarker, c.invalid);
+        EXPECT_EQ(row->GetToolTip(), L"a.mkv");
     }
 }
 
@@ -255,6 +259,178 @@ TEST(PlayListTree, DraggingWithTheMouseMovesTheSelection) {
     t.pm.MessageHandler(WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y), lr);
     EXPECT_EQ(t.Rows(), "b.mkv c.mkv a.mkv");
     EXPECT_EQ(t.rec.log, std::vector<std::string>{"ListItemMove:tree"});
+}
+
+// A tree of about a thousand rows and, beside it, the plain list of labels it must show:
+// "[A]" for a header, "a12" for the 13th file of group A, "t7" for a top-level file.
+struct Bulk {
+    Tree t;
+    std::vector<std::string> model;
+
+    static std::wstring Path(const std::string& label) {
+        std::wstring l(label.begin(), label.end());
+        if (label[0] == 't') return L"/m/" + l + L".mkv";
+        return L"/m/" + std::wstring(1, static_cast<wchar_t>(std::towupper(l[0]))) + L"/" + l + L".mkv";
+    }
+    static std::string Label(CTreeNodeUI* node) {
+        if (node->IsGroupNode()) return "[" + static_cast<CPlayListGroupUI*>(node)->GetGroupName().ToUtf8() + "]";
+        std::string name = CDuiString(static_cast<CPlayListItemUI*>(node)->GetItemData()->strFileName).ToUtf8();
+        return name.substr(0, name.size() - 4);
+    }
+    static bool InGroup(const std::string& label, char group) { return label[0] == group - 'A' + 'a'; }
+
+    void AddTop(int from, int to) {
+        for (int i = from; i < to; ++i) {
+            std::string l = "t" + std::to_string(i);
+            ASSERT_TRUE(t.list->AddItem(Tree::Rec(Path(l)), -1));
+            model.push_back(l);
+        }
+    }
+    // New rows of a group land after its last row, the group made at the end when missing.
+    void AddToGroup(char group, int from, int to) {
+        const std::string header = std::string("[") + group + "]";
+        const CDuiString name(std::wstring(1, static_cast<wchar_t>(group)));
+        if (!t.list->HasGroup(name)) {
+            ASSERT_TRUE(t.list->AddGroup(name));
+            model.push_back(header);
+        }
+        auto at = std::find(model.begin(), model.end(), header) + 1;
+        while (at != model.end() && InGroup(*at, group)) ++at;
+        for (int i = from; i < to; ++i) {
+            std::string l = std::string(1, static_cast<char>(group - 'A' + 'a')) + std::to_string(i);
+            ASSERT_TRUE(t.list->AddItemToGroup(Tree::Rec(Path(l)), name));
+            at = model.insert(at, l) + 1;
+        }
+    }
+    // File rows go from the last one up, as the window deletes them; emptied groups go too.
+    void RemoveWhere(const std::function<bool(const std::string&)>& gone) {
+        for (int i = t.list->GetCount() - 1; i >= 0; --i) {
+            if (i >= t.list->GetCount()) continue;
+            CPlayListItemUI* row = t.list->GetItemUIAt(i);
+            if (row && gone(Label(row))) {
+                ASSERT_TRUE(t.list->RemoveNode(row));
+            }
+        }
+        std::vector<std::string> kept;
+        for (const std::string& l : model)
+            if (l[0] == '[' || !gone(l)) kept.push_back(l);
+        model.clear();
+        for (size_t i = 0; i < kept.size(); ++i) {
+            bool emptyHeader = kept[i][0] == '[' && (i + 1 == kept.size() || !InGroup(kept[i + 1], kept[i][1]));
+            if (!emptyHeader) model.push_back(kept[i]);
+        }
+    }
+    int ModelIndex(const std::string& label) const {
+        auto it = std::find(model.begin(), model.end(), label);
+        return it == model.end() ? -1 : static_cast<int>(it - model.begin());
+    }
+    // Selects the rows of these labels, the last one current.
+    void Select(const std::vector<std::string>& labels) {
+        t.list->UnSelectAll();
+        for (const std::string& l : labels) t.list->SelectItem(ModelIndex(l), true, false, false);
+    }
+    // Moves labels (a block, in order) to stand right before the target, as an upward drag does.
+    void ModelMoveBefore(const std::vector<std::string>& labels, const std::string& target) {
+        for (const std::string& l : labels) model.erase(model.begin() + ModelIndex(l));
+        model.insert(model.begin() + ModelIndex(target), labels.begin(), labels.end());
+    }
+    std::vector<std::string> GroupBlock(char group) const {
+        std::vector<std::string> block{std::string("[") + group + "]"};
+        for (const std::string& l : model)
+            if (l[0] != '[' && InGroup(l, group)) block.push_back(l);
+        return block;
+    }
+
+    // The tree against the model: order, child links, indexes and the path lookup.
+    void Check(const char* name) {
+        ASSERT_EQ(t.list->GetCount(), static_cast<int>(model.size())) << name;
+        for (int i = 0; i < t.list->GetCount(); ++i) {
+            auto* node = static_cast<CTreeNodeUI*>(t.list->GetItemAt(i)->GetInterface(L"TreeNode"));
+            ASSERT_EQ(Label(node), model[static_cast<size_t>(i)]) << name << " row " << i;
+            ASSERT_EQ(t.list->GetItemIndex(node), i) << name;
+            for (int j = 0; j < node->GetCountChild(); ++j)
+                ASSERT_EQ(t.list->GetItemAt(i + j + 1), node->GetChildNode(j)) << name << " row " << i;
+            if (!node->IsGroupNode()) {
+                ASSERT_EQ(t.list->FindItemUIByPath(Path(model[static_cast<size_t>(i)])), node) << name;
+                ASSERT_EQ(t.list->FindItemUI(static_cast<CPlayListItemUI*>(node)->GetItemData()), node) << name;
+            }
+        }
+    }
+};
+
+TEST(PlayListTree, BulkInsertsAndRemovalsKeepOrderSelectionAndDrag) {
+    struct Case {
+        const char* name;
+        std::function<void(Bulk&)> edit;
+        std::vector<std::string> selectedAfter;  // in row order; empty: the labels chosen at the start that remain
+    };
+    const std::vector<std::string> chosen{"t50", "b299", "a150"};  // a150 is current
+    const Case cases[] = {
+        {"rows added to the first group land after its last row", [](Bulk& b) { b.AddToGroup('A', 300, 800); }, {}},
+        {"every third file row removed",
+         [](Bulk& b) { b.RemoveWhere([](const std::string& l) { return std::stoi(l.substr(1)) % 3 == 0; }); }, {}},
+        {"a group emptied row by row goes with its last row",
+         [](Bulk& b) { b.RemoveWhere([](const std::string& l) { return l[0] == 'b'; }); }, {}},
+        {"a group removed and made again comes last",
+         [](Bulk& b) {
+             ASSERT_TRUE(b.t.list->RemoveGroup(L"A"));
+             b.RemoveWhere([](const std::string& l) { return l[0] == 'a'; });
+             b.AddToGroup('A', 0, 10);
+         },
+         {}},
+        {"after a bulk add a whole group dragged up before a top row",
+         [](Bulk& b) {
+             b.AddToGroup('B', 300, 600);
+             b.Select({"[B]"});
+             std::vector<std::string> block = b.GroupBlock('B');
+             b.t.list->MoveSelectionTo(b.t.list->GetItemAt(b.ModelIndex("t0")));
+             b.ModelMoveBefore(block, "t0");
+         },
+         {}},
+        {"rows of a group dragged up within it",
+         [](Bulk& b) {
+             b.AddToGroup('A', 300, 400);
+             b.Select({"a10", "a20", "a350"});
+             b.t.list->MoveSelectionTo(b.t.list->GetItemAt(b.ModelIndex("a5")));
+             b.ModelMoveBefore({"a10", "a20", "a350"}, "a5");
+         },
+         {"a10", "a20", "a350"}},
+        {"everything removed from the last row up", [](Bulk& b) { b.RemoveWhere([](const std::string&) { return true; }); },
+         {}},
+    };
+    for (const Case& c : cases) {
+        Bulk b;
+        b.AddTop(0, 100);
+        b.AddToGroup('A', 0, 300);
+        b.AddTop(100, 200);
+        b.AddToGroup('B', 0, 300);
+        b.AddTop(200, 300);
+        b.Check("start");
+        b.Select(chosen);
+        c.edit(b);
+        b.Check(c.name);
+        std::vector<std::string> expected = c.selectedAfter;
+        if (expected.empty())
+            for (const std::string& l : chosen)
+                if (b.ModelIndex(l) >= 0) expected.push_back(l);
+        std::vector<int> at;
+        for (const std::string& l : expected) at.push_back(b.ModelIndex(l));
+        std::sort(at.begin(), at.end());
+        if (std::string(c.name).find("dragged") == std::string::npos) {
+            EXPECT_EQ(b.t.list->GetSelectedItems(), at) << c.name;
+            EXPECT_EQ(b.t.list->GetCurSel(), b.ModelIndex("a150")) << c.name;
+        } else if (c.selectedAfter.size()) {
+            // The moved rows are still the selection, wherever they went.
+            EXPECT_EQ(b.t.list->GetSelectedItems(), at) << c.name;
+        }
+        // A removed path is free again; a listed one is still refused.
+        for (const std::string l : {"t0", "a299", "b0", "t299"}) {
+            _tagMediaInfo* again = Tree::Rec(Bulk::Path(l));
+            const bool listed = b.ModelIndex(l) >= 0;
+            EXPECT_EQ(b.t.list->ContainsItem(again), listed) << c.name << " " << l;
+            delete again;
+        }
+    }
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The play-list window's operations without a display: play orders, the current record,
-// series detection, adding folders and drops, removing, and the saved list.
+// series detection, adding folders and drops, removing, the saved list, and what the user does
+// while a loaded list is still filling.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,11 +56,15 @@ struct ListFixture : ::testing::Test {
         g_SysConfig.nPlayListTransIdx = 4;
         Open();
     }
-    void Open() {
+    // A window on the stored list; with stepRows the fill goes that many rows a step and the
+    // test runs the steps.
+    void Open(size_t stepRows = 0) {
         wnd.reset();
         wnd = std::make_unique<CPlayListWnd>(&owner);
         owner.wnd = wnd.get();
+        wnd->SetFillStepRows(stepRows);
         EXPECT_TRUE(wnd->CreateHeadless());
+        if (!stepRows) wnd->FinishFill();
     }
     std::wstring File(const std::string& rel) {
         return W(dir.write("media/" + rel, "x").string());
@@ -272,11 +278,16 @@ TEST_F(ListFixture, SeriesAddBringsTheOtherEpisodes) {
     size_t tips = owner.tips.size();
     EXPECT_EQ(wnd->AddFiles({File("empty/readme.txt")}, false), 0);
     EXPECT_EQ(owner.tips.size(), tips);
-    // A sibling folder numbered differently is another series.
+    // A sibling folder numbered differently is another series, with a pass of its own.
     File("s1/E.mkv");
-    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 1);
-    EXPECT_EQ(Rows(), "E.mkv");
+    File("s2/E2.mkv");
+    EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv"), File("s2/E.mkv")}, false), 3);
+    EXPECT_EQ(Rows(), "E.mkv E.mkv E2.mkv");
     EXPECT_EQ(List()->GetItemUIAt(0)->GetItemData()->strFilePath, Folder("s1/E.mkv"));
+    EXPECT_EQ(List()->GetItemUIAt(1)->GetItemData()->strFilePath, Folder("s2/E.mkv"));
+    // A given file comes in also where the folder scan passes over its name.
+    wnd->ClearAll();
+    EXPECT_EQ(wnd->AddFiles({File("h/.hidden.mkv")}, false), 1);
     g_SysConfig.bAddSimilarFile = 0;
     EXPECT_EQ(wnd->AddFiles({Folder("s1/E.mkv")}, false), 0);
 }
@@ -322,8 +333,15 @@ TEST_F(ListFixture, DropsAddFoldersAndFilesAndNameWhatToPlay) {
     EXPECT_EQ(wnd->AddDroppedPaths({Folder("junk")}), L"");
     EXPECT_FALSE(List()->HasGroup(L"junk"));
     EXPECT_EQ(owner.tips.back(), L"没有添加文件到列表");
-    // With series on, dropping only folders shows no tip.
+    // With series on, files of two folders: each folder's episodes join, and both files land.
     g_SysConfig.bAddSimilarFile = 1;
+    wnd->ClearAll();
+    File("one/a2.mkv");
+    File("two/b2.mkv");
+    EXPECT_EQ(wnd->AddDroppedPaths({p1, p2}), p2);
+    EXPECT_EQ(Rows(), "a.mkv a2.mkv b.mkv b2.mkv");
+    EXPECT_EQ(owner.tips.back(), L"共添加4个文件到列表");
+    // With series on, dropping only folders shows no tip.
     File("more/m.mkv");
     size_t tips = owner.tips.size();
     wnd->AddDroppedPaths({Folder("more")});
@@ -384,6 +402,47 @@ TEST_F(ListFixture, DeletingClearsTheCurrentRecordAndSelectsTheNextRow) {
     EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
     EXPECT_TRUE(g_SysConfig.strCurSection.empty());
     EXPECT_EQ(List()->GetCount(), 0);
+}
+
+TEST_F(ListFixture, RemovingTheCurrentRowLeavesNoSectionForPositionWrites) {
+    // Every road that takes the current row away: its own row deleted, its group's header
+    // deleted, its file gone and the invalid rows removed.
+    struct Road {
+        const char* name;
+        bool clearsCurrentPath;
+        std::function<void()> remove;
+    };
+    const Road roads[] = {
+        {"delete the row", true, [&] {
+             List()->SelectItem(List()->GetItemIndex(List()->FindItemUIByPath(Folder("S/long.mkv"))), false, false, false);
+             wnd->DeleteSelected();
+         }},
+        {"delete the group", true, [&] {
+             List()->SelectItem(List()->GetItemIndex(List()->GetGroup(L"S")), false, false, false);
+             wnd->DeleteSelected();
+         }},
+        {"remove invalid", false, [&] {
+             std::filesystem::remove(dir.path() / "media" / "S" / "long.mkv");
+             wnd->RemoveInvalidItems();
+         }},
+    };
+    for (const Road& road : roads) {
+        wnd->ClearAll();
+        const std::wstring x1 = File("x1.mkv"), x3 = File("x3.mkv"), playing = File("S/long.mkv");
+        wnd->AddFile(x1);
+        wnd->AddFolderAsGroup(Folder("S"));
+        wnd->AddFile(x3);
+        Play(playing);
+        wnd->SavePlayList();
+        ASSERT_EQ(g_SysConfig.strCurSection, L"file2") << road.name;
+        const int cleared = owner.cleared;
+        road.remove();
+        EXPECT_EQ(Rows(), "x1.mkv x3.mkv") << road.name;
+        EXPECT_EQ(wnd->GetCurrentRecord(), nullptr) << road.name;
+        // "file2" is x3's record now: no position may be written there for the file that plays.
+        EXPECT_TRUE(g_SysConfig.strCurSection.empty()) << road.name;
+        EXPECT_EQ(owner.cleared > cleared, road.clearsCurrentPath) << road.name;
+    }
 }
 
 TEST_F(ListFixture, RemoveInvalidDropsMissingFilesAndEmptyGroups) {
@@ -477,6 +536,119 @@ TEST_F(ListFixture, PlayOrderButtonMenusAndBackground) {
     EXPECT_EQ(LastPlayed(), "a.mkv");
     DispatchPlayListMenu(*wnd, L"dele");
     EXPECT_EQ(List()->GetCount(), 0);
+}
+
+// A stored list the window fills two rows a step (a group always whole): after the first step
+// it shows "t1 [G1] g1a g1b g1c" and the rest is still to come.
+TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
+    const char* const stored[][2] = {{"t1", ""},   {"g1a", "G1"}, {"g1b", "G1"}, {"g1c", "G1"}, {"t2", ""},
+                                     {"g2a", "G2"}, {"g2b", "G2"}, {"t3", ""},   {"t4", ""},   {"g3a", "G3"},
+                                     {"g3b", "G3"}, {"t5", ""}};
+    const std::string whole = "t1 [G1] g1a g1b g1c t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5";
+    auto path = [&](const std::string& name) {
+        for (auto& r : stored)
+            if (name == r[0]) return Folder(std::string(r[1]).empty() ? name + ".mkv" : std::string(r[1]) + "/" + name + ".mkv");
+        return std::wstring();
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::string rows;  // the complete list afterwards, file extensions left out
+    };
+    const Case cases[] = {
+        {"nothing", [] {}, whole},
+        {"a group deleted",
+         [&] {
+             List()->SelectItem(1, false, false, false);
+             wnd->DeleteSelected();
+         },
+         "t1 t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5"},
+        {"a group dragged before the first row",
+         [&] {
+             List()->SelectItem(1, false, false, false);
+             List()->MoveSelectionTo(List()->GetItemAt(0));
+         },
+         "[G1] g1a g1b g1c t1 t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5"},
+        {"the list cleared", [&] { wnd->ClearAll(); }, ""},
+        {"invalid records removed, also those still to come",
+         [&] {
+             std::filesystem::remove(skinui::CDuiString(path("g2b")).ToUtf8());
+             std::filesystem::remove(skinui::CDuiString(path("t1")).ToUtf8());
+             wnd->RemoveInvalidItems();
+         },
+         "[G1] g1a g1b g1c t2 [G2] g2a t3 t4 [G3] g3a g3b t5"},
+        {"a file still to come added again is refused",
+         [&] {
+             wnd->AddFile(path("t4"));
+             EXPECT_EQ(List()->GetCount(), 5);
+         },
+         whole},
+        {"a file still to come played becomes current and shows when it comes",
+         [&] {
+             Play(path("g3b"));
+             EXPECT_EQ(wnd->GetCurrentPath(), path("g3b"));
+             EXPECT_EQ(List()->GetCount(), 5);
+             EXPECT_FALSE(wnd->IsLastItem(path("g3b")));
+             wnd->SetCurrentItemProgress(42, 300);
+         },
+         whole},
+        {"next from the last row plays the row that comes after it",
+         [&] {
+             Play(path("g1c"));
+             wnd->PlayNext();
+             EXPECT_EQ(LastPlayed(), "t2.mkv");
+             EXPECT_EQ(wnd->GetCurrentPath(), path("t2"));
+         },
+         whole},
+        {"the window closed", [&] { wnd.reset(); }, whole},
+    };
+    auto rows = [&] {
+        std::string out = Rows();
+        for (size_t at; (at = out.find(".mkv")) != std::string::npos;) out.erase(at, 4);
+        return out;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wnd.reset();  // its last save would replace the stored list
+        g_SysConfig.mapPlayList.clear();
+        g_SysConfig.strCurSection.clear();
+        std::filesystem::remove(dir.path() / "PlayList.info");
+        for (size_t n = 0; n < std::size(stored); ++n) {
+            _tagMediaInfo r;
+            std::string group = stored[n][1];
+            r.strFilePath = File(group.empty() ? std::string(stored[n][0]) + ".mkv" : group + "/" + stored[n][0] + ".mkv");
+            r.strGroup = W(group);
+            g_SysConfig.mapPlayList[L"file" + std::to_wstring(n + 1)] = r;
+        }
+        Open(2);
+        ASSERT_TRUE(wnd->IsFilling());
+        ASSERT_EQ(rows(), "t1 [G1] g1a g1b g1c");
+        c.act();
+        if (!wnd) {
+            // Closing saved the whole list.
+            g_SysConfig.mapPlayList.clear();
+            g_SysConfig.LoadPlayList();
+            Open();
+            EXPECT_EQ(rows(), c.rows);
+            continue;
+        }
+        // A save while the list fills writes what the complete list writes.
+        wnd->SavePlayList();
+        const std::string whileFilling = dir.read("PlayList.info");
+        wnd->FinishFill();
+        EXPECT_FALSE(wnd->IsFilling());
+        EXPECT_EQ(rows(), c.rows);
+        wnd->SavePlayList();
+        EXPECT_EQ(whileFilling, dir.read("PlayList.info"));
+        if (std::string(c.name).find("played") != std::string::npos) {
+            CPlayListItemUI* row = List()->FindItemUIByPath(path("g3b"));
+            ASSERT_NE(row, nullptr);
+            EXPECT_EQ(wnd->GetCurrentRecord(), row->GetItemData());
+            EXPECT_TRUE(row->GetLook().stateIcon);
+            EXPECT_EQ(row->GetItemData()->nPlayTime, 42);
+            EXPECT_EQ(row->GetItemData()->strGroup, L"G3");
+        }
+    }
 }
 
 }  // namespace

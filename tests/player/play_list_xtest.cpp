@@ -1,6 +1,7 @@
 // The play-list window under Xvfb, docked at a stand-in main window: a folder of clips becomes a
 // group in natural order, a double click plays a row, a drag moves it, the handle slides the
-// list out and back, and the list with its groups is back after a restart.
+// list out and back, the list with its groups is back after a restart, and a long stored list
+// fills in steps of the window's own timer.
 #include <filesystem>
 #include <atomic>
 #include <memory>
@@ -69,10 +70,12 @@ protected:
         main_.reset();
         SkinX::TearDown();
     }
-    void OpenList() {
+    void OpenList(size_t fillStepRows = 0) {
         list_ = new CPlayListWnd(&owner_);
+        list_->SetFillStepRows(fillStepRows);
         owner_.wnd = list_;
         ASSERT_TRUE(list_->Create(main_->hwnd(), L"WzPlayList", WS_VISIBLE, WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW | WS_EX_ACCEPTFILES));
+        rowsAtCreate_ = list_->GetList()->GetCount();
         ::ShowWindow(list_->GetHWND(), SW_SHOWNOACTIVATE);
         list_->FollowOwner();
         WaitShown(list_->GetHWND());
@@ -113,6 +116,7 @@ protected:
     std::unique_ptr<testsupport::TestWindow> main_;
     Owner owner_;
     CPlayListWnd* list_ = nullptr;
+    int rowsAtCreate_ = -1;
 };
 
 TEST_F(PlayListX, DockedFolderGroupDoubleClickDragAndRestart) {
@@ -341,6 +345,49 @@ TEST_F(PlayListX, DroppedFolderAndFilesLandInTheList) {
     EXPECT_TRUE(owner_.played.empty());  // a drop on the list itself plays nothing
     EXPECT_EQ(fs::current_path().string(), cwd);
     EXPECT_EQ(g_SysConfig.mapPlayList.size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PlayListX, ALongStoredListFillsByTheWindowsTimer) {
+    CloseList();
+    // 1,000 records in groups of 50 (the files need not exist: missing ones are marked invalid).
+    g_SysConfig.mapPlayList.clear();
+    for (int i = 0; i < 1000; ++i) {
+        _tagMediaInfo r;
+        r.strGroup = L"S" + std::to_wstring(i / 50);
+        r.strFilePath = W(dir_ / "long") + L"/" + r.strGroup + L"/e" + std::to_wstring(i % 50) + L".mkv";
+        g_SysConfig.mapPlayList[L"file" + std::to_wstring(i + 1)] = r;
+    }
+    const std::wstring cur = g_SysConfig.mapPlayList[L"file777"].strFilePath;
+    g_SysConfig.iniPlayList.WriteString(L"CurPlay", L"strFilePath", cur.c_str());
+    OpenList(100);
+    // The window was made with the first rows; the rest came while it ran its messages.
+    EXPECT_EQ(rowsAtCreate_, 102);
+    ASSERT_TRUE(PumpUntil([&] { return !list_->IsFilling(); }, 20000));
+    EXPECT_EQ(list_->GetList()->GetCount(), 1020);
+    // [CurPlay] is selected once its row came, as after a plain load.
+    EXPECT_EQ(list_->GetSelectedPath(), cur);
+    EXPECT_EQ(list_->GetList()->GetItemIndex(list_->GetList()->FindItemUIByPath(cur)), list_->GetList()->GetCurSel());
+
+    // An add keeps the list in the settings store at once and writes the file after the
+    // messages already queued (a play asked for before it).
+    auto written = [] { return !g_SysConfig.iniPlayList.ReadString(L"file1001", L"strFilePath", L"").empty(); };
+    bool ranFirst = false;
+    main_->setHook([&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (msg == WM_APP + 7) ranFirst = !written();
+        return std::nullopt;
+    });
+    ::PostMessageW(main_->hwnd(), WM_APP + 7, 0, 0);
+    list_->AddFile(W(dir_ / "long" / "extra.mkv"));
+    EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1001u);
+    EXPECT_FALSE(written());
+    const bool saved = PumpUntil(written, 5000);
+    main_->setHook(nullptr);
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(ranFirst);
 }
 
 }  // namespace

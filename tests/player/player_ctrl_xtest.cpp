@@ -188,6 +188,32 @@ TEST_F(PlayerCtrlX, MessagesOfPlayPauseResumeAndEnd) {
     }
 }
 
+// A medium begun before its windows exist: its reports wait, and OpenMedia of the same medium takes
+// the player over (no second open) and passes them on in order; another medium drops them.
+TEST_F(PlayerCtrlX, AnEarlyMediumReportsOnceOpenMediaTakesItOver) {
+    ctrl_->OpenEarly(Clip("long.mp4"));
+    const unsigned early = ctrl_->mediaPlayer.GetSerial();
+    ASSERT_TRUE(WaitFor([&] { return ctrl_->IsPlaying(); }));
+    PumpFor(300);
+    EXPECT_TRUE(g_received.empty());
+
+    ctrl_->OpenMedia(Clip("long.mp4"));
+    EXPECT_EQ(ctrl_->mediaPlayer.GetSerial(), early);
+    ASSERT_TRUE(WaitFor([] { return Seen(WM_PLAYER_PLAYING) > 0 && Seen(WM_PLAYER_POSITION) > 0; }));
+    EXPECT_EQ(Sequence(), std::vector<UINT>{WM_PLAYER_PLAYING});
+    EXPECT_EQ(g_received.front().msg, WM_PLAYER_BUFFERING);  // as libVLC raised them
+    EXPECT_TRUE(WaitFor([&] { return !ctrl_->bPendingVolume; }));
+}
+
+TEST_F(PlayerCtrlX, AnotherMediumDropsTheEarlyOnesReports) {
+    ctrl_->OpenEarly(Clip("long.mp4"));
+    const unsigned early = ctrl_->mediaPlayer.GetSerial();
+    ASSERT_TRUE(WaitFor([&] { return ctrl_->IsPlaying(); }));
+    OpenAndWaitPlaying("clip.mp4");
+    EXPECT_NE(ctrl_->mediaPlayer.GetSerial(), early);
+    for (const auto& r : g_received) EXPECT_FALSE(r.msg == WM_PLAYER_PLAYING && static_cast<unsigned>(r.lParam) == early);
+}
+
 TEST_F(PlayerCtrlX, BrokenFileSendsError) {
     ctrl_->OpenMedia(Clip("broken.mp4"));
     ASSERT_TRUE(WaitFor([] { return Seen(WM_PLAYER_ERROR) > 0; }));

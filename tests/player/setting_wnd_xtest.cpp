@@ -2,6 +2,7 @@
 // writing associations into the test's registry database, user.cfg in a temporary program folder.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "common/agent_window.h"
@@ -160,6 +161,18 @@ TEST_F(SettingWndX, TickingAnExtensionAssociatesItThroughTheAgent) {
     EXPECT_EQ(Stored(L"FileAssoc", L".mkv"), 0);
     EXPECT_EQ(Stored(L"FileAssoc", L"System_Apple_Media"), 0);
     EXPECT_FALSE(wnd.Pages().IsBoxChecked(L".mkv"));
+}
+
+TEST_F(SettingWndX, AnApplyThatReachesNoAgentSaysSoAndKeepsTheChoices) {
+    std::filesystem::remove(env.agentPath());
+    Show();
+    ShowPage(L"file_association_setting", 1);
+    ClickOn(L".mkv");
+    // The agent is looked for 2 s; then the tip tells why nothing changed.
+    ASSERT_TRUE(PumpUntil([&] { return wnd.TipText() == kAssocApplyFailedText; }, 10000));
+    EXPECT_EQ(Stored(L"FileAssoc", L".mkv"), 1);
+    EXPECT_FALSE(testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mkv"));
+    EXPECT_TRUE(IsWindowVisible(wnd.GetHWND()));
 }
 
 TEST_F(SettingWndX, HotKeysAreStoredOrRefusedWithTheTip) {

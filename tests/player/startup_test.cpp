@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "player/sys_config.h"
@@ -52,6 +55,28 @@ protected:
     testsupport::ScopedEnv stats_{"MORVANE_STATS_SERVER", server_.url("")};
     std::vector<std::wstring> calls_;
 };
+
+TEST_F(StartupTest, AStopGivesUpTheReportThatGetsNoAnswerAndEndsTheWorker) {
+    HttpReply silent;
+    silent.silent = true;
+    server_.Serve("/morvane/init.php", silent);
+    g_SysConfig.bAlwaysFileAssoc = 1;
+    CUserData data;
+    StartupCalls calls = Calls();
+    std::vector<std::wstring> launched;
+    calls.launch = [&](const std::wstring& program, const std::wstring&) { launched.push_back(program); };
+    std::jthread worker([&](std::stop_token stop) { StartupThreadProc(L"", L"", data, calls, stop); });
+    ASSERT_TRUE(server_.WaitForRequests(1, "/morvane/init.php"));
+    const auto asked = std::chrono::steady_clock::now();
+    worker.request_stop();
+    worker.join();
+    // The library would wait for its time-outs; the worker does not.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    EXPECT_TRUE(calls_.empty());  // no repair after the stop
+    EXPECT_TRUE(launched.empty());
+    EXPECT_TRUE(data.GetNewVersion().empty());
+    g_SysConfig.bAlwaysFileAssoc = 0;
+}
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "platform/profile.h"
 #include "player/assoc_table.h"
 #include "player/sys_config.h"
+#include "support/file_watch.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -65,6 +66,20 @@ TEST_F(ConfigFixture, MissingFileGivesEveryDefault) {
     const int cats[kAssocCategoryCount] = {1, 0, 0, 1, 1, 1, 1, 1, 1, 0};
     for (size_t i = 0; i < kAssocCategoryCount; ++i)
         EXPECT_EQ(cfg.mapFileAssoc[AssocCategoryNames[i]], cats[i]) << platform::Utf8FromWide(AssocCategoryNames[i]);
+}
+
+TEST_F(ConfigFixture, LoadReadsEachFileOnce) {
+    dir.write("user.cfg", "[Global]\nnPlayOrder=3\n[Volume]\nnVolume=70\n[Window]\ncx=640\n[Mute]\nwVirtKey=65\n");
+    dir.write("PlayList.info", "[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=/b\n");
+    testsupport::FolderWatch watch(dir.path());
+    LoadWith("");
+    EXPECT_EQ(cfg.nPlayOrder, 3);
+    EXPECT_EQ(cfg.nVolume, 70);
+    EXPECT_EQ(cfg.cx, 640);
+    EXPECT_EQ(cfg.g_HotKeys[HK_Mute].wVirtKey, 'A');
+    EXPECT_EQ(cfg.mapPlayList.size(), 2u);
+    EXPECT_EQ(watch.Opens("user.cfg"), 1);
+    EXPECT_EQ(watch.Opens("PlayList.info"), 1);
 }
 
 TEST_F(ConfigFixture, FileAssocRules) {

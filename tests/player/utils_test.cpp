@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "player/crash_handler.h"
 #include "player/media_types.h"
@@ -40,6 +43,26 @@ TEST(ParseCmdLineFile, Cases) {
     EXPECT_EQ(std::wstring(out), L"");
 }
 
+TEST(CommandLine, FileArgumentsBecomeAbsoluteAgainstTheCallersFolder) {
+    struct Case {
+        const char* arg;
+        const char* folder;
+        const char* kept;
+    } cases[] = {
+        {"clip.mp4", "/home/u/videos", "/home/u/videos/clip.mp4"},
+        {"./sub/clip.mp4", "/home/u", "/home/u/sub/clip.mp4"},
+        {"../other/片.mkv", "/home/u/videos", "/home/u/other/片.mkv"},
+        {"with space.mp4", "/tmp", "/tmp/with space.mp4"},
+        {"/abs/clip.mp4", "/home/u", "/abs/clip.mp4"},
+        {"http://host/relative.mp4", "/home/u", "http://host/relative.mp4"},
+        {"rtsp://cam/stream", "/home/u", "rtsp://cam/stream"},
+        {"-s", "/home/u", "-s"},
+        {"", "/home/u", ""},
+        {"clip.mp4", "", "clip.mp4"},  // no current folder known
+    };
+    for (const auto& c : cases) EXPECT_EQ(AbsoluteFileArgument(c.arg, c.folder), c.kept) << c.arg;
+}
+
 TEST(MediaTypes, ByExtension) {
     struct Case {
         const wchar_t* path;
@@ -68,8 +91,59 @@ TEST(MediaTypes, ByExtension) {
     EXPECT_FALSE(IsExtInFilter(L"a.mp3", nullptr));
 }
 
+// The pairs of a dialog filter: description and patterns.
+std::vector<std::pair<std::wstring, std::vector<std::wstring>>> FilterPairs(const std::wstring& filter) {
+    std::vector<std::wstring> parts;
+    for (const wchar_t* p = filter.c_str(); *p; p += parts.back().size() + 1) parts.emplace_back(p);
+    std::vector<std::pair<std::wstring, std::vector<std::wstring>>> pairs;
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        std::vector<std::wstring> patterns;
+        for (size_t at = 0, semi; at < parts[i + 1].size(); at = semi + 1) {
+            semi = parts[i + 1].find(L';', at);
+            if (semi == std::wstring::npos) semi = parts[i + 1].size();
+            if (semi > at) patterns.push_back(parts[i + 1].substr(at, semi - at));
+        }
+        pairs.emplace_back(parts[i], patterns);
+    }
+    return pairs;
+}
+
+TEST(MediaTypes, WhatTheOpenDialogsOfferThePlayListTakes) {
+    for (const std::wstring& filter : {OpenFileDialogFilter(), AddFilesDialogFilter()}) {
+        auto pairs = FilterPairs(filter);
+        ASSERT_EQ(pairs.size(), 4u);
+        EXPECT_EQ(pairs[3].second, std::vector<std::wstring>{L"*.*"});
+        EXPECT_EQ(pairs[0].second.size(), pairs[1].second.size() + pairs[2].second.size());
+        for (int i = 0; i < 3; ++i)
+            for (const std::wstring& pattern : pairs[i].second) {
+                ASSERT_EQ(pattern.rfind(L"*.", 0), 0u) << pattern;
+                const std::wstring file = L"/m/file" + pattern.substr(1);
+                EXPECT_TRUE(IsVideoFile(file.c_str())) << pairs[i].first << " " << pattern;
+                if (i > 0) {
+                    EXPECT_EQ(IsMusicFile(file.c_str()), i == 2) << pairs[i].first << " " << pattern;
+                }
+            }
+    }
+    // The media filter of the open dialog shows these, not their misspellings.
+    auto offered = FilterPairs(OpenFileDialogFilter())[0].second;
+    auto has = [&](const wchar_t* p) { return std::find(offered.begin(), offered.end(), p) != offered.end(); };
+    for (const wchar_t* p : {L"*.asf", L"*.m2p", L"*.mpv", L"*.ifo", L"*.aac", L"*.mpga", L"*.dv", L"*.au"})
+        EXPECT_TRUE(has(p)) << p;
+    for (const wchar_t* p : {L"*.adf", L"*.n2p", L"*.mpv2", L"*.iof", L"*.acc"}) EXPECT_FALSE(has(p)) << p;
+    EXPECT_EQ(MediaFilterText().rfind(L"Media Files(*.rmvb,*.mpeg,etc)|*.asf;", 0), 0u);
+    EXPECT_EQ(MusicFilterText().rfind(L"Music Files(*.mp3,*.wma,etc)|*.aac;", 0), 0u);
+    EXPECT_EQ(MediaFilterText().back(), L'|');
+}
+
 int g_reports = 0;
 void CountReport() { ++g_reports; }
+
+// A real fault, also in the sanitized build, whose null check would end the process first.
+// The pointer is read back from memory, so no optimiser can see the store as undefined.
+__attribute__((noinline, no_sanitize("undefined"))) void Crash() {
+    volatile int* volatile p = nullptr;
+    *p = 1;
+}
 
 TEST(CrashHandler, ReportsThroughTheHookAndStaysInstalled) {
     EXPECT_EXIT(
@@ -79,8 +153,7 @@ TEST(CrashHandler, ReportsThroughTheHookAndStaysInstalled) {
             SetUnhandledExceptionFilter(nullptr);  // a library trying to take over changes nothing
             SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { _exit(9); });
             SetCrashReportHook([] { _exit(42); });
-            volatile int* p = nullptr;
-            *p = 1;
+            Crash();
         },
         testing::ExitedWithCode(42), "");
     EXPECT_EQ(NullSetUnhandledExceptionFilter(CrashExceptionFilter), nullptr);

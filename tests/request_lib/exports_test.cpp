@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -146,6 +149,64 @@ TEST_F(ExportsTest, ZipDownloadsAreUnpackedBesideTheTargetAndOtherFilesKept) {
     EXPECT_EQ(testsupport::ReadFile(plainTarget), "not an archive");
 }
 
+// Only a download that is no archive takes the road to the target path. An archive whose
+// extraction failed is a failure: nothing at the target path, no file outside the folder, and
+// the downloaded archive stays in the temporary folder.
+TEST_F(ExportsTest, AZipWhoseExtractionFailsIsAFailureAndIsKept) {
+    using namespace std::string_literals;
+    namespace fs = std::filesystem;
+    Lib().getNDDownloader(nullptr);
+    auto made = [&](const std::vector<testsupport::ZipItem>& items) {
+        const auto zip = program_ / "made.zip";
+        EXPECT_TRUE(testsupport::WriteZip(zip, items));
+        return testsupport::ReadFile(zip);
+    };
+    const std::string good = made({{.name = "good.txt", .data = "good"}});
+    struct Row {
+        const char* label;
+        std::string download;
+        int result;
+        std::map<std::string, std::string> folder;  // what the target's folder holds afterwards
+        bool kept;                                   // the download is left in the temporary folder
+    };
+    const std::vector<Row> rows = {
+        {"names hidden by NULs",
+         made({{.name = "good.txt", .data = "good"}, {.name = "x", .data = "evil", .rawName = "..\0/..\0/evil"s}}),
+         0, {{"good.txt", "good"}}, true},
+        {"a symbolic link", made({{.name = "good.txt", .data = "good"}, {.name = "l", .data = "/", .host = 3, .externalAttr = 0120777u << 16}}),
+         0, {{"good.txt", "good"}}, true},
+        {"a damaged archive", good.substr(0, good.size() / 2), 0, {}, true},
+        {"no archive", "plain bytes", 1, {{"t.zip", "plain bytes"}}, false},
+        {"an archive", good, 1, {{"good.txt", "good"}}, false},
+    };
+    int n = 0;
+    for (const auto& row : rows) {
+        const auto base = program_ / ("row" + std::to_string(n++));
+        const auto temp = base / "tmp";
+        const auto folder = base / "a" / "dest";
+        fs::create_directories(temp);
+        fs::create_directories(folder);
+        testsupport::ScopedEnv tmpdir("TMPDIR", temp.string());
+        HttpReply reply;
+        reply.body = row.download;
+        server_.Serve("/d" + std::to_string(n), reply);
+        const std::string target = (folder / "t.zip").string();
+        EXPECT_EQ(Lib().downloadZipFile(DirectList("/d" + std::to_string(n)).c_str(), target.c_str()), row.result)
+            << row.label;
+        std::map<std::string, std::string> inFolder;
+        for (auto& e : fs::directory_iterator(folder)) inFolder[e.path().filename().string()] = testsupport::ReadFile(e.path());
+        EXPECT_EQ(inFolder, row.folder) << row.label;
+        std::vector<std::string> inTemp;
+        for (auto& e : fs::directory_iterator(temp)) inTemp.push_back(testsupport::ReadFile(e.path()));
+        EXPECT_EQ(inTemp, row.kept ? std::vector<std::string>{row.download} : std::vector<std::string>{}) << row.label;
+        for (auto& e : fs::recursive_directory_iterator(base)) {
+            const std::string name = fs::relative(e.path(), base).string();
+            EXPECT_TRUE(name == "tmp" || name == "a" || name.rfind("tmp/", 0) == 0 || name.rfind("a/dest", 0) == 0)
+                << row.label << ": " << name << " was written outside the folder";
+        }
+    }
+}
+
 TEST_F(ExportsTest, RequestGetHtmlHandsOutTheReplyUntilRelease) {
     HttpReply page;
     page.body = "<newversion>1.0</newversion>";
@@ -169,6 +230,38 @@ TEST_F(ExportsTest, RequestGetHtmlHandsOutTheReplyUntilRelease) {
     EXPECT_EQ(untouched, reinterpret_cast<char*>(0x1));
     EXPECT_EQ(untouched2, reinterpret_cast<char*>(0x2));
     EXPECT_EQ(server_.count("/missing"), 2u);
+}
+
+// A page has a bound far above any page the callers fetch; past it the request fails and the
+// process lives on.
+TEST_F(ExportsTest, PagesWithoutEndAreRefused) {
+    struct Row {
+        const char* label;
+        std::uint64_t size;
+        bool announced;
+        int result;
+    };
+    const std::vector<Row> rows = {
+        {"a page of 4 MiB", 4u << 20, true, 0},
+        {"64 MiB of unknown length", 64u << 20, false, -1},
+        {"64 MiB announced", 64u << 20, true, -1},
+        {"a stream without end", std::uint64_t{1} << 62, false, -1},
+    };
+    for (const auto& row : rows) {
+        HttpReply reply;
+        reply.generatedSize = row.size;
+        reply.sendContentLength = row.announced;
+        server_.Serve("/big", reply);
+        char* body = nullptr;
+        char* second = nullptr;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(Lib().requestGetHtml(server_.url("/big").c_str(), &body, &second), row.result) << row.label;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << row.label;
+        if (row.result == 0 && body) {
+            EXPECT_EQ(std::strlen(body), row.size) << row.label;
+        }
+        Lib().releaseBuffer();
+    }
 }
 
 // Overlapping requests of two threads: each reply stays valid until its own thread releases it.

@@ -3,6 +3,11 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <fstream>
+
+#include "support/temp_dir.h"
+
 namespace testsupport {
 
 namespace {
@@ -72,6 +77,49 @@ std::string Encrypt(const std::string& payload, const std::string& password, std
     return out;
 }
 
+std::uint32_t Get32(const std::string& s, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[at + static_cast<std::size_t>(i)]);
+    return v;
+}
+
+unsigned Get16(const std::string& s, std::size_t at) {
+    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
+}
+
+void Set32(std::string& s, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
+// What minizip cannot write: raw names (written as placeholders of the same length) and lying
+// sizes, patched into the local and the central header of each entry.
+bool PatchHeaders(const std::filesystem::path& file, const std::vector<ZipItem>& items) {
+    std::string bytes = ReadFile(file);
+    auto eocd = bytes.rfind(std::string("PK\x05\x06", 4));
+    if (eocd == std::string::npos || eocd + 22 > bytes.size()) return false;
+    std::size_t central = Get32(bytes, eocd + 16);
+    for (const auto& it : items) {
+        if (central + 46 > bytes.size() || Get32(bytes, central) != 0x02014b50u) return false;
+        const std::size_t local = Get32(bytes, central + 42);
+        const unsigned nameLength = Get16(bytes, central + 28);
+        const std::size_t next = central + 46 + nameLength + Get16(bytes, central + 30) + Get16(bytes, central + 32);
+        if (local + 30 + nameLength > bytes.size()) return false;
+        if (it.rawName) {
+            if (it.rawName->size() != nameLength) return false;
+            bytes.replace(central + 46, nameLength, *it.rawName);
+            bytes.replace(local + 30, nameLength, *it.rawName);
+        }
+        if (it.declaredSize) {
+            Set32(bytes, central + 24, static_cast<std::uint32_t>(*it.declaredSize));
+            Set32(bytes, local + 22, static_cast<std::uint32_t>(*it.declaredSize));
+        }
+        central = next;
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
 }  // namespace
 
 bool WriteZip(const std::filesystem::path& file, const std::vector<ZipItem>& items) {
@@ -86,8 +134,10 @@ bool WriteZip(const std::filesystem::path& file, const std::vector<ZipItem>& ite
         uLong crc = crc32(0, reinterpret_cast<const Bytef*>(it.data.data()), static_cast<uInt>(it.data.size()));
         // Encrypted entries are written raw: the system's minizip cannot encrypt them properly.
         const bool raw = !it.password.empty();
+        std::string name = it.rawName ? *it.rawName : it.name;
+        std::replace(name.begin(), name.end(), '\0', '_');
         int rc = zipOpenNewFileInZip4_64(
-            zf, it.name.c_str(), &zi, local.empty() ? nullptr : local.data(), static_cast<uInt>(local.size()),
+            zf, name.c_str(), &zi, local.empty() ? nullptr : local.data(), static_cast<uInt>(local.size()),
             central.empty() ? nullptr : central.data(), static_cast<uInt>(central.size()), nullptr,
             it.stored ? 0 : Z_DEFLATED, it.stored ? 0 : Z_DEFAULT_COMPRESSION, raw ? 1 : 0, -MAX_WBITS, DEF_MEM_LEVEL,
             Z_DEFAULT_STRATEGY, nullptr, 0, static_cast<uLong>((it.host << 8) | 20), raw ? 1 : 0, 0);
@@ -102,7 +152,8 @@ bool WriteZip(const std::filesystem::path& file, const std::vector<ZipItem>& ite
         if ((raw ? zipCloseFileInZipRaw64(zf, it.data.size(), crc) : zipCloseFileInZip(zf)) != ZIP_OK) ok = false;
     }
     if (zipClose(zf, nullptr) != ZIP_OK) ok = false;
-    return ok;
+    const bool patched = std::any_of(items.begin(), items.end(), [](const ZipItem& it) { return it.rawName || it.declaredSize; });
+    return ok && (!patched || PatchHeaders(file, items));
 }
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 // Writes zip archives for tests with minizip's writer: names, data, host system and
-// attributes, MS-DOS times, the "UT" extended timestamp, a password.
+// attributes, MS-DOS times, the "UT" extended timestamp, a password; and what a hostile archive
+// holds: names with NUL bytes and sizes that lie.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,8 @@ struct ZipItem {
     std::optional<std::int32_t> utModify{}, utAccess{}, utCreate{};
     std::string password{};           // empty: not encrypted
     bool stored = false;              // no compression
+    std::optional<std::string> rawName{};         // stored in place of name, byte for byte (may hold NULs)
+    std::optional<std::uint64_t> declaredSize{};  // uncompressed size the headers state instead of the real one
 };
 
 // False when the archive could not be written.

@@ -125,10 +125,12 @@ private:
     std::string body_;
 };
 
-// 0 with the page (NUL bytes turned into spaces), or -1 after two failed attempts.
+// 0 with the page (NUL bytes turned into spaces), or -1 after two failed attempts. A reply of
+// more than 8 MiB, or one the time-out cut off, is a failed attempt.
 int HttpGetText(const std::string& address, std::string& page, int noCache, int escape,
                 Flavor flavor = Flavor::Installer);
-// 0 with the reply (left as it was when the reply is empty), or -1 after two failed attempts.
+// 0 with the reply (left as it was when the reply is empty), or -1 after two failed attempts,
+// with the same bound.
 int HttpPostData(const std::string& address, const char* data, std::size_t length, std::string& reply,
                  Flavor flavor = Flavor::Installer);
 

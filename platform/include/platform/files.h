@@ -23,11 +23,19 @@ namespace platform {
 // The file-system name of a wide path (UTF-8).
 std::string FsPath(std::wstring_view path);
 
+// What a replaced file keeps of the file it replaces.
+enum class KeepOfOld {
+    Mode,
+    // Also its owner and group, as far as the process may give them, and its access and
+    // modification times: for a file that is edited on the user's behalf, not written anew.
+    ModeOwnerAndTimes,
+};
+
 // Replaces the file with the bytes in one step: a temporary file beside it is written,
 // flushed to the disk and renamed over the old one, so readers see the old or the new
 // content, never a mix, and a failure leaves the old file untouched. A new file gets mode
-// 0666 less the umask; an existing file keeps its mode. Sets the last error on failure.
-bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes);
+// 0666 less the umask; an existing file keeps what `keep` says. Sets the last error on failure.
+bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes, KeepOfOld keep = KeepOfOld::Mode);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& fsPath, std::string& out);

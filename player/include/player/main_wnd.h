@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,14 +96,18 @@ public:
     static SIZE DefaultWindowSize(UINT monitorWidth);
     // The z order the settings ask for at start: top-most only in mode 1.
     void ApplyStartZOrder();
-    // Hides every window, saves the play list and the current position, stops the engine and the
-    // agent. OnClose runs it and then ends the process.
+    // What closing does before the process ends: the window stops being the running instance,
+    // then the placement, the current position and the play list are saved, every window is
+    // hidden and the agent is stopped. Nothing here waits on the network; the threads end with
+    // the process.
     void Shutdown();
     // Asks the association agent to end (what the entry's tail does on the other road).
     void StopAgentAtExit();
 
     // ---- satellites (main_wnd_satellites.cpp)
     void CreateSatelliteWindows();
+    // The settings window, made at its first use.
+    CSettingWnd* SettingWindow();
     void CreateSettingWindow();
     // At WM_DESTROY, after the threads stopped.
     void DestroySatelliteWindows();
@@ -119,6 +124,8 @@ public:
     void OnSizing(RECT* rc);
     void OnGetMinMaxInfo(MINMAXINFO* mmi);
     void SaveWindowRect();
+    // Writes the placement that a move or size of the last moments still waits to write.
+    void SavePendingWindowRect();
     void OnMouseWheel(WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     void OnSingleClick();
@@ -209,7 +216,7 @@ public:
     std::atomic<int> bPanelShowPlain{0}, bCaptionListShowPlain{0};
     CAutoHideThreads autoHideThreads;
     std::unique_ptr<IAutoHideHost> pPanelHost, pCaptionHost;
-    std::thread hStartupThread;
+    std::jthread hStartupThread;
     std::atomic<int> bPollersRun{1};
     std::atomic<int> bSeekDragActive{0};
     int nEdgeHitCode = 0;
@@ -226,6 +233,9 @@ public:
     int nSnapInSecond = 0;
 
 private:
+    void RunQueuedUiCalls();
+    std::mutex uiCallsLock;
+    std::vector<std::function<void()>> uiCalls;  // RunOnUi's, in order
     // input (main_wnd_input.cpp)
     void FollowSatellites();
     void UpdateCaptionZoomButtons();
@@ -263,7 +273,8 @@ bool IsMatchingSubtitleFile(const std::wstring& videoName, const std::wstring& c
 HWND FindRunningInstanceWindow();
 void BringWindowToFront(HWND hwnd, int showCmd);
 // Restores and raises the running window and, with a file argument, hands it the whole command
-// line by WM_COPYDATA (synchronous). What the second start does before it returns.
-void HandOverToRunningInstance(HWND hwnd, const wchar_t* fileArg, const wchar_t* commandLine);
+// line by WM_COPYDATA (synchronous; tried again while it surely did not arrive). What the second
+// start does before it returns; false, after saying why on stderr, when the hand-over failed.
+bool HandOverToRunningInstance(HWND hwnd, const wchar_t* fileArg, const wchar_t* commandLine);
 // The file of a WM_COPYDATA hand-over: read within cbData, dwData 0 only; empty otherwise.
 std::wstring CommandLineFromCopyData(const COPYDATASTRUCT* data);

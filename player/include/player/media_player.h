@@ -4,12 +4,19 @@
 //
 // Every media player gets a serial number; the slots receive the serial of the player whose
 // event they report, so a late event of a replaced player can be told from the current one's.
+//
+// A medium that ends without ever having shown a picture or played a sound is reported as an
+// error, not as an end: libVLC 3 plays and ends noise, a cut-off file or an index it cannot reach
+// as if they were media. An end is reported once libVLC is done with the medium, just before
+// its Stopped.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/wintypes.h"
@@ -18,6 +25,7 @@
 struct libvlc_instance_t;
 struct libvlc_media_player_t;
 struct libvlc_event_t;
+struct libvlc_media_t;
 
 // Makes Xlib safe for libVLC's video threads. Must run before anything opens a display (the
 // player's main calls it first); later calls do nothing. False when Xlib refused.
@@ -49,13 +57,20 @@ public:
     CMediaPlayer(const CMediaPlayer&) = delete;
     CMediaPlayer& operator=(const CMediaPlayer&) = delete;
 
+    // The libVLC instance options: the player's four, then those of MORVANE_VLC_OPTIONS (space
+    // separated; tests use it to send audio to a null device).
+    static std::vector<std::string> InstanceOptions();
     // Creates the libVLC instance when there is none; false (with the reason in
-    // GetInstanceError and on stderr) when libVLC could not start. The instance options are the
-    // player's four, then those of MORVANE_VLC_OPTIONS (space separated; tests use it to send
-    // audio to a null device).
+    // GetInstanceError and on stderr) when libVLC could not start.
     bool CreateInstance();
-    const std::string& GetInstanceError() const { return m_instanceError; }
-    bool HasInstance() const { return m_instance != nullptr; }
+    // Begins creating the instance on a thread of its own (it takes libVLC a while), so that the
+    // caller can build its windows meanwhile; nothing when there is an instance or one is on its
+    // way. Whatever needs the instance (CreateInstance, Open, Close, the two queries below, the
+    // destructor) first waits for that start to end, and sees its instance or its failure; a
+    // failed start is tried again by the next Open.
+    void StartInstance();
+    const std::string& GetInstanceError();
+    bool HasInstance();
 
     // Opens a UTF-8 location or path, replacing the current player; false when nothing could be
     // opened (an empty text leaves the current medium playing).
@@ -121,6 +136,9 @@ public:
     bool HasSubtitles() const { return !m_subtitles.empty(); }
     // True when libVLC took the track (also for the SetAudioTrack).
     bool SetSubtitle(int index);
+    // Position in the subtitle list of the track libVLC shows; -1 while it shows none (a file's
+    // own tracks stay off until one is asked for) or one the list does not hold.
+    int GetCurrentSubtitle() const;
     void RefreshSubtitleList(std::vector<TrackInfo>& out);
     void RefreshAudioTrackList(std::vector<TrackInfo>& out);
     bool SetAudioTrack(int index);
@@ -149,12 +167,25 @@ public:
 
 private:
     struct EventContext;
+    // What a start of libVLC gave: an instance, or the reason there is none.
+    struct NewInstance {
+        libvlc_instance_t* instance = nullptr;
+        std::string error;
+    };
 
+    static NewInstance MakeInstance(const std::vector<std::string>& options);
+    // Takes over the result of a start.
+    void Adopt(NewInstance made);
+    void AwaitInstance();
     void ReleasePlayer();
-    void AttachEvents(libvlc_media_player_t* player, unsigned serial);
+    void AttachEvents(libvlc_media_player_t* player, libvlc_media_t* media, unsigned serial);
 
     libvlc_instance_t* m_instance = nullptr;
     std::string m_instanceError;
+    // A start begun by StartInstance: its thread and, once that has ended, its result.
+    std::mutex m_startMutex;
+    std::thread m_starting;
+    NewInstance m_started;
     std::atomic<libvlc_media_player_t*> m_player{nullptr};
     std::atomic<unsigned> m_serial{0};
     std::unique_ptr<EventContext> m_events;

@@ -39,11 +39,14 @@ public:
 // The input as it is tested, played and remembered: line breaks removed.
 std::wstring CleanUrlInput(const std::wstring& typed);
 
-// The addresses of an input, empty pieces dropped; empty when any piece is not a supported address.
+// The addresses of an input: blanks beside the separators and at the end dropped, then empty
+// pieces dropped; empty when any piece is not a supported address.
 std::vector<std::wstring> AcceptedUrls(const std::wstring& input);
+// The addresses joined by the separator.
+std::wstring JoinUrls(const std::vector<std::wstring>& urls);
 
 // Confirms an input: when every address in it is supported, the queue holds its addresses, the
-// first one plays, the host's title and current path become the input, and the history gets it
-// (appended and saved when it holds no equal entry). Returns the input as stored, or an empty
-// string when it was rejected (then nothing changed).
+// first one plays, and the addresses joined again (JoinUrls) become the host's title and current
+// path and go into the history (appended and saved when it holds no equal entry). Returns that
+// text, or an empty string when the input was rejected (then nothing changed).
 std::wstring ConfirmUrlInput(const std::wstring& typed, IOpenUrlHost& host, CSysConfig& config);

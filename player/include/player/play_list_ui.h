@@ -4,11 +4,22 @@
 
 #include <functional>
 #include <map>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
 
 #include "player/media_info.h"
 #include "skinui/list.h"
 
-// One file row, bound to the record it owns.
+// What a file row shows of its record.
+struct PlayListRowLook {
+    bool stateIcon = false;  // the record is the one in play
+    DWORD titleColor = 0;
+    bool invalidMarker = false;
+};
+
+// One file row, bound to the record it owns. The row holds no controls of its own: the tree
+// draws every row with one shared set (state icon, title, invalid marker) from the row's record.
 class CPlayListItemUI : public skinui::CTreeNodeUI {
 public:
     CPlayListItemUI();
@@ -20,20 +31,16 @@ public:
     _tagMediaInfo* GetItemData() const { return m_pRecord; }
     // Gives the record back to the caller; the row no longer frees it.
     _tagMediaInfo* ReleaseItemData();
-    // Draws the row from its record.
+    // Draws the row from its record again.
     void Refresh();
+    PlayListRowLook GetLook() const;
     bool IsGroupNode() const override { return false; }
-
-    skinui::CControlUI* GetStateIcon() const { return m_pStateIcon; }
-    skinui::CLabelUI* GetTitleLabel() const { return m_pTitle; }
-    skinui::CControlUI* GetInvalidColumn() const { return m_pInvalidColumn; }
+    // The file name.
+    skinui::CDuiString GetToolTip() const override;
+    void DoPaint(cairo_t* cr, const RECT& rcPaint) override;
 
 private:
     _tagMediaInfo* m_pRecord = nullptr;
-    skinui::CControlUI* m_pStateIcon;
-    skinui::CLabelUI* m_pTitle;
-    skinui::CControlUI* m_pInvalidMarker;
-    skinui::CVerticalLayoutUI* m_pInvalidColumn;
 };
 
 // One group header: its name and an expand arrow. Selected folder button = collapsed.
@@ -66,7 +73,7 @@ public:
     CPlayListGroupUI* GetGroup(const skinui::CDuiString& name) const;
 
     // True when a row holds this record, or a record of the same (non-empty) path. Paths are
-    // file names and compared exactly.
+    // file names and compared exactly. Rows are found by record and by path in constant time.
     bool ContainsItem(const _tagMediaInfo* record) const;
     // On success the new row owns the record; on false the caller still does.
     bool AddItem(_tagMediaInfo* record, int index);
@@ -91,8 +98,33 @@ public:
 
 private:
     friend class CPlayListItemUI;
+    class RowPainter;
     skinui::CTreeNodeUI* NodeAt(int index) const;
     bool ModifierHeld() const { return (m_wLastKeys & (MK_CONTROL | MK_SHIFT)) != 0; }
+    // Binds a new row to the record and has place() put it into the tree; false (and the record
+    // still the caller's) when the record or its path is listed or place() fails.
+    bool AddRow(_tagMediaInfo* record, const std::function<bool(CPlayListItemUI*)>& place);
+    // The path index follows the rows that AddRow made; a listed record's path does not change.
+    void IndexRow(CPlayListItemUI* row);
+    void UnindexRow(CPlayListItemUI* row);
+    void PaintRow(cairo_t* cr, const RECT& rcPaint, const CPlayListItemUI& row);
     std::map<skinui::CDuiString, CPlayListGroupUI*> m_mapGroups;
+    // Rows by their record's path; a row is looked up by a path as well as by itself.
+    struct PathOfRow {
+        using is_transparent = void;
+        static std::wstring_view Of(std::wstring_view path) noexcept { return path; }
+        static std::wstring_view Of(const CPlayListItemUI* row) noexcept { return row->GetItemData()->strFilePath; }
+        // Not noexcept, so that the set keeps each row's hash: growing it hashes no path again.
+        template <class A>
+        std::size_t operator()(const A& a) const {
+            return std::hash<std::wstring_view>{}(Of(a));
+        }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const noexcept {
+            return Of(a) == Of(b);
+        }
+    };
+    std::unordered_set<CPlayListItemUI*, PathOfRow, PathOfRow> m_byPath;
+    std::unique_ptr<RowPainter> m_painter;
     WORD m_wLastKeys = 0;
 };

@@ -2,6 +2,7 @@
 // record and the moves through the list, docked at the main window's right edge.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ public:
 
 // Posted to the play-list window to dock it (and its handle) at the main window again.
 inline constexpr UINT WM_PLAYER_REDOCK = WM_APP + 0x2A1;
+// Posted to the play-list window by SavePlayListSoon.
+inline constexpr UINT WM_PLAYER_SAVE_LIST = WM_APP + 0x2A3;
 
 class CPlayListHandlerWnd;
 
@@ -89,9 +92,26 @@ public:
     void RemoveInvalidItems();
     void ClearAll();
 
-    // Persistence.
+    // Persistence. The load adds its rows in steps on the UI thread (a timer of the window), so
+    // that the window maps, plays and answers before a long list is complete; until then the
+    // records still to come count as listed: a save writes them after the rows, an add refuses
+    // their paths and the current record may be one of them.
     void LoadPlayList();
     void SavePlayList();
+    // Keeps the list in the settings store at once and writes the file once the messages
+    // already queued have run: a play asked for after an add starts before the whole list is
+    // written, and the write is a step of the UI thread of its own. Without a window it writes
+    // at once. The adds save so.
+    void SavePlayListSoon();
+    bool IsFilling() const { return !m_pending.empty(); }
+    // One step of the fill (a time budget's worth of rows, whole groups); false when the list
+    // is complete. The window runs them by itself; without a window the caller does.
+    bool FillStep();
+    void FinishFill();
+    // Rows per step in place of the time budget (tests); 0 returns to the budget.
+    void SetFillStepRows(size_t rows) { m_nFillStepRows = rows; }
+    // Marks the record of a path (listed or still to come) as failing or not.
+    void MarkItem(const std::wstring& path, bool invalid);
 
     std::wstring GetSelectedPath() const;
     void OpenContainingFolder();
@@ -105,7 +125,8 @@ public:
     void ClearCurrentRecord();
     void SetCurrentItemProgress(std::int64_t seconds, int permille);
     bool IsLastItem(const std::wstring& path) const;
-    std::wstring GetNextName() const;
+    // May add rows of a list still filling, so that the next one is there.
+    std::wstring GetNextName();
     void PlaySelected();
     void PlayNext();
     void PlayPrevious();
@@ -129,6 +150,26 @@ public:
 
 private:
     void InitList();
+    // Lists a record made here: as a top-level row or in a group; refused (false) when its path
+    // is listed or still to come.
+    bool ListRecord(_tagMediaInfo* record, const skinui::CDuiString* group);
+    void AddLoadedRecord(_tagMediaInfo* record);
+    _tagMediaInfo* PendingRecord(const std::wstring& path) const;
+    void IndexPending();
+    // The record of a path among the rows or the records still to come.
+    _tagMediaInfo* FindRecord(const std::wstring& path) const;
+    // Drops the records still to come for which drop() holds.
+    template <class Drop>
+    void DropPending(Drop drop);
+    void ScheduleFill();
+    // The rows (and the records still to come) into the settings store; the file from it.
+    void StoreList();
+    void WriteList();
+    // Before a move through the list: the current record's row and the rows after it are there.
+    void FillThroughCurrent();
+    // No current record any more, and no section for position writes: every road that removes
+    // the current record's row goes through here.
+    void ForgetCurrentRecord();
     void SelectRow(int index);
     void PlayFirstFileRow();
     void ShowAddTip(int added, bool refused);
@@ -144,4 +185,14 @@ private:
     CPlayListHandlerWnd* m_pHandler = nullptr;
     std::function<unsigned(unsigned)> m_random;
     int m_nLastSavedWidth = -1;
+    // The records of the load still to be added, in the order their rows will take.
+    std::deque<_tagMediaInfo*> m_pending;
+    // Their paths: (hash, place in the load's order) sorted; m_nFilled taken off a place gives
+    // the place in m_pending. Entries of records already added stay until the fill ends.
+    std::vector<std::pair<std::size_t, std::size_t>> m_pendingByPath;
+    std::size_t m_nFilled = 0;
+    // [CurPlay] of the load: selected when its row comes, unless the user chose a row first.
+    std::wstring m_strLoadCurPlay;
+    size_t m_nFillStepRows = 0;
+    bool m_bSaveQueued = false;
 };

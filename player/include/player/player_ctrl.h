@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,12 @@ public:
     // fills the engine's slots with the handlers below. Called once, before the first open.
     void Attach(HWND notifyWnd, HWND renderWnd);
     // Opens a path or address; the volume is applied at the medium's first position report.
+    // The medium that OpenEarly began is taken over instead when it is this one and still plays.
     void OpenMedia(const std::wstring& pathOrUrl);
+    // Begins to play a medium while the windows that take its reports are still being built: the
+    // engine's reports are held back until the next OpenMedia, which sends them on when it takes
+    // this medium over and drops them when it opens another.
+    void OpenEarly(const std::wstring& pathOrUrl);
 
     void SetPlay(bool play);
     void Mute();
@@ -67,6 +73,7 @@ public:
     int GetSubtitleCount() const { return mediaPlayer.GetSubtitleCount(); }
     bool HasSubtitles() const { return mediaPlayer.HasSubtitles(); }
     bool SetSubtitle(int index) { return mediaPlayer.SetSubtitle(index); }
+    int GetCurrentSubtitle() const { return mediaPlayer.GetCurrentSubtitle(); }
     void RefreshSubtitleList(std::vector<TrackInfo>& out) { mediaPlayer.RefreshSubtitleList(out); }
     void RefreshAudioTrackList(std::vector<TrackInfo>& out) { mediaPlayer.RefreshAudioTrackList(out); }
     bool SetAudioTrack(int index) { return mediaPlayer.SetAudioTrack(index); }
@@ -83,6 +90,26 @@ public:
     std::atomic<bool> bPendingVolume{false};
     CMediaPlayer mediaPlayer;
     std::atomic<int> nVolume{60};
+
+private:
+    friend void PostPlayerMessage(UINT message, CMediaPlayer* engine, unsigned serial);
+    struct Report {
+        UINT message;
+        CMediaPlayer* engine;
+        unsigned serial;
+    };
+    // True when the report was held back.
+    bool Hold(const Report& report);
+    // Ends the holding; true (the held reports sent on) when the early medium is `pathOrUrl` and
+    // its player is still the engine's.
+    bool TakeEarly(const std::wstring& pathOrUrl);
+
+    // The early medium and its reports; the engine's threads add to them.
+    std::mutex m_earlyMutex;
+    bool m_holding = false;
+    std::wstring m_earlyPath;
+    unsigned m_earlySerial = 0;
+    std::vector<Report> m_held;
 };
 
 // The one player control; null before it is constructed and after it is destroyed.

@@ -12,6 +12,8 @@
 inline constexpr const wchar_t* kSettingWndLayout = L"SettingWnd.xml";
 inline constexpr const wchar_t* kSettingWndName = L"SettingWnd";
 inline constexpr const wchar_t* kHotKeyConflictText = L"热键冲突，请重新设置！";
+// Shown when the association agent could not be reached or stopped answering.
+inline constexpr const wchar_t* kAssocApplyFailedText = L"文件关联未能生效：关联程序没有响应，您的选择已保存";
 inline constexpr const wchar_t* kSnapShotFolderTitle = L"请选择文件夹！";
 inline constexpr UINT kSettingTipShowTimeMs = 3000;
 
@@ -69,11 +71,12 @@ public:
     void SwitchTab(bool forward) { m_pages.SwitchTab(forward); }
     void OnTabStripWheel(WPARAM wParam);
     void BrowseSnapShotPath();
-    // Stores the boxes in [FileAssoc] and has the agent write them (the association client).
+    // Stores the boxes in [FileAssoc] and has the agent write them (the association client);
+    // when the agent cannot be reached or stops answering, the tip says so.
     void ApplyFileAssociations();
 
     CSettingPages& Pages() { return m_pages; }
-    // The conflict tip: its text while it is up, else empty.
+    // The tip (a hot-key conflict, a failed association apply): its text while it is up, else empty.
     std::wstring TipText() const;
     skinui::CWzToolTip* Tip() const { return m_pTip.get(); }
 

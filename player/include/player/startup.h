@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <stop_token>
 #include <string>
 
 class CUserData;
@@ -23,6 +24,7 @@ struct StartupCalls {
     std::function<void()> repairAssociations;
 };
 
-// Runs the worker's steps in order; returns 0.
+// Runs the worker's steps in order; returns 0. Once `stop` is asked for, a report under way is
+// given up and no further step runs.
 unsigned StartupThreadProc(const std::wstring& startPath, const std::wstring& commandLine, CUserData& userData,
-                           const StartupCalls& calls);
+                           const StartupCalls& calls, std::stop_token stop = {});

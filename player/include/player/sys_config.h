@@ -11,6 +11,10 @@
 #include "platform/wintypes.h"
 #include "player/media_info.h"
 
+namespace platform {
+class ProfileSnapshot;
+}
+
 class CIniFile {
 public:
     CIniFile() = default;
@@ -79,6 +83,7 @@ public:
     std::wstring GetPlayListPath() const { return strPlayListPath; }
     std::wstring GetUrlHistoryPath() const { return strUrlHistoryPath; }
 
+    // Each load reads its file once.
     void Load();
     void Save();
     void LoadWindowInfo();
@@ -136,6 +141,12 @@ public:
     CIniFile iniConfig;    // user.cfg
     CIniFile iniPlayList;  // PlayList.info
     std::wstring strConfigPath, strPlayListPath, strUrlHistoryPath;
+
+private:
+    // The same loads from one reading of user.cfg.
+    void LoadWindowInfo(const platform::ProfileSnapshot& cfg);
+    void LoadHotKeys(const platform::ProfileSnapshot& cfg);
+    void LoadFileAssoc(const platform::ProfileSnapshot& cfg);
 };
 
 extern CSysConfig g_SysConfig;

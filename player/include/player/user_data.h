@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <stop_token>
 #include <string>
 
 #include "platform/wintypes.h"
@@ -26,14 +27,19 @@ public:
     virtual ~CUserData();
 
     static std::wstring GetVersionString();
+    // Whether a request (a report given up by its caller, or a log report) is still inside the
+    // request library on some thread.
+    static bool RequestsUnderWay();
     // Scheme and host of the statistics server: MORVANE_STATS_SERVER, else our default.
     static std::wstring StatsServer();
 
     void SetStartMethod(const std::wstring& method) { startMethod_ = method; }
-    // Synchronous; only when this installation has no user number yet.
-    void Register();
+    // Synchronous; only when this installation has no user number yet. Once `stop` is asked for,
+    // the request is given up at once and counts as failed.
+    void Register(std::stop_token stop = {});
     // Synchronous; learns the newest version, and sends the report of a crash of the last run.
-    void ReportStart();
+    // `stop` as for Register.
+    void ReportStart(std::stop_token stop = {});
     std::wstring GetNewVersion() const { return newVersion_; }
     // Asynchronous: the request runs on a thread of its own.
     void SendLog(const std::wstring& eventText);
@@ -55,7 +61,7 @@ public:
     static void MarkCrash();
 
 private:
-    bool Request(const std::wstring& address, std::size_t limit, std::wstring* body);
+    bool Request(const std::wstring& address, std::size_t limit, std::wstring* body, std::stop_token stop);
     std::wstring VersionWithChannel() const;
 
     std::wstring programFolder_;

@@ -20,3 +20,8 @@ public:
 private:
     HWND m_hWnd = nullptr;
 };
+
+// Lets dropped files and the second start's hand-over reach the main window from processes of
+// lower privilege. Nothing to do here: the window station already takes both from every process
+// of this user (and refuses other users), and no privilege levels part the windows of one user.
+void EnableMessageFilter();

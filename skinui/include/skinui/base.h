@@ -153,19 +153,21 @@ CDelegate<O, T> MakeDelegate(O* obj, bool (T::*fn)(void*)) {
 }
 
 // A list of delegates; invoking it calls each in the order added, stopping at a false result.
+// Every control has three and most have none, so the list is made with its first delegate.
 class CEventSource {
 public:
     CEventSource() = default;
     CEventSource(const CEventSource&) = delete;
     CEventSource& operator=(const CEventSource&) = delete;
-    void operator+=(const CDelegateBase& d) { items_.emplace_back(d.Copy()); }
+    void operator+=(const CDelegateBase& d) { Items().emplace_back(d.Copy()); }
     void operator+=(bool (*fn)(void*));
     bool operator()(void* param);
-    bool IsEmpty() const { return items_.empty(); }
-    void Clear() { items_.clear(); }
+    bool IsEmpty() const { return !items_ || items_->empty(); }
+    void Clear() { items_.reset(); }
 
 private:
-    std::vector<std::unique_ptr<CDelegateBase>> items_;
+    std::vector<std::unique_ptr<CDelegateBase>>& Items();
+    std::unique_ptr<std::vector<std::unique_ptr<CDelegateBase>>> items_;
 };
 
 // Notification map: a window routes notification types (optionally only from one control

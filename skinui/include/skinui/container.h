@@ -39,7 +39,7 @@ public:
     bool RemoveAt(int index) override;
     void RemoveAll() override;
     // Takes a child out without destroying it; the caller owns it afterwards.
-    bool Detach(CControlUI* control);
+    virtual bool Detach(CControlUI* control);
 
     RECT GetInset() const { return m_rcInset; }
     void SetInset(RECT rc);
@@ -56,7 +56,7 @@ public:
     void LineUp() { SetScrollPos(m_nScrollPos - 30); }
     void LineDown() { SetScrollPos(m_nScrollPos + 30); }
     // Scrolls so that the child's rectangle is fully inside the view.
-    void EnsureVisible(CControlUI* child);
+    virtual void EnsureVisible(CControlUI* child);
     RECT GetScrollThumbRect() const;
 
     void SetVisible(bool visible = true) override;
@@ -73,6 +73,12 @@ public:
     CControlUI* FindSubControl(const wchar_t* name);
 
 protected:
+    // The children, in order, for what concerns them all (visibility, manager).
+    virtual void ForEachItem(const std::function<void(CControlUI*)>& fn) const;
+    // The search of FindControl among the children.
+    virtual CControlUI* FindItem(FINDCONTROLPROC proc, void* data, UINT flags);
+    // Paints the children that meet the clip rectangle.
+    virtual void PaintItems(cairo_t* cr, const RECT& rc);
     RECT InnerRect() const;
     void SetFloatPos(CControlUI* child);
     void ClearManagerRefs(CControlUI* control);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "skinui/base.h"
 
@@ -21,6 +22,7 @@
 namespace skinui {
 
 class CPaintManagerUI;
+class CRowSequence;
 
 // FindControl flags.
 #define UIFIND_ALL 0x00000000
@@ -63,7 +65,7 @@ public:
     CControlUI(const CControlUI&) = delete;
     CControlUI& operator=(const CControlUI&) = delete;
 
-    virtual CDuiString GetName() const { return m_sName; }
+    virtual CDuiString GetName() const;
     virtual void SetName(const wchar_t* name);
     virtual const wchar_t* GetClass() const { return L"ControlUI"; }
     // The control as the named interface ("Control", "Button", "Container", ...) or null.
@@ -82,7 +84,7 @@ public:
     // Background and border.
     DWORD GetBkColor() const { return m_dwBackColor; }
     void SetBkColor(DWORD argb);
-    const CDuiString& GetBkImage() const { return m_sBkImage; }
+    const CDuiString& GetBkImage() const;
     void SetBkImage(const wchar_t* image);
     DWORD GetBorderColor() const { return m_dwBorderColor; }
     void SetBorderColor(DWORD argb);
@@ -118,12 +120,12 @@ public:
     virtual void SetFloat(bool b);
 
     // Tool tip, menu, user data.
-    virtual CDuiString GetToolTip() const { return m_sToolTip; }
+    virtual CDuiString GetToolTip() const;
     virtual void SetToolTip(const wchar_t* text);
     bool IsContextMenuUsed() const { return m_bMenuUsed; }
     void SetContextMenuUsed(bool b) { m_bMenuUsed = b; }
-    const CDuiString& GetUserData() const { return m_sUserData; }
-    void SetUserData(const wchar_t* s) { m_sUserData = s; }
+    const CDuiString& GetUserData() const;
+    void SetUserData(const wchar_t* s);
     UINT_PTR GetTag() const { return m_pTag; }
     // The key ("shortcut") that, pressed with Alt, activates the control as a click would.
     wchar_t GetShortcut() const { return m_chShortcut; }
@@ -149,6 +151,8 @@ public:
     bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
     void NeedUpdate();
     void NeedParentUpdate();
+    // A child's size or visibility changed.
+    virtual void NeedUpdateOf(CControlUI* child);
 
     virtual void Init();
     virtual void DoInit() {}
@@ -177,10 +181,7 @@ public:
 protected:
     CPaintManagerUI* m_pManager = nullptr;
     CControlUI* m_pParent = nullptr;
-    CDuiString m_sName;
     CDuiString m_sText;
-    CDuiString m_sToolTip;
-    CDuiString m_sUserData;
     UINT_PTR m_pTag = 0;
     wchar_t m_chShortcut = 0;
     RECT m_rcItem{0, 0, 0, 0};
@@ -199,10 +200,24 @@ protected:
     bool m_bMenuUsed = false;
     bool m_bUpdateNeeded = true;
     DWORD m_dwBackColor = 0;
-    CDuiString m_sBkImage;
     DWORD m_dwBorderColor = 0;
     int m_nBorderSize = 0;
     SIZE m_cxyBorderRound{0, 0};
+
+private:
+    // Texts many controls leave empty, kept apart so that the many rows of a list do not carry
+    // them.
+    struct Texts {
+        CDuiString name;
+        CDuiString bkImage;
+        CDuiString toolTip;
+        CDuiString userData;
+    };
+    Texts& OwnTexts();
+    std::unique_ptr<Texts> m_pTexts;
+    // The place of this control in the row sequence of the list that holds it as a row.
+    friend class CRowSequence;
+    void* m_pRowNode = nullptr;
 };
 
 }  // namespace skinui

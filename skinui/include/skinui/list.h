@@ -1,10 +1,14 @@
 // Lists: the list with its rows, the combo box, the drag list and the tree.
 #pragma once
 
+#include <memory>
+
 #include "skinui/container.h"
 #include "skinui/controls.h"
 
 namespace skinui {
+
+class CRowSequence;
 
 // Look of the rows, shared by a list and its rows.
 struct TListInfoUI {
@@ -31,6 +35,8 @@ public:
     virtual int GetCurSel() const = 0;
     virtual bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) = 0;
     virtual void DoEvent(TEventUI& event) = 0;
+    // The row's place among the owner's rows, or -1.
+    virtual int GetItemIndexOf(const CControlUI* row) const = 0;
 };
 
 class IListItemUI {
@@ -49,7 +55,8 @@ public:
 // Shared row behaviour: selection and hot state painting; mouse events go to the owner.
 class CListElementBase : public IListItemUI {
 public:
-    int GetIndex() const override { return m_iIndex; }
+    // The row's place in its owner, asked of the owner: places change as rows come and go.
+    int GetIndex() const override;
     void SetIndex(int index) override { m_iIndex = index; }
     IListOwnerUI* GetOwner() override { return m_pOwner; }
     bool IsSelected() const override { return m_bSelected; }
@@ -59,6 +66,7 @@ public:
     void SetHot(bool hot) { m_bHot = hot; }
 
 protected:
+    virtual const CControlUI* AsRow() const = 0;
     int m_iIndex = -1;
     IListOwnerUI* m_pOwner = nullptr;
     bool m_bSelected = false;
@@ -77,6 +85,9 @@ public:
     void DoEvent(TEventUI& event) override;
     void PaintBkColor(cairo_t* cr) override;
     void PaintText(cairo_t* cr) override;
+
+protected:
+    const CControlUI* AsRow() const override { return this; }
 };
 
 // A row that holds other controls.
@@ -89,19 +100,63 @@ public:
     void DoEvent(TEventUI& event) override;
     void PaintBkColor(cairo_t* cr) override;
     void PaintStatusImage(cairo_t* cr) override;
+
+protected:
+    const CControlUI* AsRow() const override { return this; }
 };
 
 class CListUI;
 
-// The scrolling body that holds a list's rows; clicks on its empty part reach the list.
+// The scrolling body that holds a list's rows; clicks on its empty part reach the list. Rows
+// are kept in a CRowSequence, so adding, removing and finding a row take logarithmic time, and
+// a layout places only the rows in view: every other row keeps an empty rectangle, is not
+// painted and is not hit. A row takes the height it asks for (its minimum when it asks none).
 class CListBodyUI : public CVerticalLayoutUI {
 public:
     explicit CListBodyUI(CListUI* owner);
+    ~CListBodyUI() override;
     const wchar_t* GetClass() const override { return L"ListBodyUI"; }
+
+    CControlUI* GetItemAt(int index) const override;
+    int GetItemIndex(CControlUI* control) const override;
+    bool SetItemIndex(CControlUI* control, int index) override;
+    int GetCount() const override;
+    bool Add(CControlUI* control) override;
+    bool AddAt(CControlUI* control, int index) override;
+    bool Remove(CControlUI* control) override;
+    bool RemoveAt(int index) override;
+    void RemoveAll() override;
+    bool Detach(CControlUI* control) override;
+    void EnsureVisible(CControlUI* child) override;
+    // Calls fn(row, index) in order until it returns false.
+    void ForEachRow(const std::function<bool(CControlUI*, int)>& fn) const;
+    // The row in view under the point, or null.
+    CControlUI* RowAtPoint(POINT pt) const;
+
+    void SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init = true) override;
+    void SetVisible(bool visible = true) override;
+    void SetInternVisible(bool visible = true) override;
+    void NeedUpdateOf(CControlUI* child) override;
+    void SetPos(RECT rc, bool bNeedInvalidate = true) override;
     void DoEvent(TEventUI& event) override;
 
+protected:
+    void ForEachItem(const std::function<void(CControlUI*)>& fn) const override;
+    CControlUI* FindItem(FINDCONTROLPROC proc, void* data, UINT flags) override;
+    void PaintItems(cairo_t* cr, const RECT& rc) override;
+
 private:
+    // The height a row takes in the sequence: its own, its padding and the gap after it.
+    int Measure(CControlUI* row) const;
+    void MeasureAll();
+    void TakeOut(CControlUI* row);
+    // Forgets and destroys every row.
+    void DeleteRows();
     CListUI* m_pOwner;
+    std::unique_ptr<CRowSequence> m_rows;
+    std::vector<CControlUI*> m_inView;
+    SIZE m_szMeasured{-1, -1};
+    int m_nMeasuredPadding = 0;
 };
 
 // A vertical list of rows with single or multiple selection. The container calls address
@@ -118,7 +173,8 @@ public:
 
     CListBodyUI* GetList() const { return m_pList; }
     TListInfoUI* GetListInfo() override { return &m_ListInfo; }
-    int GetCurSel() const override { return m_iCurSel; }
+    int GetCurSel() const override;
+    int GetItemIndexOf(const CControlUI* row) const override;
     bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) override;
     // index, add to the current selection, scroll it into view, send "itemselect".
     virtual bool SelectItem(int index, bool bAppend, bool bEnsureVisible, bool bTriggerEvent);
@@ -150,8 +206,6 @@ public:
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
 
 protected:
-    // Renumbers rows after changes; keeps the current selection index valid.
-    void ReIndex();
     // The row (direct child of the body) under a point, or null.
     CControlUI* RowAtPoint(POINT pt) const;
     IListItemUI* ItemOf(CControlUI* row) const;
@@ -162,11 +216,14 @@ protected:
     virtual void OnRowRelease(CControlUI* row, const TEventUI& event);
     virtual void OnRowDoubleClick(CControlUI* row, const TEventUI& event);
     virtual void OnRowClick(CControlUI* row, const CDuiString& type);
+    // Some row other than this one is selected.
+    bool HasOtherSelected(CControlUI* row) const;
 
     CListBodyUI* m_pList;
     TListInfoUI m_ListInfo;
-    int m_iCurSel = -1;
-    int m_iAnchor = -1;
+    // The current row and the start of a Shift range keep their rows wherever these move.
+    CControlUI* m_pCurRow = nullptr;
+    CControlUI* m_pAnchorRow = nullptr;
     CControlUI* m_pPressedRow = nullptr;
     CControlUI* m_pHotRow = nullptr;
     bool m_bPressKeptSelection = false;
@@ -219,6 +276,8 @@ public:
     int GetCountChild() const { return static_cast<int>(m_children.size()); }
     CTreeNodeUI* GetChildNode(int index) const;
     bool IsHasChild() const { return !m_children.empty(); }
+    // Children, grandchildren and so on.
+    int GetCountDescendant() const { return m_nDescendants; }
     CTreeNodeUI* GetParentNode() const { return m_pParentNode; }
     void SetParentNode(CTreeNodeUI* parent) { m_pParentNode = parent; }
     CTreeViewUI* GetTreeView() const { return m_pTreeView; }
@@ -232,11 +291,11 @@ public:
     void SetItemTextColor(DWORD c);
     void SetItemHotTextColor(DWORD c);
     void SetSelItemTextColor(DWORD c);
-    CHorizontalLayoutUI* GetTreeNodeHoriznotal() const { return m_pHoriz; }
-    CHorizontalLayoutUI* GetHorizontalLayout() const { return m_pHoriz; }
-    CCheckBoxUI* GetFolderButton() const { return m_pFolderButton; }
-    CCheckBoxUI* GetCheckBox() const { return m_pCheckBox; }
-    COptionUI* GetItemButton() const { return m_pItemButton; }
+    CHorizontalLayoutUI* GetTreeNodeHoriznotal() { return Parts().m_pHoriz; }
+    CHorizontalLayoutUI* GetHorizontalLayout() { return Parts().m_pHoriz; }
+    CCheckBoxUI* GetFolderButton() { return Parts().m_pFolderButton; }
+    CCheckBoxUI* GetCheckBox();
+    COptionUI* GetItemButton() { return Parts().m_pItemButton; }
     void SetVisibleFolderBtn(bool visible);
     void SetVisibleCheckBtn(bool visible);
     // Whether the children are meant to be shown (the node is expanded).
@@ -256,15 +315,29 @@ public:
     void SetPos(RECT rc, bool bNeedInvalidate = true) override;
 
 protected:
+    // For rows that draw themselves: the node's own parts are made only when first asked for.
+    struct PartsOnDemand {};
+    CTreeNodeUI(CTreeNodeUI* parent, PartsOnDemand);
+    // The node's parts, made now if they were not; the check box only while it is shown.
+    CTreeNodeUI& Parts();
+    void MakeCheckBox();
+
     friend class CTreeViewUI;
+    // Keeps the children in row order after rows moved.
+    void SortChildren() const;
+    void CountDescendants(int delta);
     CTreeNodeUI* m_pParentNode = nullptr;
     CTreeViewUI* m_pTreeView = nullptr;
-    std::vector<CTreeNodeUI*> m_children;  // owned by the tree's row sequence
-    CHorizontalLayoutUI* m_pHoriz;
-    CCheckBoxUI* m_pFolderButton;
-    CCheckBoxUI* m_pCheckBox;
-    COptionUI* m_pItemButton;
+    mutable std::vector<CTreeNodeUI*> m_children;  // owned by the tree's row sequence
+    mutable bool m_bChildOrderStale = false;
+    int m_nDescendants = 0;
+    CHorizontalLayoutUI* m_pHoriz = nullptr;
+    CCheckBoxUI* m_pFolderButton = nullptr;
+    CCheckBoxUI* m_pCheckBox = nullptr;
+    COptionUI* m_pItemButton = nullptr;
     bool m_bVisibleTag = true;
+    bool m_bFolderBtnShown = true;
+    bool m_bCheckBtnShown = false;
 };
 
 // A tree of nodes shown as a flat row sequence. Removing a node removes its children.
@@ -285,7 +358,8 @@ public:
     void RemoveAll() override;
     // Moves one row; a moved child keeps its place among its siblings in row order.
     bool SetItemIndex(CControlUI* control, int index) override;
-    // Inserts a node's row right after its parent's last descendant.
+    // Inserts a node's rows right after its parent's last descendant (the node itself is not
+    // yet counted among them).
     bool InsertChildRow(CTreeNodeUI* parent, CTreeNodeUI* child);
 
     void SetVisibleFolderBtn(bool visible);
@@ -321,6 +395,7 @@ public:
     UINT GetControlFlags() const override { return UIFLAG_TABSTOP; }
     TListInfoUI* GetListInfo() override { return &m_ListInfo; }
     int GetCurSel() const override { return m_iCurSel; }
+    int GetItemIndexOf(const CControlUI* row) const override;
     bool SelectItem(int index, bool bTakeFocus = false, bool bTriggerEvent = true) override;
     bool Add(CControlUI* control) override;
     bool AddAt(CControlUI* control, int index) override;

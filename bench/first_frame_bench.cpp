@@ -1,0 +1,211 @@
+// The start of the whole player as a user sees it: the time from starting the `morvane` process
+// with a file to the first video frame on the screen, against the floor program
+// (first_frame_floor: a GTK window with a native child and libVLC with the same instance options,
+// nothing else), on the same clip and at the same window size. The screen is polled where each
+// program's window lies until most of it shows the clip's colour. Several rounds in one run, the
+// two programs taking turns to go first; the median ratio is printed. Needs a display:
+//   xvfb-run -a -s "-screen 0 1600x1000x24" build/bench/first_frame_bench [rounds]
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "player/media_player.h"
+#include "support/clips.h"
+#include "support/temp_dir.h"
+
+// Last: Xlib's macros clash with the names above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kTimeout = std::chrono::seconds(30);
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// A top-level window by its title, also below a window manager's frame.
+Window FindTitled(Display* dpy, Window parent, const std::string& title, int depth = 2) {
+    Window root, up, *kids = nullptr, found = 0;
+    unsigned n = 0;
+    if (!XQueryTree(dpy, parent, &root, &up, &kids, &n)) return 0;
+    for (unsigned i = 0; i < n && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(dpy, kids[i], &name) && name && title == name) found = kids[i];
+        if (name) XFree(name);
+        if (!found && depth > 1) found = FindTitled(dpy, kids[i], title, depth - 1);
+    }
+    if (kids) XFree(kids);
+    return found;
+}
+
+struct Area {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Where the window lies on the screen, while it is mapped.
+bool ScreenArea(Display* dpy, Window w, Area& area) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return false;
+    Window child;
+    if (!XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &area.x, &area.y, &child)) return false;
+    area.width = a.width;
+    area.height = a.height;
+    return area.width > 0 && area.height > 0;
+}
+
+// Share of the area, as the screen shows it, in the clip's colour (magenta). Three rows across
+// the middle are enough, and keep the polling from loading the X server the programs draw through.
+double ClipShare(Display* dpy, const Area& area) {
+    size_t hits = 0, all = 0;
+    for (int row : {area.height * 2 / 5, area.height / 2, area.height * 3 / 5}) {
+        XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), area.x, area.y + row, static_cast<unsigned>(area.width), 1,
+                                AllPlanes, ZPixmap);
+        if (!img) return 0;
+        for (int x = 0; x < area.width; ++x) {
+            const unsigned long p = XGetPixel(img, x, 0);
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            hits += r > 190 && g < 70 && b > 190;
+            ++all;
+        }
+        XDestroyImage(img);
+    }
+    return all ? static_cast<double>(hits) / static_cast<double>(all) : 0;
+}
+
+struct Run {
+    double ms = -1;
+    Area area;
+};
+
+// Starts the program and polls the screen until the clip shows in its window.
+Run Measure(Display* dpy, const std::vector<std::string>& argv, const std::string& title) {
+    Run run;
+    const auto start = Clock::now();
+    const pid_t pid = testsupport::StartProgram(argv);  // its output (libVLC talks a lot) dropped
+    if (!pid) return run;
+    Window w = 0;
+    while (Clock::now() - start < kTimeout) {
+        if (!w) w = FindTitled(dpy, DefaultRootWindow(dpy), title);
+        if (w && ScreenArea(dpy, w, run.area) && ClipShare(dpy, run.area) > 0.5) {
+            run.ms = Ms(Clock::now() - start);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return run;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+// Each start of the player gets a program folder, runtime folder and registry of its own, so no
+// start finds an earlier one running; its reports go nowhere.
+struct PlayerHome {
+    testsupport::TempDir dir;
+    std::vector<std::unique_ptr<testsupport::ScopedEnv>> env;
+    PlayerHome() {
+        fs::create_directories(dir / "rt");
+        chmod((dir / "rt").c_str(), 0700);
+        auto set = [&](const char* name, const std::string& value) {
+            env.push_back(std::make_unique<testsupport::ScopedEnv>(name, value));
+        };
+        set("MORVANE_PROGRAM_DIR", dir.path().string());
+        set("MORVANE_RUNTIME_DIR", (dir / "rt").string());
+        set("MORVANE_REGISTRY_DB", (dir / "reg.db").string());
+        set("MORVANE_STATS_SERVER", "http://127.0.0.1:9");
+        set("MORVANE_CONFIG_SERVER", "http://127.0.0.1:9");
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    Display* dpy = std::getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
+    if (!dpy) {
+        std::fprintf(stderr, "needs a display: xvfb-run -a build/bench/first_frame_bench\n");
+        return 2;
+    }
+    setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null", 0);
+    const std::string bin = MORVANE_BIN_DIR, bench = fs::path(argv[0]).parent_path().string();
+
+    testsupport::TempDir media;
+    const fs::path clip = media / "magenta.mp4";
+    if (testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                 "color=c=magenta:size=640x360:rate=25:duration=20", "-f", "lavfi", "-i",
+                                 "sine=frequency=440:duration=20", "-c:v", "libx264", "-g", "5", "-pix_fmt",
+                                 "yuv420p", "-c:a", "aac", "-shortest", clip.string()}) != 0) {
+        std::fprintf(stderr, "ffmpeg could not make the clip\n");
+        return 1;
+    }
+
+    auto player = [&] {
+        PlayerHome home;
+        return Measure(dpy, {bin + "/morvane", clip.string()}, "Morvane");
+    };
+    // The floor's window takes the size the player's window had when its frame showed.
+    Area size;
+    auto floor = [&] {
+        std::vector<std::string> args{bench + "/first_frame_floor", std::to_string(size.width),
+                                      std::to_string(size.height), clip.string()};
+        for (const auto& o : CMediaPlayer::InstanceOptions()) args.push_back(o);
+        return Measure(dpy, args, "Floor");
+    };
+
+    // A first start of each brings the program, libVLC's plug-ins and the clip into memory.
+    const Run warm = player();
+    if (warm.ms < 0) {
+        std::fprintf(stderr, "the player never showed the clip\n");
+        return 1;
+    }
+    size = warm.area;
+    if (floor().ms < 0) {
+        std::fprintf(stderr, "the floor program never showed the clip\n");
+        return 1;
+    }
+
+    std::printf("start of the process to the first video frame on screen (ms), %dx%d window\n", size.width,
+                size.height);
+    std::printf("%6s %10s %10s %8s\n", "round", "morvane", "floor", "ratio");
+    std::vector<double> ours, floors, ratios;
+    for (int i = 0; i < rounds; ++i) {
+        Run a, b;
+        if (i % 2 == 0) {
+            a = player();
+            b = floor();
+        } else {
+            b = floor();
+            a = player();
+        }
+        if (a.ms < 0 || b.ms < 0) {
+            std::printf("%6d %10s %10s %8s\n", i + 1, a.ms < 0 ? "n/a" : std::to_string(a.ms).c_str(),
+                        b.ms < 0 ? "n/a" : std::to_string(b.ms).c_str(), "-");
+            continue;
+        }
+        ours.push_back(a.ms);
+        floors.push_back(b.ms);
+        ratios.push_back(a.ms / b.ms);
+        std::printf("%6d %10.1f %10.1f %8.2f\n", i + 1, a.ms, b.ms, a.ms / b.ms);
+    }
+    std::printf("%6s %10.1f %10.1f %8.2f\n", "median", Median(ours), Median(floors), Median(ratios));
+    XCloseDisplay(dpy);
+    return ratios.empty() ? 1 : 0;
+}

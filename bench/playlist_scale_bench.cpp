@@ -1,0 +1,302 @@
+// A play list at scale: PlayList.info files of 1,000, 10,000 and 50,000 records in the file's own
+// layout (groups of 50, every record pointing at an existing file). For each size, in a process
+// of its own: the time to load the file into the settings store, the time to fill the list window
+// (headless) and the peak memory; then the ratios 10k/1k and 50k/10k (linear growth gives about
+// 10 and 5). Then the add of a folder of 10,000 files (what the list's menu does), into an empty
+// list and into the list of 50,000, with the time of the save that ends it.
+//   build/bench/playlist_scale_bench
+// With --morvane (needs a display: xvfb-run -a ...) it also starts the real player on the
+// 50,000-record file and reports when its main window is mapped, when the list is complete and
+// the peak memory. The list counts as complete when the process has gone idle (no CPU time
+// for 300 ms) after the window was mapped: the fill is the only work left at that point.
+#include <X11/Xlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "player/play_list_wnd.h"
+#include "player/sys_config.h"
+#include "support/child.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kGroupSize = 50;
+constexpr int kSizes[] = {1000, 10000, 50000};
+
+double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// A field of /proc/<pid>/status in KiB ("VmHWM", "VmRSS"), 0 when unreadable.
+long StatusKiB(const std::string& pid, const char* field) {
+    std::ifstream in("/proc/" + pid + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0 && line[std::string(field).size()] == ':') return std::atol(line.c_str() + line.find(':') + 1);
+    return 0;
+}
+
+std::string GroupName(int g) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "Series %04d", g);
+    return buf;
+}
+
+std::string EpisodeName(int e) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "Episode %02d - a fairly long title.mkv", e);
+    return buf;
+}
+
+// The media files: one folder per group of 50.
+void MakeMedia(const fs::path& media, int records) {
+    for (int i = 0; i < records; ++i) {
+        fs::path folder = media / GroupName(i / kGroupSize);
+        if (i % kGroupSize == 0) fs::create_directories(folder);
+        std::ofstream(folder / EpisodeName(i % kGroupSize + 1));
+    }
+}
+
+// PlayList.info as the player writes it: sections "file1".."fileN" with their seven keys.
+void WritePlayList(const fs::path& file, const fs::path& media, int records) {
+    std::string out;
+    out.reserve(static_cast<size_t>(records) * 200);
+    for (int i = 0; i < records; ++i) {
+        const std::string group = GroupName(i / kGroupSize);
+        out += "[file" + std::to_string(i + 1) + "]\n";
+        out += "strFilePath=" + (media / group / EpisodeName(i % kGroupSize + 1)).string() + "\n";
+        out += "bVisible=1\nbError=0\n";
+        out += "nPlayTime=" + std::to_string(i % 3000) + "\n";
+        out += "nPlayPos=" + std::to_string(i % 1000) + "\n";
+        out += "strGroup=" + group + "\n";
+        out += "bPlayed=" + std::to_string(i % 7 == 0) + "\n";
+    }
+    out += "[CurPlay]\nstrFilePath=" + (media / GroupName(0) / EpisodeName(3)).string() + "\n";
+    std::ofstream(file, std::ios::binary) << out;
+}
+
+// What the list asks of the main window: nothing here.
+struct NoOwner : IPlayListOwner {
+    HWND GetOwnerWindow() const override { return nullptr; }
+    void PlayFile(const std::wstring&) override {}
+    void ShowTip(const std::wstring&) override {}
+    void EnablePlayNext(bool) override {}
+    bool HasMediaPlayer() const override { return false; }
+    void ClearCurrentPath() override {}
+    void ShowFileInfo(const std::wstring&) override {}
+    bool IsListJustShown() const override { return false; }
+    void SetListJustShown(bool) override {}
+    void AddChildWindow(HWND) override {}
+    std::vector<HWND> GetInputWindows() const override { return {}; }
+};
+
+// One size in this process: prints "load fill peakKiB windowBytesPerRecord rows".
+int RunOne(const fs::path& dir, int records) {
+    g_SysConfig.SetConfigPath((dir / "user.cfg").wstring());
+    g_SysConfig.SetPlayListPath((dir / "PlayList.info").wstring());
+    auto t = Clock::now();
+    g_SysConfig.LoadPlayList();
+    const double load = Seconds(t);
+    if (g_SysConfig.mapPlayList.size() != static_cast<size_t>(records)) return 2;
+    const long before = StatusKiB("self", "VmRSS");
+    NoOwner owner;
+    auto* wnd = new CPlayListWnd(&owner);
+    t = Clock::now();
+    if (!wnd->CreateHeadless()) return 3;
+    wnd->FinishFill();
+    const double fill = Seconds(t);
+    const long after = StatusKiB("self", "VmRSS");
+    const int rows = wnd->GetList()->GetCount();
+    std::printf("%.4f %.4f %ld %.0f %d\n", load, fill, StatusKiB("self", "VmHWM"),
+                static_cast<double>(after - before) * 1024.0 / records, rows);
+    std::fflush(stdout);
+    // The process ends here; the window's teardown (and its final save) is not measured.
+    std::_Exit(0);
+}
+
+// A folder of files added to the filled list of this many records (0: none): prints the time of
+// the whole add (its save included) and of one more save of the same list.
+int RunFolder(const fs::path& dir, const fs::path& folder, int records) {
+    g_SysConfig.SetConfigPath((dir / "user.cfg").wstring());
+    g_SysConfig.SetPlayListPath((dir / "PlayList.info").wstring());
+    if (records) g_SysConfig.LoadPlayList();
+    NoOwner owner;
+    auto* wnd = new CPlayListWnd(&owner);
+    if (!wnd->CreateHeadless()) return 3;
+    wnd->FinishFill();
+    auto t = Clock::now();
+    const int added = wnd->AddFolderAsGroup(skinui::CDuiString::FromUtf8(folder.string()));
+    const double add = Seconds(t);
+    t = Clock::now();
+    wnd->SavePlayList();
+    const double save = Seconds(t);
+    std::printf("%.4f %.4f %d\n", add, save, added);
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
+struct Result {
+    double load = 0, fill = 0;
+    long peakKiB = 0;
+    double windowBytes = 0;
+    int rows = 0;
+};
+
+bool Measure(const char* self, const fs::path& dir, int records, Result& r) {
+    std::string cmd = std::string("'") + self + "' --one '" + dir.string() + "' " + std::to_string(records);
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return false;
+    int got = std::fscanf(p, "%lf %lf %ld %lf %d", &r.load, &r.fill, &r.peakKiB, &r.windowBytes, &r.rows);
+    int status = ::pclose(p);
+    return got == 5 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The X window titled "Morvane" is mapped.
+bool MainWindowMapped(Display* dpy) {
+    ::Window root, parent, *tops = nullptr;
+    unsigned n = 0;
+    bool mapped = false;
+    XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &tops, &n);
+    for (unsigned i = 0; i < n && !mapped; ++i) {
+        char* name = nullptr;
+        if (XFetchName(dpy, tops[i], &name) && name && std::string(name) == "Morvane") {
+            XWindowAttributes a;
+            mapped = XGetWindowAttributes(dpy, tops[i], &a) && a.map_state == IsViewable;
+        }
+        if (name) XFree(name);
+    }
+    if (tops) XFree(tops);
+    return mapped;
+}
+
+// User and system time of a process in clock ticks.
+long CpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::vector<std::string> f;
+    size_t pos = close + 2;
+    while (pos < stat.size()) {
+        size_t sp = stat.find(' ', pos);
+        f.push_back(stat.substr(pos, sp - pos));
+        if (sp == std::string::npos) break;
+        pos = sp + 1;
+    }
+    // Fields after the name start at "state" (3); utime and stime are 14 and 15.
+    if (f.size() < 13) return -1;
+    return std::atol(f[11].c_str()) + std::atol(f[12].c_str());
+}
+
+int RunMorvane(const fs::path& media, int records) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::fprintf(stderr, "--morvane needs a display\n");
+        return 1;
+    }
+    testsupport::TempDir prog;
+    fs::create_directories(prog / "rt");
+    fs::permissions(prog / "rt", fs::perms::owner_all);
+    testsupport::ScopedEnv env1("MORVANE_PROGRAM_DIR", prog.path().string());
+    testsupport::ScopedEnv env2("MORVANE_RUNTIME_DIR", (prog / "rt").string());
+    testsupport::ScopedEnv env3("MORVANE_REGISTRY_DB", (prog / "reg.db").string());
+    prog.write("user.cfg", "[Global]\nnTopMostMode=2\n");
+    WritePlayList(prog / "PlayList.info", media, records);
+
+    const auto start = Clock::now();
+    testsupport::Child player({std::string(MORVANE_BIN_DIR) + "/morvane"});
+    double mapped = -1, complete = -1;
+    long lastTicks = -1;
+    auto lastBusy = Clock::now();
+    while (Seconds(start) < 120) {
+        if (mapped < 0 && MainWindowMapped(dpy)) mapped = Seconds(start);
+        long ticks = CpuTicks(player.pid());
+        if (ticks < 0) break;
+        if (ticks != lastTicks) {
+            lastTicks = ticks;
+            lastBusy = Clock::now();
+        } else if (mapped >= 0 && std::chrono::duration<double>(Clock::now() - lastBusy).count() > 0.3) {
+            complete = std::chrono::duration<double>(lastBusy - start).count();
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const long peak = StatusKiB(std::to_string(player.pid()), "VmHWM");
+    player.kill(SIGKILL);
+    player.wait();
+    XCloseDisplay(dpy);
+    std::printf("\nmorvane with %d records: window mapped %.2f s, list complete %.2f s, peak memory %.0f MiB\n", records,
+                mapped, complete, peak / 1024.0);
+    return mapped >= 0 && complete >= 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--one") return RunOne(argv[2], std::atoi(argv[3]));
+    if (argc == 5 && std::string(argv[1]) == "--folder") return RunFolder(argv[2], argv[3], std::atoi(argv[4]));
+    const bool withPlayer = argc == 2 && std::string(argv[1]) == "--morvane";
+
+    testsupport::TempDir dir;
+    const int largest = kSizes[std::size(kSizes) - 1];
+    MakeMedia(dir / "media", largest);
+    std::vector<Result> results;
+    std::printf("%8s %10s %10s %12s %16s\n", "records", "load s", "fill s", "peak MiB", "window B/record");
+    for (int n : kSizes) {
+        fs::path run = dir / ("run" + std::to_string(n));
+        fs::create_directories(run);
+        WritePlayList(run / "PlayList.info", dir / "media", n);
+        Result r;
+        if (!Measure(argv[0], run, n, r)) {
+            std::fprintf(stderr, "the run of %d records failed\n", n);
+            return 1;
+        }
+        std::printf("%8d %10.3f %10.3f %12.1f %16.0f\n", n, r.load, r.fill, r.peakKiB / 1024.0, r.windowBytes);
+        results.push_back(r);
+    }
+    auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    // The window's memory is what its rows took above the loaded settings store.
+    auto window = [](const Result& r, int n) { return r.windowBytes * n; };
+    for (size_t i = 1; i < results.size(); ++i)
+        std::printf("ratios %dk/%dk: load %.1f, fill %.1f, window memory %.1f\n", kSizes[i] / 1000, kSizes[i - 1] / 1000,
+                    ratio(results[i].load, results[i - 1].load), ratio(results[i].fill, results[i - 1].fill),
+                    ratio(window(results[i], kSizes[i]), window(results[i - 1], kSizes[i - 1])));
+    // The window's own making (layout, images) weighs on the small list; one more record costs this.
+    const size_t last = results.size() - 1;
+    std::printf("window memory of one more record (%dk to %dk): %.0f bytes\n", kSizes[last - 1] / 1000, kSizes[last] / 1000,
+                (window(results[last], kSizes[last]) - window(results[last - 1], kSizes[last - 1])) /
+                    (kSizes[last] - kSizes[last - 1]));
+
+    constexpr int kFolderFiles = 10000;
+    fs::create_directories(dir / "folder");
+    for (int i = 0; i < kFolderFiles; ++i) std::ofstream(dir / "folder" / ("Clip " + std::to_string(i) + ".mkv"));
+    for (int records : {0, largest}) {
+        fs::path run = records ? dir / ("run" + std::to_string(records)) : dir / "empty";
+        fs::create_directories(run);
+        std::string cmd = std::string("'") + argv[0] + "' --folder '" + run.string() + "' '" + (dir / "folder").string() + "' " +
+                          std::to_string(records);
+        FILE* p = ::popen(cmd.c_str(), "r");
+        double add = 0, save = 0;
+        int added = 0;
+        if (!p || std::fscanf(p, "%lf %lf %d", &add, &save, &added) != 3 || added != kFolderFiles) {
+            std::fprintf(stderr, "the folder add failed\n");
+            return 1;
+        }
+        ::pclose(p);
+        std::printf("folder of %d files added to a list of %d: %.3f s (its save of the list included); one more save %.3f s\n",
+                    kFolderFiles, records, add, save);
+    }
+    if (withPlayer) return RunMorvane(dir / "media", largest);
+    return 0;
+}
