@@ -1,4 +1,6 @@
 // PlayList.info and PlayUrl.info.
+#include <algorithm>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -35,33 +37,45 @@ void CSysConfig::LoadPlayList() {
         record.nPlayPos = file.ReadInt(section, L"nPlayPos", 0);
         record.strGroup = file.ReadString(section, L"strGroup", L"");
         record.bPlayed = file.ReadInt(section, L"bPlayed", 0) != 0;
-        mapPlayList[section] = record;
+        mapPlayList.insert_or_assign(section, record);
     }
 }
 
+void AddPlayListSection(platform::ProfileText& text, size_t n, const _tagMediaInfo& r) {
+    // "file%d" without a formatted print (a long list has many).
+    wchar_t name[24] = L"file";
+    char digits[20];
+    const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    std::copy(static_cast<const char*>(digits), end, name + 4);
+    text.AddSection(std::wstring_view(name, 4 + static_cast<size_t>(end - digits)));
+    text.AddEntry(L"strFilePath", r.strFilePath);
+    text.AddEntry(L"bVisible", r.bVisible ? 1 : 0);
+    text.AddEntry(L"bError", r.bError ? 1 : 0);
+    text.AddEntry(L"nPlayTime", static_cast<std::int32_t>(static_cast<std::uint32_t>(r.nPlayTime)));
+    text.AddEntry(L"nPlayPos", r.nPlayPos);
+    text.AddEntry(L"strGroup", r.strGroup);
+    text.AddEntry(L"bPlayed", r.bPlayed ? 1 : 0);
+}
+
 bool CSysConfig::SavePlayList(std::wstring_view curPlayPath) {
-    std::vector<platform::ProfileSection> sections;
-    sections.reserve(mapPlayList.size() + 1);
+    platform::ProfileText text;
     const _tagMediaInfo defaults;
     for (size_t n = 1; n <= mapPlayList.size(); ++n) {
-        platform::ProfileSection s;
-        s.name = SectionName(n);
-        auto it = mapPlayList.find(s.name);
-        const _tagMediaInfo& r = it != mapPlayList.end() ? it->second : defaults;
-        s.entries = {
-            {L"strFilePath", r.strFilePath},
-            {L"bVisible", r.bVisible ? L"1" : L"0"},
-            {L"bError", r.bError ? L"1" : L"0"},
-            {L"nPlayTime", std::to_wstring(static_cast<std::int32_t>(static_cast<std::uint32_t>(r.nPlayTime)))},
-            {L"nPlayPos", std::to_wstring(r.nPlayPos)},
-            {L"strGroup", r.strGroup},
-            {L"bPlayed", r.bPlayed ? L"1" : L"0"},
-        };
-        sections.push_back(std::move(s));
+        auto it = mapPlayList.find(SectionName(n));
+        AddPlayListSection(text, n, it != mapPlayList.end() ? it->second : defaults);
     }
-    if (!curPlayPath.empty()) sections.push_back({L"CurPlay", {{L"strFilePath", std::wstring(curPlayPath)}}});
-    return platform::WriteProfileFile(strPlayListPath, sections);
+    return SavePlayList(std::move(text), curPlayPath);
 }
+
+bool CSysConfig::SavePlayList(platform::ProfileText text, std::wstring_view curPlayPath) {
+    if (!curPlayPath.empty()) {
+        text.AddSection(L"CurPlay");
+        text.AddEntry(L"strFilePath", curPlayPath);
+    }
+    return platform::QueueProfileFile(strPlayListPath, std::move(text));
+}
+
+bool CSysConfig::FlushPlayList() { return platform::FlushProfileWrites(strPlayListPath); }
 
 void CSysConfig::LoadUrlHistory() {
     std::string bytes;
