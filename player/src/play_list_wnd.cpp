@@ -305,7 +305,9 @@ void CPlayListWnd::DeleteSelected() {
     for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
-    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) ForgetCurrentRecord();
+    // A current record still to come (the list fills) has no row yet and stays.
+    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia) && PendingRecord(m_pCurMedia->strFilePath) != m_pCurMedia)
+        ForgetCurrentRecord();
     if (hadCurrent && !m_pCurMedia && m_pOwner) m_pOwner->ClearCurrentPath();
     if (m_pList->GetCount() > 0 && !selected.empty()) {
         int at = selected.front();
