@@ -1,6 +1,7 @@
 // The player's entry: one instance per user, the settings, and the main window's message loop.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <filesystem>
 #include <string>
@@ -10,6 +11,7 @@
 #include "download/process_finder.h"
 #include "platform/com.h"
 #include "platform/module.h"
+#include "platform/runtime_dir.h"
 #include "platform/sync.h"
 #include "player/crash_handler.h"
 #include "player/file_assoc_client.h"
@@ -23,11 +25,19 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     wchar_t file[kCmdLineFileChars] = {};
     ParseCmdLineFile(GetCommandLineW(), file);
 
+    // Without a runtime folder it can trust the player still plays, but a second start cannot
+    // find it and the agent cannot be reached: the user is told why.
+    for (const char* sub : {"sync", "station"}) {
+        if (std::string why = platform::RuntimeDirProblem(sub); !why.empty()) {
+            std::fprintf(stderr, "morvane: %s; other starts will not find this one\n", why.c_str());
+            break;
+        }
+    }
+
     HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore);
     if (semaphore && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (HWND running = FindRunningInstanceWindow()) {
-            HandOverToRunningInstance(running, file, GetCommandLineW());
-            return 0;
+            return HandOverToRunningInstance(running, file, GetCommandLineW()) ? 0 : 1;
         }
         // The first instance has no window (yet): this one becomes a full instance too.
     }

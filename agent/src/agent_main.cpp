@@ -1,7 +1,9 @@
+#include <cstdio>
 #include <string>
 
 #include "agent/agent.h"
 #include "platform/module.h"
+#include "platform/runtime_dir.h"
 #include "platform/sync.h"
 
 namespace {
@@ -15,6 +17,11 @@ std::wstring OwnFileName() {
     std::wstring p = path;
     size_t cut = p.find_last_of(L"\\/");
     return cut == std::wstring::npos ? p : p.substr(cut + 1);
+}
+
+int Refuse(const std::string& why) {
+    std::fprintf(stderr, "MorvaneUAC: %s\n", why.c_str());
+    return 1;
 }
 
 }  // namespace
@@ -32,10 +39,18 @@ LRESULT AgentWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-bool EnsureSingleAgentInstance() {
+bool EnsureSingleAgentInstance(std::string* error) {
+    if (error) error->clear();
     if (g_instanceLock) return true;
     HANDLE lock = CreateMutexW(nullptr, FALSE, kAgentWindowTitle);
-    if (!lock) return false;
+    if (!lock) {
+        // Not another agent: the lock cannot be had at all.
+        if (error) {
+            *error = platform::RuntimeDirProblem("sync");
+            if (error->empty()) *error = "cannot make its lock in the runtime folder";
+        }
+        return false;
+    }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(lock);
         return false;
@@ -45,8 +60,12 @@ bool EnsureSingleAgentInstance() {
 }
 
 int AgentMain() {
+    // The player finds the agent only through the window station: without a folder for it the
+    // agent would wait unseen, so it says why and ends.
+    if (std::string why = platform::RuntimeDirProblem("station"); !why.empty()) return Refuse(why);
     // The lock comes before the window, so two agents started at once cannot both go on.
-    if (!EnsureSingleAgentInstance()) return 0;
+    std::string why;
+    if (!EnsureSingleAgentInstance(&why)) return why.empty() ? 0 : Refuse(why);
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -61,7 +80,7 @@ int AgentMain() {
     HWND hwnd = CreateWindowExW(0, kAgentWindowClass, kAgentWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 300, 200, nullptr, nullptr, nullptr, nullptr);
     // Without its window nobody can reach the agent: running on would only hold the lock.
-    if (!hwnd) return 1;
+    if (!hwnd) return Refuse("cannot make its window");
     SetPropW(hwnd, OwnFileName().c_str(), reinterpret_cast<HANDLE>(1));
     ShowWindow(hwnd, SW_HIDE);
     UpdateWindow(hwnd);

@@ -11,12 +11,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/runtime_dir.h"
@@ -31,11 +33,17 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kFileMagic = 0x3154534D;  // "MST1"
 constexpr std::uint32_t kWireMagic = 0x3157534D;  // "MSW1"
-constexpr std::uint32_t kMaxCopyData = 64u << 20;
-constexpr int kMaxBusyHandlers = 32;
-constexpr int kHeaderReadMs = 2000;
+// Sends being handed to windows at once; more wait their turn in arrival order.
+constexpr int kMaxHandlers = 32;
+// Connections taken from the listen queue and not yet answered. Beyond this the station stops
+// taking more: they wait in the kernel's queue, and senders whose connect finds that full retry.
+constexpr int kMaxConnections = 256;
+constexpr int kListenBacklog = 64;
+constexpr auto kHeaderWait = std::chrono::seconds(2);
+constexpr auto kDataWait = std::chrono::seconds(10);
+constexpr auto kReplyWait = std::chrono::seconds(2);
 
-enum Kind : std::uint32_t { kSend = 1, kPost = 2, kCopyData = 3 };
+enum Kind : std::uint32_t { kSend = 1, kPost = 2, kCopyData = 3, kSetText = 4 };
 enum Status : std::uint32_t { kDelivered = 0, kNoWindow = 1, kRefused = 2 };
 
 // ---- byte packing shared by the announcement files and the socket messages ----
@@ -95,7 +103,7 @@ struct State {
     int listenFd = -1;
     std::uint64_t lastStamp = 0;
     std::atomic<DeliverFn> hook{nullptr};
-    std::atomic<int> busy{0};
+    std::atomic<int> open{0};  // served connections not yet closed
 };
 
 State& S() {
@@ -305,83 +313,246 @@ bool OwnsWindow(HWND h) {
     return WindowHandlePid(h) == static_cast<std::uint32_t>(::getpid()) && s.windows.count(WindowHandleSerial(h));
 }
 
-Reply Deliver(const Request& rq, const std::string& payload) {
-    Reply rp;
+// The size a request of its kind may carry after its header.
+bool SizeFits(const Request& rq) {
+    switch (rq.kind) {
+    case kSend:
+    case kPost: return rq.cbData == 0;
+    case kCopyData: return rq.cbData <= kMaxCopyDataBytes;
+    case kSetText: return rq.cbData <= kMaxSetTextBytes;
+    default: return false;
+    }
+}
+
+// Whether the request may reach its window at all.
+Status Admit(const Request& rq) {
+    if (!OwnsWindow(reinterpret_cast<HWND>(rq.target))) return kNoWindow;
+    // Numbers from another process are never taken for pointers of this one.
+    if (!S().hook.load() || ((rq.kind == kSend || rq.kind == kPost) && CarriesPointers(rq.msg))) return kRefused;
+    return kDelivered;
+}
+
+LRESULT Deliver(const Request& rq, const std::string& payload) {
     HWND target = reinterpret_cast<HWND>(rq.target);
     DeliverFn hook = S().hook.load();
-    if (!OwnsWindow(target)) {
-        rp.status = kNoWindow;
-    } else if (hook) {
-        rp.status = kDelivered;
-        if (rq.kind == kCopyData) {
-            COPYDATASTRUCT cds{static_cast<ULONG_PTR>(rq.dwData), rq.cbData,
-                               rq.cbData ? const_cast<char*>(payload.data()) : nullptr};
-            rp.result = hook(target, WM_COPYDATA, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(&cds), true);
-        } else {
-            rp.result = hook(target, rq.msg, static_cast<WPARAM>(rq.wParam), static_cast<LPARAM>(rq.lParam),
-                             rq.kind == kSend);
-        }
+    if (!hook) return 0;
+    if (rq.kind == kCopyData) {
+        COPYDATASTRUCT cds{static_cast<ULONG_PTR>(rq.dwData), rq.cbData,
+                           rq.cbData ? const_cast<char*>(payload.data()) : nullptr};
+        return hook(target, WM_COPYDATA, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(&cds), true);
     }
-    return rp;
+    if (rq.kind == kSetText) {
+        const std::wstring text = detail::FromUtf8(payload);  // our own copy, terminated
+        return hook(target, WM_SETTEXT, static_cast<WPARAM>(rq.wParam), reinterpret_cast<LPARAM>(text.c_str()), true);
+    }
+    return hook(target, rq.msg, static_cast<WPARAM>(rq.wParam), static_cast<LPARAM>(rq.lParam), rq.kind == kSend);
+}
+
+void Finish(int fd) {
+    ::close(fd);
+    S().open.fetch_sub(1);
+}
+
+void SendReply(int fd, const Reply& rp) {
+    auto deadline = Clock::now() + kReplyWait;
+    SendAll(fd, reinterpret_cast<const char*>(&rp), sizeof rp, &deadline);
 }
 
 void Answer(int fd, const Request& rq, const std::string& payload) {
-    Reply rp = Deliver(rq, payload);
-    auto deadline = Clock::now() + std::chrono::milliseconds(kHeaderReadMs);
-    SendAll(fd, reinterpret_cast<const char*>(&rp), sizeof rp, &deadline);
-    ::close(fd);
+    Reply rp;
+    rp.status = Admit(rq);
+    if (rq.kind == kPost) {
+        // A post is answered before it is queued: the message may end this process (WM_CLOSE)
+        // before a later answer could leave. It is queued right after, before the next is read.
+        SendReply(fd, rp);
+        Finish(fd);
+        if (rp.status == kDelivered) Deliver(rq, payload);
+        return;
+    }
+    if (rp.status == kDelivered) rp.result = Deliver(rq, payload);
+    SendReply(fd, rp);
+    Finish(fd);
 }
 
-void Serve(int fd) {
-    if (!PeerIsUs(fd)) {
-        ::close(fd);
-        return;
-    }
+// ---- sends wait their turn for a handler thread ----
+
+struct Job {
+    int fd;
     Request rq;
     std::string payload;
-    auto deadline = Clock::now() + std::chrono::milliseconds(kHeaderReadMs);
-    bool ok = RecvAll(fd, reinterpret_cast<char*>(&rq), sizeof rq, &deadline) && rq.magic == kWireMagic &&
-              (rq.kind == kSend || rq.kind == kPost || rq.kind == kCopyData) && rq.cbData <= kMaxCopyData;
-    if (ok && rq.cbData) {
-        payload.resize(rq.cbData);
-        auto dataDeadline = Clock::now() + std::chrono::seconds(10);
-        ok = RecvAll(fd, payload.data(), payload.size(), &dataDeadline);
+};
+
+struct Handlers {
+    std::mutex mu;
+    std::deque<Job> waiting;
+    int running = 0;
+};
+
+Handlers& H() {
+    static Handlers* h = new Handlers;  // never destroyed, like the state
+    return *h;
+}
+
+// A send may wait long on its window, so each runs on a handler of its own; a handler that is
+// done takes the next waiting one.
+void RunJobs(Job job) {
+    for (;;) {
+        Answer(job.fd, job.rq, job.payload);
+        auto& h = H();
+        std::lock_guard lock(h.mu);
+        if (h.waiting.empty()) {
+            --h.running;
+            return;
+        }
+        job = std::move(h.waiting.front());
+        h.waiting.pop_front();
     }
-    if (!ok) {
-        ::close(fd);
+}
+
+void Submit(Job job) {
+    auto& h = H();
+    {
+        std::lock_guard lock(h.mu);
+        if (h.running >= kMaxHandlers) {
+            h.waiting.push_back(std::move(job));
+            return;
+        }
+        ++h.running;
+    }
+    try {
+        std::thread(RunJobs, std::move(job)).detach();
+    } catch (const std::system_error&) {
+        {
+            std::lock_guard lock(H().mu);
+            --H().running;
+        }
+        Answer(job.fd, job.rq, job.payload);  // no thread to be had: served here, late but served
+    }
+}
+
+// ---- the listener: one poll loop over every connection still being read ----
+
+struct Incoming {
+    int fd;
+    Clock::time_point deadline;
+    Request rq;
+    size_t headerBytes = 0;
+    std::string payload;
+};
+
+enum class ReadState { kMore, kComplete, kBad };
+
+// Takes what has arrived without waiting.
+ReadState ReadSome(Incoming& in) {
+    for (;;) {
+        ssize_t r;
+        if (in.headerBytes < sizeof in.rq) {
+            r = ::recv(in.fd, reinterpret_cast<char*>(&in.rq) + in.headerBytes, sizeof in.rq - in.headerBytes,
+                       MSG_DONTWAIT);
+            if (r > 0) {
+                in.headerBytes += static_cast<size_t>(r);
+                if (in.headerBytes < sizeof in.rq) continue;
+                if (in.rq.magic != kWireMagic || !SizeFits(in.rq)) return ReadState::kBad;
+                in.deadline = Clock::now() + kDataWait;
+                continue;
+            }
+        } else if (in.payload.size() < in.rq.cbData) {
+            // The buffer grows with what really comes, not with what the header claims.
+            char chunk[1 << 16];
+            r = ::recv(in.fd, chunk, std::min(sizeof chunk, in.rq.cbData - in.payload.size()), MSG_DONTWAIT);
+            if (r > 0) {
+                in.payload.append(chunk, static_cast<size_t>(r));
+                continue;
+            }
+        } else {
+            return ReadState::kComplete;
+        }
+        if (r == 0) return ReadState::kBad;  // the sender went away
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? ReadState::kMore : ReadState::kBad;
+    }
+}
+
+void Dispatch(Incoming&& in) {
+    if (in.rq.kind == kPost) {
+        // Posts are queued by the hook without waiting, so they are handled here, in arrival order.
+        Answer(in.fd, in.rq, in.payload);
         return;
     }
-    if (rq.kind == kPost) {
-        // Posts are queued by the hook without waiting, so they are answered here, in arrival order.
-        Answer(fd, rq, payload);
-        return;
-    }
-    // A send may wait long on its window; it gets its own thread so that other messages still pass.
+    Submit(Job{in.fd, in.rq, std::move(in.payload)});
+}
+
+// Takes waiting connections while there is room; false once the socket was closed.
+bool AcceptSome(int listenFd, std::vector<Incoming>* incoming, bool* backOff) {
     auto& s = S();
-    if (s.busy.fetch_add(1) >= kMaxBusyHandlers) {
-        s.busy.fetch_sub(1);
-        ::close(fd);
-        return;
+    while (s.open.load() < kMaxConnections) {
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return true;
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                *backOff = true;  // the connection stays queued until descriptors come back
+                return true;
+            }
+            return false;  // closed: the station moved to another folder
+        }
+        if (!PeerIsUs(fd)) {
+            ::close(fd);
+            continue;
+        }
+        s.open.fetch_add(1);
+        incoming->push_back(Incoming{fd, Clock::now() + kHeaderWait, Request{}, 0, {}});
     }
-    std::thread([fd, rq, payload = std::move(payload)] {
-        Answer(fd, rq, payload);
-        S().busy.fetch_sub(1);
-    }).detach();
+    return true;
 }
 
 void ListenLoop(int listenFd) {
+    std::vector<Incoming> incoming;
+    std::vector<pollfd> fds;
+    bool backOff = false;
     for (;;) {
-        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE || errno == ENOBUFS ||
-                errno == ENOMEM) {
-                if (errno != EINTR && errno != ECONNABORTED) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        auto now = Clock::now();
+        // An idle or slow sender loses only its own connection, when its time is up.
+        Clock::time_point next = now + std::chrono::seconds(60);
+        for (auto it = incoming.begin(); it != incoming.end();) {
+            if (it->deadline <= now) {
+                Finish(it->fd);
+                it = incoming.erase(it);
+            } else {
+                next = std::min(next, it->deadline);
+                ++it;
+            }
+        }
+        // With no room (or no descriptors) the listen socket is left alone and looked at again soon.
+        const bool room = !backOff && S().open.load() < kMaxConnections;
+        if (!room) next = std::min(next, now + std::chrono::milliseconds(20));
+        backOff = false;
+        fds.clear();
+        fds.push_back(pollfd{listenFd, static_cast<short>(room ? POLLIN : 0), 0});
+        for (const auto& in : incoming) fds.push_back(pollfd{in.fd, POLLIN, 0});
+        int rc = ::poll(fds.data(), fds.size(), RemainingMs(next) + 1);
+        if (rc < 0 && errno != EINTR) break;
+        if (rc <= 0) continue;
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) break;  // shut: the station moved
+        // The connections first: fds[i + 1] belongs to incoming[i] until the list changes.
+        std::vector<Incoming> still;
+        still.reserve(incoming.size());
+        for (size_t i = 0; i < incoming.size(); ++i) {
+            Incoming& in = incoming[i];
+            if (!fds[i + 1].revents) {
+                still.push_back(std::move(in));
                 continue;
             }
-            break;  // closed: the station moved to another folder
+            switch (ReadSome(in)) {
+            case ReadState::kMore: still.push_back(std::move(in)); break;
+            case ReadState::kComplete: Dispatch(std::move(in)); break;
+            case ReadState::kBad: Finish(in.fd); break;
+            }
         }
-        Serve(fd);
+        incoming.swap(still);
+        if (fds[0].revents && !AcceptSome(listenFd, &incoming, &backOff)) break;
     }
+    for (const auto& in : incoming) Finish(in.fd);
     ::close(listenFd);
 }
 
@@ -397,10 +568,10 @@ bool EnsureListener(State& s, const fs::path& dir) {
     fs::path path = SocketFile(dir, ::getpid());
     SocketAddress addr(path);
     if (!addr.ok()) return false;
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return false;
     ::unlink(path.c_str());  // left by an earlier process with our id
-    if (::bind(fd, addr.get(), addr.size()) != 0 || ::listen(fd, 64) != 0) {
+    if (::bind(fd, addr.get(), addr.size()) != 0 || ::listen(fd, kListenBacklog) != 0) {
         ::close(fd);
         return false;
     }
@@ -464,6 +635,24 @@ bool Exchange(HWND target, const Request& rq, const void* payload, DWORD timeout
     }
     ::close(fd);
     return ok;
+}
+
+Request MakeRequest(Kind kind, HWND target, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Request rq;
+    rq.kind = kind;
+    rq.target = reinterpret_cast<std::uint64_t>(target);
+    rq.msg = msg;
+    rq.wParam = wParam;
+    rq.lParam = lParam;
+    return rq;
+}
+
+// One exchange that hands back the receiver's result.
+bool Call(HWND target, const Request& rq, const void* payload, DWORD timeoutMs, LRESULT* result) {
+    Reply rp;
+    if (!Exchange(target, rq, payload, timeoutMs, &rp)) return false;
+    if (result) *result = static_cast<LRESULT>(rp.result);
+    return true;
 }
 
 }  // namespace
@@ -550,46 +739,82 @@ bool Lookup(HWND hwnd, WindowEntry* out) {
 bool IsAlive(HWND hwnd) { return Lookup(hwnd, nullptr); }
 
 bool SendCopyData(HWND target, HWND from, const COPYDATASTRUCT& data, DWORD timeoutMs, LRESULT* result) {
-    if (data.cbData > kMaxCopyData || (data.cbData && !data.lpData)) {
+    if (data.cbData > kMaxCopyDataBytes || (data.cbData && !data.lpData)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    Request rq;
-    rq.kind = kCopyData;
-    rq.target = reinterpret_cast<std::uint64_t>(target);
-    rq.msg = WM_COPYDATA;
-    rq.wParam = reinterpret_cast<std::uint64_t>(from);
+    Request rq = MakeRequest(kCopyData, target, WM_COPYDATA, reinterpret_cast<WPARAM>(from), 0);
     rq.dwData = data.dwData;
     rq.cbData = data.cbData;
-    Reply rp;
-    if (!Exchange(target, rq, data.lpData, timeoutMs, &rp)) return false;
-    if (result) *result = static_cast<LRESULT>(rp.result);
-    return true;
+    return Call(target, rq, data.lpData, timeoutMs, result);
+}
+
+bool SendSetText(HWND target, WPARAM wParam, const std::wstring& text, DWORD timeoutMs, LRESULT* result) {
+    const std::string bytes = detail::ToUtf8(text);
+    if (bytes.size() > kMaxSetTextBytes) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    Request rq = MakeRequest(kSetText, target, WM_SETTEXT, wParam, 0);
+    rq.cbData = static_cast<std::uint32_t>(bytes.size());
+    return Call(target, rq, bytes.data(), timeoutMs, result);
 }
 
 bool SendRemote(HWND target, UINT msg, WPARAM wParam, LPARAM lParam, DWORD timeoutMs, LRESULT* result) {
-    Request rq;
-    rq.kind = kSend;
-    rq.target = reinterpret_cast<std::uint64_t>(target);
-    rq.msg = msg;
-    rq.wParam = wParam;
-    rq.lParam = lParam;
-    Reply rp;
-    if (!Exchange(target, rq, nullptr, timeoutMs, &rp)) return false;
-    if (result) *result = static_cast<LRESULT>(rp.result);
-    return true;
+    return Call(target, MakeRequest(kSend, target, msg, wParam, lParam), nullptr, timeoutMs, result);
 }
 
 bool PostRemote(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) {
-    Request rq;
-    rq.kind = kPost;
-    rq.target = reinterpret_cast<std::uint64_t>(target);
-    rq.msg = msg;
-    rq.wParam = wParam;
-    rq.lParam = lParam;
-    Reply rp;
     // Queuing is quick on a healthy receiver; the bound only guards against a stuck one.
-    return Exchange(target, rq, nullptr, 5000, &rp);
+    return Call(target, MakeRequest(kPost, target, msg, wParam, lParam), nullptr, 5000, nullptr);
+}
+
+bool CarriesPointers(UINT msg) {
+    if (msg >= WM_USER) return false;
+    // The system messages whose parameters are numbers (window handles are numbers here too).
+    switch (msg) {
+    case WM_NULL:
+    case WM_DESTROY:
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_ACTIVATE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+    case WM_GETTEXTLENGTH:
+    case WM_PAINT:
+    case WM_CLOSE:
+    case WM_QUIT:
+    case WM_SHOWWINDOW:
+    case WM_ACTIVATEAPP:
+    case WM_CANCELMODE:
+    case WM_SETCURSOR:
+    case WM_MOUSEACTIVATE:
+    case WM_DISPLAYCHANGE:
+    case WM_NCHITTEST:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_COMMAND:
+    case WM_SYSCOMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CAPTURECHANGED:
+    case WM_ENTERSIZEMOVE:
+    case WM_EXITSIZEMOVE:
+    case WM_MOUSEHOVER:
+    case WM_MOUSELEAVE:
+    case WM_NCMOUSELEAVE:
+    case kRemoteShow:
+    case kRemoteForeground: return false;
+    default: break;
+    }
+    const bool mouse = msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL;
+    const bool ncMouse = msg >= WM_NCMOUSEMOVE && msg <= WM_NCMBUTTONUP;
+    return !mouse && !ncMouse;
 }
 
 void SetDeliveryHook(DeliverFn fn) { S().hook.store(fn); }

@@ -497,7 +497,7 @@ int GetClassNameW(HWND hwnd, LPWSTR buffer, int maxCount) {
 }
 
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
-    if (!Find(hwnd)) return FALSE;
+    if (!IsWindow(hwnd) || hwnd == kDesktop) return FALSE;
     return static_cast<BOOL>(SendMessageW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 

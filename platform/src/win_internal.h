@@ -196,13 +196,13 @@ std::vector<platform::station::WindowEntry> Windows();
 bool Lookup(HWND hwnd, platform::station::WindowEntry* out);
 bool IsAlive(HWND hwnd);
 bool SendCopyData(HWND target, HWND from, const COPYDATASTRUCT& data, DWORD timeoutMs, LRESULT* result);
+bool SendSetText(HWND target, WPARAM wParam, const std::wstring& text, DWORD timeoutMs, LRESULT* result);
 bool PostRemote(HWND target, UINT msg, WPARAM wParam, LPARAM lParam);
 void SetDeliveryHook(platform::station::DeliverFn fn);
 }  // namespace station_link
 
-// Private numbers carried to another process's window: show it, or bring it to the front.
-inline constexpr UINT kRemoteShow = 0x03F0;
-inline constexpr UINT kRemoteForeground = 0x03F1;
+using platform::station::kRemoteForeground;
+using platform::station::kRemoteShow;
 
 // wchar_t holds UCS-4 here, which GLib converts directly.
 inline std::string ToUtf8(const std::wstring& s) {

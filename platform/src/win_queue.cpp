@@ -320,6 +320,11 @@ BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     if (!IsOwn(hwnd)) {
+        // Pointers mean nothing in another process, and a post has no time to copy what they show.
+        if (platform::station::CarriesPointers(msg)) {
+            SetLastError(ERROR_MESSAGE_SYNC_ONLY);
+            return FALSE;
+        }
         if (station_link::PostRemote(hwnd, msg, wParam, lParam)) return TRUE;
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
@@ -339,14 +344,22 @@ static constexpr DWORD kRemoteSendTimeoutMs = 10000;
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd) return 0;
     if (!IsOwn(hwnd)) {
+        LRESULT r = 0;
         if (msg == WM_COPYDATA) {
             auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-            LRESULT r = 0;
             if (!cds || !station_link::SendCopyData(hwnd, reinterpret_cast<HWND>(wParam), *cds, kRemoteSendTimeoutMs, &r))
                 return 0;
             return r;
         }
-        // Other messages cross without pointers and without an answer.
+        if (msg == WM_SETTEXT) {
+            const std::wstring text = lParam ? reinterpret_cast<LPCWSTR>(lParam) : L"";
+            return station_link::SendSetText(hwnd, wParam, text, kRemoteSendTimeoutMs, &r) ? r : 0;
+        }
+        if (platform::station::CarriesPointers(msg)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        // Other messages cross as numbers and without an answer.
         station_link::PostRemote(hwnd, msg, wParam, lParam);
         return 0;
     }

@@ -12,6 +12,9 @@ bool IsAlive(HWND hwnd) { return st::IsAlive(hwnd); }
 bool SendCopyData(HWND target, HWND from, const COPYDATASTRUCT& data, DWORD timeoutMs, LRESULT* result) {
     return st::SendCopyData(target, from, data, timeoutMs, result);
 }
+bool SendSetText(HWND target, WPARAM wParam, const std::wstring& text, DWORD timeoutMs, LRESULT* result) {
+    return st::SendSetText(target, wParam, text, timeoutMs, result);
+}
 bool PostRemote(HWND target, UINT msg, WPARAM wParam, LPARAM lParam) { return st::PostRemote(target, msg, wParam, lParam); }
 void SetDeliveryHook(st::DeliverFn fn) { st::SetDeliveryHook(fn); }
 

@@ -179,14 +179,7 @@ LRESULT CMorvaneWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
     case WM_PLAYER_OPEN_FILE:
     case WM_PLAYER_OPEN_FILE2: OpenFileDialog(); return lRes;
-    case WM_PLAYER_RUN_ON_UI: {
-        auto* fn = reinterpret_cast<std::function<void()>*>(wParam);
-        if (fn) {
-            (*fn)();
-            delete fn;
-        }
-        return 0;
-    }
+    case WM_PLAYER_RUN_ON_UI: RunQueuedUiCalls(); return 0;
     default: break;
     }
     LRESULT r = 0;
@@ -196,8 +189,22 @@ LRESULT CMorvaneWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CMorvaneWnd::RunOnUi(std::function<void()> fn) {
-    auto* heap = new std::function<void()>(std::move(fn));
-    if (!m_hWnd || !::PostMessageW(m_hWnd, WM_PLAYER_RUN_ON_UI, reinterpret_cast<WPARAM>(heap), 0)) delete heap;
+    if (!m_hWnd) return;
+    {
+        std::lock_guard lock(uiCallsLock);
+        uiCalls.push_back(std::move(fn));
+    }
+    // The message carries no pointer: one sent by another process only runs what is queued here.
+    ::PostMessageW(m_hWnd, WM_PLAYER_RUN_ON_UI, 0, 0);
+}
+
+void CMorvaneWnd::RunQueuedUiCalls() {
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard lock(uiCallsLock);
+        calls.swap(uiCalls);
+    }
+    for (auto& fn : calls) fn();
 }
 
 void CMorvaneWnd::StopAgentAtExit() {

@@ -15,6 +15,7 @@
 #include "player/main_wnd.h"
 #include "player/media_types.h"
 #include "player/play_list_wnd.h"
+#include "player/snapshot_options.h"
 #include "player/sys_config.h"
 #include "skinui/msgbox.h"
 
@@ -160,7 +161,7 @@ void CMorvaneWnd::TakeSnapshot() {
     if (!IsMediaOpen()) return;
     if (g_SysConfig.bTipSnapShot && ShowSnapShotDialog(PlayerNotifyWnd()) != 1) return;
     const std::wstring& folder = g_SysConfig.strSnapShotPath;
-    if (folder.empty() || !::PathFileExistsW(folder.c_str())) {
+    if (!SnapShotFolderReady(folder)) {
         skinui::WzMessageBox(m_hWnd, L"图像保存目录不存在，请重新设置", L"Oskery提示", MB_OKCANCEL | MB_ICONEXCLAMATION,
                              L"确定(O)", L"取消(C)");
         return;

@@ -267,7 +267,9 @@ void CMorvaneWnd::OnPlayError() {
     ListMarkItem(strCurrentPath, true);
     g_UserData.ReportMedia(CUserData::MediaTypeOf(strCurrentPath), 0, ReportSource(strLaunchCommandLine, L"FileAssoc"));
     strLaunchCommandLine.clear();
-    ShowTip(::PathFileExistsW(strCurrentPath.c_str()) ? kTipFileBroken : kTipFileMissing);
+    // An address is no missing file: what cannot be played of it is broken or of a kind not known.
+    const bool exists = IsAddress(strCurrentPath) || ::PathFileExistsW(strCurrentPath.c_str());
+    ShowTip(exists ? kTipFileBroken : kTipFileMissing);
     SetVisibleByName(L"buffering", false);
     Stop();
 }

@@ -22,8 +22,30 @@ bool InitVideoThreads() {
 // player's late events from the current one's. Freed only after its player was released, when
 // no event can come any more.
 struct CMediaPlayer::EventContext {
-    CMediaPlayer* engine;
-    unsigned serial;
+    EventContext(CMediaPlayer* e, unsigned s, libvlc_media_player_t* p, libvlc_media_t* m)
+        : engine(e), serial(s), player(p), media(m) {
+        libvlc_media_retain(media);
+    }
+    ~EventContext() { libvlc_media_release(media); }
+    EventContext(const EventContext&) = delete;
+    EventContext& operator=(const EventContext&) = delete;
+
+    // Whether the medium gave anything to see or hear. Read once its input has ended, when the
+    // counts are final (they lag behind while it runs).
+    bool ShowedSomething() const {
+        if (pictureMade) return true;
+        libvlc_media_stats_t stats{};
+        // Without counts nothing can be told: taken as played.
+        if (!libvlc_media_get_stats(media, &stats)) return true;
+        return stats.i_displayed_pictures > 0 || stats.i_played_abuffers > 0;
+    }
+
+    CMediaPlayer* const engine;
+    const unsigned serial;
+    libvlc_media_player_t* const player;
+    libvlc_media_t* const media;
+    std::atomic<bool> pictureMade{false};  // a video output was made, for a decoded picture
+    std::atomic<bool> endPending{false};   // ended; reported once the input is done
 };
 
 namespace {
@@ -120,10 +142,11 @@ void CMediaPlayer::ReleasePlayer() {
     m_subtitles.clear();
 }
 
-void CMediaPlayer::AttachEvents(libvlc_media_player_t* player, unsigned serial) {
-    m_events = std::make_unique<EventContext>(EventContext{this, serial});
+void CMediaPlayer::AttachEvents(libvlc_media_player_t* player, libvlc_media_t* media, unsigned serial) {
+    m_events = std::make_unique<EventContext>(this, serial, player, media);
     libvlc_event_manager_t* em = libvlc_media_player_event_manager(player);
     for (libvlc_event_type_t type : kEvents) libvlc_event_attach(em, type, &CMediaPlayer::OnVlcEvent, m_events.get());
+    libvlc_event_attach(em, libvlc_MediaPlayerVout, &CMediaPlayer::OnVlcEvent, m_events.get());
 }
 
 bool CMediaPlayer::Open(const std::string& utf8) {
@@ -150,7 +173,7 @@ bool CMediaPlayer::Open(const std::string& utf8) {
         libvlc_video_set_key_input(player, 0);
     }
     // Attached before play so that no early Playing, EndReached or error is lost.
-    AttachEvents(player, serial);
+    AttachEvents(player, media, serial);
     m_player.store(player, std::memory_order_release);
     libvlc_media_player_play(player);
     libvlc_media_release(media);
@@ -318,6 +341,15 @@ bool CMediaPlayer::SetSubtitle(int index) {
     return p && IsValidIndex(index, m_subtitles.size()) && libvlc_video_set_spu(p, m_subtitles[index].id) == 0;
 }
 
+int CMediaPlayer::GetCurrentSubtitle() const {
+    auto* p = GetPlayer();
+    if (!p) return -1;
+    const int id = libvlc_video_get_spu(p);
+    for (size_t i = 0; i < m_subtitles.size(); ++i)
+        if (m_subtitles[i].id == id) return static_cast<int>(i);
+    return -1;
+}
+
 void CMediaPlayer::RefreshSubtitleList(std::vector<TrackInfo>& out) {
     auto* p = GetPlayer();
     if (!p) {
@@ -360,6 +392,24 @@ int CMediaPlayer::GetState() const {
 void CMediaPlayer::OnVlcEvent(const libvlc_event_t* event, void* userData) {
     if (!event || !userData) return;
     auto* ctx = static_cast<EventContext*>(userData);
+    switch (event->type) {
+    case libvlc_MediaPlayerVout:
+        if (event->u.media_player_vout.new_count > 0) ctx->pictureMade = true;
+        return;
+    case libvlc_MediaPlayerEndReached:
+        // libVLC ends media it could show nothing of (noise, a cut-off file, an index it cannot
+        // reach) as if they had played. The end is told from a failure at the Stopped that follows
+        // once the input is done.
+        ctx->endPending = true;
+        return;
+    case libvlc_MediaPlayerStopped:
+        // A player released meanwhile was stopped on purpose: its end is no news.
+        if (ctx->endPending.exchange(false) && ctx->engine->GetPlayer() == ctx->player)
+            ctx->engine->DispatchEvent(ctx->ShowedSomething() ? kEndReached : kEncounteredError, ctx->serial);
+        break;
+    default:
+        break;
+    }
     ctx->engine->DispatchEvent(event->type, ctx->serial);
 }
 

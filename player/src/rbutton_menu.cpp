@@ -123,6 +123,8 @@ void CRButtonMenu::Init(HWND owner) {
             subtitle->SetEnabled(1, false);
             subtitle->SetEnabled(2, false);
         } else {
+            // The tick, and what counts as chosen already, is the track libVLC really shows.
+            g_SysConfig.nCurSubtitle = ctrl->GetCurrentSubtitle();
             subtitle->SetEnabled(2, !g_SysConfig.bHideSubtitle);
             CMenuUI* sel = FindMenuByName(L"subtitle_sel");
             for (int i = 0; i < m_nSubtitleItems; ++i) {

@@ -1,5 +1,7 @@
 #include "player/snapshot_options.h"
 
+#include "platform/files.h"
+#include "platform/folders.h"
 #include "player/sys_config.h"
 
 std::wstring TrimFolderSeparators(std::wstring folder) {
@@ -10,6 +12,16 @@ std::wstring TrimFolderSeparators(std::wstring folder) {
         folder.pop_back();
     }
     return folder;
+}
+
+bool SnapShotFolderReady(const std::wstring& folder) {
+    if (folder.empty()) return false;
+    if (::PathFileExistsW(folder.c_str())) return true;
+    wchar_t pictures[MAX_PATH] = L"";
+    if (!SHGetSpecialFolderPathW(nullptr, pictures, CSIDL_MYPICTURES, FALSE) ||
+        TrimFolderSeparators(folder) != TrimFolderSeparators(pictures))
+        return false;
+    return SHGetSpecialFolderPathW(nullptr, pictures, CSIDL_MYPICTURES, TRUE) && ::PathFileExistsW(pictures);
 }
 
 void SaveSnapShotOptions(CSysConfig& config, const SnapShotOptions& options) {

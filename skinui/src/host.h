@@ -16,6 +16,8 @@ void SetCapture(HWND hwnd);
 void ReleaseCapture(HWND hwnd);
 void TrackMouseLeave(HWND hwnd);
 POINT ScreenToClient(HWND hwnd, POINT pt);
+// The pointer in the window's client coordinates; false when it is outside the client area.
+bool PointerInClient(HWND hwnd, POINT* client);
 // Paints the window's invalid area now (WM_PAINT handling); false without a window.
 bool Paint(HWND hwnd, CPaintManagerUI* manager);
 void UpdateNow(HWND hwnd);

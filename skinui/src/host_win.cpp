@@ -31,6 +31,14 @@ POINT ScreenToClient(HWND hwnd, POINT pt) {
     if (hwnd) ::ScreenToClient(hwnd, &pt);
     return pt;
 }
+bool PointerInClient(HWND hwnd, POINT* client) {
+    POINT pt;
+    RECT rc;
+    if (!hwnd || !::GetCursorPos(&pt) || !::GetClientRect(hwnd, &rc)) return false;
+    ::ScreenToClient(hwnd, &pt);
+    *client = pt;
+    return PtInRectUI(rc, pt);
+}
 bool Paint(HWND hwnd, CPaintManagerUI* manager) {
     if (!hwnd) return false;
     PAINTSTRUCT ps{};

@@ -501,9 +501,13 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         CControlUI* c = m_pEventClick;
         m_pEventClick = nullptr;
         if (c) SendEvent(c, UIEVENT_BUTTONUP, pt, wParam, lParam, KeyStateFromWParam(wParam));
-        // The hot control may have changed while the button was held.
-        CControlUI* under = FindControl(pt);
-        SetHot(under && under->GetManager() == this ? under : nullptr, pt, wParam);
+        // The hot control may have changed while the button was held, and the click may have run
+        // a pop-up of its own (a menu) while the pointer went elsewhere: what is hot now is what
+        // the pointer is over now.
+        POINT now = pt;
+        const bool inside = !m_hWndPaint || host::PointerInClient(m_hWndPaint, &now);
+        CControlUI* under = inside ? FindControl(now) : nullptr;
+        SetHot(under && under->GetManager() == this ? under : nullptr, now, wParam);
         return false;
     }
     case WM_RBUTTONDOWN: {

@@ -14,7 +14,6 @@ namespace skinui {
 namespace {
 constexpr int kItemHeight = 25;
 constexpr int kSeparatorHeight = 7;
-constexpr int kArrowWidth = 18;
 
 CMenuElementUI* ElementAt(const CMenuUI* menu, int position) {
     CControlUI* c = position >= 0 ? menu->GetItemAt(position) : nullptr;
@@ -27,8 +26,8 @@ CMenuElementUI* ElementAt(const CMenuUI* menu, int position) {
 CMenuUI::CMenuUI() {
     m_dwBackColor = 0xFFFFFFFF;
     m_dwBorderColor = 0xFFC8C8C8;
-    m_nBorderSize = 1;
-    m_rcInset = RECT{1, 1, 1, 1};
+    m_nBorderSize = kMenuFrameWidth;
+    m_rcInset = RECT{kMenuFrameWidth, kMenuFrameWidth, kMenuFrameWidth, kMenuFrameWidth};
     m_cxyFixed.cx = m_nDefaultWidth;
 }
 
@@ -213,7 +212,7 @@ void CMenuElementUI::PaintText(cairo_t* cr) {
     int font = -1;
     if (CMenuUI* menu = OwnerMenu()) font = menu->GetFont();
     if (!m_sExtend.empty()) {  // an arrow to the submenu
-        int cx = m_rcItem.right - kArrowWidth / 2 - 2, cy = (m_rcItem.top + m_rcItem.bottom) / 2;
+        int cx = m_rcItem.right - kMenuArrowWidth / 2 - 2, cy = (m_rcItem.top + m_rcItem.bottom) / 2;
         cairo_save(cr);
         render::SetColor(cr, color);
         cairo_move_to(cr, cx - 2, cy - 4);
@@ -240,7 +239,7 @@ void CMenuElementUI::PaintText(cairo_t* cr) {
         cairo_stroke(cr);
         cairo_restore(cr);
     }
-    RECT rc{m_rcItem.left + kMenuIconWidth, m_rcItem.top, m_rcItem.right - kArrowWidth, m_rcItem.bottom};
+    RECT rc{m_rcItem.left + kMenuIconWidth, m_rcItem.top, m_rcItem.right - kMenuArrowWidth, m_rcItem.bottom};
     render::DrawText(cr, m_pManager, rc, m_sText, color, font, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
 }
 

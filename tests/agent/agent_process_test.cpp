@@ -3,13 +3,16 @@
 #include <sys/wait.h>
 
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "agent/agent.h"
 #include "platform/registry.h"
 #include "support/agent_env.h"
 #include "support/child.h"
+#include "support/hostile_client.h"
+#include "support/runtime_folders.h"
+#include "support/temp_dir.h"
 #include "support/wait_for.h"
 
 using testsupport::AgentEnv;
@@ -138,6 +141,42 @@ TEST_F(AgentProcess, OfTwoAgentsStartedAtOnceOneStays) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_TRUE(IsWindow(h));
+}
+
+TEST_F(AgentProcess, PointerMessagesOfAnotherProcessAreRefusedAndItStaysUp) {
+    auto agent = Start();
+    HWND h = Window();
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(h, testsupport::PointerMessages()), 0);
+    int status = 0;
+    EXPECT_FALSE(agent->waitFor(&status, std::chrono::milliseconds(0))) << "the agent ended with status " << status;
+    Send(h, Cmd("S-mp4-MP4.ico"));
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".mp4", L""), L"WZfile_mp4");
+
+    // A title crosses as a copy of its text, within a bound.
+    EXPECT_FALSE(SendMessageW(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(std::wstring(200000, L'x').c_str())));
+    wchar_t title[128] = {};
+    GetWindowTextW(h, title, 128);
+    EXPECT_STREQ(title, kAgentWindowTitle);
+    EXPECT_TRUE(SetWindowTextW(h, L"MorvaneUAC – renamed"));
+    GetWindowTextW(h, title, 128);
+    EXPECT_STREQ(title, L"MorvaneUAC – renamed");
+}
+
+TEST_F(AgentProcess, ARuntimeFolderItCannotTrustEndsItWithTheReason) {
+    testsupport::TempDir base;
+    for (const auto& folder : testsupport::MakeUntrustedRuntimeFolders(base.path())) {
+        SCOPED_TRACE(folder.what);
+        testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", folder.path.string());
+        const auto errors = base.path() / "stderr.txt";
+        testsupport::Child agent({env.agentPath()}, errors.string());
+        int status = 0;
+        ASSERT_TRUE(agent.waitFor(&status));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        const std::string said = testsupport::ReadFile(errors);
+        EXPECT_EQ(said.rfind("MorvaneUAC: the runtime folder " + folder.path.string(), 0), 0u) << said;
+        EXPECT_NE(said.find(folder.why), std::string::npos) << said;
+    }
 }
 
 }  // namespace

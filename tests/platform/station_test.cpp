@@ -1,5 +1,8 @@
 #include "platform/station.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,11 +14,13 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "support/child.h"
+#include "support/hostile_client.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 
@@ -159,6 +164,84 @@ TEST_F(StationTest, PostsArriveInOrderAndCloseEndsThePeer) {
     ASSERT_TRUE(st::PostRemote(PeerWindow(*willing), WM_CLOSE, 0, 0));
     int status = willing->wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(StationTest, ABurstOfSendsHeldByTheirWindowIsAnsweredWhole) {
+    auto peer = StartPeer({"C", "Busy"});
+    // Many more sends than are handed to windows at once, each held 300 ms by the window.
+    constexpr int kSends = 80;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> senders;
+    for (int i = 0; i < kSends; ++i) {
+        senders.emplace_back([&, i] {
+            std::string data = "send " + std::to_string(i);
+            COPYDATASTRUCT cds{0x5000 + 300, static_cast<DWORD>(data.size()), data.data()};
+            LRESULT result = 0;
+            if (st::SendCopyData(PeerWindow(*peer), nullptr, cds, 60000, &result) &&
+                static_cast<std::uint32_t>(result) == Fnv(data)) {
+                ++answered;
+            }
+        });
+    }
+    for (auto& t : senders) t.join();
+    EXPECT_EQ(answered.load(), kSends);
+}
+
+TEST_F(StationTest, IdleAndSlowConnectionsDelayNoOther) {
+    auto peer = StartPeer({"C", "Patient"});
+    const std::string socketPath = (StationDir() / (std::to_string(peer->pid()) + ".sock")).string();
+    std::vector<int> idle;
+    for (int i = 0; i < 40; ++i) {
+        int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        ASSERT_LT(socketPath.size(), sizeof addr.sun_path);
+        std::memcpy(addr.sun_path, socketPath.c_str(), socketPath.size() + 1);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        idle.push_back(fd);
+        if (i % 2 == 0) continue;
+        ASSERT_EQ(::send(fd, "MSW", 3, MSG_NOSIGNAL), 3);  // a header begun, never finished
+    }
+    char byte = 'x';
+    COPYDATASTRUCT cds{0, 1, &byte};
+    LRESULT result = 0;
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(st::SendCopyData(PeerWindow(*peer), nullptr, cds, 20000, &result));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(static_cast<std::uint32_t>(result), Fnv("x"));
+    // Each idle one ends when its own time is up.
+    for (int fd : idle) {
+        pollfd p{fd, POLLIN, 0};
+        EXPECT_EQ(::poll(&p, 1, 20000), 1);
+        char c;
+        EXPECT_EQ(::recv(fd, &c, 1, 0), 0);
+        ::close(fd);
+    }
+}
+
+TEST_F(StationTest, TextCrossesAsACopyAndRawPointersAreRefused) {
+    auto log = tmp.path() / "messages.log";
+    auto peer = StartPeer({"C", "Target", "--log", log.string()});
+    LRESULT length = 0;
+    ASSERT_TRUE(st::SendSetText(PeerWindow(*peer), 0, L"新しい title", 5000, &length));
+    EXPECT_EQ(length, 9);
+    EXPECT_FALSE(st::SendSetText(PeerWindow(*peer), 0, std::wstring(st::kMaxSetTextBytes + 1, L'a'), 5000, &length));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    // From another process, as the numbers a hostile client gives: not one is taken...
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(PeerWindow(*peer), testsupport::PointerMessages()), 0);
+    // ...while numbers that are only numbers still pass, by send and by post.
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(PeerWindow(*peer), {{"private", WM_USER + 1, 2, 3}}), 2);
+    std::string expected = std::to_string(WM_USER + 1) + " 2 3\n";
+    EXPECT_TRUE(WaitFor([&] {
+        std::string got = testsupport::ReadFile(log);
+        return got.size() > 2 * expected.size() && got.compare(got.size() - 2 * expected.size(), std::string::npos,
+                                                               expected + expected) == 0;
+    })) << testsupport::ReadFile(log);
+    // The text, and then those two: nothing else reached the window.
+    std::string lines = testsupport::ReadFile(log);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3) << lines;
+    EXPECT_EQ(lines.rfind(std::to_string(WM_SETTEXT) + " 0 ", 0), 0u) << lines;
 }
 
 std::atomic<int> g_delivered{0};

@@ -541,10 +541,11 @@ TEST(WindowCore, ReachesAWindowOfAnotherProcess) {
     char* argv[] = {self, filter, nullptr};
     pid_t child = 0;
     ASSERT_EQ(posix_spawn(&child, self, nullptr, nullptr, argv, envp.data()), 0);
+    // The window is announced once made, and again when its property is set.
     HWND h = nullptr;
-    for (int i = 0; i < 1000 && !h; ++i) {
+    for (int i = 0; i < 1000 && !(h && GetPropW(h, L"morvane")); ++i) {
         h = FindWindowW(nullptr, L"ReceiverWnd");
-        if (!h) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!h || !GetPropW(h, L"morvane")) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_NE(h, nullptr);
     EXPECT_EQ(WindowHandlePid(h), static_cast<std::uint32_t>(child));

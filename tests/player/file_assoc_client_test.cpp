@@ -18,6 +18,8 @@
 #include "player/sys_config.h"
 #include "support/agent_env.h"
 #include "support/child.h"
+#include "support/runtime_folders.h"
+#include "support/temp_dir.h"
 
 using testsupport::AgentEnv;
 using testsupport::RegRead;
@@ -146,6 +148,19 @@ TEST_F(AssocClientWithoutAgent, WithNoAgentNothingIsSentAndTheChoicesAreKept) {
     CProcessFinder finder(FinderVariant::Player);
     finder.Load();
     EXPECT_TRUE(CloseElevatedHelper(finder));  // no agent: nothing to close
+}
+
+TEST_F(AssocClient, AnApplyReportsFailureWhenTheRuntimeFolderCannotBeTrusted) {
+    testsupport::TempDir base;
+    for (const auto& folder : testsupport::MakeUntrustedRuntimeFolders(base.path())) {
+        SCOPED_TRACE(folder.what);
+        testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", folder.path.string());
+        // The agent says why and ends: no window to find, nothing sent, the choices kept.
+        EXPECT_FALSE(ApplyFileAssociations(true, [](const std::wstring&) { return true; }));
+        EXPECT_EQ(g_hAgentWnd, nullptr);
+        EXPECT_EQ(Stored(L".mp4"), 1);
+        EXPECT_FALSE(testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mp4"));
+    }
 }
 
 TEST_F(AssocClient, AnAgentThatDoesNotAnswerStopsTheApplyAndIsEndedAtExit) {

@@ -92,6 +92,8 @@ protected:
         longClip.audioTracks = 0;
         testsupport::MakeClip(*media_ / "long.mp4", longClip);
         testsupport::MakeBrokenFile(*media_ / "broken.mp4");
+        testsupport::MakeNoiseFile(*media_ / "noise.mp4");
+        testsupport::MakeTruncatedCopy(*media_ / "b.mp4", *media_ / "truncated.mp4", 3000);
         fs::create_directories(*media_ / "subs");
         testsupport::MakeVideoClip(*media_ / "subs" / "Movie.mkv", 3.0);
         for (const char* name : {"Movie.srt", "movie.ASS", "Movie.txt", "Other.srt"})
@@ -264,6 +266,29 @@ TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }));
     EXPECT_FALSE(w->IsMediaOpen());
     EXPECT_TRUE(Visible(L"ctnClient"));
+}
+
+// libVLC reports these as playing and then ended; nothing of them was ever shown.
+TEST_F(MainWndX, CorruptMediaSayWhyAndMarkTheirRows) {
+    testsupport::HttpServer server;
+    testsupport::HttpReply whole;  // a server without ranges: the index at the clip's end is out of reach
+    whole.body = testsupport::ReadFile(*media_ / "b.mp4");
+    server.Serve("/whole.mp4", whole);
+    Configure("[Global]\nnTopMostMode=2\nnPlayOrder=2\n");
+    CMorvaneWnd* w = Open();
+    ASSERT_NE(w->pPlayList, nullptr);
+    for (const std::wstring& source : {Clip("noise.mp4"), Clip("truncated.mp4"), Wide(server.url("/whole.mp4"))}) {
+        w->PlayFile(source);
+        ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }))
+            << platform::Utf8FromWide(source) << ": " << platform::Utf8FromWide(w->GetLastTip());
+        EXPECT_FALSE(w->IsMediaOpen());
+        EXPECT_TRUE(Visible(L"ctnClient"));
+        EXPECT_EQ(w->strCurrentPath, source);  // the list did not move on
+        CPlayListItemUI* row = w->pPlayList->GetList()->FindItemUIByPath(source);
+        ASSERT_NE(row, nullptr) << platform::Utf8FromWide(source);
+        EXPECT_TRUE(row->GetItemData()->bInvalid);
+        EXPECT_TRUE(row->GetLook().invalidMarker);
+    }
 }
 
 TEST_F(MainWndX, PlaysInTheSurfaceThenMovesOnByTheOrder) {
@@ -560,6 +585,36 @@ TEST_F(MainWndX, SnapshotsInTheChosenFormatAndOnTheClipboard) {
     w->TakeSnapshot();
     EXPECT_TRUE(files().empty());
     EXPECT_EQ(w->GetLastTip(), L"before");
+}
+
+TEST_F(MainWndX, TheDefaultPicturesFolderIsMadeForTheFirstSnapshot) {
+    testsupport::TempDir home;
+    const fs::path pictures = home / "Bilder" / "Morvane";
+    home.write("config/user-dirs.dirs", "XDG_PICTURES_DIR=\"" + pictures.string() + "\"\n");
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (home / "config").string());
+    Configure("[Global]\nnTopMostMode=2\nbTipSnapShot=0\n");
+    ASSERT_EQ(g_SysConfig.strSnapShotPath, pictures.wstring());
+    ASSERT_FALSE(fs::exists(pictures));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetTime() > 500; }));
+    bool askedForAFolder = false;
+    {
+        testsupport::ModalScript answer({[&] {
+                                            HWND box = testsupport::FindDialog(L"Oskery提示");
+                                            askedForAFolder = box != nullptr;
+                                            return box && PostMessageW(box, WM_CLOSE, 0, 0) != FALSE;
+                                        }},
+                                        L"Oskery提示");
+        w->TakeSnapshot();
+    }
+    EXPECT_FALSE(askedForAFolder);
+    EXPECT_EQ(w->GetLastTip(), kTipSnapshotDone) << platform::Utf8FromWide(w->GetLastTip());
+    ASSERT_TRUE(fs::is_directory(pictures));
+    std::vector<fs::path> shots;
+    for (const auto& e : fs::directory_iterator(pictures)) shots.push_back(e.path());
+    ASSERT_EQ(shots.size(), 1u);
+    EXPECT_EQ(shots[0].extension(), ".jpg");
+    EXPECT_EQ(Magic(shots[0], 2), "\xFF\xD8");
 }
 
 TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {

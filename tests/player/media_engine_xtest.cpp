@@ -1,8 +1,9 @@
 // The engine on real libVLC, playing clips made with ffmpeg into an X window: the events of
-// play, pause, end and a broken file, seeking, rate, subtitle and audio tracks, snapshots.
+// play, pause, end and of broken media, seeking, rate, subtitle and audio tracks, snapshots.
 #include <gtest/gtest.h>
 #include <vlc/vlc.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include "player/media_player.h"
 #include "support/clips.h"
+#include "support/http_server.h"
 #include "support/libvlc_loaded.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
@@ -51,6 +53,14 @@ protected:
         testsupport::MakeVideoClip(*dir_ / "subs.mp4", 3.0);
         testsupport::WriteSubtitleBeside(*dir_ / "subs.mp4", {"One", "Two", "Three"});
         testsupport::MakeBrokenFile(*dir_ / "broken.mp4");
+        testsupport::MakeNoiseFile(*dir_ / "noise.mp4");
+        testsupport::MakeTruncatedCopy(*dir_ / "clip.mp4", *dir_ / "truncated.mp4", 3000);
+        testsupport::ClipOptions oneFrame;
+        oneFrame.seconds = 0.04;
+        oneFrame.audioTracks = 0;
+        testsupport::MakeClip(*dir_ / "oneframe.mp4", oneFrame);
+        testsupport::MakeVideoClip(*dir_ / "tiny.mp4", 0.2);
+        testsupport::MakeAudioClip(*dir_ / "tiny.mp3", 0.1);
         display_ = XOpenDisplay(nullptr);
         ASSERT_NE(display_, nullptr) << "needs the X display";
         // Each test's engine starts and ends its own libVLC instance.
@@ -111,6 +121,22 @@ protected:
             if (e.type != CMediaPlayer::kPositionChanged && e.type != CMediaPlayer::kBuffering) out.push_back(e.type);
         }
         return out;
+    }
+
+    // How the medium now open ended, once libVLC is done with it: kEndReached or
+    // kEncounteredError, 0 when neither or both were reported.
+    int Outcome() {
+        const unsigned serial = engine_->GetSerial();
+        auto count = [serial](int type) {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            int n = 0;
+            for (const auto& e : g_events) n += e.type == type && e.serial == serial;
+            return n;
+        };
+        if (!WaitFor([&] { return count(CMediaPlayer::kStopped) > 0; })) return 0;
+        const int ended = count(CMediaPlayer::kEndReached), failed = count(CMediaPlayer::kEncounteredError);
+        if (ended + failed != 1) return 0;
+        return ended ? CMediaPlayer::kEndReached : CMediaPlayer::kEncounteredError;
     }
 
     void OpenAndWaitPlaying(const char* name) {
@@ -178,6 +204,39 @@ TEST_F(MediaEngineX, BrokenFileReportsAnError) {
     ASSERT_TRUE(WaitFor([] { return Count(CMediaPlayer::kEncounteredError) > 0; }));
     EXPECT_EQ(Count(CMediaPlayer::kPlaying), 0);
     EXPECT_EQ(Count(CMediaPlayer::kEndReached), 0);
+}
+
+// libVLC itself reports such media as playing and then ended.
+TEST_F(MediaEngineX, MediaThatNeverShowAFrameEndInAnError) {
+    testsupport::HttpServer server;
+    const std::string clip = testsupport::ReadFile(*dir_ / "clip.mp4");
+    testsupport::HttpReply whole;  // no ranges: the index at the file's end cannot be reached
+    whole.body = clip;
+    server.Serve("/whole.mp4", whole);
+    server.Handle("/ranged.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, clip); });
+    std::atomic<int> slowRequests{0};
+    server.Handle("/slow.mp4", [&](const testsupport::HttpRequest& r) {
+        testsupport::HttpReply reply = testsupport::RangedReply(r, clip);
+        if (slowRequests++ == 0) reply.delayMs = 1500;  // the first frame comes late
+        return reply;
+    });
+    const struct {
+        std::string source;
+        int outcome;
+    } cases[] = {
+        {Clip("noise.mp4"), CMediaPlayer::kEncounteredError},
+        {Clip("truncated.mp4"), CMediaPlayer::kEncounteredError},
+        {server.url("/whole.mp4"), CMediaPlayer::kEncounteredError},
+        {Clip("tiny.mp4"), CMediaPlayer::kEndReached},
+        {Clip("oneframe.mp4"), CMediaPlayer::kEndReached},
+        {Clip("tiny.mp3"), CMediaPlayer::kEndReached},
+        {server.url("/ranged.mp4"), CMediaPlayer::kEndReached},
+        {server.url("/slow.mp4"), CMediaPlayer::kEndReached},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(engine_->Open(c.source)) << engine_->GetInstanceError();
+        EXPECT_EQ(Outcome(), c.outcome) << c.source;
+    }
 }
 
 TEST_F(MediaEngineX, SeekPositionAndTime) {

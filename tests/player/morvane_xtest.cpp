@@ -23,7 +23,9 @@
 #include "player/main_wnd.h"
 #include "support/child.h"
 #include "support/clips.h"
+#include "support/hostile_client.h"
 #include "support/http_server.h"
+#include "support/runtime_folders.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 #include "support/xdnd.h"
@@ -430,6 +432,71 @@ TEST_F(MorvaneX, EndingTheLoopOtherwiseWhileTheStatisticsServerHangsAlsoEndsAtOn
     EXPECT_EQ(ExitCode(status), 0);
     EXPECT_FALSE(fs::exists(prog_->path() / "crash.report"));
     EXPECT_FALSE(SectionOf(*base_ / "pattern.mp4").empty());
+}
+
+TEST_F(MorvaneX, FiftySecondStartsAtOnceAllReachThePlayList) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+
+    constexpr int kStarts = 50;
+    std::vector<fs::path> files;
+    std::vector<Child*> seconds;
+    for (int i = 0; i < kStarts; ++i) {
+        files.push_back(prog_->path() / ("start" + std::to_string(i) + ".mp4"));
+        fs::create_hard_link(pattern, files.back());
+    }
+    for (const fs::path& f : files) seconds.push_back(&Start({f.string()}));
+    // Each waits its turn behind the others; the bound only catches one that never ends.
+    for (int i = 0; i < kStarts; ++i) {
+        int status = 0;
+        ASSERT_TRUE(seconds[i]->waitFor(&status, std::chrono::minutes(5))) << files[i];
+        EXPECT_EQ(ExitCode(status), 0) << files[i];
+    }
+    EXPECT_EQ(CountInstances(), 1);
+
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    int status = 0;
+    ASSERT_TRUE(first.waitFor(&status, std::chrono::minutes(2)));
+    EXPECT_EQ(ExitCode(status), 0);
+    const std::string list = testsupport::ReadFile(prog_->path() / "PlayList.info");
+    for (const fs::path& f : files) EXPECT_NE(list.find("strFilePath=" + f.string() + "\n"), std::string::npos) << f;
+}
+
+TEST_F(MorvaneX, PointerMessagesOfAnotherProcessLeaveThePlayerUp) {
+    const fs::path pattern = *base_ / "pattern.mp4", red = *base_ / "red.mp4";
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(wnd, testsupport::PointerMessages()), 0);
+    // Its own message for work of its threads passes as a number, and runs only its own work.
+    EXPECT_EQ(testsupport::SendRawFromAnotherProcess(wnd, {{"run on UI", WM_PLAYER_RUN_ON_UI, 0x4141414141, 0}}), 2);
+
+    // Still up, and still taking a hand-over.
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the player did not play the handed-over file";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+}
+
+TEST_F(MorvaneX, ARuntimeFolderItCannotTrustIsNamedAndThePlayerStillPlays) {
+    const fs::path pattern = *base_ / "pattern.mp4";
+    testsupport::TempDir folders;
+    for (const auto& folder : testsupport::MakeUntrustedRuntimeFolders(folders.path())) {
+        SCOPED_TRACE(folder.what);
+        testsupport::ScopedEnv runtime("MORVANE_RUNTIME_DIR", folder.path.string());
+        const fs::path errors = folders.path() / "stderr.txt";
+        players_.push_back(std::make_unique<Child>(std::vector<std::string>{Program(), pattern.string()}, errors.string()));
+        // Unseen by the station, it is found on the screen.
+        EXPECT_TRUE(WaitFor([&] { return ShowsPattern(); }));
+        const std::string said = testsupport::ReadFile(errors);
+        EXPECT_EQ(said.rfind("morvane: the runtime folder ", 0), 0u) << said;
+        EXPECT_NE(said.find(folder.why), std::string::npos) << said;
+        players_.clear();
+        WaitFor([&] { return VideoSurface() == 0; });
+    }
 }
 
 }  // namespace

@@ -7,11 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "platform/codepage.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
 #include "player/caption_wnd.h"
@@ -22,7 +26,9 @@
 #include "player/rbutton_menu.h"
 #include "player/sys_config.h"
 #include "skin_x.h"
+#include "skinui/container.h"
 #include "skinui/controls.h"
+#include "skinui/menu.h"
 #include "skinui/tooltip.h"
 #include "support/clips.h"
 #include "support/http_server.h"
@@ -59,6 +65,10 @@ protected:
         o.audioTitles = {"First", "Second"};
         testsupport::MakeClip(*base_ / "Episode.mkv", o);
         testsupport::MakeAudioClip(*base_ / "Song.mp3", 20.0);
+        testsupport::ClipOptions subbed;
+        subbed.seconds = 30.0;
+        subbed.subtitleCues = {"One", "Two", "Three"};
+        testsupport::MakeClip(*base_ / "Subbed.mkv", subbed);
     }
     static void TearDownTestSuite() {
         delete server_;
@@ -85,6 +95,17 @@ protected:
         SkinX::TearDown();
     }
 
+    // The main window with nothing to play, as the program opens it.
+    void OpenIdle() {
+        w_ = new CMorvaneWnd(L"");
+        ASSERT_NE(w_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW,
+                             WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
+                  nullptr);
+        ASSERT_NE(w_->pCaption, nullptr);
+        WaitShown(w_->GetHWND());
+        ASSERT_TRUE(PumpUntil([&] { return Viewable(w_->pCaption->GetHWND()); }));
+        PumpFor(300);
+    }
     // The main window playing the clip, as the program opens it.
     void OpenPlaying(const char* clip = "Episode.mkv") {
         clip_ = *base_ / clip;
@@ -150,36 +171,76 @@ protected:
     static POINT Item(skinui::CMenuUI* m, int position) {
         return skinx::CentreOf(m->GetManager()->GetPaintWindow(), m->GetItemAt(position));
     }
-    // A step that opens the submenu of "major" item `from` and clicks its item `pick`; after 20 s
-    // it dismisses the menu so that a failing test ends.
-    std::function<bool()> ChooseFromSubmenu(skinui::CDuiMenu& menu, int from, int pick) {
-        auto stage = std::make_shared<int>(0);
+    // A step that walks the menu along `path`: each position but the last opens the submenu of
+    // that item at its depth, the last one is clicked. After 20 s it dismisses the menu so that a
+    // failing test ends.
+    std::function<bool()> ChooseByPath(skinui::CDuiMenu& menu, std::vector<int> path) {
+        auto stage = std::make_shared<size_t>(0);
         auto ticks = std::make_shared<int>(0);
-        return [this, &menu, from, pick, stage, ticks] {
+        return [this, &menu, path, stage, ticks] {
             ++*ticks;
             if (*ticks > 1000) {
-                ADD_FAILURE() << "the submenu item was never chosen";
+                ADD_FAILURE() << "the menu item was never chosen";
                 Xdo("key Escape");
                 return true;
             }
-            if (*stage == 2) {
+            const size_t last = path.size() - 1;
+            if (*stage > last) {
                 // Done once the menu has closed; a click lost on a loaded display is made again.
-                if (!Shown(menu, 0)) return true;
-                if (*ticks % 50 == 0) *stage = Shown(menu, 1) ? 1 : 0;
+                const size_t open = menu.GetOpenMenus().size();
+                if (open == 0) return true;
+                if (*ticks % 50 == 0) *stage = std::min(open - 1, last);
                 return false;
             }
-            if (*stage == 0 && Shown(menu, 0)) {
-                Xdo("mousemove " + At(Item(Shown(menu, 0), from)));
-                *stage = 1;
-            } else if (*stage == 1 && Shown(menu, 1)) {
-                Xdo("mousemove " + At(Item(Shown(menu, 1), pick)) + " sleep 0.1 click 1");
-                *stage = 2;
-            } else if (*stage == 1 && *ticks % 50 == 0) {
+            if (skinui::CMenuUI* shown = Shown(menu, *stage)) {
+                Xdo("mousemove " + At(Item(shown, path[*stage])) + (*stage == last ? " sleep 0.1 click 1" : ""));
+                ++*stage;
+            } else if (*stage > 0 && *ticks % 50 == 0) {
                 // No hover seen yet: move within the item once more.
                 Xdo("mousemove_relative 1 0");
             }
             return false;
         };
+    }
+    // Opens the submenu of "major" item `from` and clicks its item `pick`.
+    std::function<bool()> ChooseFromSubmenu(skinui::CDuiMenu& menu, int from, int pick) {
+        return ChooseByPath(menu, {from, pick});
+    }
+
+    // First and last column of a screen rectangle that hold text: pixels far darker than a
+    // menu's light background. {-1, -1} when there is none.
+    std::pair<int, int> InkColumns(const RECT& rc) {
+        const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+        XImage* img = XGetImage(dpy_, DefaultRootWindow(dpy_), rc.left, rc.top, static_cast<unsigned>(w),
+                                static_cast<unsigned>(h), AllPlanes, ZPixmap);
+        std::pair<int, int> out{-1, -1};
+        if (!img) return out;
+        for (int x = 0; x < w; ++x) {
+            for (int y = 0; y < h; ++y) {
+                const unsigned long v = XGetPixel(img, x, y);
+                if (((v >> 16) & 0xFF) < 0xB0 && ((v >> 8) & 0xFF) < 0xB0 && (v & 0xFF) < 0xB0) {
+                    if (out.first < 0) out.first = rc.left + x;
+                    out.second = rc.left + x;
+                    break;
+                }
+            }
+        }
+        XDestroyImage(img);
+        return out;
+    }
+    // Where the text of a menu item starts on screen, to the item's right edge: its label where
+    // it is made of parts, else beside the icon column.
+    static RECT TextArea(skinui::CMenuUI* menu, int position) {
+        skinui::CControlUI* item = menu->GetItemAt(position);
+        RECT rc = item->GetPos();
+        if (skinui::CControlUI* label = static_cast<skinui::CContainerUI*>(item)->FindSubControl(L"menu_label"))
+            rc.left = label->GetPos().left;
+        else
+            rc.left += skinui::kMenuIconWidth;
+        HWND wnd = menu->GetManager()->GetPaintWindow();
+        ::ClientToScreen(wnd, reinterpret_cast<POINT*>(&rc.left));
+        ::ClientToScreen(wnd, reinterpret_cast<POINT*>(&rc.right));
+        return rc;
     }
 
     // The visible top-level windows of this process.
@@ -433,6 +494,37 @@ TEST_F(OverlaysX, ContextMenuListsTheAudioTracksAndSwitchesOne) {
     EXPECT_EQ(w_->GetLastTip(), L"已切换音轨");
 }
 
+// libVLC shows an embedded track only when asked for one that is not flagged as the default.
+TEST_F(OverlaysX, ContextMenuTicksTheSubtitleShownAndSelectsAnother) {
+    OpenPlaying("Subbed.mkv");
+    std::vector<TrackInfo> tracks;
+    ASSERT_TRUE(PumpUntil([&] {
+        w_->playerCtrl.RefreshSubtitleList(tracks);
+        return tracks.size() == 1;
+    }));
+    libvlc_media_player_t* player = w_->playerCtrl.mediaPlayer.GetPlayer();
+    ASSERT_EQ(libvlc_video_get_spu(player), -1);
+    {
+        CRButtonMenu menu(kRButtonMenuLayout);
+        menu.Init(w_->GetHWND());
+        skinui::CMenuUI* subtitle = menu.FindMenuByName(L"subtitle");
+        skinui::CMenuUI* choice = menu.FindMenuByName(L"subtitle_sel");
+        ASSERT_NE(subtitle, nullptr);
+        ASSERT_NE(choice, nullptr);
+        EXPECT_TRUE(subtitle->IsItemEnabled(1));
+        ASSERT_EQ(choice->GetCount(), 1);
+        EXPECT_FALSE(choice->GetItemCheck(0));
+        skinx::Step step(ChooseByPath(menu, {7, 1, 0}));
+        RECT rc = MainRect();
+        EXPECT_EQ(menu.Track(rc.left + 40, rc.top + 40), L"subtitle_0");
+    }
+    ASSERT_TRUE(PumpUntil([&] { return libvlc_video_get_spu(player) == tracks[0].id; }));
+    EXPECT_EQ(w_->GetLastTip(), L"已加载字幕");
+    CRButtonMenu again(kRButtonMenuLayout);
+    again.Init(w_->GetHWND());
+    EXPECT_TRUE(again.FindMenuByName(L"subtitle_sel")->GetItemCheck(0));
+}
+
 TEST_F(OverlaysX, RightClickOnTheVideoOpensTheContextMenu) {
     OpenPlaying();
     bool seen = false;
@@ -475,6 +567,92 @@ TEST_F(OverlaysX, MenuButtonOpensAgainAfterADismissal) {
         Click(w_->pCaption->GetHWND(), button);
         ASSERT_TRUE(PumpUntil([&] { return step.Done() && w_->pCaption->nMenuArmed == 1; }, 20000)) << round;
         EXPECT_EQ(opened, round);
+    }
+}
+
+TEST_F(OverlaysX, MenuButtonLosesItsHotLookWhenTheMenuCloses) {
+    OpenIdle();
+    auto* button = static_cast<skinui::CButtonUI*>(w_->pCaption->GetPaintManager()->FindControl(L"btnMenu"));
+    ASSERT_NE(button, nullptr);
+    auto hot = [&] { return (button->GetButtonState() & UISTATE_HOT) != 0; };
+    auto tipShown = [] {
+        skinui::CWzToolTip* tip = skinui::GetControlToolTip();
+        return tip && tip->IsShown() && tip->GetText() == L"主菜单";
+    };
+    const std::set<HWND> before = VisibleWindows();
+    skinx::Step step([&] {
+        HWND popup = NewPopup(before);
+        if (!popup) return false;
+        // The pointer goes away from the caption, then the menu is closed by its key (posted:
+        // whether a window manager hands the popup the keyboard is not what is tested here).
+        Xdo("mousemove 1500 950 sleep 0.2");
+        ::PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        return true;
+    });
+    Click(w_->pCaption->GetHWND(), button);
+    ASSERT_TRUE(PumpUntil([&] { return step.Done() && !NewPopup(before); }, 20000));
+    // Longer than a tool tip waits before it shows.
+    PumpFor(1200);
+    EXPECT_FALSE(hot());
+    EXPECT_NE(w_->pCaption->GetPaintManager()->GetHot(), button);
+    EXPECT_FALSE(tipShown());
+
+    // Back over the button it is hot again and tells what it is.
+    Xdo("mousemove " + At(skinx::CentreOf(w_->pCaption->GetHWND(), button)));
+    EXPECT_TRUE(PumpUntil([&] { return hot() && tipShown(); }, 5000));
+}
+
+TEST_F(OverlaysX, MenusDrawTheirKeyTextsWhole) {
+    OpenPlaying();
+    // Draws the menu, reads the text extent of each item from the screen and dismisses it.
+    auto drawnWidths = [&](skinui::CDuiMenu& menu, const std::vector<int>& positions) {
+        std::vector<int> widths(positions.size(), -1);
+        int ticks = 0;
+        skinx::Step step([&] {
+            const auto open = menu.GetOpenMenus();
+            skinui::CMenuUI* shown = open.size() == 1 ? open[0] : nullptr;
+            if (!shown || !Viewable(shown->GetManager()->GetPaintWindow())) {
+                if (++ticks < 500) return false;
+                menu.Dismiss();
+                return true;
+            }
+            std::vector<int> seen;
+            for (int p : positions) {
+                const RECT area = TextArea(shown, p);
+                const auto ink = InkColumns(area);
+                if (ink.first < 0) break;  // not painted yet
+                seen.push_back(ink.second + 1 - ink.first);
+            }
+            if (seen.size() < positions.size() && ++ticks < 500) return false;
+            for (size_t i = 0; i < seen.size(); ++i) widths[i] = seen[i];
+            menu.Dismiss();
+            return true;
+        });
+        RECT rc = MainRect();
+        menu.TrackPopupMenu(rc.left + 40, rc.top + 40);
+        return widths;
+    };
+    auto expectWhole = [&](skinui::CDuiMenu& menu, const std::vector<int>& positions) {
+        skinui::CMenuUI* major = menu.FindMenuByName(L"major");
+        ASSERT_NE(major, nullptr);
+        const std::vector<int> widths = drawnWidths(menu, positions);
+        for (size_t i = 0; i < positions.size(); ++i) {
+            const std::wstring text = major->GetItemText(positions[i]);
+            const int full = static_cast<int>(major->MeasureText(text.c_str()).cx);
+            // The first and the last glyph keep a pixel or two of their advance free.
+            EXPECT_GE(widths[i], full - 5) << platform::Utf8FromWide(text);
+            EXPECT_LE(widths[i], full + 1) << platform::Utf8FromWide(text);
+        }
+    };
+    {
+        CRButtonMenu menu(kRButtonMenuLayout);
+        menu.Init(w_->GetHWND());
+        expectWhole(menu, {1, 10});  // "全屏 … Ctrl+回车", "系统设置... … F5"
+    }
+    {
+        CMainMenu menu(kMainMenuLayout);
+        menu.Init(w_->pCaption->GetHWND());
+        expectWhole(menu, {3, 7});
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "player/sys_config.h"
 #include "support/temp_dir.h"
 
@@ -45,6 +47,22 @@ TEST(SnapShotOptions, EachValueGoesToTheSettingsAndUserCfg) {
     SaveSnapShotOptions(cfg, {L"", false, false, 0});
     EXPECT_EQ(cfg.iniConfig.ReadString(L"Global", L"strSnapShotPath", L"x"), L"");
     EXPECT_EQ(cfg.iniConfig.ReadInt(L"Global", L"bTipSnapShot", -1), 1);
+}
+
+TEST(SnapShotOptions, OnlyTheDefaultPicturesFolderIsMadeWhenMissing) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir home;
+    const fs::path pictures = home / "Pictures" / "Shots";
+    home.write("config/user-dirs.dirs", "XDG_PICTURES_DIR=\"" + pictures.string() + "\"\n");
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", (home / "config").string());
+    fs::create_directories(home / "chosen");
+
+    EXPECT_FALSE(SnapShotFolderReady(L""));
+    EXPECT_FALSE(SnapShotFolderReady((home / "elsewhere").wstring()));
+    EXPECT_FALSE(fs::exists(home / "elsewhere"));
+    EXPECT_TRUE(SnapShotFolderReady((home / "chosen").wstring()));
+    EXPECT_TRUE(SnapShotFolderReady(pictures.wstring() + L"/"));
+    EXPECT_TRUE(fs::is_directory(pictures));
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST_F(MenuLayout, ChecksAndTextsOfItemsMadeOfParts) {
 TEST_F(MenuLayout, WidthsHeightsAndMeasuring) {
     CMenuUI* major = menu.FindMenuByName(L"major");
     EXPECT_EQ(major->GetDefaultWidth(), 192);
-    EXPECT_EQ(menu.GetIcoWidth(), kMenuIconWidth);
+    EXPECT_EQ(menu.GetIcoWidth(), kMenuIconWidth + kMenuArrowWidth + 2);  // the columns and the frame
     SIZE s = major->GetPopupSize();
     EXPECT_EQ(s.cx, 192);
     EXPECT_EQ(s.cy, 1 + 25 + 7 + 25 + 25 + 1);  // border, items, separator

@@ -1,5 +1,6 @@
 #include "support/child.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,12 +15,17 @@ namespace testsupport {
 
 std::string PeerProgram() { return MORVANE_TEST_PEER; }
 
-Child::Child(const std::vector<std::string>& argv) {
+Child::Child(const std::vector<std::string>& argv, const std::string& stderrFile) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + argv[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!stderrFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int rc = posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
 }
 
 Child::~Child() {

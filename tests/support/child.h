@@ -14,7 +14,8 @@ std::string PeerProgram();
 
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& argv);
+    // stderrFile, when given, receives what the child writes to stderr.
+    explicit Child(const std::vector<std::string>& argv, const std::string& stderrFile = {});
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;

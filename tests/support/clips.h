@@ -1,10 +1,11 @@
 // Small media files made with ffmpeg for the playback tests: a test-pattern video with a tone,
-// a clip with two audio tracks, a subtitle file beside a clip, and a file no demuxer accepts.
-// Each maker throws std::runtime_error when ffmpeg is missing or fails.
+// a clip with two audio tracks or an embedded subtitle track, a subtitle file beside a clip, and
+// damaged files. Each maker throws std::runtime_error when ffmpeg is missing or fails.
 #pragma once
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,10 +21,15 @@ struct ClipOptions {
     int audioTracks = 1;
     // Titles given to the audio tracks in order; tracks beyond the list stay unnamed.
     std::vector<std::string> audioTitles;
+    // Cues of one embedded subtitle track, one a second from the start; none when empty. The
+    // track is not flagged as the default one, so a player shows it only when asked to.
+    std::vector<std::string> subtitleCues;
 };
 
 // H.264 video (a key frame every 5 frames, so seeks land close) and AAC audio; the
-// container follows the extension (.mp4, .mkv, ...). Returns `path`.
+// container follows the extension (.mp4, .mkv, ...). An .mp4 keeps its index at its end, as
+// ffmpeg writes it (no fast start): it plays from a stream only when the reader can seek.
+// Returns `path`.
 std::filesystem::path MakeClip(const std::filesystem::path& path, const ClipOptions& options = {});
 
 // A video clip with one audio track.
@@ -42,6 +48,13 @@ std::filesystem::path WriteSubtitleBeside(const std::filesystem::path& clip,
 
 // An empty file with a media extension: libVLC finds nothing to demux and reports an error.
 std::filesystem::path MakeBrokenFile(const std::filesystem::path& path);
+
+// `bytes` of noise (the same for every call) that no demuxer takes for media.
+std::filesystem::path MakeNoiseFile(const std::filesystem::path& path, std::size_t bytes = 64 * 1024);
+
+// The first `bytes` of `from`, as a download broken off early leaves it.
+std::filesystem::path MakeTruncatedCopy(const std::filesystem::path& from, const std::filesystem::path& to,
+                                        std::size_t bytes);
 
 // Runs a program with arguments, output discarded; returns its exit status (-1 when it
 // could not be started).

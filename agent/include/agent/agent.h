@@ -33,9 +33,11 @@ void OnAssociationCommand(const COPYDATASTRUCT* data);
 
 LRESULT AgentWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Takes the agent's named lock; false when another agent holds it.
-bool EnsureSingleAgentInstance();
+// Takes the agent's named lock; false when another agent holds it, or when the lock cannot be
+// had at all, which *error (when given) then explains (it stays empty for another agent).
+bool EnsureSingleAgentInstance(std::string* error = nullptr);
 
-// The program: 0 when the message loop ends (and when another agent already runs), 1 when the
-// window cannot be made.
+// The program: 0 when the message loop ends (and when another agent already runs); 1, after
+// saying why on stderr, when it cannot be reached: a runtime folder it cannot trust, no lock,
+// no window.
 int AgentMain();

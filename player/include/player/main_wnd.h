@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -235,6 +236,9 @@ public:
     int nSnapInSecond = 0;
 
 private:
+    void RunQueuedUiCalls();
+    std::mutex uiCallsLock;
+    std::vector<std::function<void()>> uiCalls;  // RunOnUi's, in order
     // input (main_wnd_input.cpp)
     void FollowSatellites();
     void UpdateCaptionZoomButtons();
@@ -272,7 +276,8 @@ bool IsMatchingSubtitleFile(const std::wstring& videoName, const std::wstring& c
 HWND FindRunningInstanceWindow();
 void BringWindowToFront(HWND hwnd, int showCmd);
 // Restores and raises the running window and, with a file argument, hands it the whole command
-// line by WM_COPYDATA (synchronous). What the second start does before it returns.
-void HandOverToRunningInstance(HWND hwnd, const wchar_t* fileArg, const wchar_t* commandLine);
+// line by WM_COPYDATA (synchronous; tried again while it surely did not arrive). What the second
+// start does before it returns; false, after saying why on stderr, when the hand-over failed.
+bool HandOverToRunningInstance(HWND hwnd, const wchar_t* fileArg, const wchar_t* commandLine);
 // The file of a WM_COPYDATA hand-over: read within cbData, dwData 0 only; empty otherwise.
 std::wstring CommandLineFromCopyData(const COPYDATASTRUCT* data);

@@ -4,6 +4,11 @@
 //
 // Every media player gets a serial number; the slots receive the serial of the player whose
 // event they report, so a late event of a replaced player can be told from the current one's.
+//
+// A medium that ends without ever having shown a picture or played a sound is reported as an
+// error, not as an end: libVLC 3 plays and ends noise, a cut-off file or an index it cannot reach
+// as if they were media. An end is reported once libVLC is done with the medium, just before
+// its Stopped.
 #pragma once
 
 #include <atomic>
@@ -20,6 +25,7 @@
 struct libvlc_instance_t;
 struct libvlc_media_player_t;
 struct libvlc_event_t;
+struct libvlc_media_t;
 
 // Makes Xlib safe for libVLC's video threads. Must run before anything opens a display (the
 // player's main calls it first); later calls do nothing. False when Xlib refused.
@@ -130,6 +136,9 @@ public:
     bool HasSubtitles() const { return !m_subtitles.empty(); }
     // True when libVLC took the track (also for the SetAudioTrack).
     bool SetSubtitle(int index);
+    // Position in the subtitle list of the track libVLC shows; -1 while it shows none (a file's
+    // own tracks stay off until one is asked for) or one the list does not hold.
+    int GetCurrentSubtitle() const;
     void RefreshSubtitleList(std::vector<TrackInfo>& out);
     void RefreshAudioTrackList(std::vector<TrackInfo>& out);
     bool SetAudioTrack(int index);
@@ -169,7 +178,7 @@ private:
     void Adopt(NewInstance made);
     void AwaitInstance();
     void ReleasePlayer();
-    void AttachEvents(libvlc_media_player_t* player, unsigned serial);
+    void AttachEvents(libvlc_media_player_t* player, libvlc_media_t* media, unsigned serial);
 
     libvlc_instance_t* m_instance = nullptr;
     std::string m_instanceError;

@@ -73,6 +73,7 @@ public:
     int GetSubtitleCount() const { return mediaPlayer.GetSubtitleCount(); }
     bool HasSubtitles() const { return mediaPlayer.HasSubtitles(); }
     bool SetSubtitle(int index) { return mediaPlayer.SetSubtitle(index); }
+    int GetCurrentSubtitle() const { return mediaPlayer.GetCurrentSubtitle(); }
     void RefreshSubtitleList(std::vector<TrackInfo>& out) { mediaPlayer.RefreshSubtitleList(out); }
     void RefreshAudioTrackList(std::vector<TrackInfo>& out) { mediaPlayer.RefreshAudioTrackList(out); }
     bool SetAudioTrack(int index) { return mediaPlayer.SetAudioTrack(index); }

@@ -28,6 +28,10 @@ class CDuiMenu;
 
 // Width of the column left of an item's text (check mark or icon).
 inline constexpr int kMenuIconWidth = 34;
+// Width of the column right of an item's text (the arrow of an item that opens a submenu).
+inline constexpr int kMenuArrowWidth = 18;
+// Width of a submenu's frame on each side.
+inline constexpr int kMenuFrameWidth = 1;
 
 class CMenuUI : public CVerticalLayoutUI {
 public:
@@ -135,7 +139,9 @@ public:
     // message, when the layout is missing or holds no submenu.
     bool Init(HWND hOwner);
     CMenuUI* FindMenuByName(const wchar_t* name) const;
-    int GetIcoWidth() const { return kMenuIconWidth; }
+    // The room an item keeps beside its text: both columns and the frame. A text no wider than a
+    // submenu's width less this is drawn whole.
+    int GetIcoWidth() const { return kMenuIconWidth + kMenuArrowWidth + 2 * kMenuFrameWidth; }
     HWND GetOwner() const { return m_hOwner; }
     // Shows "major" with its top-left corner at the screen point (moved to stay on the screen)
     // and runs until an item is chosen or the menu is dismissed.
