@@ -444,11 +444,20 @@ bool UsableKeyName(std::wstring_view k) {
 // section), so it is written as a blank.
 void AppendCleanValue(std::string& out, std::wstring_view v) {
     v = Trim(v);
-    for (size_t cut; (cut = FindLineBreak(v)) != std::wstring_view::npos; v.remove_prefix(cut + 1)) {
+    // ASCII, the bulk of a long play list, in one pass.
+    const size_t at = out.size();
+    out.resize(at + v.size());
+    size_t i = 0;
+    for (char* d = out.data() + at; i < v.size() && static_cast<std::uint32_t>(v[i]) < 0x80; ++i)
+        d[i] = v[i] == L'\r' || v[i] == L'\n' ? ' ' : static_cast<char>(v[i]);
+    out.resize(at + i);
+    for (v.remove_prefix(i); !v.empty();) {
+        const size_t cut = FindLineBreak(v);
         AppendUtf8(out, v.substr(0, cut));
+        if (cut == std::wstring_view::npos) break;
         out += ' ';
+        v.remove_prefix(cut + 1);
     }
-    AppendUtf8(out, v);
 }
 
 std::string CleanValue(std::wstring_view v) {
@@ -756,24 +765,35 @@ bool ProfileText::AddSection(std::wstring_view name) {
     return true;
 }
 
-bool ProfileText::AddEntry(std::wstring_view key, std::wstring_view value) {
-    if (!usable_ || !UsableKeyName(key)) return Refuse();
-    AppendUtf8(text_, Trim(key));
+ProfileKey::ProfileKey(std::wstring_view name) : usable_(UsableKeyName(name)) {
+    if (usable_) utf8_ = Utf8FromWide(Trim(name));
+}
+
+bool ProfileText::StartEntry(const ProfileKey& key) {
+    if (!usable_ || !key.usable()) return Refuse();
+    text_ += key.utf8_;
     text_ += '=';
+    return true;
+}
+
+bool ProfileText::AddEntry(const ProfileKey& key, std::wstring_view value) {
+    if (!StartEntry(key)) return false;
     AppendCleanValue(text_, value);
     text_ += '\n';
     return true;
 }
 
-bool ProfileText::AddEntry(std::wstring_view key, long long value) {
-    if (!usable_ || !UsableKeyName(key)) return Refuse();
-    AppendUtf8(text_, Trim(key));
-    text_ += '=';
+bool ProfileText::AddEntry(const ProfileKey& key, long long value) {
+    if (!StartEntry(key)) return false;
     char digits[24];
     text_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
     text_ += '\n';
     return true;
 }
+
+bool ProfileText::AddEntry(std::wstring_view key, std::wstring_view value) { return AddEntry(ProfileKey(key), value); }
+
+bool ProfileText::AddEntry(std::wstring_view key, long long value) { return AddEntry(ProfileKey(key), value); }
 
 bool WriteProfileFile(std::wstring_view file, const std::vector<ProfileSection>& sections) {
     ProfileText text;

@@ -48,13 +48,15 @@ void AddPlayListSection(platform::ProfileText& text, size_t n, const _tagMediaIn
     const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
     std::copy(static_cast<const char*>(digits), end, name + 4);
     text.AddSection(std::wstring_view(name, 4 + static_cast<size_t>(end - digits)));
-    text.AddEntry(L"strFilePath", r.strFilePath);
-    text.AddEntry(L"bVisible", r.bVisible ? 1 : 0);
-    text.AddEntry(L"bError", r.bError ? 1 : 0);
-    text.AddEntry(L"nPlayTime", static_cast<std::int32_t>(static_cast<std::uint32_t>(r.nPlayTime)));
-    text.AddEntry(L"nPlayPos", r.nPlayPos);
-    text.AddEntry(L"strGroup", r.strGroup);
-    text.AddEntry(L"bPlayed", r.bPlayed ? 1 : 0);
+    static const platform::ProfileKey kFilePath(L"strFilePath"), kVisible(L"bVisible"), kError(L"bError"),
+        kPlayTime(L"nPlayTime"), kPlayPos(L"nPlayPos"), kGroup(L"strGroup"), kPlayed(L"bPlayed");
+    text.AddEntry(kFilePath, r.strFilePath);
+    text.AddEntry(kVisible, r.bVisible ? 1 : 0);
+    text.AddEntry(kError, r.bError ? 1 : 0);
+    text.AddEntry(kPlayTime, static_cast<std::int32_t>(static_cast<std::uint32_t>(r.nPlayTime)));
+    text.AddEntry(kPlayPos, r.nPlayPos);
+    text.AddEntry(kGroup, r.strGroup);
+    text.AddEntry(kPlayed, r.bPlayed ? 1 : 0);
 }
 
 bool CSysConfig::SavePlayList(std::wstring_view curPlayPath) {

@@ -39,11 +39,25 @@ struct ProfileSection {
 // keep (values trimmed, a line break inside a value written as a blank). A name the file could
 // not hold (a section name with ']', a key with '=', line breaks in names) makes the text
 // unusable: the add returns false and no write takes the text.
+// A key name checked and encoded once, for a text that writes it many times.
+class ProfileKey {
+public:
+    explicit ProfileKey(std::wstring_view name);
+    bool usable() const { return usable_; }
+
+private:
+    friend class ProfileText;
+    std::string utf8_;
+    bool usable_;
+};
+
 class ProfileText {
 public:
     bool AddSection(std::wstring_view name);
     bool AddEntry(std::wstring_view key, std::wstring_view value);
     bool AddEntry(std::wstring_view key, long long value);  // decimal
+    bool AddEntry(const ProfileKey& key, std::wstring_view value);
+    bool AddEntry(const ProfileKey& key, long long value);
     // Room for this many bytes, when the caller can tell the size beforehand.
     void Reserve(size_t bytes) { text_.reserve(bytes); }
     bool usable() const { return usable_; }
@@ -52,6 +66,7 @@ public:
 
 private:
     bool Refuse();
+    bool StartEntry(const ProfileKey& key);
     std::string text_;
     bool usable_ = true;
 };
