@@ -164,7 +164,20 @@ int RunFolder(const fs::path& dir, const fs::path& folder, int records) {
     t = Clock::now();
     if (!g_SysConfig.FlushPlayList()) return 4;
     const double written = Seconds(t);
-    std::printf("%.4f %.4f %.4f %.4f %.4f %d\n", add, save, deleteGroup, deleteFolder, written, added);
+    // What a play asks of the settings store (the resume position): the record of a path, the
+    // last one of the list.
+    double lookup = 0;
+    if (auto lastRecord = g_SysConfig.mapPlayList.find(CPlayListRecords::SectionName(g_SysConfig.mapPlayList.size()));
+        lastRecord != g_SysConfig.mapPlayList.end()) {
+        const std::wstring last = lastRecord->second.strFilePath;
+        constexpr int kLookups = 1000;
+        t = Clock::now();
+        int found = 0;
+        for (int i = 0; i < kLookups; ++i) found += g_SysConfig.mapPlayList.FindByPath(last) != g_SysConfig.mapPlayList.end();
+        lookup = Seconds(t) / kLookups;
+        if (found != kLookups) return 5;
+    }
+    std::printf("%.4f %.4f %.4f %.4f %.4f %.9f %d\n", add, save, deleteGroup, deleteFolder, written, lookup, added);
     std::fflush(stdout);
     std::_Exit(0);
 }
@@ -310,9 +323,11 @@ int main(int argc, char** argv) {
         std::string cmd = std::string("'") + argv[0] + "' --folder '" + run.string() + "' '" + (dir / "folder").string() + "' " +
                           std::to_string(records);
         FILE* p = ::popen(cmd.c_str(), "r");
-        double add = 0, save = 0, deleteGroup = 0, deleteFolder = 0, written = 0;
+        double add = 0, save = 0, deleteGroup = 0, deleteFolder = 0, written = 0, lookup = 0;
         int added = 0;
-        if (!p || std::fscanf(p, "%lf %lf %lf %lf %lf %d", &add, &save, &deleteGroup, &deleteFolder, &written, &added) != 6 ||
+        if (!p ||
+            std::fscanf(p, "%lf %lf %lf %lf %lf %lf %d", &add, &save, &deleteGroup, &deleteFolder, &written, &lookup,
+                        &added) != 7 ||
             added != kFolderFiles) {
             std::fprintf(stderr, "the folder add failed\n");
             return 1;
@@ -324,8 +339,9 @@ int main(int argc, char** argv) {
         std::printf("on the list of %d: delete of a group of %d %.3f s, of the folder's group %.3f s; the writer thread "
                     "had the last save on the disk %.3f s after it\n",
                     records + kFolderFiles, kGroupSize, deleteGroup, deleteFolder, written);
-        std::printf("longest UI-thread step of add, delete, save: %.3f s\n",
-                    std::max({add, save, deleteGroup, deleteFolder}));
+        std::printf("longest UI-thread step of add, delete, save: %.3f s; a play's lookup of its record by path "
+                    "%.2f us\n",
+                    std::max({add, save, deleteGroup, deleteFolder}), lookup * 1e6);
     }
     if (withPlayer) return RunMorvane(dir / "media", largest);
     return 0;
