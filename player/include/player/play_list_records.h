@@ -50,14 +50,16 @@ public:
             return Iter<true>(owner_, slot_);
         }
 
+        // Made once for the record the iterator is at, so that what it gives stays valid while
+        // the iterator does.
         Entry& operator*() const {
-            entry_.reset();
-            entry_.emplace(SectionName(slot_ + 1), *owner_->slots_[slot_].record);
+            if (!entry_) entry_.emplace(SectionName(slot_ + 1), *owner_->slots_[slot_].record);
             return *entry_;
         }
         Entry* operator->() const { return &**this; }
         Iter& operator++() {
             slot_ = owner_->NextSlot(slot_ + 1);
+            entry_.reset();
             return *this;
         }
         friend bool operator==(const Iter& a, const Iter& b) { return a.slot_ == b.slot_; }
