@@ -1,6 +1,4 @@
 // PlayList.info and PlayUrl.info.
-#include <algorithm>
-#include <charconv>
 #include <string>
 #include <vector>
 
@@ -11,7 +9,7 @@
 
 namespace {
 
-std::wstring SectionName(size_t n) { return L"file" + std::to_wstring(n); }
+std::wstring SectionName(size_t n) { return CPlayListRecords::SectionName(n); }
 
 }  // namespace
 
@@ -42,12 +40,7 @@ void CSysConfig::LoadPlayList() {
 }
 
 void AddPlayListSection(platform::ProfileText& text, size_t n, const _tagMediaInfo& r) {
-    // "file%d" without a formatted print (a long list has many).
-    wchar_t name[24] = L"file";
-    char digits[20];
-    const char* end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    std::copy(static_cast<const char*>(digits), end, name + 4);
-    text.AddSection(std::wstring_view(name, 4 + static_cast<size_t>(end - digits)));
+    text.AddSection(SectionName(n));
     static const platform::ProfileKey kFilePath(L"strFilePath"), kVisible(L"bVisible"), kError(L"bError"),
         kPlayTime(L"nPlayTime"), kPlayPos(L"nPlayPos"), kGroup(L"strGroup"), kPlayed(L"bPlayed");
     text.AddEntry(kFilePath, r.strFilePath);

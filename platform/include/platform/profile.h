@@ -35,10 +35,6 @@ struct ProfileSection {
     std::vector<std::pair<std::wstring, std::wstring>> entries;  // key, value in file order
 };
 
-// The text of a whole profile file, built section by section in the layout the writes here
-// keep (values trimmed, a line break inside a value written as a blank). A name the file could
-// not hold (a section name with ']', a key with '=', line breaks in names) makes the text
-// unusable: the add returns false and no write takes the text.
 // A key name checked and encoded once, for a text that writes it many times.
 class ProfileKey {
 public:
@@ -51,6 +47,10 @@ private:
     bool usable_;
 };
 
+// The text of a whole profile file, built section by section in the layout the writes here
+// keep (values trimmed, a line break inside a value written as a blank). A name the file could
+// not hold (a section name with ']', a key with '=', line breaks in names) makes the text
+// unusable: the add returns false and no write takes the text.
 class ProfileText {
 public:
     bool AddSection(std::wstring_view name);
