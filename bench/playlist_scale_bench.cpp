@@ -3,7 +3,9 @@
 // of its own: the time to load the file into the settings store, the time to fill the list window
 // (headless) and the peak memory; then the ratios 10k/1k and 50k/10k (linear growth gives about
 // 10 and 5). Then the add of a folder of 10,000 files (what the list's menu does), into an empty
-// list and into the list of 50,000, with the time of the save that ends it.
+// list and into the list of 50,000, with the time of the save that ends it, and on the longer
+// list the deletes and saves the user makes: the longest of these steps of the UI thread, and
+// how long the writer thread takes to have the last save on the disk.
 //   build/bench/playlist_scale_bench
 // With --morvane (needs a display: xvfb-run -a ...) it also starts the real player on the
 // 50,000-record file and reports when its main window is mapped, when the list is complete and
@@ -14,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -125,8 +128,18 @@ int RunOne(const fs::path& dir, int records) {
     std::_Exit(0);
 }
 
-// A folder of files added to the filled list of this many records (0: none): prints the time of
-// the whole add (its save included) and of one more save of the same list.
+// Deletes the rows of one group as the user does (the header selected, then Delete).
+void DeleteGroup(CPlayListWnd& wnd, const std::wstring& group) {
+    CPlayListUI* list = wnd.GetList();
+    list->SelectItem(list->GetItemIndex(list->GetGroup(group)), false, false, false);
+    wnd.DeleteSelected();
+}
+
+// A folder of files added to the filled list of this many records (0: none), then the UI thread's
+// other steps on that list. Each call here is one step of the UI thread or, without a window
+// (where an add saves at once rather than in a step of its own), an add and its save together.
+// Prints the add, one more save, the delete of a group of 50 and of the folder's group, and how
+// long the writer thread took to have the last save on the disk.
 int RunFolder(const fs::path& dir, const fs::path& folder, int records) {
     g_SysConfig.SetConfigPath((dir / "user.cfg").wstring());
     g_SysConfig.SetPlayListPath((dir / "PlayList.info").wstring());
@@ -135,13 +148,36 @@ int RunFolder(const fs::path& dir, const fs::path& folder, int records) {
     auto* wnd = new CPlayListWnd(&owner);
     if (!wnd->CreateHeadless()) return 3;
     wnd->FinishFill();
+    if (!g_SysConfig.FlushPlayList()) return 4;
     auto t = Clock::now();
     const int added = wnd->AddFolderAsGroup(skinui::CDuiString::FromUtf8(folder.string()));
     const double add = Seconds(t);
     t = Clock::now();
     wnd->SavePlayList();
     const double save = Seconds(t);
-    std::printf("%.4f %.4f %d\n", add, save, added);
+    t = Clock::now();
+    if (records) DeleteGroup(*wnd, skinui::CDuiString::FromUtf8(GroupName(records / kGroupSize / 2)));
+    const double deleteGroup = records ? Seconds(t) : 0;
+    t = Clock::now();
+    DeleteGroup(*wnd, skinui::CDuiString::FromUtf8(folder.filename().string()));
+    const double deleteFolder = Seconds(t);
+    t = Clock::now();
+    if (!g_SysConfig.FlushPlayList()) return 4;
+    const double written = Seconds(t);
+    // What a play asks of the settings store (the resume position): the record of a path, the
+    // last one of the list.
+    double lookup = 0;
+    if (auto lastRecord = g_SysConfig.mapPlayList.find(CPlayListRecords::SectionName(g_SysConfig.mapPlayList.size()));
+        lastRecord != g_SysConfig.mapPlayList.end()) {
+        const std::wstring last = lastRecord->second.strFilePath;
+        constexpr int kLookups = 1000;
+        t = Clock::now();
+        int found = 0;
+        for (int i = 0; i < kLookups; ++i) found += g_SysConfig.mapPlayList.FindByPath(last) != g_SysConfig.mapPlayList.end();
+        lookup = Seconds(t) / kLookups;
+        if (found != kLookups) return 5;
+    }
+    std::printf("%.4f %.4f %.4f %.4f %.4f %.9f %d\n", add, save, deleteGroup, deleteFolder, written, lookup, added);
     std::fflush(stdout);
     std::_Exit(0);
 }
@@ -287,15 +323,25 @@ int main(int argc, char** argv) {
         std::string cmd = std::string("'") + argv[0] + "' --folder '" + run.string() + "' '" + (dir / "folder").string() + "' " +
                           std::to_string(records);
         FILE* p = ::popen(cmd.c_str(), "r");
-        double add = 0, save = 0;
+        double add = 0, save = 0, deleteGroup = 0, deleteFolder = 0, written = 0, lookup = 0;
         int added = 0;
-        if (!p || std::fscanf(p, "%lf %lf %d", &add, &save, &added) != 3 || added != kFolderFiles) {
+        if (!p ||
+            std::fscanf(p, "%lf %lf %lf %lf %lf %lf %d", &add, &save, &deleteGroup, &deleteFolder, &written, &lookup,
+                        &added) != 7 ||
+            added != kFolderFiles) {
             std::fprintf(stderr, "the folder add failed\n");
             return 1;
         }
         ::pclose(p);
         std::printf("folder of %d files added to a list of %d: %.3f s (its save of the list included); one more save %.3f s\n",
                     kFolderFiles, records, add, save);
+        if (!records) continue;
+        std::printf("on the list of %d: delete of a group of %d %.3f s, of the folder's group %.3f s; the writer thread "
+                    "had the last save on the disk %.3f s after it\n",
+                    records + kFolderFiles, kGroupSize, deleteGroup, deleteFolder, written);
+        std::printf("longest UI-thread step of add, delete, save: %.3f s; a play's lookup of its record by path "
+                    "%.2f us\n",
+                    std::max({add, save, deleteGroup, deleteFolder}), lookup * 1e6);
     }
     if (withPlayer) return RunMorvane(dir / "media", largest);
     return 0;

@@ -67,6 +67,7 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     CProcessFinder finder(FinderVariant::Player);
     CloseElevatedHelper(finder);
     finder.Free();
+    g_SysConfig.FlushPlayList();
     // A report still waiting for its server runs inside the request library: the exit destructors
     // must not take the library's state from under it, and nothing is left for them to save.
     if (CUserData::RequestsUnderWay()) ::_exit(0);

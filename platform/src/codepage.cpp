@@ -57,11 +57,21 @@ bool DecodeUtf8(std::string_view s, bool strict, std::wstring& out) {
     return true;
 }
 
-bool EncodeUtf8(std::wstring_view w, bool strict, std::string& out) {
-    out.clear();
-    out.reserve(w.size());
-    for (wchar_t wc : w) {
-        auto cp = static_cast<std::uint32_t>(wc);
+// Appends the UTF-8 form; without `strict` what has none is replaced.
+bool AppendEncodedUtf8(std::wstring_view w, bool strict, std::string& out) {
+    for (size_t i = 0; i < w.size(); ++i) {
+        // Runs of ASCII, the bulk of paths and settings, go in one piece.
+        size_t run = i;
+        while (run < w.size() && static_cast<std::uint32_t>(w[run]) < 0x80) ++run;
+        if (run > i) {
+            const size_t at = out.size();
+            out.resize(at + (run - i));
+            std::copy(w.begin() + static_cast<std::ptrdiff_t>(i), w.begin() + static_cast<std::ptrdiff_t>(run),
+                      out.begin() + static_cast<std::ptrdiff_t>(at));
+            i = run;
+            if (i == w.size()) break;
+        }
+        auto cp = static_cast<std::uint32_t>(w[i]);
         if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
             if (strict) return false;
             cp = kReplacement;
@@ -83,6 +93,12 @@ bool EncodeUtf8(std::wstring_view w, bool strict, std::string& out) {
         }
     }
     return true;
+}
+
+bool EncodeUtf8(std::wstring_view w, bool strict, std::string& out) {
+    out.clear();
+    out.reserve(w.size());
+    return AppendEncodedUtf8(w, strict, out);
 }
 
 // iconv descriptors are not thread-safe, so each thread keeps its own pair for the charset
@@ -221,6 +237,8 @@ std::string Utf8FromWide(std::wstring_view w) {
     EncodeUtf8(w, false, out);
     return out;
 }
+
+void AppendUtf8(std::string& out, std::wstring_view w) { AppendEncodedUtf8(w, false, out); }
 
 std::wstring WideFromUtf8(std::string_view s) {
     std::wstring out;

@@ -174,6 +174,10 @@ bool ReadWholeFile(const std::string& fsPath, std::string& out) {
 }
 
 bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes, KeepOfOld keep) {
+    return WriteFileAtomic(fsPath, std::vector<std::string_view>{bytes}, keep);
+}
+
+bool WriteFileAtomic(const std::string& fsPath, const std::vector<std::string_view>& pieces, KeepOfOld keep) {
     if (fsPath.empty()) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -201,7 +205,8 @@ bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes, KeepOfOl
     // Before the mode: a change of owner clears the set-id bits. Without the right to give
     // the file away, its group may still be ours to keep; failing both, the file is ours.
     if (keepMore && ::fchown(fd, st.st_uid, st.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, bytes);
+    bool ok = ::fchmod(fd, mode) == 0;
+    for (std::string_view piece : pieces) ok = ok && WriteAll(fd, piece);
     if (ok && keepMore) {
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ok = ::futimens(fd, times) == 0;

@@ -5,14 +5,19 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
 #include <cwctype>
+#include <deque>
 #include <locale.h>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/codepage.h"
@@ -32,6 +37,9 @@ struct ProfileModel {
         size_t end = 0;                     // start of the next header line, or the text's end
     };
     std::string text;
+    // A model read for many lookups (or kept) knows where its sections are; one read for a
+    // single lookup or write walks its text instead.
+    bool indexed = false;
     std::vector<Section> sections;
     std::unordered_map<std::string, size_t> index;  // folded name -> first section of that name
 };
@@ -142,29 +150,46 @@ size_t BodyStart(const std::string& t) {
     return t.size() >= 3 && std::memcmp(t.data(), "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
 }
 
-std::shared_ptr<const Model> Parse(std::string bytes) {
-    auto m = std::make_shared<Model>();
-    m->text = std::move(bytes);
-    const std::string& t = m->text;
+// Calls fn(section) for the sections of the text in order (lines before the first header
+// make one without a header) until it returns false.
+template <class Fn>
+void WalkSections(const std::string& t, Fn fn) {
+    std::optional<Model::Section> cur;
     for (size_t pos = BodyStart(t); pos < t.size();) {
         Line l = ParseLine(t, pos);
         if (l.kind == Line::Header) {
-            if (!m->sections.empty()) m->sections.back().end = pos;
-            Model::Section s;
-            s.nameBegin = l.name.begin;
-            s.nameEnd = l.name.end;
-            s.header = pos;
-            s.body = l.next;
-            m->sections.push_back(s);
-        } else if (m->sections.empty()) {
-            Model::Section s;
-            s.hasHeader = false;
-            s.header = s.body = pos;
-            m->sections.push_back(s);
+            if (cur) {
+                cur->end = pos;
+                if (!fn(*cur)) return;
+            }
+            cur.emplace();
+            cur->nameBegin = l.name.begin;
+            cur->nameEnd = l.name.end;
+            cur->header = pos;
+            cur->body = l.next;
+        } else if (!cur) {
+            cur.emplace();
+            cur->hasHeader = false;
+            cur->header = cur->body = pos;
         }
         pos = l.next;
     }
-    if (!m->sections.empty()) m->sections.back().end = t.size();
+    if (cur) {
+        cur->end = t.size();
+        fn(*cur);
+    }
+}
+
+std::shared_ptr<const Model> Parse(std::string bytes, bool indexed = true) {
+    auto m = std::make_shared<Model>();
+    m->text = std::move(bytes);
+    m->indexed = indexed;
+    if (!indexed) return m;
+    const std::string& t = m->text;
+    WalkSections(t, [&](const Model::Section& s) {
+        m->sections.push_back(s);
+        return true;
+    });
     m->index.reserve(m->sections.size());
     for (size_t i = 0; i < m->sections.size(); ++i) {
         const Model::Section& s = m->sections[i];
@@ -177,9 +202,28 @@ std::string_view NameOf(const Model& m, const Model::Section& s) {
     return std::string_view(m.text).substr(s.nameBegin, s.nameEnd - s.nameBegin);
 }
 
-const Model::Section* FindSection(const Model& m, std::wstring_view name) {
-    auto it = m.index.find(Fold(Utf8FromWide(Trim(name))));
-    return it == m.index.end() ? nullptr : &m.sections[it->second];
+// Calls fn(section) for each section of the model in order until it returns false.
+template <class Fn>
+void ForEachSection(const Model& m, Fn fn) {
+    if (!m.indexed) return WalkSections(m.text, fn);
+    for (const Model::Section& s : m.sections)
+        if (!fn(s)) return;
+}
+
+// The first section of that name.
+std::optional<Model::Section> FindSection(const Model& m, std::wstring_view name) {
+    const std::string folded = Fold(Utf8FromWide(Trim(name)));
+    if (m.indexed) {
+        auto it = m.index.find(folded);
+        if (it == m.index.end()) return std::nullopt;
+        return m.sections[it->second];
+    }
+    std::optional<Model::Section> found;
+    WalkSections(m.text, [&](const Model::Section& s) {
+        if (s.hasHeader && EqualNoCase(NameOf(m, s), folded)) found = s;
+        return !found;
+    });
+    return found;
 }
 
 // Calls fn(line) for each line of the section's body until it returns true; that line, if any.
@@ -205,7 +249,7 @@ std::string_view StripQuotes(std::string_view v) {
 
 // The value of a key, quotes stripped; nullopt when the section or key is missing.
 std::optional<std::wstring> Lookup(const Model& m, std::wstring_view section, std::wstring_view key) {
-    const Model::Section* s = FindSection(m, section);
+    std::optional<Model::Section> s = FindSection(m, section);
     if (!s) return std::nullopt;
     std::optional<Line> l = FindKey(m, *s, Utf8FromWide(Trim(key)));
     if (!l) return std::nullopt;
@@ -231,10 +275,13 @@ INT ParseProfileInt(std::wstring_view v, INT defaultValue) {
 
 // ---- the cache of parsed files ------------------------------------------------------------
 
-// Parsed files are kept while they are unchanged, so reading many keys of a large file does
-// not parse it again for each key. Small files are compared byte for byte (an editor may
-// rewrite one in place within the clock's resolution); large ones by identity and times.
+// Parsed files are kept while they are unchanged, so reading or writing key by key does not
+// parse a file again for each key. Small files are compared byte for byte (an editor may
+// rewrite one in place within the clock's resolution); large ones by identity and times. A
+// very large file (a long play list) is not kept: its model would cost more memory than
+// reading it again costs time, and many keys of it are read through a snapshot.
 constexpr size_t kCompareBytesLimit = 64 * 1024;
+constexpr size_t kKeepBytesLimit = 1024 * 1024;
 constexpr size_t kMaxCachedFiles = 32;
 
 struct Signature {
@@ -264,8 +311,14 @@ std::unordered_map<std::string, CacheEntry>& Cache() {
     return cache;
 }
 
+bool Keeps(size_t bytes) { return bytes <= kKeepBytesLimit; }
+
 void Remember(const std::string& fs, const Signature& sig, std::shared_ptr<const Model> model) {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
+    if (!Keeps(model->text.size())) {
+        Cache().erase(fs);
+        return;
+    }
     if (Cache().size() >= kMaxCachedFiles && !Cache().count(fs)) Cache().erase(Cache().begin());
     Cache()[fs] = {sig, std::move(model)};
 }
@@ -278,8 +331,11 @@ std::shared_ptr<const Model> Cached(const std::string& fs, const Signature& sig,
     return it->second.model;
 }
 
+// What a model is read for: many lookups (a snapshot), or one lookup or write.
+enum class Use { Many, Once };
+
 // The current content of the file; a missing or unreadable file is empty.
-std::shared_ptr<const Model> Load(const std::string& fs) {
+std::shared_ptr<const Model> Load(const std::string& fs, Use use) {
     int fd = ::open(fs.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -307,22 +363,74 @@ std::shared_ptr<const Model> Load(const std::string& fs) {
     ::close(fd);
     if (small)
         if (auto model = Cached(fs, sig, &bytes)) return model;
+    if (!Keeps(bytes.size())) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        Cache().erase(fs);
+    }
+    if (!Keeps(bytes.size())) return Parse(std::move(bytes), use == Use::Many);
     auto model = Parse(std::move(bytes));
     Remember(fs, sig, model);
     return model;
 }
 
-// Replaces the file with `text` (the caller holds the write lock) and keeps it parsed.
+// A file's new content: pieces of its old text with at most one new piece among them, so a
+// write into a long file copies no more of it in memory than the line it changes.
+struct NewContent {
+    struct Piece {
+        bool added;  // from `added`, else from the old text
+        size_t begin, end;
+    };
+    std::string added;
+    std::vector<Piece> pieces;
+
+    size_t Size() const {
+        size_t n = 0;
+        for (const Piece& p : pieces) n += p.end - p.begin;
+        return n;
+    }
+    std::vector<std::string_view> Views(const std::string& old) const {
+        std::vector<std::string_view> v;
+        for (const Piece& p : pieces) v.push_back(std::string_view(p.added ? added : old).substr(p.begin, p.end - p.begin));
+        return v;
+    }
+};
+
+// Replaces the file (the caller holds the write lock) and keeps it parsed.
 bool Store(const std::string& fs, std::string text) {
     if (!WriteFileAtomic(fs, text)) return false;
     struct stat st;
-    if (::stat(fs.c_str(), &st) == 0) Remember(fs, SigOf(st), Parse(std::move(text)));
+    if (!Keeps(text.size())) {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        Cache().erase(fs);
+    } else if (::stat(fs.c_str(), &st) == 0) {
+        Remember(fs, SigOf(st), Parse(std::move(text)));
+    }
     return true;
+}
+
+bool Store(const std::string& fs, const std::string& old, const NewContent& content) {
+    const std::vector<std::string_view> views = content.Views(old);
+    if (!Keeps(content.Size())) {
+        if (!WriteFileAtomic(fs, views)) return false;
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        Cache().erase(fs);
+        return true;
+    }
+    std::string text;
+    text.reserve(content.Size());
+    for (std::string_view v : views) text += v;
+    return Store(fs, std::move(text));
 }
 
 // ---- writing ------------------------------------------------------------------------------
 
-bool HasLineBreak(std::wstring_view s) { return s.find_first_of(L"\r\n") != std::wstring_view::npos; }
+// A plain loop: a long play list is made of many short texts.
+size_t FindLineBreak(std::wstring_view s) {
+    const auto at = std::find_if(s.begin(), s.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; });
+    return at == s.end() ? std::wstring_view::npos : static_cast<size_t>(at - s.begin());
+}
+
+bool HasLineBreak(std::wstring_view s) { return FindLineBreak(s) != std::wstring_view::npos; }
 
 bool UsableSectionName(std::wstring_view s) { return !HasLineBreak(s) && s.find(L']') == std::wstring_view::npos; }
 
@@ -334,11 +442,28 @@ bool UsableKeyName(std::wstring_view k) {
 
 // A line break inside a value would start a new line of the file (and could forge a
 // section), so it is written as a blank.
+void AppendCleanValue(std::string& out, std::wstring_view v) {
+    v = Trim(v);
+    // ASCII, the bulk of a long play list, in one pass.
+    const size_t at = out.size();
+    out.resize(at + v.size());
+    size_t i = 0;
+    for (char* d = out.data() + at; i < v.size() && static_cast<std::uint32_t>(v[i]) < 0x80; ++i)
+        d[i] = v[i] == L'\r' || v[i] == L'\n' ? ' ' : static_cast<char>(v[i]);
+    out.resize(at + i);
+    for (v.remove_prefix(i); !v.empty();) {
+        const size_t cut = FindLineBreak(v);
+        AppendUtf8(out, v.substr(0, cut));
+        if (cut == std::wstring_view::npos) break;
+        out += ' ';
+        v.remove_prefix(cut + 1);
+    }
+}
+
 std::string CleanValue(std::wstring_view v) {
-    std::wstring r(Trim(v));
-    for (auto& c : r)
-        if (c == L'\r' || c == L'\n') c = L' ';
-    return Utf8FromWide(r);
+    std::string r;
+    AppendCleanValue(r, v);
+    return r;
 }
 
 // New lines follow the file's own line breaks.
@@ -359,37 +484,34 @@ std::string NewLines(const std::string& t, size_t pos, std::initializer_list<std
     return out;
 }
 
-std::string Splice(const std::string& t, size_t pos, size_t len, std::string_view insert) {
-    std::string r;
-    r.reserve(t.size() - len + insert.size());
-    r.append(t, 0, pos);
-    r.append(insert);
-    r.append(t, pos + len, std::string::npos);
-    return r;
+NewContent Splice(const std::string& t, size_t pos, size_t len, std::string insert) {
+    NewContent c;
+    c.added = std::move(insert);
+    c.pieces = {{false, 0, pos}, {true, 0, c.added.size()}, {false, pos + len, t.size()}};
+    return c;
 }
 
-// The text after one profile write, or nullopt when the write changes nothing.
-std::optional<std::string> Edit(const Model& m, std::wstring_view section, LPCWSTR key, LPCWSTR value) {
+// The content after one profile write, or nullopt when the write changes nothing.
+std::optional<NewContent> Edit(const Model& m, std::wstring_view section, LPCWSTR key, LPCWSTR value) {
     const std::string& t = m.text;
     const std::string secName = Utf8FromWide(Trim(section));
     if (!key) {
         // Every section of that name goes.
         const std::string folded = Fold(secName);
-        std::string r;
+        NewContent c;
         size_t kept = 0;
-        bool found = false;
-        for (const Model::Section& s : m.sections) {
-            if (!s.hasHeader || Fold(NameOf(m, s)) != folded) continue;
-            r.append(t, kept, s.header - kept);
+        ForEachSection(m, [&](const Model::Section& s) {
+            if (!s.hasHeader || Fold(NameOf(m, s)) != folded) return true;
+            c.pieces.push_back({false, kept, s.header});
             kept = s.end;
-            found = true;
-        }
-        if (!found) return std::nullopt;
-        r.append(t, kept, std::string::npos);
-        return r;
+            return true;
+        });
+        if (c.pieces.empty()) return std::nullopt;
+        c.pieces.push_back({false, kept, t.size()});
+        return c;
     }
     const std::string keyName = Utf8FromWide(Trim(key));
-    const Model::Section* s = FindSection(m, section);
+    std::optional<Model::Section> s = FindSection(m, section);
     if (!value) {
         if (!s) return std::nullopt;
         std::optional<Line> l = FindKey(m, *s, keyName);
@@ -412,17 +534,136 @@ std::optional<std::string> Edit(const Model& m, std::wstring_view section, LPCWS
     return Splice(t, at, 0, NewLines(t, at, {entry}));
 }
 
+bool UsableEntry(LPCWSTR section, LPCWSTR key) {
+    if (UsableSectionName(section) && (!key || UsableKeyName(key))) return true;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
 // Read-modify-write of one key or section under the file's write lock.
-bool WriteEntry(std::wstring_view file, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
-    if (!UsableSectionName(section) || (key && !UsableKeyName(key))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    const std::string fs = FsPath(file);
+bool WriteEntryNow(const std::string& fs, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
     FileWriteLock lock(fs);
     if (!lock.locked()) return false;
-    std::optional<std::string> text = Edit(*Load(fs), section, key, value);
-    return !text || Store(fs, std::move(*text));
+    std::shared_ptr<const Model> m = Load(fs, Use::Once);
+    std::optional<NewContent> content = Edit(*m, section, key, value);
+    return !content || Store(fs, m->text, *content);
+}
+
+bool StoreNow(const std::string& fs, std::string text) {
+    FileWriteLock lock(fs);
+    return lock.locked() && Store(fs, std::move(text));
+}
+
+// ---- writes on a thread of their own ------------------------------------------------------
+
+struct QueuedWrite {
+    std::string fs;
+    std::uint64_t seq = 0;  // its place among all queued writes
+    bool whole = false;
+    std::string text;  // whole: the new content
+    std::wstring section, key, value;
+    bool hasKey = false, hasValue = false;
+};
+
+// One thread for the queued writes of every file: one queue keeps them in order.
+class BackgroundWriter {
+public:
+    // What the thread uses is made first, so that it is still there while the last writes are
+    // made at exit.
+    BackgroundWriter() { Cache(); }
+    ~BackgroundWriter() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    void Queue(QueuedWrite w) {
+        std::lock_guard<std::mutex> lock(m_);
+        w.seq = ++lastSeq_;
+        File& f = files_[w.fs];
+        f.lastQueued = w.seq;
+        // Whoever waits for a dropped write waits for this one, which stands for it.
+        if (w.whole) std::erase_if(queue_, [&](const QueuedWrite& q) { return q.fs == w.fs; });
+        queue_.push_back(std::move(w));
+        if (!thread_.joinable()) {
+            thread_ = std::thread([this] { Run(); });
+            threadId_ = thread_.get_id();
+        }
+        wake_.notify_all();
+    }
+
+    // Waits for the writes of the file queued before this call; true when none of them (or of
+    // those before, since the last taken result) failed. Taking the result starts afresh.
+    bool Wait(const std::string& fs, bool takeResult) {
+        std::unique_lock<std::mutex> lock(m_);
+        // The thread itself never waits for its own queue.
+        if (std::this_thread::get_id() == threadId_) return true;
+        auto it = files_.find(fs);
+        if (it == files_.end()) return true;
+        File& f = it->second;  // entries are never removed
+        const std::uint64_t target = f.lastQueued;
+        done_.wait(lock, [&] { return f.lastDone >= target; });
+        const bool ok = !f.failed;
+        if (takeResult) f.failed = false;
+        return ok;
+    }
+
+private:
+    struct File {
+        std::uint64_t lastQueued = 0, lastDone = 0;  // the numbers of its latest writes
+        bool failed = false;
+    };
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(m_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            QueuedWrite w = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            const bool ok = w.whole ? StoreNow(w.fs, std::move(w.text))
+                                    : WriteEntryNow(w.fs, w.section.c_str(), w.hasKey ? w.key.c_str() : nullptr,
+                                                    w.hasValue ? w.value.c_str() : nullptr);
+            lock.lock();
+            File& f = files_[w.fs];
+            f.lastDone = w.seq;
+            f.failed = f.failed || !ok;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex m_;
+    std::condition_variable wake_, done_;
+    std::deque<QueuedWrite> queue_;
+    std::unordered_map<std::string, File> files_;
+    std::thread thread_;
+    std::thread::id threadId_;
+    std::uint64_t lastSeq_ = 0;
+    bool stop_ = false;
+};
+
+std::atomic<bool> g_writerMade{false};
+
+BackgroundWriter& Writer() {
+    static BackgroundWriter writer;
+    g_writerMade.store(true, std::memory_order_release);
+    return writer;
+}
+
+// Before a read or write of its own: the queued writes of the file come first.
+void AwaitQueued(const std::string& fs) {
+    if (g_writerMade.load(std::memory_order_acquire)) Writer().Wait(fs, false);
+}
+
+bool WriteEntry(std::wstring_view file, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
+    if (!UsableEntry(section, key)) return false;
+    const std::string fs = FsPath(file);
+    AwaitQueued(fs);
+    return WriteEntryNow(fs, section, key, value);
 }
 
 // ---- reading ------------------------------------------------------------------------------
@@ -433,18 +674,26 @@ struct Answer {
     bool isList = false;
 };
 
+std::shared_ptr<const Model> LoadCurrent(std::wstring_view file, Use use) {
+    const std::string fs = FsPath(file);
+    AwaitQueued(fs);
+    return Load(fs, use);
+}
+
 Answer Query(LPCWSTR file, LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue) {
     Answer a;
-    std::shared_ptr<const Model> m = file ? Load(FsPath(file)) : std::make_shared<const Model>();
+    std::shared_ptr<const Model> m = file ? LoadCurrent(file, Use::Once) : std::make_shared<const Model>();
     if (!section) {
         a.isList = true;
-        for (const auto& s : m->sections)
+        ForEachSection(*m, [&](const Model::Section& s) {
             if (s.hasHeader) a.text += WideFromUtf8(NameOf(*m, s)) + L'\0';
+            return true;
+        });
         return a;
     }
     if (!key) {
         a.isList = true;
-        if (const Model::Section* s = FindSection(*m, section))
+        if (std::optional<Model::Section> s = FindSection(*m, section))
             ScanSection(*m, *s, [&](const Line& l) {
                 if (l.kind == Line::Key) a.text += WideFromUtf8(l.name.in(m->text)) + L'\0';
                 return false;
@@ -502,39 +751,110 @@ struct AnsiArg {
 
 }  // namespace
 
+bool ProfileText::Refuse() {
+    usable_ = false;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+}
+
+bool ProfileText::AddSection(std::wstring_view name) {
+    if (!usable_ || !UsableSectionName(name)) return Refuse();
+    text_ += '[';
+    AppendUtf8(text_, Trim(name));
+    text_ += "]\n";
+    return true;
+}
+
+ProfileKey::ProfileKey(std::wstring_view name) : usable_(UsableKeyName(name)) {
+    if (usable_) utf8_ = Utf8FromWide(Trim(name));
+}
+
+bool ProfileText::StartEntry(const ProfileKey& key) {
+    if (!usable_ || !key.usable()) return Refuse();
+    text_ += key.utf8_;
+    text_ += '=';
+    return true;
+}
+
+bool ProfileText::AddEntry(const ProfileKey& key, std::wstring_view value) {
+    if (!StartEntry(key)) return false;
+    AppendCleanValue(text_, value);
+    text_ += '\n';
+    return true;
+}
+
+bool ProfileText::AddEntry(const ProfileKey& key, long long value) {
+    if (!StartEntry(key)) return false;
+    char digits[24];
+    text_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    text_ += '\n';
+    return true;
+}
+
+bool ProfileText::AddEntry(std::wstring_view key, std::wstring_view value) { return AddEntry(ProfileKey(key), value); }
+
+bool ProfileText::AddEntry(std::wstring_view key, long long value) { return AddEntry(ProfileKey(key), value); }
+
 bool WriteProfileFile(std::wstring_view file, const std::vector<ProfileSection>& sections) {
-    std::string text;
+    ProfileText text;
     for (const auto& ps : sections) {
-        if (!UsableSectionName(ps.name)) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return false;
-        }
-        text += '[';
-        text += Utf8FromWide(Trim(ps.name));
-        text += "]\n";
-        for (const auto& [k, v] : ps.entries) {
-            if (!UsableKeyName(k)) {
-                SetLastError(ERROR_INVALID_PARAMETER);
-                return false;
-            }
-            text += Utf8FromWide(Trim(k));
-            text += '=';
-            text += CleanValue(v);
-            text += '\n';
-        }
+        text.AddSection(ps.name);
+        for (const auto& [k, v] : ps.entries) text.AddEntry(k, v);
     }
+    return WriteProfileFile(file, std::move(text));
+}
+
+bool WriteProfileFile(std::wstring_view file, ProfileText text) {
+    if (!text.usable()) return false;
     const std::string fs = FsPath(file);
-    FileWriteLock lock(fs);
-    if (!lock.locked()) return false;
-    return Store(fs, std::move(text));
+    AwaitQueued(fs);
+    return StoreNow(fs, text.TakeBytes());
+}
+
+bool QueueProfileString(std::wstring_view file, LPCWSTR section, LPCWSTR key, LPCWSTR value) {
+    if (file.empty() || !section) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (!UsableEntry(section, key)) return false;
+    QueuedWrite w;
+    w.fs = FsPath(file);
+    w.section = section;
+    w.hasKey = key != nullptr;
+    w.hasValue = value != nullptr;
+    if (key) w.key = key;
+    if (value) w.value = value;
+    Writer().Queue(std::move(w));
+    return true;
+}
+
+bool QueueProfileFile(std::wstring_view file, ProfileText text) {
+    if (file.empty() || !text.usable()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    QueuedWrite w;
+    w.fs = FsPath(file);
+    w.whole = true;
+    w.text = text.TakeBytes();
+    Writer().Queue(std::move(w));
+    return true;
+}
+
+bool FlushProfileWrites(std::wstring_view file) {
+    if (!g_writerMade.load(std::memory_order_acquire)) return true;
+    return Writer().Wait(FsPath(file), true);
 }
 
 bool ReadProfileString(std::wstring_view file, std::wstring_view section, std::wstring_view key,
                        std::wstring& value) {
-    return ProfileSnapshot(file).ReadString(section, key, value);
+    std::optional<std::wstring> v = Lookup(*LoadCurrent(file, Use::Once), section, key);
+    if (!v) return false;
+    value = std::move(*v);
+    return true;
 }
 
-ProfileSnapshot::ProfileSnapshot(std::wstring_view file) : model_(Load(FsPath(file))) {}
+ProfileSnapshot::ProfileSnapshot(std::wstring_view file) : model_(LoadCurrent(file, Use::Many)) {}
 
 ProfileSnapshot::~ProfileSnapshot() = default;
 

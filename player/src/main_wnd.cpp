@@ -153,6 +153,9 @@ void CMorvaneWnd::Shutdown() {
     SaveCurrentPosition();
     ListApplyClearOptions();
     ListSave();
+    // The list is written by a thread of its own: its last writes are waited for here, since
+    // the process ends without unwinding.
+    g_SysConfig.FlushPlayList();
     StopAgentAtExit();
 }
 

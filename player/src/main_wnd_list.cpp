@@ -44,7 +44,7 @@ void Append(const std::wstring& path) {
     _tagMediaInfo r;
     r.strFilePath = path;
     r.strFileName = FileNamePart(path);
-    g_SysConfig.mapPlayList[Section(Records().size() + 1)] = r;
+    g_SysConfig.mapPlayList.insert_or_assign(Section(Records().size() + 1), r);
 }
 
 // Keeps the records for which keep() holds, numbered again from 1; the current section follows
@@ -61,7 +61,7 @@ void Filter(Keep keep) {
     g_SysConfig.mapPlayList.clear();
     g_SysConfig.strCurSection.clear();
     for (size_t i = 0; i < kept.size(); ++i) {
-        g_SysConfig.mapPlayList[Section(i + 1)] = kept[i];
+        g_SysConfig.mapPlayList.emplace(Section(i + 1), kept[i]);
         if (hadCur && kept[i].strFilePath == curPath && g_SysConfig.strCurSection.empty())
             g_SysConfig.strCurSection = Section(i + 1);
     }

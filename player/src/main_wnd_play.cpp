@@ -54,6 +54,7 @@ static std::wstring ReportSource(const std::wstring& launchCommandLine, const wc
 }
 
 void CMorvaneWnd::PlayFile(const std::wstring& path) {
+    ++nPlayRequests;
     if (path.empty() || (path == ListCurrentPath() && !IsAddress(strCurrentPath))) {
         if (!IsMediaOpen() || !playerCtrl.IsPlaying()) SetPlayState(true);
         ListSetCurrentItem(strCurrentPath, 0);
@@ -74,15 +75,10 @@ void CMorvaneWnd::PlayFile(const std::wstring& path) {
 int CMorvaneWnd::GetResumePosition() {
     if (!g_SysConfig.bSavePlayInfo) return 0;
     auto lookup = [this]() -> const _tagMediaInfo* {
-        for (size_t n = 1; n <= g_SysConfig.mapPlayList.size(); ++n) {
-            std::wstring section = L"file" + std::to_wstring(n);
-            auto it = g_SysConfig.mapPlayList.find(section);
-            if (it != g_SysConfig.mapPlayList.end() && it->second.strFilePath == strCurrentPath) {
-                g_SysConfig.strCurSection = section;
-                return &it->second;
-            }
-        }
-        return nullptr;
+        auto it = g_SysConfig.mapPlayList.FindByPath(strCurrentPath);
+        if (it == g_SysConfig.mapPlayList.end()) return nullptr;
+        g_SysConfig.strCurSection = it->first;
+        return &it->second;
     };
     if (const _tagMediaInfo* r = lookup()) return r->nPlayPos;
     // No record of this file: positions must not land in another file's record.

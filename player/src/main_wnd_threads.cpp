@@ -1,11 +1,13 @@
 // The threads the main window starts: the start-up worker and the two auto-hide pollers. Their
 // work on the play list and the main window runs on the UI thread (RunOnUi); the pollers' window
 // calls are handed to the UI thread by the window layer.
+#include "platform/files.h"
 #include "platform/module.h"
 #include "platform/winuser.h"
 #include "player/auto_hide.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
+#include "player/media_types.h"
 #include "player/play_panel_wnd.h"
 #include "player/startup.h"
 #include "player/sys_config.h"
@@ -60,7 +62,14 @@ private:
 void CMorvaneWnd::StartThreads() {
     StartupCalls calls;
     calls.addSimilarFiles = [this](const std::wstring& path) { RunOnUi([this, path] { ListAddFiles({path}); }); };
-    calls.playFile = [this](const std::wstring& path) { RunOnUi([this, path] { PlayFile(path); }); };
+    // A play the user asked for meanwhile (a second start's file, a row, a drop) is newer than
+    // the start file: that one then only joins the list, as its play would have added it.
+    calls.playFile = [this, plays = nPlayRequests](const std::wstring& path) {
+        RunOnUi([this, path, plays] {
+            if (nPlayRequests == plays) return PlayFile(path);
+            if (IsVideoFile(path.c_str()) && ::PathFileExistsW(path.c_str())) ListAddFile(path);
+        });
+    };
     const std::wstring start = strCurrentPath;
     const std::wstring commandLine = ::GetCommandLineW() ? ::GetCommandLineW() : L"";
     hStartupThread = std::jthread([start, commandLine, calls](std::stop_token stop) {

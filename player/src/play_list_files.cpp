@@ -9,7 +9,7 @@
 
 namespace {
 
-std::wstring SectionName(size_t n) { return L"file" + std::to_wstring(n); }
+std::wstring SectionName(size_t n) { return CPlayListRecords::SectionName(n); }
 
 }  // namespace
 
@@ -35,33 +35,42 @@ void CSysConfig::LoadPlayList() {
         record.nPlayPos = file.ReadInt(section, L"nPlayPos", 0);
         record.strGroup = file.ReadString(section, L"strGroup", L"");
         record.bPlayed = file.ReadInt(section, L"bPlayed", 0) != 0;
-        mapPlayList[section] = record;
+        mapPlayList.insert_or_assign(section, record);
     }
 }
 
+void AddPlayListSection(platform::ProfileText& text, size_t n, const _tagMediaInfo& r) {
+    text.AddSection(SectionName(n));
+    static const platform::ProfileKey kFilePath(L"strFilePath"), kVisible(L"bVisible"), kError(L"bError"),
+        kPlayTime(L"nPlayTime"), kPlayPos(L"nPlayPos"), kGroup(L"strGroup"), kPlayed(L"bPlayed");
+    text.AddEntry(kFilePath, r.strFilePath);
+    text.AddEntry(kVisible, r.bVisible ? 1 : 0);
+    text.AddEntry(kError, r.bError ? 1 : 0);
+    text.AddEntry(kPlayTime, static_cast<std::int32_t>(static_cast<std::uint32_t>(r.nPlayTime)));
+    text.AddEntry(kPlayPos, r.nPlayPos);
+    text.AddEntry(kGroup, r.strGroup);
+    text.AddEntry(kPlayed, r.bPlayed ? 1 : 0);
+}
+
 bool CSysConfig::SavePlayList(std::wstring_view curPlayPath) {
-    std::vector<platform::ProfileSection> sections;
-    sections.reserve(mapPlayList.size() + 1);
+    platform::ProfileText text;
     const _tagMediaInfo defaults;
     for (size_t n = 1; n <= mapPlayList.size(); ++n) {
-        platform::ProfileSection s;
-        s.name = SectionName(n);
-        auto it = mapPlayList.find(s.name);
-        const _tagMediaInfo& r = it != mapPlayList.end() ? it->second : defaults;
-        s.entries = {
-            {L"strFilePath", r.strFilePath},
-            {L"bVisible", r.bVisible ? L"1" : L"0"},
-            {L"bError", r.bError ? L"1" : L"0"},
-            {L"nPlayTime", std::to_wstring(static_cast<std::int32_t>(static_cast<std::uint32_t>(r.nPlayTime)))},
-            {L"nPlayPos", std::to_wstring(r.nPlayPos)},
-            {L"strGroup", r.strGroup},
-            {L"bPlayed", r.bPlayed ? L"1" : L"0"},
-        };
-        sections.push_back(std::move(s));
+        auto it = mapPlayList.find(SectionName(n));
+        AddPlayListSection(text, n, it != mapPlayList.end() ? it->second : defaults);
     }
-    if (!curPlayPath.empty()) sections.push_back({L"CurPlay", {{L"strFilePath", std::wstring(curPlayPath)}}});
-    return platform::WriteProfileFile(strPlayListPath, sections);
+    return SavePlayList(std::move(text), curPlayPath);
 }
+
+bool CSysConfig::SavePlayList(platform::ProfileText text, std::wstring_view curPlayPath) {
+    if (!curPlayPath.empty()) {
+        text.AddSection(L"CurPlay");
+        text.AddEntry(L"strFilePath", curPlayPath);
+    }
+    return platform::QueueProfileFile(strPlayListPath, std::move(text));
+}
+
+bool CSysConfig::FlushPlayList() { return platform::FlushProfileWrites(strPlayListPath); }
 
 void CSysConfig::LoadUrlHistory() {
     std::string bytes;

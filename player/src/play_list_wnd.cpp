@@ -10,6 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/process.h"
+#include "platform/profile.h"
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "player/media_types.h"
@@ -63,10 +64,19 @@ CPlayListWnd::~CPlayListWnd() {
     if (m_pList) {
         SavePlayList();
         m_pList->OnRecordRemoved = nullptr;
+        // The settings store keeps the records of this last save: it takes them from the rows
+        // (and from the records still to come) rather than copying them.
+        for (int i = 0; i < m_pList->GetCount(); ++i)
+            if (CPlayListItemUI* row = m_pList->GetItemUIAt(i))
+                if (_tagMediaInfo* r = row->ReleaseItemData(); r && !g_SysConfig.mapPlayList.Adopt(r)) delete r;
+        for (_tagMediaInfo* r : m_pending)
+            if (!g_SysConfig.mapPlayList.Adopt(r)) delete r;
+        m_pending.clear();
+        // The list's last word is on the disk when its window is gone.
+        g_SysConfig.FlushPlayList();
     }
     m_pCurMedia = nullptr;
-    // The list was saved whole: the records still to come go, and so do the steps and the write
-    // that were queued for them.
+    // The list was saved whole: the steps and the write that were queued for it go.
     for (_tagMediaInfo* r : m_pending) delete r;
     m_pending.clear();
     m_pendingByPath.clear();
@@ -113,6 +123,7 @@ void CPlayListWnd::InitList() {
     // Holders of a record let go before its row frees it.
     m_pList->OnRecordRemoved = [this](_tagMediaInfo* r) {
         if (r == m_pCurMedia) ForgetCurrentRecord();
+        g_SysConfig.mapPlayList.Release(r);
     };
     m_pList->SetSplitLineColor(0xFFFFFFFF);
     UpdatePlayOrderButton();
@@ -139,6 +150,11 @@ void CPlayListWnd::InitWindow() {
 }
 
 // ---- records and tips ----
+
+void CPlayListWnd::FreeRecord(_tagMediaInfo* r) {
+    g_SysConfig.mapPlayList.Release(r);
+    delete r;
+}
 
 _tagMediaInfo* CPlayListWnd::MakeRecord(const std::wstring& path) const {
     auto* r = new _tagMediaInfo;
@@ -289,7 +305,9 @@ void CPlayListWnd::DeleteSelected() {
     for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
     for (auto it = rows.rbegin(); it != rows.rend(); ++it)
         if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
-    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia)) ForgetCurrentRecord();
+    // A current record still to come (the list fills) has no row yet and stays.
+    if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia) && PendingRecord(m_pCurMedia->strFilePath) != m_pCurMedia)
+        ForgetCurrentRecord();
     if (hadCurrent && !m_pCurMedia && m_pOwner) m_pOwner->ClearCurrentPath();
     if (m_pList->GetCount() > 0 && !selected.empty()) {
         int at = selected.front();
@@ -340,17 +358,12 @@ void CPlayListWnd::LoadPlayList() {
     std::unordered_map<std::wstring, size_t> slotOfGroup;
     const size_t count = g_SysConfig.mapPlayList.size();
     for (size_t n = 1; n <= count; ++n) {
-        auto it = g_SysConfig.mapPlayList.find(L"file" + std::to_wstring(n));
-        if (it == g_SysConfig.mapPlayList.end()) continue;
-        const _tagMediaInfo& stored = it->second;
-        auto* r = MakeRecord(stored.strFilePath);
-        r->bError = stored.bError;
-        r->nPlayPos = stored.nPlayPos;
-        r->nPlayTime = stored.nPlayTime;
-        r->bVisible = stored.bVisible;
-        r->bPlayed = stored.bPlayed;
+        // The stored record itself becomes the row's: the settings store refers to it.
+        _tagMediaInfo* r = g_SysConfig.mapPlayList.TakeOver(n);
+        if (!r) continue;
+        r->strFileName = NameOf(r->strFilePath);
         r->nPlayState = 2;
-        r->strGroup = stored.strGroup;
+        r->bInvalid = false;
         if (r->strGroup.empty()) {
             slots.push_back({r});
             continue;
@@ -385,7 +398,7 @@ void CPlayListWnd::AddLoadedRecord(_tagMediaInfo* r) {
     }
     if (!added) {
         if (r == m_pCurMedia) ClearCurrentRecord();
-        delete r;
+        FreeRecord(r);
         return;
     }
     if (!m_strLoadCurPlay.empty() && r->strFilePath == m_strLoadCurPlay) {
@@ -482,7 +495,7 @@ void CPlayListWnd::DropPending(Drop drop) {
             continue;
         }
         if (r == m_pCurMedia) ClearCurrentRecord();
-        delete r;
+        FreeRecord(r);
     }
     m_pending.swap(kept);
     IndexPending();
@@ -499,39 +512,56 @@ void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
 
 void CPlayListWnd::SavePlayList() {
     if (!m_pList) return;
+    // This save stands for one still queued.
+    m_bSaveQueued = false;
     StoreList();
-    WriteList();
 }
 
 void CPlayListWnd::SavePlayListSoon() {
     if (!m_pList) return;
     if (!m_hWnd) return SavePlayList();
-    StoreList();
     if (m_bSaveQueued) return;
     m_bSaveQueued = ::PostMessageW(m_hWnd, WM_PLAYER_SAVE_LIST, 0, 0) != FALSE;
-    if (!m_bSaveQueued) WriteList();
+    if (!m_bSaveQueued) SavePlayList();
 }
 
 void CPlayListWnd::StoreList() {
-    g_SysConfig.mapPlayList.clear();
-    size_t n = 0;
-    std::wstring curSection;
-    auto keep = [&](const _tagMediaInfo& r) {
-        std::wstring section = L"file" + std::to_wstring(++n);
-        if (&r == m_pCurMedia) curSection = section;
-        g_SysConfig.mapPlayList.emplace(std::move(section), r);
+    // The settings store takes the new layout in the same step as the writer gets its text, so
+    // a position write is always made into the sections of the file it will land in: before
+    // this step into the old layout, after it into the new one.
+    std::vector<_tagMediaInfo*> records;
+    records.reserve(static_cast<size_t>(m_pList->GetCount()) + m_pending.size());
+    size_t textBytes = 0;
+    auto take = [&](_tagMediaInfo* r) {
+        records.push_back(r);
+        // The keys and numbers of a section take less than this beside its two texts.
+        textBytes += r->strFilePath.size() + r->strGroup.size() + 128;
     };
     for (int i = 0; i < m_pList->GetCount(); ++i) {
         CPlayListItemUI* row = m_pList->GetItemUIAt(i);
         _tagMediaInfo* r = row ? row->GetItemData() : nullptr;
         if (!r) continue;
         r->bVisible = row->IsVisible();
-        keep(*r);
+        take(r);
     }
     // A list saved while it fills keeps the records still to come, after the rows.
-    for (const _tagMediaInfo* r : m_pending) keep(*r);
+    for (_tagMediaInfo* r : m_pending) take(r);
+
+    g_SysConfig.mapPlayList.clear();
+    g_SysConfig.mapPlayList.reserve(records.size());
+    platform::ProfileText text;
+    text.Reserve(textBytes);
+    std::wstring curSection;
+    for (size_t n = 1; n <= records.size(); ++n) {
+        _tagMediaInfo* r = records[n - 1];
+        if (r == m_pCurMedia) curSection = CPlayListRecords::SectionName(n);
+        AddPlayListSection(text, n, *r);
+        g_SysConfig.mapPlayList.Refer(n, r);
+    }
     // Sections are numbered anew; the play panel's position writes follow their record.
     if (m_pCurMedia) g_SysConfig.strCurSection = curSection;
+    const bool curListed = m_pCurMedia && FileExists(m_pCurMedia->strFilePath);
+    g_SysConfig.SavePlayList(std::move(text), curListed ? m_pCurMedia->strFilePath : std::wstring());
     if (!m_pOwner) return;
     const int count = m_pList->GetCount();
     if (m_pCurMedia) {
@@ -540,13 +570,6 @@ void CPlayListWnd::StoreList() {
     } else {
         m_pOwner->EnablePlayNext(m_pOwner->HasMediaPlayer() && (count > 1 || IsFilling()));
     }
-}
-
-void CPlayListWnd::WriteList() {
-    // This write stands for one still queued.
-    m_bSaveQueued = false;
-    std::wstring curPath = m_pCurMedia && FileExists(m_pCurMedia->strFilePath) ? m_pCurMedia->strFilePath : L"";
-    g_SysConfig.SavePlayList(curPath);
 }
 
 // ---- other operations ----
@@ -701,7 +724,7 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         FollowOwner();
         return 0;
     case WM_PLAYER_SAVE_LIST:
-        if (m_bSaveQueued) WriteList();
+        if (m_bSaveQueued) SavePlayList();
         return 0;
     case WM_TIMER:
         if (wParam == kFillTimer) {

@@ -110,15 +110,7 @@ void SetSavePlayInfo(CSysConfig& cfg, bool on, const CurrentMedia& media,
     auto own = cfg.mapPlayList.end();
     auto cur = cfg.mapPlayList.find(cfg.strCurSection);
     if (cur != cfg.mapPlayList.end() && (!media.open || cur->second.strFilePath == media.path)) own = cur;
-    if (own == cfg.mapPlayList.end() && media.open) {
-        for (size_t n = 1; n <= cfg.mapPlayList.size(); ++n) {
-            auto it = cfg.mapPlayList.find(L"file" + std::to_wstring(n));
-            if (it != cfg.mapPlayList.end() && it->second.strFilePath == media.path) {
-                own = it;
-                break;
-            }
-        }
-    }
+    if (own == cfg.mapPlayList.end() && media.open) own = cfg.mapPlayList.FindByPath(media.path);
     if (own == cfg.mapPlayList.end()) return;
     cfg.strCurSection = own->first;
     if (on && !media.open) return;

@@ -44,6 +44,7 @@ std::wstring CIniFile::ReadString(const wchar_t* section, const wchar_t* key, co
 }
 
 bool CIniFile::WriteString(const wchar_t* section, const wchar_t* key, const wchar_t* value) const {
+    if (queued_) return platform::QueueProfileString(path_, section, key, value);
     return WritePrivateProfileStringW(section, key, value, path_.c_str()) != FALSE;
 }
 
@@ -57,6 +58,8 @@ void CSysConfig::SetConfigPath(const std::wstring& path) {
 void CSysConfig::SetPlayListPath(const std::wstring& path) {
     strPlayListPath = path;
     iniPlayList.SetPath(path);
+    // A long list takes a while to write: nothing that writes it waits for the disk.
+    iniPlayList.SetQueued(true);
 }
 
 namespace {

@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,7 +13,9 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "support/file_size_limit.h"
+#include "support/file_watch.h"
 #include "support/temp_dir.h"
+#include "support/wait_for.h"
 
 namespace {
 
@@ -201,6 +205,133 @@ TEST(Profile, WholeFileWriterReplacesEverything) {
     std::vector<platform::ProfileSection> bad{{L"ok", {{L"k=", L"v"}}}};
     EXPECT_FALSE(platform::WriteProfileFile(W(path), bad));
     EXPECT_EQ(testsupport::ReadFile(path), "[file1]\na=x\nb=y\n");
+}
+
+// A file past the size of the parsed files that are kept (a long play list) is read and
+// written from its text each time: the same results, and a write still changes only its line.
+TEST(Profile, ALargeFileIsReadAndWrittenLineByLine) {
+    TempDir dir;
+    std::string base;
+    constexpr int kSections = 20000;
+    for (int i = 1; i <= kSections; ++i)
+        base += "[file" + std::to_string(i) + "]\nstrFilePath=/media/some folder/episode " + std::to_string(i) +
+                ".mkv\nnPlayPos=0\n";
+    ASSERT_GT(base.size(), 1u << 20);
+    auto section = [&](int i) {
+        const std::string head = "[file" + std::to_string(i) + "]\n";
+        const size_t at = base.find(head);
+        return std::make_pair(at, base.find('[', at + 1) - at);
+    };
+    auto [mid, midLen] = section(10000);
+    std::string changed = base;
+    changed.replace(changed.find("nPlayPos=0", mid), 10, "nPlayPos=7");
+    std::string withoutMid = base;
+    withoutMid.erase(mid, midLen);
+    struct Case {
+        const wchar_t* sec;
+        const wchar_t* key;
+        const wchar_t* value;
+        std::string after;
+    } cases[] = {
+        {L"FILE10000", L"nplaypos", L"7", changed},
+        {L"file20000", L"bPlayed", L"1", base + "bPlayed=1\n"},
+        {L"file10000", nullptr, nullptr, withoutMid},
+        {L"CurPlay", L"strFilePath", L"/a", base + "[CurPlay]\nstrFilePath=/a\n"},
+        {L"file1", L"strFilePath", nullptr, base.substr(0, 8) + base.substr(base.find("nPlayPos=0"))},
+    };
+    for (const auto& c : cases) {
+        auto path = dir.write("big.ini", base);
+        EXPECT_TRUE(WritePrivateProfileStringW(c.sec, c.key, c.value, W(path).c_str()));
+        EXPECT_TRUE(testsupport::ReadFile(path) == c.after) << (c.key ? "key " : "section ");
+    }
+    auto file = W(dir.write("big.ini", changed));
+    EXPECT_EQ(Read(file, L"file10000", L"nPlayPos"), L"7");
+    EXPECT_EQ(Read(file, L"file20000", L"strFilePath"), L"/media/some folder/episode 20000.mkv");
+    EXPECT_EQ(Read(file, L"file20001", L"strFilePath", L"none"), L"none");
+    EXPECT_EQ(List(file, L"file3"), (std::vector<std::wstring>{L"strFilePath", L"nPlayPos"}));
+    const platform::ProfileSnapshot snapshot(file);
+    EXPECT_EQ(snapshot.ReadInt(L"file10000", L"nPlayPos", -1), 7);
+    // A write that changes nothing leaves the file alone.
+    testsupport::FolderWatch watch(dir.path());
+    EXPECT_TRUE(WritePrivateProfileStringW(L"file10000", L"nPlayPos", L"7", file.c_str()));
+    EXPECT_EQ(watch.Replacements("big.ini"), 0);
+}
+
+// Queued writes are made by a thread of their own in the order they were queued, and every read
+// or write through the functions here comes after those queued before it. Holding the file's
+// write lock keeps the writer waiting, as a write still under way would.
+TEST(Profile, QueuedWritesKeepTheirOrderAndComeBeforeLaterReads) {
+    TempDir dir;
+    auto path = dir.write("q.ini", "[old]\nk=0\n");
+    const std::wstring file = W(path);
+    auto text = [](const wchar_t* section, const wchar_t* key, const wchar_t* value) {
+        platform::ProfileText t;
+        t.AddSection(section);
+        t.AddEntry(key, value);
+        return t;
+    };
+
+    // A read waits for the writes queued before it.
+    ASSERT_TRUE(platform::QueueProfileFile(file, text(L"a", L"k", L"1")));
+    ASSERT_TRUE(platform::QueueProfileString(file, L"a", L"k2", L"2"));
+    EXPECT_EQ(Read(file, L"a", L"k2"), L"2");
+    EXPECT_EQ(Read(file, L"old", L"k", L"gone"), L"gone");
+
+    // While the writer waits, a replacement drops what was queued before it, and what is
+    // queued after it goes into the new file.
+    testsupport::FolderWatch watch(dir.path());
+    {
+        platform::FileWriteLock held(path.string());
+        ASSERT_TRUE(held.locked());
+        // The first write is under way (its writer has come to the lock) and is not dropped.
+        const int opens = watch.Opens(".q.ini.lock");
+        ASSERT_TRUE(platform::QueueProfileString(file, L"a", L"under way", L"1"));
+        ASSERT_TRUE(testsupport::WaitFor([&] { return watch.Opens(".q.ini.lock") > opens; }));
+        ASSERT_TRUE(platform::QueueProfileString(file, L"a", L"dropped", L"1"));
+        ASSERT_TRUE(platform::QueueProfileFile(file, text(L"b", L"y", L"1")));
+        ASSERT_TRUE(platform::QueueProfileString(file, L"b", L"z", L"2"));
+        ASSERT_TRUE(platform::QueueProfileString(file, L"c", L"k", L"3"));
+        ASSERT_TRUE(platform::QueueProfileString(file, L"b", nullptr, nullptr));
+    }
+    EXPECT_TRUE(platform::FlushProfileWrites(file));
+    EXPECT_EQ(testsupport::ReadFile(path), "[c]\nk=3\n");
+    EXPECT_EQ(watch.Replacements("q.ini"), 5) << "one write for each but the one the replacement made moot";
+
+    // What would be refused at once is refused when queued.
+    EXPECT_FALSE(platform::QueueProfileString(file, L"s]", L"k", L"v"));
+    EXPECT_FALSE(platform::QueueProfileString(file, L"s", L"k=", L"v"));
+    EXPECT_FALSE(platform::QueueProfileString(L"", L"s", L"k", L"v"));
+    platform::ProfileText bad = text(L"s", L"k\n", L"v");
+    EXPECT_FALSE(bad.usable());
+    EXPECT_FALSE(platform::QueueProfileFile(file, std::move(bad)));
+}
+
+TEST(Profile, AFlushWaitsForTheWriteAndTellsItsFailureOnce) {
+    TempDir dir;
+    auto path = dir.write("f.ini", "[s]\nk=1\n");
+    const std::wstring file = W(path);
+    // The writer is kept from the file for a while: a flush that did not wait would find it as
+    // it was.
+    std::promise<void> locked;
+    std::thread holder([&] {
+        platform::FileWriteLock held(path.string());
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    locked.get_future().wait();
+    ASSERT_TRUE(platform::QueueProfileString(file, L"s", L"k", L"2"));
+    EXPECT_TRUE(platform::FlushProfileWrites(file));
+    EXPECT_EQ(testsupport::ReadFile(path), "[s]\nk=2\n");
+    holder.join();
+
+    {
+        testsupport::FileSizeLimit full(12);
+        ASSERT_TRUE(platform::QueueProfileString(file, L"s", L"k", std::wstring(100, L'x').c_str()));
+        EXPECT_FALSE(platform::FlushProfileWrites(file));
+    }
+    EXPECT_EQ(testsupport::ReadFile(path), "[s]\nk=2\n") << "the old file stays whole";
+    EXPECT_TRUE(platform::FlushProfileWrites(file));
+    EXPECT_TRUE(platform::FlushProfileWrites(W(dir.path() / "never-written.ini")));
 }
 
 TEST(Profile, AnsiFormsUseTheAnsiCodePage) {

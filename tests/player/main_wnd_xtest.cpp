@@ -11,11 +11,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "platform/codepage.h"
+#include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/shell.h"
 #include "platform/winuser.h"
@@ -449,6 +452,49 @@ TEST_F(MainWndX, SecondStartHandOverIsChecked) {
     const unsigned serial = w->playerCtrl.mediaPlayer.GetSerial();
     send(0, line, line.size() + 1);  // the file that plays already
     EXPECT_EQ(w->playerCtrl.mediaPlayer.GetSerial(), serial);
+}
+
+// A second start's file that comes before the start-up worker's play of the start file is the
+// newer wish: it plays, and the start file only joins the list.
+TEST_F(MainWndX, ASecondStartsFileBeforeTheStartFilesPlayWins) {
+    Configure("[Global]\nnTopMostMode=2\nbAddSimilarFile=0\nnPlayOrder=1\n");
+    wnd_ = std::make_unique<CMorvaneWnd>(Clip("long.mp4"));
+    ASSERT_NE(wnd_->Create(nullptr, kMainWndTitle, WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES),
+              nullptr);
+    // No message has been handled yet: the worker's play is still to come.
+    std::wstring line = L"/opt/morvane/morvane " + Clip("b.mp4");
+    COPYDATASTRUCT cds{0, static_cast<DWORD>((line.size() + 1) * sizeof(wchar_t)), line.data()};
+    SendMessageW(wnd_->GetHWND(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+    ASSERT_EQ(wnd_->strCurrentPath, Clip("b.mp4"));
+    const unsigned serial = wnd_->playerCtrl.mediaPlayer.GetSerial();
+    CPlayListUI* list = wnd_->pPlayList->GetList();
+    ASSERT_TRUE(PumpUntil([&] { return list->FindItemUIByPath(Clip("long.mp4")) != nullptr; }));
+    EXPECT_EQ(wnd_->strCurrentPath, Clip("b.mp4"));
+    EXPECT_EQ(wnd_->ListCurrentPath(), Clip("b.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_EQ(wnd_->playerCtrl.mediaPlayer.GetSerial(), serial);
+    EXPECT_EQ(wnd_->GetLastTip(), L"b.mp4");
+}
+
+// Closing saves the list and ends the process at once: the list is on the disk before that,
+// also when its writer still waits (kept from the file for a while here, so a close that did not
+// wait for it would leave the file as it was).
+TEST_F(MainWndX, ClosingRightAfterAChangeLeavesTheListOnTheDisk) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(w->GetHWND()) != FALSE; }));
+    const std::string file = folder_ + "PlayList.info";
+    std::promise<void> locked;
+    std::thread holder([&] {
+        platform::FileWriteLock held(file);
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    locked.get_future().wait();
+    w->pPlayList->AddFile(Clip("a.mp4"));
+    w->Shutdown();
+    EXPECT_NE(testsupport::ReadFile(file).find("a.mp4"), std::string::npos);
+    holder.join();
 }
 
 TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {

@@ -46,6 +46,7 @@ TEST_F(PlayListFixture, RoundTripKeepsEveryStoredField) {
     big.nPlayTime = 0x80000005LL;  // past 2^31 - 1: stored as its low 32 bits
     cfg.mapPlayList = {{L"file1", a}, {L"file2", big}, {L"file3", Record(L"/a " + std::wstring(400, L'b'))}};
     ASSERT_TRUE(cfg.SavePlayList(L"/视频/第1集.mkv"));
+    ASSERT_TRUE(cfg.FlushPlayList());
     EXPECT_NE(ReadFile(list).find("[file1]\nstrFilePath=/视频/第1集.mkv\nbVisible=0\nbError=1\nnPlayTime=3723\n"
                                   "nPlayPos=512\nstrGroup=剧集\nbPlayed=1\n"),
               std::string::npos);
@@ -86,6 +87,7 @@ TEST_F(PlayListFixture, ASaveWritesTheFileOnceAndALoadReadsItOnce) {
         cfg.mapPlayList[L"file" + std::to_wstring(i)] = Record(L"/f" + std::to_wstring(i), L"g");
     testsupport::FolderWatch watch(dir.path());
     ASSERT_TRUE(cfg.SavePlayList(L"/f1"));
+    ASSERT_TRUE(cfg.FlushPlayList());
     EXPECT_EQ(watch.Replacements("PlayList.info"), 1);
     EXPECT_EQ(watch.Opens("PlayList.info"), 0);
 
@@ -100,12 +102,15 @@ TEST_F(PlayListFixture, ASaveWritesTheFileOnceAndALoadReadsItOnce) {
 TEST_F(PlayListFixture, FailedSaveLeavesTheOldFile) {
     cfg.mapPlayList[L"file1"] = Record(L"/old.mkv");
     ASSERT_TRUE(cfg.SavePlayList());
+    ASSERT_TRUE(cfg.FlushPlayList());
     std::string before = ReadFile(list);
     for (int i = 1; i <= 200; ++i) cfg.mapPlayList[L"file" + std::to_wstring(i)] = Record(L"/new.mkv");
     {
         testsupport::FileSizeLimit full(before.size() + 16);  // the disk is "full" past this size
-        EXPECT_FALSE(cfg.SavePlayList());
+        EXPECT_TRUE(cfg.SavePlayList());  // the text is made; the write itself fails
+        EXPECT_FALSE(cfg.FlushPlayList());
     }
+    EXPECT_TRUE(cfg.FlushPlayList()) << "a failure is told once";
     EXPECT_EQ(ReadFile(list), before);
     size_t files = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))

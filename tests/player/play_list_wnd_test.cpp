@@ -3,12 +3,18 @@
 // while a loaded list is still filling.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/profile.h"
 #include "player/play_list_menus.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"
@@ -85,6 +91,36 @@ struct ListFixture : ::testing::Test {
         return out;
     }
     std::string Name(const std::wstring& path) { return skinui::CDuiString(path.substr(path.rfind(L'/') + 1)).ToUtf8(); }
+    // The main window's resume lookup when a file starts: the playing record's section.
+    void PlayAndResume(const std::wstring& path) {
+        Play(path);
+        auto it = g_SysConfig.mapPlayList.FindByPath(path);
+        g_SysConfig.strCurSection = it == g_SysConfig.mapPlayList.end() ? std::wstring() : it->first;
+    }
+    // What the main window writes at a position report: the key of the playing record into its
+    // section of the layout the settings store holds. The record in memory keeps its value, so
+    // only this write can bring `permille` into the file.
+    void WritePosition(int permille) {
+        if (g_SysConfig.mapPlayList.find(g_SysConfig.strCurSection) == g_SysConfig.mapPlayList.end()) return;
+        g_SysConfig.iniPlayList.WriteInt(g_SysConfig.strCurSection.c_str(), L"nPlayPos", permille);
+    }
+    // The records of PlayList.info once its writes are done: "name:position" in section order.
+    std::string Saved() {
+        EXPECT_TRUE(g_SysConfig.FlushPlayList());
+        const platform::ProfileSnapshot file(g_SysConfig.GetPlayListPath());
+        std::string out;
+        for (int n = 1;; ++n) {
+            const std::wstring section = L"file" + std::to_wstring(n);
+            std::wstring path;
+            if (!file.ReadString(section, L"strFilePath", path)) return out;
+            if (!out.empty()) out += " ";
+            out += Name(path) + ":" + std::to_string(file.ReadInt(section, L"nPlayPos", -1));
+        }
+    }
+    void DeleteRow(const std::wstring& path) {
+        List()->SelectItem(List()->GetItemIndex(List()->FindItemUIByPath(path)), false, false, false);
+        wnd->DeleteSelected();
+    }
     std::string LastPlayed() { return owner.played.empty() ? "" : Name(owner.played.back()); }
     void Play(const std::wstring& path) { owner.PlayFile(path); }
 };
@@ -445,6 +481,115 @@ TEST_F(ListFixture, RemovingTheCurrentRowLeavesNoSectionForPositionWrites) {
     }
 }
 
+// PlayList.info is written by a thread of its own. A position write is made into the sections
+// of the layout the settings store holds, and lands in that layout of the file: after the save
+// that made it, before the next one. "Held": the file's write lock is held while the steps run,
+// so the saves are still waiting to be written when the position writes come.
+TEST_F(ListFixture, PositionWritesLandInTheLayoutTheyWereMadeFor) {
+    struct Case {
+        const char* name;
+        bool held;
+        std::function<void()> steps;
+        const char* saved;
+    };
+    std::wstring a, b, c;
+    const Case cases[] = {
+        {"a save, then a position write", false,
+         [&] {
+             DeleteRow(a);
+             WritePosition(777);
+         },
+         "b.mkv:777 c.mkv:0"},
+        {"a position write while the save is still to be written", true,
+         [&] {
+             DeleteRow(a);
+             WritePosition(777);
+         },
+         "b.mkv:777 c.mkv:0"},
+        {"a position write before a save that numbers the sections anew", true,
+         [&] {
+             WritePosition(777);
+             DeleteRow(a);
+         },
+         "b.mkv:0 c.mkv:0"},
+        {"the playing record removed while the save is still to be written", true,
+         [&] {
+             WritePosition(777);
+             DeleteRow(b);
+             WritePosition(778);
+         },
+         "a.mkv:0 c.mkv:0"},
+        {"an add, then the position of a record further down", true,
+         [&] {
+             wnd->AddFile(File("d.mkv"));
+             PlayAndResume(c);
+             WritePosition(777);
+         },
+         "a.mkv:0 b.mkv:0 c.mkv:777 d.mkv:0"},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        wnd->ClearAll();
+        a = File("a.mkv"), b = File("b.mkv"), c = File("c.mkv");
+        for (const auto& p : {a, b, c}) wnd->AddFile(p);
+        PlayAndResume(b);
+        ASSERT_EQ(g_SysConfig.strCurSection, L"file2");
+        ASSERT_EQ(Saved(), "a.mkv:0 b.mkv:0 c.mkv:0");
+        {
+            std::optional<platform::FileWriteLock> held;
+            if (t.held) held.emplace(platform::FsPath(g_SysConfig.GetPlayListPath()));
+            t.steps();
+        }
+        EXPECT_EQ(Saved(), t.saved);
+    }
+}
+
+// A save while the loaded list still fills numbers the records still to come too; the position
+// of the playing one, still to come, goes into its section.
+TEST_F(ListFixture, APositionWriteWhileTheListFillsFindsItsRecord) {
+    wnd.reset();
+    g_SysConfig.mapPlayList.clear();
+    const std::wstring a = File("a.mkv"), b = File("b.mkv"), c = File("c.mkv"), d = File("d.mkv");
+    size_t n = 0;
+    for (const auto& p : {a, b, c, d}) {
+        _tagMediaInfo r;
+        r.strFilePath = p;
+        g_SysConfig.mapPlayList.emplace(++n, r);
+    }
+    Open(1);
+    ASSERT_EQ(Rows(), "a.mkv");
+    PlayAndResume(d);
+    ASSERT_EQ(g_SysConfig.strCurSection, L"file4");
+    {
+        platform::FileWriteLock held(platform::FsPath(g_SysConfig.GetPlayListPath()));
+        DeleteRow(a);
+        EXPECT_EQ(g_SysConfig.strCurSection, L"file3");
+        WritePosition(777);
+    }
+    EXPECT_TRUE(wnd->IsFilling());
+    EXPECT_EQ(Saved(), "b.mkv:0 c.mkv:0 d.mkv:777");
+}
+
+// The list's last save is on the disk when its window is gone, also while its writer still
+// waits: the writer is kept from the file for a while, so an end that did not wait for it would
+// leave the file as it was.
+TEST_F(ListFixture, ClosingRightAfterAChangeLeavesItOnTheDisk) {
+    wnd->AddFile(File("a.mkv"));
+    ASSERT_TRUE(g_SysConfig.FlushPlayList());
+    const std::string file = platform::FsPath(g_SysConfig.GetPlayListPath());
+    std::promise<void> locked;
+    std::thread holder([&] {
+        platform::FileWriteLock held(file);
+        locked.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    });
+    locked.get_future().wait();
+    wnd->AddFile(File("b.mkv"));
+    wnd.reset();
+    EXPECT_NE(testsupport::ReadFile(file).find("b.mkv"), std::string::npos);
+    holder.join();
+}
+
 TEST_F(ListFixture, RemoveInvalidDropsMissingFilesAndEmptyGroups) {
     std::wstring keep = File("keep.mkv");
     File("G/lost.mkv");
@@ -634,11 +779,13 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
         }
         // A save while the list fills writes what the complete list writes.
         wnd->SavePlayList();
+        ASSERT_TRUE(g_SysConfig.FlushPlayList());
         const std::string whileFilling = dir.read("PlayList.info");
         wnd->FinishFill();
         EXPECT_FALSE(wnd->IsFilling());
         EXPECT_EQ(rows(), c.rows);
         wnd->SavePlayList();
+        ASSERT_TRUE(g_SysConfig.FlushPlayList());
         EXPECT_EQ(whileFilling, dir.read("PlayList.info"));
         if (std::string(c.name).find("played") != std::string::npos) {
             CPlayListItemUI* row = List()->FindItemUIByPath(path("g3b"));

@@ -164,7 +164,7 @@ TEST_F(PlayListX, DockedFolderGroupDoubleClickDragAndRestart) {
     PumpFor(80);
     Xdo("mouseup 1");
     ASSERT_TRUE(PumpUntil([&] { return Rows() == "[Show] Ep10.mp4 Ep1.mp4 Ep2.mp4"; }, 5000)) << Rows();
-    EXPECT_EQ(g_SysConfig.mapPlayList[L"file1"].strFileName, L"Ep10.mp4");
+    EXPECT_EQ(g_SysConfig.mapPlayList[L"file1"].strFilePath, W(dir_ / "Show" / "Ep10.mp4"));
 
     // After a restart the list and its group are back.
     CloseList();
@@ -372,8 +372,8 @@ TEST_F(PlayListX, ALongStoredListFillsByTheWindowsTimer) {
     EXPECT_EQ(list_->GetSelectedPath(), cur);
     EXPECT_EQ(list_->GetList()->GetItemIndex(list_->GetList()->FindItemUIByPath(cur)), list_->GetList()->GetCurSel());
 
-    // An add keeps the list in the settings store at once and writes the file after the
-    // messages already queued (a play asked for before it).
+    // An add saves the list after the messages already queued (a play asked for before it); the
+    // settings store takes the new layout in that step, together with the write.
     auto written = [] { return !g_SysConfig.iniPlayList.ReadString(L"file1001", L"strFilePath", L"").empty(); };
     bool ranFirst = false;
     main_->setHook([&](HWND, UINT msg, WPARAM, LPARAM) -> std::optional<LRESULT> {
@@ -382,12 +382,13 @@ TEST_F(PlayListX, ALongStoredListFillsByTheWindowsTimer) {
     });
     ::PostMessageW(main_->hwnd(), WM_APP + 7, 0, 0);
     list_->AddFile(W(dir_ / "long" / "extra.mkv"));
-    EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1001u);
+    EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1000u);
     EXPECT_FALSE(written());
     const bool saved = PumpUntil(written, 5000);
     main_->setHook(nullptr);
     EXPECT_TRUE(saved);
     EXPECT_TRUE(ranFirst);
+    EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1001u);
 }
 
 }  // namespace

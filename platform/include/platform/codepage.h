@@ -33,6 +33,8 @@ std::string AnsiCharset();
 // UTF-8 helpers for the layers themselves (file names, file contents); invalid input is
 // replaced, never dropped silently.
 std::string Utf8FromWide(std::wstring_view w);
+// The same, appended to `out` (no string of its own for each piece of a long text).
+void AppendUtf8(std::string& out, std::wstring_view w);
 std::wstring WideFromUtf8(std::string_view s);
 
 // The same for the ANSI code page, for the layers' "A" entry points.

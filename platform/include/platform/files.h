@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -36,6 +37,9 @@ enum class KeepOfOld {
 // content, never a mix, and a failure leaves the old file untouched. A new file gets mode
 // 0666 less the umask; an existing file keeps what `keep` says. Sets the last error on failure.
 bool WriteFileAtomic(const std::string& fsPath, std::string_view bytes, KeepOfOld keep = KeepOfOld::Mode);
+// The same for content given in pieces, written one after the other.
+bool WriteFileAtomic(const std::string& fsPath, const std::vector<std::string_view>& pieces,
+                     KeepOfOld keep = KeepOfOld::Mode);
 
 // Reads a whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& fsPath, std::string& out);

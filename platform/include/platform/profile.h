@@ -35,10 +35,60 @@ struct ProfileSection {
     std::vector<std::pair<std::wstring, std::wstring>> entries;  // key, value in file order
 };
 
+// A key name checked and encoded once, for a text that writes it many times.
+class ProfileKey {
+public:
+    explicit ProfileKey(std::wstring_view name);
+    bool usable() const { return usable_; }
+
+private:
+    friend class ProfileText;
+    std::string utf8_;
+    bool usable_;
+};
+
+// The text of a whole profile file, built section by section in the layout the writes here
+// keep (values trimmed, a line break inside a value written as a blank). A name the file could
+// not hold (a section name with ']', a key with '=', line breaks in names) makes the text
+// unusable: the add returns false and no write takes the text.
+class ProfileText {
+public:
+    bool AddSection(std::wstring_view name);
+    bool AddEntry(std::wstring_view key, std::wstring_view value);
+    bool AddEntry(std::wstring_view key, long long value);  // decimal
+    bool AddEntry(const ProfileKey& key, std::wstring_view value);
+    bool AddEntry(const ProfileKey& key, long long value);
+    // Room for this many bytes, when the caller can tell the size beforehand.
+    void Reserve(size_t bytes) { text_.reserve(bytes); }
+    bool usable() const { return usable_; }
+    const std::string& bytes() const { return text_; }
+    std::string TakeBytes() { return std::move(text_); }
+
+private:
+    bool Refuse();
+    bool StartEntry(const ProfileKey& key);
+    std::string text_;
+    bool usable_ = true;
+};
+
 // Replaces the whole file with these sections in one atomic step (what it held before is
-// gone). False, with the old file intact, when it cannot be written or a name is unusable
-// (a section name with ']', a key with '=', line breaks in names).
+// gone). False, with the old file intact, when it cannot be written or a name is unusable.
 bool WriteProfileFile(std::wstring_view file, const std::vector<ProfileSection>& sections);
+bool WriteProfileFile(std::wstring_view file, ProfileText text);
+
+// Writes the caller does not wait for: they are made on a thread of their own, one after the
+// other in the order they were queued (from any thread), and every read or write of the same
+// file through the functions here waits for those queued before it, so that nothing in the
+// process sees them missing or out of order. Each is atomic like the others. A whole-file
+// replacement drops the writes of that file queued before it that have not started: the file
+// after it is the same.
+// WritePrivateProfileString, queued (false only for arguments it would refuse at once).
+bool QueueProfileString(std::wstring_view file, LPCWSTR section, LPCWSTR key, LPCWSTR value);
+// WriteProfileFile, queued (false for an unusable text).
+bool QueueProfileFile(std::wstring_view file, ProfileText text);
+// Waits until the writes queued for the file so far are done: a local disk's time, never a
+// network's. False when one of them failed since the last wait.
+bool FlushProfileWrites(std::wstring_view file);
 
 // A value in full, without any buffer limit; false when the section or key is missing.
 bool ReadProfileString(std::wstring_view file, std::wstring_view section, std::wstring_view key,

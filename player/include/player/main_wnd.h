@@ -228,6 +228,9 @@ public:
     std::wstring strLaunchCommandLine;
     // The per-medium work of the first Playing event that must not repeat on a resume.
     bool bPlayingReported = false;
+    // How many plays were asked for (PlayFile calls): the start-up worker's play of the start
+    // file gives way to any asked for after the worker started.
+    unsigned nPlayRequests = 0;
     // The last snapshot's time stamp and how many were taken in that second.
     std::wstring strLastSnapStamp;
     int nSnapInSecond = 0;

@@ -97,11 +97,12 @@ public:
     // records still to come count as listed: a save writes them after the rows, an add refuses
     // their paths and the current record may be one of them.
     void LoadPlayList();
+    // Puts the rows into the settings store and hands the file's text to the writer thread
+    // (the disk is not waited for).
     void SavePlayList();
-    // Keeps the list in the settings store at once and writes the file once the messages
-    // already queued have run: a play asked for after an add starts before the whole list is
-    // written, and the write is a step of the UI thread of its own. Without a window it writes
-    // at once. The adds save so.
+    // The same once the messages already queued have run: a play asked for after an add
+    // starts before the list is saved, and the save is a step of the UI thread of its own.
+    // Without a window it saves at once. The adds save so.
     void SavePlayListSoon();
     bool IsFilling() const { return !m_pending.empty(); }
     // One step of the fill (a time budget's worth of rows, whole groups); false when the list
@@ -162,9 +163,8 @@ private:
     template <class Drop>
     void DropPending(Drop drop);
     void ScheduleFill();
-    // The rows (and the records still to come) into the settings store; the file from it.
+    // The rows (and the records still to come) into the settings store and the file's text.
     void StoreList();
-    void WriteList();
     // Before a move through the list: the current record's row and the rows after it are there.
     void FillThroughCurrent();
     // No current record any more, and no section for position writes: every road that removes
@@ -174,6 +174,8 @@ private:
     void PlayFirstFileRow();
     void ShowAddTip(int added, bool refused);
     _tagMediaInfo* MakeRecord(const std::wstring& path) const;
+    // Frees a record of the load (the settings store may refer to it: it keeps a copy).
+    void FreeRecord(_tagMediaInfo* r);
     int AddRecordsAtEnd(const std::vector<std::wstring>& paths, bool& refused, std::wstring* firstAdded);
     void ShowPlayListMenu(POINT screenPt);
     void ShowPlayOrderMenu();

@@ -10,9 +10,11 @@
 
 #include "platform/wintypes.h"
 #include "player/media_info.h"
+#include "player/play_list_records.h"
 
 namespace platform {
 class ProfileSnapshot;
+class ProfileText;
 }
 
 class CIniFile {
@@ -22,6 +24,9 @@ public:
 
     void SetPath(const std::wstring& path) { path_ = path; }
     const std::wstring& GetPath() const { return path_; }
+    // Writes go to the writer thread of the profile layer, in order, instead of being made
+    // before the call returns; reads still see them (they wait for the queue).
+    void SetQueued(bool queued) { queued_ = queued; }
 
     int ReadInt(const wchar_t* section, const wchar_t* key, int defaultValue) const;
     bool WriteInt(const wchar_t* section, const wchar_t* key, int value) const;
@@ -31,6 +36,7 @@ public:
 
 private:
     std::wstring path_;
+    bool queued_ = false;
 };
 
 struct HotKey {
@@ -93,9 +99,16 @@ public:
     void SaveFileAssoc();
 
     // Replaces PlayList.info with the records "file1".."fileN" in one atomic step; with a
-    // current path, [CurPlay] "strFilePath" is part of the same step. False when the file
-    // could not be written (the old one is then intact).
+    // current path, [CurPlay] "strFilePath" is part of the same step. The text is made here
+    // and written by the writer thread, after the writes of the file queued before it and
+    // before those queued after it (the position writes into its sections). False when the
+    // records cannot be written as a profile; a failure of the write itself shows at
+    // FlushPlayList. The old file stays whole until the new one replaces it.
     bool SavePlayList(std::wstring_view curPlayPath = {});
+    // The same for a text of records made by the caller (AddPlayListSection).
+    bool SavePlayList(platform::ProfileText text, std::wstring_view curPlayPath);
+    // Waits until PlayList.info holds every write asked for so far; false when one failed.
+    bool FlushPlayList();
     void LoadPlayList();
     void LoadUrlHistory();
     bool SaveUrlHistory();
@@ -136,10 +149,11 @@ public:
     std::map<std::wstring, int> mapFileAssoc;
     // run time: the PlayList.info section of the current file
     std::wstring strCurSection;
-    // "file1".."fileN"
-    std::map<std::wstring, _tagMediaInfo> mapPlayList;
+    // "file1".."fileN": the records in the layout of PlayList.info's last save (or load), the
+    // one its position writes go into
+    CPlayListRecords mapPlayList;
     CIniFile iniConfig;    // user.cfg
-    CIniFile iniPlayList;  // PlayList.info
+    CIniFile iniPlayList;  // PlayList.info, written through the writer thread
     std::wstring strConfigPath, strPlayListPath, strUrlHistoryPath;
 
 private:
@@ -153,3 +167,6 @@ extern CSysConfig g_SysConfig;
 
 // The name of the backup kept of a PlayList.info of the older layout.
 std::wstring OldPlayListBackupPath(const std::wstring& playListPath);
+
+// Appends the section "file%d" (n) of a record, its keys in PlayList.info's order.
+void AddPlayListSection(platform::ProfileText& text, std::size_t n, const _tagMediaInfo& record);
