@@ -34,14 +34,20 @@ char g_crashMarker[4096] = {};
 // Requests inside the library right now, on any thread.
 std::atomic<int> g_requestsUnderWay{0};
 
+// Counts a request while it lives. One run on a thread of its own is counted from before the
+// thread starts: an exit right after the request was sent must still see it.
+struct UnderWay {
+    UnderWay() { ++g_requestsUnderWay; }
+    ~UnderWay() { --g_requestsUnderWay; }
+    UnderWay(const UnderWay&) = delete;
+    UnderWay& operator=(const UnderWay&) = delete;
+};
+
 // Runs one request of the library and hands its reply out as wide text; false on failure.
 bool CallLibrary(const std::string& address, std::wstring* body) {
     RequestGetHtmlFn request = g_pfnRequestGetHtml;
     if (!request) return false;
-    struct UnderWay {
-        UnderWay() { ++g_requestsUnderWay; }
-        ~UnderWay() { --g_requestsUnderWay; }
-    } underWay;
+    UnderWay underWay;
     char* text = nullptr;
     char* second = nullptr;
     if (request(address.c_str(), &text, &second) != 0) return false;
@@ -63,7 +69,7 @@ bool CallLibrary(const std::string& address, std::wstring* body, std::stop_token
         std::wstring body;
     };
     auto outcome = std::make_shared<Outcome>();
-    std::thread([outcome, address] {
+    std::thread([outcome, address, underWay = std::make_unique<UnderWay>()] {
         std::wstring reply;
         const bool ok = CallLibrary(address, &reply);
         std::lock_guard lock(outcome->mutex);
@@ -167,7 +173,8 @@ void CUserData::SendLog(const std::wstring& eventText) {
                            std::to_wstring(userIndex_.load()) + L"&" + eventText + L"&t=" + std::to_wstring(GetTickCount());
     std::string narrow = WideToAnsi(address.c_str());
     if (!g_pfnRequestGetHtml) return;
-    std::thread([narrow = std::move(narrow)] { CallLibrary(narrow, nullptr); }).detach();
+    std::thread([narrow = std::move(narrow), underWay = std::make_unique<UnderWay>()] { CallLibrary(narrow, nullptr); })
+        .detach();
 }
 
 void CUserData::ReportMedia(const std::wstring& mediaType, int state, const std::wstring& source) {

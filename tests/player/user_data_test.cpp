@@ -7,6 +7,7 @@
 
 #include "support/http_server.h"
 #include "support/program_dir.h"
+#include "support/wait_for.h"
 
 using testsupport::HttpReply;
 using testsupport::HttpRequest;
@@ -104,6 +105,19 @@ TEST_F(UserDataTest, ACrashIsReportedByTheNextStart) {
     ASSERT_TRUE(server_.WaitForRequests(1, "/morvane/commonlog.wz"));
     EXPECT_NE(Query(CUserData::kLogPath).find("&Crashed&t="), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(program_ / "crash.report"));
+}
+
+// The entry skips the exit destructors while a report is inside the library; a report sent
+// right before the end must count from the moment it is sent, before its thread runs.
+TEST_F(UserDataTest, AReportCountsAsUnderWayFromTheMomentItIsSent) {
+    CUserData data;
+    ASSERT_NE(g_pfnRequestGetHtml, nullptr);
+    for (int round = 0; round < 20; ++round) {
+        data.SendLog(L"x=1");
+        EXPECT_TRUE(CUserData::RequestsUnderWay()) << round;
+        ASSERT_TRUE(testsupport::WaitFor([] { return !CUserData::RequestsUnderWay(); }));
+    }
+    EXPECT_TRUE(server_.WaitForRequests(20, "/morvane/commonlog.wz"));
 }
 
 TEST_F(UserDataTest, WithoutTheLibraryNothingIsSent) {
