@@ -313,6 +313,11 @@ std::unordered_map<std::string, CacheEntry>& Cache() {
 
 bool Keeps(size_t bytes) { return bytes <= kKeepBytesLimit; }
 
+void Forget(const std::string& fs) {
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    Cache().erase(fs);
+}
+
 void Remember(const std::string& fs, const Signature& sig, std::shared_ptr<const Model> model) {
     std::lock_guard<std::mutex> lock(g_cacheMutex);
     if (!Keeps(model->text.size())) {
@@ -340,8 +345,7 @@ std::shared_ptr<const Model> Load(const std::string& fs, Use use) {
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         if (fd >= 0) ::close(fd);
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        Cache().erase(fs);
+        Forget(fs);
         return std::make_shared<const Model>();
     }
     const Signature sig = SigOf(st);
@@ -364,10 +368,9 @@ std::shared_ptr<const Model> Load(const std::string& fs, Use use) {
     if (small)
         if (auto model = Cached(fs, sig, &bytes)) return model;
     if (!Keeps(bytes.size())) {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        Cache().erase(fs);
+        Forget(fs);
+        return Parse(std::move(bytes), use == Use::Many);
     }
-    if (!Keeps(bytes.size())) return Parse(std::move(bytes), use == Use::Many);
     auto model = Parse(std::move(bytes));
     Remember(fs, sig, model);
     return model;
@@ -400,8 +403,7 @@ bool Store(const std::string& fs, std::string text) {
     if (!WriteFileAtomic(fs, text)) return false;
     struct stat st;
     if (!Keeps(text.size())) {
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        Cache().erase(fs);
+        Forget(fs);
     } else if (::stat(fs.c_str(), &st) == 0) {
         Remember(fs, SigOf(st), Parse(std::move(text)));
     }
@@ -412,8 +414,7 @@ bool Store(const std::string& fs, const std::string& old, const NewContent& cont
     const std::vector<std::string_view> views = content.Views(old);
     if (!Keeps(content.Size())) {
         if (!WriteFileAtomic(fs, views)) return false;
-        std::lock_guard<std::mutex> lock(g_cacheMutex);
-        Cache().erase(fs);
+        Forget(fs);
         return true;
     }
     std::string text;
