@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "support/file_watch.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
+#include "support/write_lock_held.h"
 
 namespace {
 
@@ -312,17 +312,12 @@ TEST(Profile, AFlushWaitsForTheWriteAndTellsItsFailureOnce) {
     const std::wstring file = W(path);
     // The writer is kept from the file for a while: a flush that did not wait would find it as
     // it was.
-    std::promise<void> locked;
-    std::thread holder([&] {
-        platform::FileWriteLock held(path.string());
-        locked.set_value();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
-    locked.get_future().wait();
-    ASSERT_TRUE(platform::QueueProfileString(file, L"s", L"k", L"2"));
-    EXPECT_TRUE(platform::FlushProfileWrites(file));
-    EXPECT_EQ(testsupport::ReadFile(path), "[s]\nk=2\n");
-    holder.join();
+    {
+        testsupport::WriteLockHeld slowDisk(path.string(), std::chrono::milliseconds(300));
+        ASSERT_TRUE(platform::QueueProfileString(file, L"s", L"k", L"2"));
+        EXPECT_TRUE(platform::FlushProfileWrites(file));
+        EXPECT_EQ(testsupport::ReadFile(path), "[s]\nk=2\n");
+    }
 
     {
         testsupport::FileSizeLimit full(12);

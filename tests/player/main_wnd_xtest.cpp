@@ -11,11 +11,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <future>
 #include <memory>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -37,6 +35,7 @@
 #include "support/modal_script.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
+#include "support/write_lock_held.h"
 
 namespace fs = std::filesystem;
 
@@ -484,17 +483,10 @@ TEST_F(MainWndX, ClosingRightAfterAChangeLeavesTheListOnTheDisk) {
     CMorvaneWnd* w = Open();
     ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(w->GetHWND()) != FALSE; }));
     const std::string file = folder_ + "PlayList.info";
-    std::promise<void> locked;
-    std::thread holder([&] {
-        platform::FileWriteLock held(file);
-        locked.set_value();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
-    locked.get_future().wait();
+    testsupport::WriteLockHeld slowDisk(file, std::chrono::milliseconds(300));
     w->pPlayList->AddFile(Clip("a.mp4"));
     w->Shutdown();
     EXPECT_NE(testsupport::ReadFile(file).find("a.mp4"), std::string::npos);
-    holder.join();
 }
 
 TEST_F(MainWndX, SubtitlesBesideTheVideoAreLoaded) {

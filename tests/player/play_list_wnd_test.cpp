@@ -7,10 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <future>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/files.h"
@@ -20,6 +18,7 @@
 #include "player/sys_config.h"
 #include "support/dialog_answer.h"
 #include "support/temp_dir.h"
+#include "support/write_lock_held.h"
 
 namespace {
 
@@ -577,17 +576,10 @@ TEST_F(ListFixture, ClosingRightAfterAChangeLeavesItOnTheDisk) {
     wnd->AddFile(File("a.mkv"));
     ASSERT_TRUE(g_SysConfig.FlushPlayList());
     const std::string file = platform::FsPath(g_SysConfig.GetPlayListPath());
-    std::promise<void> locked;
-    std::thread holder([&] {
-        platform::FileWriteLock held(file);
-        locked.set_value();
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    });
-    locked.get_future().wait();
+    testsupport::WriteLockHeld slowDisk(file, std::chrono::milliseconds(300));
     wnd->AddFile(File("b.mkv"));
     wnd.reset();
     EXPECT_NE(testsupport::ReadFile(file).find("b.mkv"), std::string::npos);
-    holder.join();
 }
 
 TEST_F(ListFixture, RemoveInvalidDropsMissingFilesAndEmptyGroups) {
