@@ -15,7 +15,7 @@
 
 namespace {
 
-std::wstring Section(size_t n) { return L"file" + std::to_wstring(n); }
+std::wstring Section(size_t n) { return CPlayListRecords::SectionName(n); }
 
 // The records in list order.
 std::vector<_tagMediaInfo*> Records() {
