@@ -7,6 +7,7 @@
 #include <unzip.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -250,7 +251,8 @@ public:
     // Name, size and kind of every entry, without the times.
     unsigned ReadAllHeaders(std::vector<Entry>& out) {
         out.clear();
-        out.reserve(static_cast<std::size_t>(count));
+        // The count is the archive's own claim: it sizes no more than a plain archive can hold.
+        out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, 0xFFFF)));
         for (std::uint64_t i = 0; i < count; ++i) {
             out.emplace_back();
             if (unsigned r = ReadHeader(static_cast<int>(i), out.back())) return r;

@@ -397,6 +397,41 @@ TEST(ZipExtract, HostileArchivesAreStoppedWithoutPartialFiles) {
     }
 }
 
+// An archive of one entry whose zip64 end record claims 2^40 entries: the count sizes nothing
+// before the entries are read, and the archive fails as a corrupt one.
+TEST(ZipExtract, AnEntryCountThatLiesFailsTheArchive) {
+    testsupport::TempDir tmp;
+    const auto plain = tmp / "plain.zip";
+    ASSERT_TRUE(testsupport::WriteZip(plain, {{.name = "a.txt", .data = "one", .stored = true}}));
+    std::string bytes = testsupport::ReadFile(plain);
+    ASSERT_GE(bytes.size(), 22u);
+    const std::size_t eocd = bytes.size() - 22;
+    ASSERT_EQ(bytes.compare(eocd, 4, "PK\5\6"), 0) << "an end record without a comment";
+    auto get32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+        return v;
+    };
+    const std::uint64_t cdSize = get32(eocd + 12), cdOffset = get32(eocd + 16);
+    std::string tail;
+    auto put = [&](std::uint64_t v, int n) {
+        for (int i = 0; i < n; ++i) tail += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const std::uint64_t claimed = 1ull << 40;
+    put(0x06064b50, 4), put(44, 8), put(45, 2), put(45, 2), put(0, 4), put(0, 4);
+    put(claimed, 8), put(claimed, 8), put(cdSize, 8), put(cdOffset, 8);
+    put(0x07064b50, 4), put(0, 4), put(eocd, 8), put(1, 4);
+    put(0x06054b50, 4), put(0, 2), put(0, 2), put(0xFFFF, 2), put(0xFFFF, 2), put(0xFFFFFFFF, 4), put(0xFFFFFFFF, 4),
+        put(0, 2);
+    const auto zip = tmp / "lies.zip";
+    std::ofstream(zip, std::ios::binary) << bytes.substr(0, eocd) + tail;
+
+    const auto folder = tmp / "out";
+    EXPECT_EQ(ExtractZipArchive(zip.string(), nullptr, folder.string(), true), ZipOutcome::Failed);
+    EXPECT_TRUE(Tree(folder).empty());
+    EXPECT_TRUE(fs::exists(zip));
+}
+
 TEST(ZipExtract, SymbolicLinksInTheTargetAreNotFollowed) {
     testsupport::TempDir tmp;
     auto root = tmp / "root";
