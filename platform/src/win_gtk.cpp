@@ -21,6 +21,9 @@ struct Backing {
     RECT expect{};
     gint64 expectUntil = 0;  // configure events that disagree before this are our own, late
     bool shown = false;
+    // Mapped since it was last shown: a window manager has taken it in, and finds it when other
+    // windows name it as the window they are transient for.
+    bool known = false;
     bool iconified = false;
     std::string title;
     int keepAbove = -1;
@@ -63,12 +66,14 @@ Backing* BackingOf(HWND hwnd) {
 
 // A window manager keeps a window's transients above it, its transients' transients not always
 // (openbox restacks them on its own when the owner changes layer): every window of a chain is
-// transient for the first window of the chain that is on screen.
+// transient for the first window of the chain that is on screen. A window manager looks that
+// window up when it takes the transient in or the hint changes, and drops the hint for good when
+// it has not taken that window in yet: a window is named only once it is mapped (OnMap).
 HWND ChainRootLocked(HWND from) {
     HWND root = nullptr;
     int depth = 0;
     for (WindowPtr o = FindLocked(from); o && depth < 64; o = FindLocked(o->owner), ++depth)
-        if (o->backing && o->backing->toplevel && o->backing->shown) root = o->hwnd;
+        if (o->backing && o->backing->toplevel && o->backing->shown && o->backing->known) root = o->hwnd;
     return root;
 }
 
@@ -195,6 +200,11 @@ gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
     Backing* b = BackingOf(hwnd);
     if (!b) return FALSE;
     b->mapped = true;
+    // The windows it owns are transient for it from now on.
+    if (b->shown && !b->known) {
+        b->known = true;
+        SyncTransients();
+    }
     const bool focus = b->focusOnMap;
     if (focus) {
         b->focusOnMap = false;
@@ -620,6 +630,7 @@ void BackingSync(HWND hwnd) {
     } else if (!wantMapped && b->shown) {
         // The windows it owns are handed to its owner before it leaves the screen.
         b->shown = false;
+        b->known = false;
         SyncTransients();
         gtk_widget_hide(b->toplevel);
     }

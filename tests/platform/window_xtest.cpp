@@ -95,6 +95,29 @@ TEST_F(WindowX, TopMostStaysAbove) {
     ASSERT_TRUE(PumpUntil([&] { return StackIndex(other.hwnd()) > StackIndex(top.hwnd()); }));
 }
 
+// A window manager looks the window an owned window is transient for up when it takes the owned
+// window in, and finds nothing while it has not taken that owner in yet. Late, as a busy one is,
+// it must still learn whose the owned window is, or it stacks that on its own: under its owner
+// once the owner fills the screen and goes into the window manager's full-screen layer.
+TEST_F(WindowX, OwnedWindowsStayAboveAnOwnerTheWindowManagerTakesInLateWmOnly) {
+    const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    TestWindow owner(WS_POPUP, 0, nullptr, {100, 100, 700, 500});
+    TestWindow bar(WS_POPUP, WS_EX_TOOLWINDOW, owner.hwnd(), {100, 100, 700, 130});
+    {
+        testsupport::WindowManagerPause pause(dpy_);
+        ASSERT_TRUE(pause.Paused());
+        // As the player starts: the bar is shown before its owner.
+        ShowWindow(bar.hwnd(), SW_SHOWNA);
+        ShowWindow(owner.hwnd(), SW_SHOW);
+        testsupport::XWindowOf(owner.hwnd());  // the server has all of it
+    }
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(owner.hwnd()) && Viewable(bar.hwnd()); }));
+    SetWindowPos(owner.hwnd(), nullptr, 0, 0, cx, cy, SWP_NOZORDER);
+    ASSERT_TRUE(PumpUntil([&] { return XRect(owner.hwnd()).right == cx && XRect(owner.hwnd()).bottom == cy; }));
+    Focus(owner.hwnd());
+    EXPECT_TRUE(PumpUntil([&] { return StackIndex(bar.hwnd()) > StackIndex(owner.hwnd()); }, 5000));
+}
+
 // Without a window manager the late unmap of a quick hide reaches the toolkit after the window is
 // shown again; that must not leave the popup minimised with its owner taking the clicks.
 TEST_F(WindowX, OwnedPopupHiddenAndShownAtOnceKeepsTheClicks) {

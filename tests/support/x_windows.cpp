@@ -2,6 +2,10 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -191,18 +195,74 @@ double ShareOfPixels(Display* dpy, const RECT& rc, bool (*match)(unsigned long r
     return all ? static_cast<double>(hits) / static_cast<double>(all) : 0.0;
 }
 
-bool HasWindowManager(Display* dpy) {
+namespace {
+
+// The window a window manager names itself with on the root window; 0 without one.
+::Window WindowManagerCheck(Display* dpy) {
     Atom check = XInternAtom(dpy, "_NET_SUPPORTING_WM_CHECK", True);
-    if (check == None) return false;
+    if (check == None) return 0;
     Atom type = 0;
     int format = 0;
     unsigned long n = 0, left = 0;
     unsigned char* data = nullptr;
-    bool found = XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format, &n,
-                                    &left, &data) == Success &&
-                 n == 1;
+    ::Window found = 0;
+    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), check, 0, 1, False, XA_WINDOW, &type, &format, &n, &left,
+                           &data) == Success &&
+        n == 1)
+        found = *reinterpret_cast<::Window*>(data);
     if (data) XFree(data);
     return found;
+}
+
+}  // namespace
+
+bool HasWindowManager(Display* dpy) { return WindowManagerCheck(dpy) != 0; }
+
+unsigned long WindowManagerProcess(Display* dpy) {
+    const ::Window check = WindowManagerCheck(dpy);
+    int event = 0, error = 0;
+    if (!check || !XResQueryExtension(dpy, &event, &error)) return 0;
+    XResClientIdSpec spec{check, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* ids = nullptr;
+    unsigned long pid = 0;
+    if (XResQueryClientIds(dpy, 1, &spec, &count, &ids) == Success) {
+        for (long i = 0; i < count && !pid; ++i)
+            if (XResGetClientIdType(&ids[i]) == XRES_CLIENT_ID_PID && XResGetClientPid(&ids[i]) > 0)
+                pid = static_cast<unsigned long>(XResGetClientPid(&ids[i]));
+        XResClientIdsDestroy(count, ids);
+    }
+    return pid;
+}
+
+WindowManagerPause::WindowManagerPause(Display* dpy) {
+    const auto wm = static_cast<pid_t>(WindowManagerProcess(dpy));
+    int fds[2];
+    if (wm <= 0 || wm == getpid() || pipe(fds) != 0) return;
+    const pid_t helper = fork();
+    if (helper == 0) {
+        close(fds[1]);
+        char c;
+        while (read(fds[0], &c, 1) > 0) {
+        }
+        kill(wm, SIGCONT);
+        _exit(0);
+    }
+    close(fds[0]);
+    if (helper < 0) {
+        close(fds[1]);
+        return;
+    }
+    release_ = fds[1];
+    helper_ = helper;
+    kill(wm, SIGSTOP);
+}
+
+void WindowManagerPause::End() {
+    if (release_ >= 0) close(release_);
+    release_ = -1;
+    if (helper_ > 0) waitpid(helper_, nullptr, 0);
+    helper_ = 0;
 }
 
 }  // namespace testsupport

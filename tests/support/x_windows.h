@@ -43,5 +43,24 @@ void AskToClose(Display* dpy, ::Window xw);
 double ShareOfPixels(Display* dpy, const RECT& rc, bool (*match)(unsigned long rgb), int step = 3);
 // True when a window manager runs on the display.
 bool HasWindowManager(Display* dpy);
+// The process of the window manager on the display, as the server knows it; 0 when none runs.
+unsigned long WindowManagerProcess(Display* dpy);
+
+// Holds the window manager still while it lives, as a busy window manager is late: what programs
+// ask of it meanwhile waits in its queue. A helper process lets it go on when the pause ends, also
+// when the test dies first.
+class WindowManagerPause {
+public:
+    explicit WindowManagerPause(Display* dpy);
+    ~WindowManagerPause() { End(); }
+    WindowManagerPause(const WindowManagerPause&) = delete;
+    WindowManagerPause& operator=(const WindowManagerPause&) = delete;
+    bool Paused() const { return helper_ > 0; }
+    void End();
+
+private:
+    int release_ = -1;  // the helper resumes the window manager once this pipe closes
+    int helper_ = 0;
+};
 
 }  // namespace testsupport
