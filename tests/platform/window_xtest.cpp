@@ -100,6 +100,7 @@ TEST_F(WindowX, TopMostStaysAbove) {
 // it must still learn whose the owned window is, or it stacks that on its own: under its owner
 // once the owner fills the screen and goes into the window manager's full-screen layer.
 TEST_F(WindowX, OwnedWindowsStayAboveAnOwnerTheWindowManagerTakesInLateWmOnly) {
+    if (!testsupport::HasWindowManager(dpy_)) GTEST_SKIP() << "needs a window manager";
     const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
     TestWindow owner(WS_POPUP, 0, nullptr, {100, 100, 700, 500});
     TestWindow bar(WS_POPUP, WS_EX_TOOLWINDOW, owner.hwnd(), {100, 100, 700, 130});
