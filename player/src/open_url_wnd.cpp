@@ -110,6 +110,14 @@ LRESULT CWZOpenURLWnd::OnKeyDown(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
 }
 
 LRESULT CWZOpenURLWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    // The history combo holds the focus for its arrows; what is typed there belongs to the
+    // address field floated over it.
+    if ((uMsg == WM_CHAR || uMsg == WM_KEYDOWN) && m_pHistory && m_pAddress && m_PaintManager.GetFocus() == m_pHistory) {
+        const bool comboKey = uMsg == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN || wParam == VK_F4 ||
+                                                     wParam == VK_RETURN || wParam == VK_ESCAPE || wParam == VK_TAB ||
+                                                     wParam == VK_SHIFT || wParam == VK_CONTROL || wParam == VK_MENU);
+        if (!comboKey) m_pAddress->SetFocus();
+    }
     LRESULT r = WindowImplBase::HandleMessage(uMsg, wParam, lParam);
     if (uMsg == WM_TIMER && wParam == IDT_URL_ERROR_HINT) ShowHint(kUrlHint, kUrlHintColor);
     return r;

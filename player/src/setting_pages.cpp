@@ -87,6 +87,13 @@ HotKeyChangeResult ChangeHotKey(CSysConfig& cfg, int entry, HotKey key) {
             return r;
         }
     }
+    // The main window keeps Esc (leaves full screen) and Enter (full screen) for itself: another
+    // action bound there would never run, or run beside them.
+    if (key.wVirtKey == VK_ESCAPE || (key.wVirtKey == VK_RETURN && entry != HK_FullScreen)) {
+        r.change = HotKeyChange::Conflict;
+        r.restore = cfg.g_HotKeys[entry];
+        return r;
+    }
     cfg.g_HotKeys[entry] = key;
     const wchar_t* section = kHotKeyDefaults[entry].section;
     cfg.iniConfig.WriteInt(section, L"wVirtKey", key.wVirtKey);

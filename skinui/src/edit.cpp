@@ -341,7 +341,7 @@ void CHotKeyUI::DoEvent(TEventUI& event) {
         if (event.wKeyState & MK_SHIFT) mod |= HOTKEYF_SHIFT;
         if (event.lParam & (1 << 29)) mod |= HOTKEYF_ALT;  // context bit: Alt held
         if ((vk == VK_BACK || vk == VK_DELETE) && mod == 0) vk = 0;
-        if (vk == VK_TAB && mod == 0) return;
+        if ((vk == VK_TAB || vk == VK_ESCAPE) && mod == 0) return;  // the window's keys
         bool ext = vk == VK_INSERT || vk == VK_DELETE || vk == VK_HOME || vk == VK_END || vk == VK_PRIOR ||
                    vk == VK_NEXT || vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN ||
                    vk == VK_NUMLOCK || vk == VK_DIVIDE;

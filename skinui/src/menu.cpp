@@ -392,6 +392,20 @@ bool CDuiMenu::IsMenuWindow(HWND hwnd) const {
     return std::any_of(m_popups.begin(), m_popups.end(), [hwnd](const auto& p) { return p->wnd && p->wnd->GetHWND() == hwnd; });
 }
 
+namespace {
+// The top of a window's chain of parents and owners.
+HWND RootOwner(HWND hwnd) {
+    for (HWND up = hwnd; up; up = ::GetParent(up) ? ::GetParent(up) : ::GetWindow(up, GW_OWNER)) hwnd = up;
+    return hwnd;
+}
+}  // namespace
+
+bool CDuiMenu::OwnsMenu(HWND hwnd) const {
+    // Any window of the owner's family: activation may land on one of them late, as the click
+    // that opened the menu is handled.
+    return m_hOwner && RootOwner(hwnd) == RootOwner(m_hOwner);
+}
+
 void CDuiMenu::Open(Popup* popup, POINT at, CMenuElementUI* from) {
     if (std::find(m_open.begin(), m_open.end(), popup) != m_open.end()) return;  // a submenu opens once
     SIZE size = popup->menu->GetPopupSize();
@@ -514,7 +528,11 @@ bool CDuiMenu::Filter(const MSG& msg) {
             switch (msg.wParam) {
                 case VK_ESCAPE:
                 case VK_LEFT:
-                    if (m_open.size() > 1) {
+                    if (msg.wParam == VK_ESCAPE && !IsMenuWindow(msg.hwnd)) {
+                        // The keyboard is not on the menu (the owner kept it, or the key was
+                        // posted): Esc there cannot mean "back one level", it ends the menu.
+                        Dismiss();
+                    } else if (m_open.size() > 1) {
                         CMenuElementUI* from = m_open.back()->from;
                         CloseAbove(m_open.size() - 1);
                         if (from) from->SetHot(true);
@@ -569,6 +587,7 @@ CDuiString CDuiMenu::TrackPopupMenu(int x, int y) {
     m_bTracking = true;
     Open(major, POINT{x, y}, nullptr);
     if (m_open.empty()) m_bTracking = false;
+    HWND wasActive = ::GetActiveWindow();
     while (m_bTracking) {
         MSG msg;
         if (!::GetMessageW(&msg, nullptr, 0, 0)) {
@@ -579,6 +598,11 @@ CDuiString CDuiMenu::TrackPopupMenu(int x, int y) {
         if (Filter(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
+        // Activation went to a window that is neither the menu nor its owner: the user is
+        // elsewhere now, as with a click outside.
+        HWND active = ::GetActiveWindow();
+        if (active != wasActive && active && !IsMenuWindow(active) && !OwnsMenu(active)) Dismiss();
+        wasActive = active;
     }
     bool hadFocus = major->wnd && ::GetActiveWindow() == major->wnd->GetHWND();
     CloseAbove(0);

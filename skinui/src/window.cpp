@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "platform/resources.h"
+#include "host.h"
 #include "skinui/builder.h"
 #include "skinui/container.h"
 #include "skinui/tooltip.h"
@@ -333,7 +334,10 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     // Keys for a focused text or hot-key field go to the field; Enter and Esc also reach the window.
     if (uMsg == WM_KEYDOWN || uMsg == WM_SYSKEYDOWN || uMsg == WM_CHAR) {
         CControlUI* focus = m_PaintManager.GetFocus();
-        bool hotkey = focus && focus->GetInterface(L"HotKey");
+        // A hot-key field takes every key but Esc and Tab alone, which stay the window's.
+        const bool plain = !host::KeyDown(VK_CONTROL) && !host::KeyDown(VK_SHIFT) && !host::KeyDown(VK_MENU);
+        bool hotkey = focus && focus->GetInterface(L"HotKey") &&
+                      !(uMsg != WM_CHAR && plain && (wParam == VK_ESCAPE || wParam == VK_TAB));
         bool edit = focus && focus->GetInterface(L"Edit");
         if (hotkey || (edit && !(uMsg != WM_CHAR && (wParam == VK_RETURN || wParam == VK_ESCAPE || wParam == VK_TAB)))) {
             m_PaintManager.MessageHandler(uMsg, wParam, lParam, lRes);

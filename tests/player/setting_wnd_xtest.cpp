@@ -227,6 +227,38 @@ TEST_F(SettingWndX, HotKeysAreStoredOrRefusedWithTheTip) {
     EXPECT_EQ(restarted.g_HotKeys[HK_FullScreen].wVirtKey, VK_F11);
 }
 
+// Esc pressed in a hot-key box hides the window as anywhere else and never becomes a binding;
+// Tab is no binding either; Enter, kept by the main window, is refused with the conflict tip.
+TEST_F(SettingWndX, EscInAHotKeyBoxHidesTheWindowAndKeepsTheBinding) {
+    Show();
+    ShowPage(L"hotkey_setting", 2);
+    auto* stop = static_cast<CHotKeyUI*>(Find(L"Hotkey_Stop"));
+    ClickOn(L"Hotkey_Stop");
+    ASSERT_TRUE(PumpUntil([&] { return stop->IsFocused(); }));
+    Xdo("key ctrl+shift+x");
+    ASSERT_TRUE(PumpUntil([&] { return Stored(L"StopPlay", L"wVirtKey") == 'X'; }));
+    EXPECT_EQ(Stored(L"StopPlay", L"wModifiers"), HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+    auto shows = [&](WORD vk, WORD mods) {
+        WORD v = 0, m = 0;
+        stop->GetHotKey(v, m);
+        return v == vk && m == mods;
+    };
+
+    Xdo("key Tab");
+    Xdo("key Return");
+    ASSERT_TRUE(PumpUntil([&] { return wnd.TipText() == kHotKeyConflictText; }));
+    EXPECT_TRUE(shows('X', HOTKEYF_CONTROL | HOTKEYF_SHIFT));
+    EXPECT_EQ(Stored(L"StopPlay", L"wVirtKey"), 'X');
+
+    Xdo("key Escape");
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(wnd.GetHWND()); }));
+    EXPECT_TRUE(shows('X', HOTKEYF_CONTROL | HOTKEYF_SHIFT));
+    EXPECT_EQ(stop->GetText(), L"Ctrl + Shift + X");
+    EXPECT_EQ(Stored(L"StopPlay", L"wVirtKey"), 'X');
+    EXPECT_EQ(Stored(L"StopPlay", L"wModifiers"), HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+    EXPECT_EQ(g_SysConfig.g_HotKeys[HK_StopPlay].wVirtKey, 'X');
+}
+
 TEST_F(SettingWndX, SnapshotFolderFromTheDialogAndTyped) {
     testsupport::TempDir shots;
     testsupport::ScopedDialogAnswer answer{shots.path().string() + "/"};

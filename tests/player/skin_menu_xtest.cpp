@@ -2,6 +2,9 @@
 // submenus, disabled items and keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "skin_x.h"
 #include "support/test_window.h"
 
@@ -29,14 +32,25 @@ protected:
         return skinx::CentreOf(m->GetManager()->GetPaintWindow(), m->GetItemAt(position));
     }
     // Tracks the menu at (300, 200) while `stages` act one after the other, each once it can.
+    // A menu still open 60 s after the last stage acted is ended, and the test fails.
     CDuiString Track(std::vector<std::function<bool()>> stages) {
         size_t at = 0;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        bool endedByDeadline = false;
         skinx::Step step([&] {
+            if (std::chrono::steady_clock::now() > deadline) {
+                endedByDeadline = true;
+                menu.Dismiss();
+                return true;
+            }
             while (at < stages.size() && stages[at]()) ++at;
-            return at == stages.size();
+            if (at < stages.size()) return false;
+            if (menu.GetOpenMenus().empty()) return true;
+            deadline = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::seconds(20));
+            return false;
         });
         CDuiString r = menu.TrackPopupMenu(300, 200);
-        EXPECT_TRUE(step.Done());
+        EXPECT_FALSE(endedByDeadline) << "the menu's loop did not end by itself";
         return r;
     }
     // A stage: once the submenu at `depth` shows, run xdotool with what `input` makes of it.
@@ -91,6 +105,29 @@ TEST_F(MenuX, DismissedGivesNull) {
                           When(1, [](CMenuUI*) { return std::string("key Escape"); }),
                           When(0, [](CMenuUI*) { return std::string("key Escape"); })});
     EXPECT_EQ(r, L"null");
+}
+
+// Where the keyboard is not on the menu (the owner kept it, or a key is posted to a window of
+// the thread), Esc ends the whole menu, open submenus included; so does a window of another
+// family taking the activation.
+TEST_F(MenuX, EscapeAwayFromTheMenuAndLostActivationEndTheWholeMenu) {
+    auto openSubmenu = When(0, [](CMenuUI* m) { return "mousemove " + skinx::At(Item(m, 1)); });
+    CDuiString r = Track({openSubmenu, [&] {
+                              if (!Shown(1)) return false;
+                              ::PostMessageW(owner.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+                              return true;
+                          }});
+    EXPECT_EQ(r, L"null");
+    EXPECT_TRUE(menu.GetOpenMenus().empty());
+    testsupport::TestWindow other{WS_POPUP, 0, nullptr, {1000, 100, 1200, 300}};
+    r = Track({openSubmenu, [&] {
+                   if (!Shown(1)) return false;
+                   ::ShowWindow(other.hwnd(), SW_SHOWNORMAL);
+                   ::SetActiveWindow(other.hwnd());
+                   return true;
+               }});
+    EXPECT_EQ(r, L"null");
+    EXPECT_TRUE(menu.GetOpenMenus().empty());
 }
 
 TEST_F(MenuX, DisabledItemsAndSeparatorsAreNotChosen) {

@@ -36,7 +36,7 @@ enum class HotKeyChange {
 };
 struct HotKeyChangeResult {
     HotKeyChange change = HotKeyChange::Ignored;
-    int conflictWith = -1;  // the entry already holding the key
+    int conflictWith = -1;  // the entry already holding the key; -1 for a key the main window keeps
     HotKey restore{};       // what the control should show again after a conflict
 };
 // Stores `key` as hot key `entry` and writes its section, unless the key is empty or another

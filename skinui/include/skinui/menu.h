@@ -163,6 +163,7 @@ private:
     void Open(Popup* popup, POINT at, CMenuElementUI* from);
     void CloseAbove(size_t level);
     bool IsMenuWindow(HWND hwnd) const;
+    bool OwnsMenu(HWND hwnd) const;
     // Handles a message of the popup's loop before it is dispatched; true when it is used up.
     bool Filter(const MSG& msg);
     void MoveHot(int step);
