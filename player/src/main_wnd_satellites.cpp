@@ -132,6 +132,9 @@ void CMorvaneWnd::ShowTipWindow(const std::wstring& text) {
         ::GetWindowRect(list, &lr);
         width -= lr.right - lr.left;
     }
-    pToolTip->SetLabelFixedWidth(width);
+    // Beside a list that leaves little room the hint takes some of the list's width rather than
+    // one word a line.
+    pToolTip->SetLabelFixedWidth(std::max(width, kTipMinWidth));
+    pToolTip->SetShowTime(TipShowTimeMs(text));
     pToolTip->Show(text, rc.left + 50, rc.top + 50);
 }

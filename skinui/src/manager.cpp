@@ -545,6 +545,15 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         CControlUI* c = FindControl(pt);
         if (!c || c->GetManager() != this || !c->IsEnabled()) return false;
         SendEvent(c, UIEVENT_SCROLLWHEEL, pt, wParam, lParam, KeyStateFromWParam(LOWORD(wParam)));
+        if (!m_pEventClick) {
+            // What scrolled moved other controls under the still pointer: the tip of the one
+            // that was there goes, and the one there now is hot (and gets its own tip).
+            UpdateLayout();
+            CControlUI* under = FindControl(pt);
+            if (under && under->GetManager() != this) under = nullptr;
+            SetHot(nullptr, pt, 0);
+            SetHot(under, pt, 0);
+        }
         return false;
     }
     case WM_KEYDOWN:

@@ -48,9 +48,12 @@ void CWzToolTip::Present() {
     m_pm.SetDefaultFont(m_sFont.c_str(), m_nFontSize, m_bBold, m_bUnderline, m_bItalic);
     m_pLabel->SetBkColor(m_bTrans ? 0xE0101010 : m_dwBkColor);
     m_pLabel->SetTextColor(m_dwTextColor);
-    m_pLabel->SetTextStyle(DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | (m_bCenter ? DT_CENTER : DT_LEFT));
-    m_pLabel->SetText(m_sText.c_str());
     SIZE size = MeasureFor(m_sText);
+    // A text wider than a fixed width goes on more lines; only a window of exact width for one
+    // line (a time box) cuts it.
+    const bool wrap = m_nFixedWidth > 0 && !m_bExactWidth && m_pm.MeasureText(m_sText, -1).cx + 2 * kPadX > m_nFixedWidth;
+    m_pLabel->SetTextStyle((wrap ? DT_WORDBREAK : DT_SINGLELINE | DT_END_ELLIPSIS) | DT_VCENTER | (m_bCenter ? DT_CENTER : DT_LEFT));
+    m_pLabel->SetText(m_sText.c_str());
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     UINT flags = SWP_NOACTIVATE | SWP_SHOWWINDOW;
     if (owner && !(::GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
@@ -68,7 +71,12 @@ SIZE CWzToolTip::MeasureFor(const CDuiString& text) {
     m_pm.SetDefaultFont(m_sFont.c_str(), m_nFontSize, m_bBold, m_bUnderline, m_bItalic);
     SIZE t = m_pm.MeasureText(text, -1);
     int w = t.cx + 2 * kPadX;
-    if (m_nFixedWidth > 0 && (m_bExactWidth || w > m_nFixedWidth)) w = m_nFixedWidth;
+    if (m_nFixedWidth > 0 && w > m_nFixedWidth && !m_bExactWidth) {
+        w = m_nFixedWidth;
+        t = m_pm.MeasureText(text, -1, std::max(1, w - 2 * kPadX));
+    } else if (m_nFixedWidth > 0 && m_bExactWidth) {
+        w = m_nFixedWidth;
+    }
     return SIZE{std::max(w, 1), t.cy + 2 * kPadY};
 }
 

@@ -4,6 +4,8 @@
 // video, snapshots and the open dialog.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <stdlib.h>
 
 #include <chrono>
@@ -265,6 +267,54 @@ TEST_F(MainWndX, MissingAndBrokenFilesSayWhy) {
     ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; }));
     EXPECT_FALSE(w->IsMediaOpen());
     EXPECT_TRUE(Visible(L"ctnClient"));
+}
+
+// Beside the play list the room left of it is narrow: the hint goes on more lines there, each
+// word of it drawn, and stays the longer the more there is to read.
+TEST_F(MainWndX, ABrokenFileHintBesideThePlayListIsShownWhole) {
+    Configure("[Global]\nnTopMostMode=2\nbClickedListHandler=0\n");
+    CMorvaneWnd* w = Open();
+    ASSERT_TRUE(PumpUntil([&] { return w->PlayListHwnd() && IsWindowVisible(w->PlayListHwnd()); }));
+    // As wide as the window comes on a 1024 x 768 screen.
+    ::SetWindowPos(w->GetHWND(), nullptr, 0, 0, 512, 288, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT rc{};
+        GetWindowRect(w->GetHWND(), &rc);
+        return rc.right - rc.left == 512;
+    }));
+    w->PlayFile(Clip("broken.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken && w->pToolTip->IsShown(); }));
+    RECT main, list, tip;
+    GetWindowRect(w->GetHWND(), &main);
+    GetWindowRect(w->PlayListHwnd(), &list);
+    GetWindowRect(w->pToolTip->GetHWND(), &tip);
+    auto* pm = w->pToolTip->GetPaintManager();
+    const SIZE line = pm->MeasureText(kTipFileBroken, -1);
+    const int room = main.right - main.left - 100 - (list.right - list.left);
+    ASSERT_LT(room, line.cx + 20) << "the room left of the list holds the hint on one line";
+    // The whole text, wrapped at the window's width, fits its height (10 and 5 px of padding).
+    const SIZE wrapped = pm->MeasureText(kTipFileBroken, -1, tip.right - tip.left - 20);
+    EXPECT_GT(tip.bottom - tip.top, line.cy + 10);
+    EXPECT_LE(wrapped.cy, tip.bottom - tip.top - 10);
+    EXPECT_GE(w->pToolTip->GetShowTime(), 4000u);
+    // On screen: the lower line holds ink (light text on the dark band).
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    int bright = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), tip.left, (tip.top + tip.bottom) / 2 + 2,
+                                static_cast<unsigned>(tip.right - tip.left), static_cast<unsigned>(tip.bottom - (tip.top + tip.bottom) / 2 - 2),
+                                AllPlanes, ZPixmap);
+        bright = 0;
+        if (img) {
+            for (int y = 0; y < img->height; ++y)
+                for (int x = 0; x < img->width; ++x)
+                    if (((XGetPixel(img, x, y) >> 8) & 0xFF) > 0xA0) ++bright;
+            XDestroyImage(img);
+        }
+        return bright > 20;
+    }, 3000)) << bright;
+    XCloseDisplay(dpy);
 }
 
 // libVLC reports these as playing and then ended; nothing of them was ever shown.

@@ -351,6 +351,53 @@ TEST_F(PlayListX, DroppedFolderAndFilesLandInTheList) {
 
 namespace {
 
+// The wheel moves the rows under a still pointer: the tip of the row that was there goes, and
+// the tip that comes names the row under the pointer now.
+TEST_F(PlayListX, TheTipAfterTheWheelNamesTheRowUnderThePointer) {
+    CloseList();
+    g_SysConfig.mapPlayList.clear();
+    for (int i = 0; i < 520; ++i) {
+        _tagMediaInfo r;
+        wchar_t name[32];
+        swprintf(name, 32, L"file%03d.mp4", i);
+        r.strFilePath = W(dir_ / "many") + L"/" + name;
+        g_SysConfig.mapPlayList[L"file" + std::to_wstring(i + 1)] = r;
+    }
+    OpenList();
+    ASSERT_TRUE(PumpUntil([&] { return !list_->IsFilling(); }, 20000));
+    CPlayListUI* l = list_->GetList();
+    // The row whose rectangle holds the pointer, by its tip text.
+    auto underPointer = [&]() -> std::wstring {
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        ::ScreenToClient(list_->GetHWND(), &pt);
+        for (int i = 0; i < l->GetCount(); ++i) {
+            CPlayListItemUI* row = l->GetItemUIAt(i);
+            if (!row || !row->IsVisible()) continue;
+            RECT rc = row->GetPos();
+            if (pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom) return std::wstring(row->GetToolTip());
+        }
+        return L"";
+    };
+    auto tipText = [] {
+        skinui::CWzToolTip* tip = skinui::GetControlToolTip();
+        return tip && tip->IsShown() ? std::wstring(tip->GetText()) : std::wstring();
+    };
+    Xdo("mousemove " + skinx::At(RowCentre(3)));
+    std::wstring first;
+    ASSERT_TRUE(PumpUntil([&] {
+        first = underPointer();
+        return !first.empty() && tipText() == first;
+    }, 10000)) << skinui::CDuiString(tipText()).ToUtf8();
+    Xdo("click --repeat 8 --delay 30 5");
+    ASSERT_TRUE(PumpUntil([&] { return !underPointer().empty() && underPointer() != first; }, 10000));
+    EXPECT_NE(tipText(), first) << "the tip of the row scrolled away stays";
+    ASSERT_TRUE(PumpUntil([&] {
+        const std::wstring now = underPointer();
+        return !now.empty() && now != first && tipText() == now;
+    }, 10000)) << skinui::CDuiString(tipText()).ToUtf8() << " over " << skinui::CDuiString(underPointer()).ToUtf8();
+}
+
 TEST_F(PlayListX, ALongStoredListFillsByTheWindowsTimer) {
     CloseList();
     // 1,000 records in groups of 50 (the files need not exist: missing ones are marked invalid).

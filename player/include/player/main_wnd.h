@@ -12,6 +12,7 @@
 //   main_wnd_media.cpp      subtitles, snapshots, file information
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
@@ -63,6 +64,11 @@ inline constexpr int kMainWndMinWidth = 480;
 inline constexpr int kMainWndMinHeight = 270;
 // How long a hint stays.
 inline constexpr UINT kTipShowTimeMs = 2500;
+inline constexpr int kTipMinWidth = 240;
+// How long a hint stays: the usual time, longer for a text that takes longer to read.
+inline UINT TipShowTimeMs(const std::wstring& text) {
+    return std::max<UINT>(kTipShowTimeMs, static_cast<UINT>(text.size()) * 250);
+}
 
 // Hint texts.
 inline constexpr const wchar_t* kTipFileBroken = L"文件损坏或文件格式不支持，无法播放";

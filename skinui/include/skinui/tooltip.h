@@ -19,6 +19,7 @@ public:
 
     void SetDelayShow(UINT ms) { m_nDelayShow = ms; }
     void SetShowTime(UINT ms) { m_nShowTime = ms; }
+    UINT GetShowTime() const { return m_nShowTime; }
     // A "transparent" background: the text over a dark, nearly opaque band (X has no per-pixel
     // transparency without a compositor).
     void SetBktrans(bool trans) { m_bTrans = trans; }
@@ -27,12 +28,14 @@ public:
     // 0xRRGGBB or 0xAARRGGBB.
     void SetTextColor(DWORD argb) { m_dwTextColor = argb; }
     void SetTextCenter(bool center) { m_bCenter = center; }
-    // The width of the window (text beyond it ends in an ellipsis); 0 follows the text.
+    // The widest the window gets (a longer text goes on more lines); 0 follows the text.
     void SetLabelFixedWidth(int width) { m_nFixedWidth = width; }
-    // With a fixed width: the window is always that wide, also for a shorter text.
+    // With a fixed width: the window is always that wide, also for a shorter text, and holds
+    // one line (text beyond it ends in an ellipsis).
     void SetExactWidth(bool exact) { m_bExactWidth = exact; }
     // The size the window takes for a text (in its font; needs the window).
     SIZE MeasureFor(const CDuiString& text);
+    CPaintManagerUI* GetPaintManager() { return &m_pm; }
 
     // Shows the text with the window's top-left corner at the screen point.
     void Show(const CDuiString& text, int x, int y);
