@@ -547,12 +547,23 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         SendEvent(c, UIEVENT_SCROLLWHEEL, pt, wParam, lParam, KeyStateFromWParam(LOWORD(wParam)));
         if (!m_pEventClick) {
             // What scrolled moved other controls under the still pointer: the tip of the one
-            // that was there goes, and the one there now is hot (and gets its own tip).
+            // that was there goes, and the one there now is hot and gets its own tip (a row used
+            // again for another record stays the hot control; its tip is made afresh all the same).
             UpdateLayout();
             CControlUI* under = FindControl(pt);
             if (under && under->GetManager() != this) under = nullptr;
-            SetHot(nullptr, pt, 0);
-            SetHot(under, pt, 0);
+            if (under != m_pEventHover) {
+                SetHot(under, pt, 0);
+            } else {
+                if (m_tipHide) m_tipHide(this);
+                if (m_tipTimer) host::KillTimer(m_hWndPaint, kToolTipTimer);
+                m_tipTimer = 0;
+                m_pTipControl = nullptr;
+                if (under && m_tipShow && !under->GetToolTip().empty() && host::SetTimer(m_hWndPaint, kToolTipTimer, 500)) {
+                    m_tipTimer = kToolTipTimer;
+                    m_pTipControl = under;
+                }
+            }
         }
         return false;
     }

@@ -598,8 +598,8 @@ CDuiString CDuiMenu::TrackPopupMenu(int x, int y) {
         if (Filter(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
-        // Activation went to a window that is neither the menu nor its owner: the user is
-        // elsewhere now, as with a click outside.
+        // Activation went to a window outside the owner's family: the user is elsewhere now,
+        // as with a click outside.
         HWND active = ::GetActiveWindow();
         if (active != wasActive && active && !IsMenuWindow(active) && !OwnsMenu(active)) Dismiss();
         wasActive = active;
