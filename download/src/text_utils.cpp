@@ -1,5 +1,6 @@
 #include "download/text_utils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -89,6 +90,33 @@ std::ptrdiff_t ExtractXmlTag(std::string_view text, std::string_view openTag, st
     if (close == std::string_view::npos || close == begin) return -1;
     content.assign(text.substr(begin, close - begin));
     return static_cast<std::ptrdiff_t>(begin);
+}
+
+XmlTagIndex::XmlTagIndex(std::string_view text) : text_(text) {
+    const std::size_t n = text.size();
+    std::size_t i = text.find('<');
+    while (i != std::string_view::npos) {
+        const bool closing = i + 1 < n && text[i + 1] == '/';
+        const std::size_t name = i + (closing ? 2 : 1);
+        // No tag holds '<' or '>' in its name, so a tag ends at the first of either.
+        const std::size_t end = std::min(text.find_first_of("<>", name), n);
+        if (end < n && text[end] == '>') {
+            const std::string_view key = text.substr(name, end - name);
+            if (closing) closes_[key].push_back(i);
+            else firstOpen_.try_emplace(key, end + 1);
+        }
+        i = end < n && text[end] == '<' ? end : text.find('<', end);
+    }
+}
+
+std::string XmlTagIndex::Content(std::string_view name) const {
+    auto open = firstOpen_.find(name);
+    auto closes = closes_.find(name);
+    if (open == firstOpen_.end() || closes == closes_.end()) return {};
+    const std::size_t begin = open->second;
+    auto close = std::lower_bound(closes->second.begin(), closes->second.end(), begin);
+    if (close == closes->second.end() || *close == begin) return {};
+    return std::string(text_.substr(begin, *close - begin));
 }
 
 namespace {
