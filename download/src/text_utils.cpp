@@ -94,6 +94,7 @@ std::ptrdiff_t ExtractXmlTag(std::string_view text, std::string_view openTag, st
 
 XmlTagIndex::XmlTagIndex(std::string_view text) : text_(text) {
     const std::size_t n = text.size();
+    spans_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')) / 2 + 1);
     std::size_t i = text.find('<');
     while (i != std::string_view::npos) {
         const bool closing = i + 1 < n && text[i + 1] == '/';
@@ -102,21 +103,21 @@ XmlTagIndex::XmlTagIndex(std::string_view text) : text_(text) {
         const std::size_t end = std::min(text.find_first_of("<>", name), n);
         if (end < n && text[end] == '>') {
             const std::string_view key = text.substr(name, end - name);
-            if (closing) closes_[key].push_back(i);
-            else firstOpen_.try_emplace(key, end + 1);
+            if (!closing) {
+                spans_.try_emplace(key, Span{end + 1});
+            } else if (auto it = spans_.find(key); it != spans_.end() && it->second.end == std::string_view::npos) {
+                // Seen after the first open tag, so at or after its content's start.
+                it->second.end = i;
+            }
         }
         i = end < n && text[end] == '<' ? end : text.find('<', end);
     }
 }
 
 std::string XmlTagIndex::Content(std::string_view name) const {
-    auto open = firstOpen_.find(name);
-    auto closes = closes_.find(name);
-    if (open == firstOpen_.end() || closes == closes_.end()) return {};
-    const std::size_t begin = open->second;
-    auto close = std::lower_bound(closes->second.begin(), closes->second.end(), begin);
-    if (close == closes->second.end() || *close == begin) return {};
-    return std::string(text_.substr(begin, *close - begin));
+    auto it = spans_.find(name);
+    if (it == spans_.end() || it->second.end == std::string_view::npos) return {};
+    return std::string(text_.substr(it->second.begin, it->second.end - it->second.begin));
 }
 
 namespace {

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <vector>
 
 #include "download/flavor.h"
 
@@ -49,9 +48,12 @@ public:
     std::string Content(std::string_view name) const;
 
 private:
+    struct Span {
+        std::size_t begin;                         // after the first "<name>"
+        std::size_t end = std::string_view::npos;  // the first "</name>" after that
+    };
     std::string_view text_;
-    std::unordered_map<std::string_view, std::size_t> firstOpen_;              // where its content starts
-    std::unordered_map<std::string_view, std::vector<std::size_t>> closes_;  // ascending
+    std::unordered_map<std::string_view, Span> spans_;
 };
 
 // Undoes the escapes that scraped web pages carry (\u00xx, entities, percent escapes), turns
