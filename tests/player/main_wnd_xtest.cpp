@@ -617,13 +617,18 @@ TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {
         w->OpenFileDialog();
         EXPECT_TRUE(w->strCurrentPath.empty());
     }
-    testsupport::ScopedDialogAnswer answer(fs::path(Clip("b.mp4")).string());
-    PostMessageW(w->GetHWND(), WM_PLAYER_OPEN_FILE, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
-    EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
-    EXPECT_TRUE(IsWindowEnabled(w->GetHWND()));
-    ASSERT_NE(w->pPlayList, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(w->pPlayList->GetHWND()));
+    // A path longer than the 260 characters of old plays as well.
+    const fs::path deep = *media_ / std::string(150, 'd') / std::string(150, 'e');
+    fs::create_directories(deep);
+    fs::copy_file(*media_ / "a.mp4", deep / "q\"t.mp4", fs::copy_options::overwrite_existing);
+    for (const fs::path& chosen : {fs::path(Clip("b.mp4")), deep / "q\"t.mp4"}) {
+        testsupport::ScopedDialogAnswer answer(chosen.string());
+        PostMessageW(w->GetHWND(), WM_PLAYER_OPEN_FILE, 0, 0);
+        ASSERT_TRUE(PumpUntil([&] { return Playing() && w->strCurrentPath == chosen.wstring(); })) << chosen;
+        EXPECT_TRUE(IsWindowEnabled(w->GetHWND()));
+        ASSERT_NE(w->pPlayList, nullptr);
+        EXPECT_TRUE(IsWindowEnabled(w->pPlayList->GetHWND()));
+    }
 }
 
 }  // namespace
