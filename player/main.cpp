@@ -22,7 +22,7 @@
 #include "player/utils.h"
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    wchar_t file[kCmdLineFileChars] = {};
+    std::wstring file;
     ParseCmdLineFile(GetCommandLineW(), file);
 
     // Without a runtime folder it can trust the player still plays, but a second start cannot
@@ -37,7 +37,7 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore);
     if (semaphore && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (HWND running = FindRunningInstanceWindow()) {
-            return HandOverToRunningInstance(running, file, GetCommandLineW()) ? 0 : 1;
+            return HandOverToRunningInstance(running, file.c_str(), GetCommandLineW()) ? 0 : 1;
         }
         // The first instance has no window (yet): this one becomes a full instance too.
     }
