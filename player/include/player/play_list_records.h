@@ -75,6 +75,8 @@ public:
 
     // "file%d" of a number from 1.
     static std::wstring SectionName(std::size_t n);
+    // The slot (the number less 1) of a section name, or none.
+    static std::optional<std::size_t> SlotOf(const std::wstring& section);
 
     CPlayListRecords() = default;
     CPlayListRecords(std::initializer_list<value_type> records);
@@ -150,8 +152,6 @@ private:
     };
 
     std::size_t NextSlot(std::size_t from) const;
-    // The slot of a section name, or none.
-    static std::optional<std::size_t> SlotOf(const std::wstring& section);
     void Index(std::size_t slot);
     void Unindex(std::size_t slot);
     void Reindex();

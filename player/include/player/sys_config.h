@@ -78,6 +78,8 @@ constexpr int kMaxTransIdx = 8;
 constexpr int kMaxSnapShotType = 2;
 constexpr int kMaxTopMostMode = 2;
 
+class CConfigKeys;
+
 class CSysConfig {
 public:
     CSysConfig();
@@ -159,14 +161,18 @@ public:
 private:
     // The same loads from one reading of user.cfg.
     void LoadWindowInfo(const platform::ProfileSnapshot& cfg);
-    void LoadHotKeys(const platform::ProfileSnapshot& cfg);
-    void LoadFileAssoc(const platform::ProfileSnapshot& cfg);
+    void LoadHotKeys(const CConfigKeys& keys);
+    void LoadFileAssoc(const CConfigKeys& keys);
 };
 
 extern CSysConfig g_SysConfig;
 
 // The name of the backup kept of a PlayList.info of the older layout.
 std::wstring OldPlayListBackupPath(const std::wstring& playListPath);
+// The copy kept of a settings or list file that was read with damage ("<file>.bad"); further
+// damaged originals of other content go to "<file>.bad.2" and on.
+std::wstring DamagedFileBackupPath(const std::wstring& path);
+void SetDamagedFileAside(const std::wstring& path, const std::string& bytes);
 
 // Appends the section "file%d" (n) of a record, its keys in PlayList.info's order.
 void AddPlayListSection(platform::ProfileText& text, std::size_t n, const _tagMediaInfo& record);
