@@ -40,6 +40,16 @@ void SetDamagedFileAside(const std::wstring& path, const std::string& bytes) {
 
 namespace {
 
+// Names match without regard to case; these are ASCII.
+bool IsName(std::wstring_view name, std::wstring_view lowerAscii) {
+    if (name.size() != lowerAscii.size()) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const wchar_t c = name[i] >= L'A' && name[i] <= L'Z' ? static_cast<wchar_t>(name[i] - L'A' + L'a') : name[i];
+        if (c != lowerAscii[i]) return false;
+    }
+    return true;
+}
+
 // Values far past any path or address are no record's (a cut or garbled file can hold megabytes
 // on one line).
 constexpr size_t kMaxValueLength = 64 * 1024;
@@ -52,7 +62,6 @@ struct LoadedRecord {
 };
 
 enum RecordKey { kFilePath, kVisible, kError, kPlayTime, kPlayPos, kGroup, kPlayed, kKeyCount };
-// As names match: without regard to case.
 constexpr const wchar_t* kRecordKeys[kKeyCount] = {L"strfilepath", L"bvisible", L"berror", L"nplaytime",
                                                    L"nplaypos",    L"strgroup", L"bplayed"};
 
@@ -60,26 +69,26 @@ constexpr const wchar_t* kRecordKeys[kKeyCount] = {L"strfilepath", L"bvisible", 
 // not as a save writes it.
 std::optional<LoadedRecord> ReadRecord(const platform::ProfileSectionRead& s, bool& damaged) {
     if (s.strayLines) damaged = true;
-    const std::wstring name = platform::FoldProfileName(s.name);
-    const std::optional<size_t> slot = CPlayListRecords::SlotOf(name);
+    std::optional<size_t> slot;
+    if (s.name.size() > 4 && IsName(std::wstring_view(s.name).substr(0, 4), L"file"))
+        slot = CPlayListRecords::SlotOf(L"file" + s.name.substr(4));
     if (!slot) {
-        if (s.hasHeader ? name != L"curplay" : !s.entries.empty()) damaged = true;
+        if (s.hasHeader ? !IsName(s.name, L"curplay") : !s.entries.empty()) damaged = true;
         return std::nullopt;
     }
     LoadedRecord out{*slot + 1, 0, false, {}};
     const std::wstring* values[kKeyCount] = {};
-    for (const auto& [rawKey, value] : s.entries) {
-        const std::wstring key = platform::FoldProfileName(rawKey);
+    for (const auto& [key, value] : s.entries) {
         if (value.size() > kMaxValueLength) {
             damaged = true;
             return std::nullopt;
         }
-        if (key == L"strfilename") {
+        if (IsName(key, L"strfilename")) {
             out.oldLayout = out.oldLayout || value != L"NULL";
             continue;
         }
         size_t k = 0;
-        while (k < kKeyCount && key != kRecordKeys[k]) ++k;
+        while (k < kKeyCount && !IsName(key, kRecordKeys[k])) ++k;
         if (k == kKeyCount || values[k]) {
             damaged = true;  // a key no save writes, or one written twice: the first counts
             continue;
