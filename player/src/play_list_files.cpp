@@ -116,11 +116,10 @@ std::optional<LoadedRecord> ReadRecord(const platform::ProfileSectionRead& s, bo
     return out;
 }
 
-}  // namespace
-
-void CSysConfig::LoadPlayList() {
-    mapPlayList.clear();
-    const platform::ProfileSnapshot file(strPlayListPath);
+// The records of a play-list file; damage is set aside beside it, an older layout moved away.
+CPlayListRecords ReadPlayListFile(const std::wstring& path) {
+    CPlayListRecords map;
+    const platform::ProfileSnapshot file(path);
     // Every section the file holds, in number order: a section that cannot be read is left
     // out, not the end of the list, and two of one number both stay.
     bool damaged = false;
@@ -134,20 +133,63 @@ void CSysConfig::LoadPlayList() {
     std::sort(records.begin(), records.end(), [](const LoadedRecord& a, const LoadedRecord& b) {
         return a.number != b.number ? a.number < b.number : a.order < b.order;
     });
-    mapPlayList.reserve(records.size());
+    map.reserve(records.size());
     size_t n = 0;
     for (LoadedRecord& r : records) {
         if (r.oldLayout) {
             // A file of the older layout: set it aside rather than lose it.
-            MoveFileExW(strPlayListPath.c_str(), OldPlayListBackupPath(strPlayListPath).c_str(),
-                        MOVEFILE_REPLACE_EXISTING);
-            return;
+            MoveFileExW(path.c_str(), OldPlayListBackupPath(path).c_str(), MOVEFILE_REPLACE_EXISTING);
+            return map;
         }
         if (r.number != ++n) damaged = true;  // a gap or a number twice
-        mapPlayList.emplace(n, r.record);
+        map.emplace(n, std::move(r.record));
     }
     // The first save rewrites the file from what could be read: what could not stays beside it.
-    if (damaged) SetDamagedFileAside(strPlayListPath, file.Bytes());
+    if (damaged) SetDamagedFileAside(path, file.Bytes());
+    return map;
+}
+
+}  // namespace
+
+void CSysConfig::LoadPlayList() {
+    WaitPlayList();
+    mapPlayList = ReadPlayListFile(strPlayListPath);
+}
+
+void CSysConfig::BeginLoadPlayList() {
+    WaitPlayList();
+    mapPlayList.clear();
+    {
+        std::lock_guard<std::mutex> lock(reader_.mutex);
+        reader_.done = false;
+    }
+    reader_.thread = std::thread([&r = reader_, path = strPlayListPath] {
+        r.records = ReadPlayListFile(path);
+        std::function<void()> fn;
+        {
+            std::lock_guard<std::mutex> lock(r.mutex);
+            r.done = true;
+            fn = r.onRead;
+        }
+        if (fn) fn();
+    });
+}
+
+void CSysConfig::WaitPlayList() {
+    if (!reader_.thread.joinable()) return;
+    reader_.Join();
+    mapPlayList = std::move(reader_.records);
+    reader_.records.clear();
+}
+
+void CSysConfig::OnPlayListRead(std::function<void()> fn) {
+    bool now;
+    {
+        std::lock_guard<std::mutex> lock(reader_.mutex);
+        reader_.onRead = fn;
+        now = reader_.done;
+    }
+    if (now && fn) fn();
 }
 
 void AddPlayListSection(platform::ProfileText& text, size_t n, const _tagMediaInfo& r) {

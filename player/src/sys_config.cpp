@@ -128,7 +128,7 @@ CConfigKeys::CConfigKeys(const platform::ProfileSnapshot& cfg) {
     if (!cutOff.empty()) sections_[assoc].merge(cutOff);  // what [FileAssoc] itself holds wins
 }
 
-void CSysConfig::Load() {
+void CSysConfig::Load(bool listLater) {
     const platform::ProfileSnapshot cfg(iniConfig.GetPath());
     bMute = cfg.ReadInt(L"Volume", L"bMute", 0);
     nVolume = Clamp(cfg.ReadInt(L"Volume", L"nVolume", 50), 0, kMaxVolume);
@@ -138,7 +138,10 @@ void CSysConfig::Load() {
     LoadFileAssoc(keys);
     // The first write of these keys goes into the file as it is: its original stays beside it.
     if (keys.damaged()) SetDamagedFileAside(iniConfig.GetPath(), cfg.Bytes());
-    LoadPlayList();
+    if (listLater)
+        BeginLoadPlayList();
+    else
+        LoadPlayList();
     LoadUrlHistory();
 
     bSavePlayInfo = cfg.ReadInt(L"Global", L"bSavePlayInfo", 1);
