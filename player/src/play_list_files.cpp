@@ -118,34 +118,41 @@ std::optional<LoadedRecord> ReadRecord(const platform::ProfileSectionRead& s, bo
 
 // The records of a play-list file; damage is set aside beside it, an older layout moved away.
 CPlayListRecords ReadPlayListFile(const std::wstring& path) {
-    CPlayListRecords map;
-    const platform::ProfileSnapshot file(path);
-    // Every section the file holds, in number order: a section that cannot be read is left
-    // out, not the end of the list, and two of one number both stay.
-    bool damaged = false;
     std::vector<LoadedRecord> records;
-    file.ForEachSection([&](const platform::ProfileSectionRead& s) {
-        if (std::optional<LoadedRecord> r = ReadRecord(s, damaged)) {
-            r->order = records.size();
-            records.push_back(std::move(*r));
+    {
+        const platform::ProfileSnapshot file(path);
+        // Every section the file holds, in number order: a section that cannot be read is left
+        // out, not the end of the list, and two of one number both stay.
+        bool damaged = false;
+        file.ForEachSection([&](const platform::ProfileSectionRead& s) {
+            if (std::optional<LoadedRecord> r = ReadRecord(s, damaged)) {
+                r->order = records.size();
+                records.push_back(std::move(*r));
+            }
+        });
+        std::sort(records.begin(), records.end(), [](const LoadedRecord& a, const LoadedRecord& b) {
+            return a.number != b.number ? a.number < b.number : a.order < b.order;
+        });
+        bool oldLayout = false;
+        for (size_t i = 0; i < records.size() && !oldLayout; ++i) {
+            oldLayout = records[i].oldLayout;
+            if (records[i].number != i + 1) damaged = true;  // a gap or a number twice
         }
-    });
-    std::sort(records.begin(), records.end(), [](const LoadedRecord& a, const LoadedRecord& b) {
-        return a.number != b.number ? a.number < b.number : a.order < b.order;
-    });
+        // The first save rewrites the file from what could be read: what could not stays beside
+        // it (a file of the older layout is set aside whole).
+        if (damaged && !oldLayout) SetDamagedFileAside(path, file.Bytes());
+    }
+    // The file's text is gone before the map is made: a long list holds only one of them at a time.
+    CPlayListRecords map;
     map.reserve(records.size());
-    size_t n = 0;
-    for (LoadedRecord& r : records) {
-        if (r.oldLayout) {
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].oldLayout) {
             // A file of the older layout: set it aside rather than lose it.
             MoveFileExW(path.c_str(), OldPlayListBackupPath(path).c_str(), MOVEFILE_REPLACE_EXISTING);
-            return map;
+            break;
         }
-        if (r.number != ++n) damaged = true;  // a gap or a number twice
-        map.emplace(n, std::move(r.record));
+        map.emplace(i + 1, std::move(records[i].record));
     }
-    // The first save rewrites the file from what could be read: what could not stays beside it.
-    if (damaged) SetDamagedFileAside(path, file.Bytes());
     return map;
 }
 

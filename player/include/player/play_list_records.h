@@ -104,6 +104,7 @@ public:
     std::pair<iterator, bool> emplace(const std::wstring& section, const _tagMediaInfo& record);
     // The same for "file{n}", n from 1.
     std::pair<iterator, bool> emplace(std::size_t n, const _tagMediaInfo& record);
+    std::pair<iterator, bool> emplace(std::size_t n, _tagMediaInfo&& record);
     std::pair<iterator, bool> insert_or_assign(const std::wstring& section, const _tagMediaInfo& record);
     std::size_t erase(const std::wstring& section);
     // A record to fill in place, made when missing: whatever path it is given, the next lookup
