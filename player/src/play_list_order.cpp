@@ -65,7 +65,7 @@ void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
 }
 
 void CPlayListWnd::SetCurrentItemProgress(std::int64_t seconds, int permille) {
-    EnsureLoaded();
+    // No wait for the list's read: until it is done there is no current record.
     std::wstring path = GetCurrentPath();
     if (path.empty() || !m_pList) return;
     _tagMediaInfo* r = FindRecord(path);
