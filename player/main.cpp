@@ -47,7 +47,8 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     const std::wstring folder = platform::ModuleFolder();
     g_SysConfig.SetConfigPath(folder + L"user.cfg");
     g_SysConfig.SetPlayListPath(folder + L"PlayList.info");
-    g_SysConfig.Load();
+    // A long play list is read while the window is made and shown.
+    g_SysConfig.Load(true);
 
     CoInitialize(nullptr);
     if (FAILED(CoInitialize(nullptr))) return 0;

@@ -263,6 +263,42 @@ TEST_F(MorvaneX, PlaysHandsOverSavesAndResumes) {
     EXPECT_GE(std::stoi(PlayListValue(SectionOf(red), L"nPlayPos")), saved);
 }
 
+// A long stored list is read while the window shows: a second start's file and the close that
+// come meanwhile meet the whole list (the file's own record is found, nothing is lost).
+TEST_F(MorvaneX, AHandOverAndACloseWhileALongListIsReadMeetTheWholeList) {
+    constexpr int kRecords = 100000, kRed = 60000;
+    const fs::path red = *base_ / "red.mp4";
+    std::string list;
+    for (int n = 1; n <= kRecords; ++n) {
+        const std::string path = n == kRed ? red.string() : (*base_ / ("missing/e" + std::to_string(n) + ".mkv")).string();
+        list += "[file" + std::to_string(n) + "]\nstrFilePath=" + path +
+                "\nbVisible=1\nbError=0\nnPlayTime=0\nnPlayPos=" + std::to_string(n == kRed ? 1 : 0) +
+                "\nstrGroup=\nbPlayed=0\n";
+    }
+    prog_->write("PlayList.info", list);
+    Child& first = Start({});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the handed-over file did not play";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+
+    const platform::ProfileSnapshot saved((prog_->path() / "PlayList.info").wstring());
+    size_t records = 0, reds = 0;
+    for (int n = 1;; ++n) {
+        std::wstring path;
+        if (!saved.ReadString(L"file" + std::to_wstring(n), L"strFilePath", path)) break;
+        ++records;
+        reds += path == red.wstring();
+    }
+    EXPECT_EQ(records, static_cast<size_t>(kRecords));
+    EXPECT_EQ(reds, 1u);
+    EXPECT_EQ(saved.ReadString(L"file" + std::to_wstring(kRed), L"strFilePath", L""), red.wstring());
+    EXPECT_EQ(saved.ReadString(L"CurPlay", L"strFilePath", L""), red.wstring());
+}
+
 TEST_F(MorvaneX, SecondStartWithoutFileOnlyRaises) {
     const fs::path pattern = *base_ / "pattern.mp4";
     Child& first = Start({pattern.string()});
