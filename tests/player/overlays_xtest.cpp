@@ -161,13 +161,7 @@ protected:
         return buf;
     }
 
-    // The open submenu at a depth once it is on screen and has the keys, else null.
-    skinui::CMenuUI* Shown(skinui::CDuiMenu& menu, size_t depth) {
-        auto open = menu.GetOpenMenus();
-        if (open.size() != depth + 1) return nullptr;
-        HWND major = open[0]->GetManager()->GetPaintWindow();
-        return Viewable(open[depth]->GetManager()->GetPaintWindow()) && HasKeyboard(major) ? open[depth] : nullptr;
-    }
+    skinui::CMenuUI* Shown(skinui::CDuiMenu& menu, size_t depth) { return ShownMenu(menu, depth); }
     static POINT Item(skinui::CMenuUI* m, int position) {
         return skinx::CentreOf(m->GetManager()->GetPaintWindow(), m->GetItemAt(position));
     }
@@ -201,8 +195,10 @@ protected:
                 Xdo("mousemove " + At(Item(shown, path[*stage])) + (*stage == last ? " sleep 0.1 click 1" : ""));
                 ++*stage;
             } else if (*stage > 0 && *ticks % 50 == 0) {
-                // No hover seen yet: move within the item once more.
+                // The submenu did not open: aim at its item again, from beside it so that the
+                // pointer moves even where it already is.
                 Xdo("mousemove_relative 1 0");
+                --*stage;
             }
             return false;
         };

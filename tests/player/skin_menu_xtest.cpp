@@ -21,13 +21,7 @@ protected:
         WaitShown(owner.hwnd());
         ASSERT_TRUE(menu.Init(owner.hwnd()));
     }
-    // The open submenu at a depth once it is on screen and the menu has the keys, else null.
-    CMenuUI* Shown(size_t depth) {
-        auto open = menu.GetOpenMenus();
-        if (open.size() != depth + 1) return nullptr;
-        HWND major = open[0]->GetManager()->GetPaintWindow();
-        return Viewable(open[depth]->GetManager()->GetPaintWindow()) && HasKeyboard(major) ? open[depth] : nullptr;
-    }
+    CMenuUI* Shown(size_t depth) { return ShownMenu(menu, depth); }
     static POINT Item(CMenuUI* m, int position) {
         return skinx::CentreOf(m->GetManager()->GetPaintWindow(), m->GetItemAt(position));
     }

@@ -15,6 +15,7 @@
 #include "platform/resources.h"
 #include "platform/winuser.h"
 #include "player/xml_wnd.h"
+#include "skinui/menu.h"
 #include "skinui/skinui.h"
 #include "support/message_pump.h"
 #include "support/modal_script.h"
@@ -112,6 +113,20 @@ protected:
 
     // True once X gives the window the keyboard (asked for once).
     bool HasKeyboard(HWND h) { return testsupport::HasKeyboard(h); }
+
+    // The open submenu at a depth once it is on screen, laid out and the menu has the keys, else
+    // null. Until its first layout an item has no place yet, and a pointer aimed at it lands on
+    // the menu's corner (seen on a busy machine under a window manager).
+    skinui::CMenuUI* ShownMenu(skinui::CDuiMenu& menu, size_t depth) {
+        auto open = menu.GetOpenMenus();
+        if (open.size() != depth + 1) return nullptr;
+        skinui::CMenuUI* m = open[depth];
+        if (m->GetCount() == 0) return nullptr;
+        const RECT first = m->GetItemAt(0)->GetPos();
+        if (first.right <= first.left || first.bottom <= first.top) return nullptr;
+        HWND major = open[0]->GetManager()->GetPaintWindow();
+        return Viewable(m->GetManager()->GetPaintWindow()) && HasKeyboard(major) ? m : nullptr;
+    }
 
     Display* dpy_ = nullptr;
 };
