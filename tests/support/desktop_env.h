@@ -28,7 +28,8 @@ private:
 };
 
 // Runs a program and returns what it wrote to its standard output, the last newline cut;
-// status, when given, gets its exit status (-1 when it did not exit).
+// status, when given, gets its exit status (-1 when it did not exit). Not for a launcher: what it
+// starts keeps the output open.
 std::string ProgramOutput(const std::vector<std::string>& argv, int* status = nullptr);
 
 // Makes this process the reaper of its orphaned descendants (a program that a launcher
