@@ -229,7 +229,7 @@ bool SaveKeyFile(const std::string& path, const KeyFileLines& file, const std::s
     if (text == original) return true;
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);
-    if (!platform::WriteFileAtomic(path, text, platform::KeepOfOld::ModeOwnerAndTimes)) {
+    if (!platform::WriteFileAtomic(path, text)) {
         LogError(path + " could not be written");
         return false;
     }
