@@ -138,11 +138,14 @@ public:
             }
             lines_.push_back(line);
         }
+        lastLineOpen_ = !bytes.empty() && bytes.back() != '\n';
         return true;
     }
+    // A last line that had no newline keeps going without one.
     std::string Text() const {
         std::string out;
         for (const std::string& l : lines_) out += l + "\n";
+        if (lastLineOpen_ && !out.empty()) out.pop_back();
         return out;
     }
 
@@ -205,6 +208,7 @@ private:
     }
 
     std::vector<std::string> lines_;
+    bool lastLineOpen_ = false;
 };
 
 // Loads a key file that may be missing; false (logged) when it is there but unreadable or damaged.

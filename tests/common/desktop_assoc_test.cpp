@@ -104,6 +104,23 @@ TEST_F(DesktopAssoc, WithoutAPreviousDefaultRemoveDropsTheLines) {
     EXPECT_EQ(List(), "[Default Applications]\n\n[Added Associations]\n");
 }
 
+TEST_F(DesktopAssoc, RemovingWhatWasNeverSetLeavesTheFileAsItIs) {
+    // The settings window sends a remove for every unticked extension on each apply.
+    const std::string text = "[Default Applications]\r\nvideo/mp4=other.desktop;\r\naudio/mpeg=other.desktop;";
+    WriteList(text);
+    struct stat before {};
+    ASSERT_EQ(::stat(desktop.mimeApps().c_str(), &before), 0);
+    for (const char* ext : {"mp4", "mp3", "mkv"}) RemoveFileAssociation(ext);
+    struct stat after {};
+    ASSERT_EQ(::stat(desktop.mimeApps().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(List(), text);
+    // A set and a remove keep the user's line ends and the open last line.
+    SetFileAssociation("mkv", "MKV.ico");
+    RemoveFileAssociation("mkv");
+    EXPECT_EQ(List(), text + "\n\n[Added Associations]");
+}
+
 TEST_F(DesktopAssoc, ADefaultTheUserChoseAfterTheSetIsNotTakenBack) {
     SetFileAssociation("mp4", "MP4.ico");
     WriteList("[Default Applications]\nvideo/mp4=mine.desktop;\n");
