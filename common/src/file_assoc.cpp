@@ -2,7 +2,11 @@
 
 #include <strings.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "common/convert.h"
+#include "common/desktop_assoc.h"
 #include "common/reg_helper.h"
 #include "platform/module.h"
 #include "platform/module_names.h"
@@ -23,6 +27,20 @@ std::string UserExtKey(const std::string& ext) { return kFileExts + ext; }
 
 std::string ProgramFolder() { return WideToAcp(platform::ModuleFolder()); }
 
+// The player's path as the file system names it.
+std::string PlayerFsPath(const std::string& programFolder) {
+    std::string path = AssocPlayerProgram(programFolder);
+    AnsiToUtf8(path);
+    return path;
+}
+
+// Another extension that still points at its ProgID keeps the MIME types it shares.
+bool ExtensionStillAssociated(const std::string& ext) {
+    std::string cur;
+    return IsValidAssocExtension(ext) && CRegHelper::GetString(HKEY_CLASSES_ROOT, ExtKey(ext), "", cur) &&
+           SameProgId(cur, AssocProgId(ext));
+}
+
 }  // namespace
 
 bool IsValidAssocExtension(const std::string& ext) {
@@ -37,6 +55,10 @@ void NotifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLI
 
 std::string AssocProgId(const std::string& ext) { return "WZfile_" + ext; }
 
+std::string AssocPlayerProgram(const std::string& programFolder) {
+    return programFolder + platform::MapModuleName(std::string("Morvane.exe"));
+}
+
 std::string AssocUserChoiceKey(const std::string& ext) {
     return IsVistaOrLater() ? UserExtKey(ext) + "\\UserChoice" : UserExtKey(ext);
 }
@@ -45,7 +67,7 @@ bool WriteAssociationLayout(const std::string& ext, const std::string& iconPath,
                             bool resetUserChoice) {
     if (!IsValidAssocExtension(ext)) return false;
     const std::string progId = AssocProgId(ext);
-    const std::string command = "\"" + programFolder + platform::MapModuleName(std::string("Morvane.exe")) + "\" \"%1\"";
+    const std::string command = "\"" + AssocPlayerProgram(programFolder) + "\" \"%1\"";
     const std::string caption = WideToAcp(L"用 Oskery播放器 播放(&P)");
 
     CRegHelper::CreateKey(HKEY_CLASSES_ROOT, progId + "\\DefaultIcon");
@@ -75,7 +97,13 @@ bool WriteAssociationLayout(const std::string& ext, const std::string& iconPath,
     CRegHelper::SetString(HKEY_CURRENT_USER, userKey, kUserProgId, progId);
     std::string backup = !prevChoice.empty() && !SameProgId(prevChoice, progId) ? prevChoice : oldBackup;
     if (!backup.empty()) CRegHelper::SetString(HKEY_CURRENT_USER, UserExtKey(ext), kBackup, backup);
+
+    SetDesktopAssociation(ext, PlayerFsPath(programFolder));
     return true;
+}
+
+bool SetDesktopAssociationOfThisProgram(const std::string& ext) {
+    return IsValidAssocExtension(ext) && SetDesktopAssociation(ext, PlayerFsPath(ProgramFolder()));
 }
 
 void SetFileAssociation(const std::string& ext, const std::string& icon) {
@@ -107,5 +135,9 @@ void RemoveFileAssociation(const std::string& ext) {
     } else if (CRegHelper::GetString(HKEY_CURRENT_USER, userKey, kUserProgId, cur) && SameProgId(cur, progId)) {
         CRegHelper::DeleteValue(HKEY_CURRENT_USER, userKey, kUserProgId);
     }
+
+    RemoveDesktopAssociation(ext, [&](const std::string& other) { return other != ext && ExtensionStillAssociated(other); });
+    std::error_code ec;
+    if (std::filesystem::exists(DesktopEntryPath(), ec)) WriteDesktopEntry(PlayerFsPath(ProgramFolder()));
     NotifyAssociationsChanged();
 }

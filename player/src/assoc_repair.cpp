@@ -18,7 +18,10 @@ bool RepairExtProgid(const std::string& ext) {
     std::string cur;
     CRegHelper::GetString(HKEY_CURRENT_USER, key, "Progid", cur);
     if (cur == progId) return false;
-    return CRegHelper::SetString(HKEY_CURRENT_USER, key, "Progid", progId);
+    const bool wrote = CRegHelper::SetString(HKEY_CURRENT_USER, key, "Progid", progId);
+    // The desktop follows the choice put back, so that the type opens in the player there too.
+    if (wrote) SetDesktopAssociationOfThisProgram(ext);
+    return wrote;
 }
 
 void RepairFileAssociations() {

@@ -4,6 +4,7 @@
 
 #include "agent/agent.h"
 #include "platform/registry.h"
+#include "support/desktop_env.h"
 #include "support/registry_db.h"
 
 using testsupport::RegRead;
@@ -70,6 +71,7 @@ TEST(AgentCommand, ParsesOnlyWellFormedCommands) {
 class AgentCommands : public ::testing::Test {
 protected:
     testsupport::TempRegistry db;
+    testsupport::DesktopEnv desktopFiles;  // the writer's desktop side, kept out of the user's own
     testsupport::TempDir program;
     testsupport::ScopedEnv dir{"MORVANE_PROGRAM_DIR", program.path().string()};
 

@@ -6,6 +6,7 @@
 
 #include "platform/registry.h"
 #include "platform/shell.h"
+#include "support/desktop_env.h"
 #include "support/registry_db.h"
 
 using testsupport::RegRead;
@@ -20,6 +21,7 @@ const wchar_t kUserChoice[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ex
 class FileAssoc : public ::testing::Test {
 protected:
     testsupport::TempRegistry db;
+    testsupport::DesktopEnv desktopFiles;  // the writer's desktop side, kept out of the user's own
     testsupport::TempDir program;
     testsupport::ScopedEnv dir{"MORVANE_PROGRAM_DIR", program.path().string()};
     testsupport::ScopedEnv runtime{"MORVANE_RUNTIME_DIR", (program.path() / "run").string()};

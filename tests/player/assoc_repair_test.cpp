@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "common/convert.h"
 #include "common/reg_helper.h"
 #include "player/assoc_table.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
 #include "platform/shell.h"
+#include "support/desktop_env.h"
 #include "support/registry_db.h"
 
 using testsupport::RegRead;
@@ -24,6 +27,7 @@ std::wstring Choice(const std::wstring& dotExt) {
 class AssocRepair : public ::testing::Test {
 protected:
     testsupport::TempRegistry db;
+    testsupport::DesktopEnv desktopFiles;  // the writer's desktop side, kept out of the user's own
     testsupport::TempDir dir;
     testsupport::ScopedEnv runtime{"MORVANE_RUNTIME_DIR", (dir.path() / "run").string()};
 
@@ -74,6 +78,29 @@ TEST_F(AssocRepair, WritesOnlyWhatIsNeededAndOnlyForRegisteredProgIds) {
     RepairFileAssociations();
     EXPECT_EQ(platform::shell::ChangeNoticeCount(), 0);
 
+}
+
+TEST_F(AssocRepair, TheDesktopFollowsWhereTheChoiceIsPutBack) {
+    const testsupport::DesktopEnv& desktop = desktopFiles;
+    testsupport::ScopedEnv program{"MORVANE_PROGRAM_DIR", dir.path().string()};
+    UseConfig("[FileAssoc]\n.mkv=0\n");
+    for (const wchar_t* e : AssocExtensions)
+        testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(e), L"Progid", L"WZfile_" + std::wstring(e + 1));
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".mp4"), L"Progid", L"OtherPlayer.mp4");
+    testsupport::RegWrite(HKEY_CURRENT_USER, UserChoice(L".mkv"), L"Progid", L"OtherPlayer.mkv");
+    const std::string before =
+        "[Default Applications]\nvideo/mp4=other.desktop;\nvideo/x-matroska=other.desktop;\nvideo/webm=other.desktop;\n";
+    std::ofstream(desktop.mimeApps()) << before;
+
+    RepairFileAssociations();
+    // .mp4 was put back and so becomes the player's on the desktop too, the other default kept
+    // for a removal; .mkv is not kept associated and .webm's choice needed no repair.
+    EXPECT_EQ(testsupport::ReadFile(desktop.mimeApps()),
+              "[Default Applications]\nvideo/mp4=morvane.desktop;\nvideo/x-matroska=other.desktop;\nvideo/webm=other.desktop;\n"
+              "\n[Added Associations]\nvideo/mp4=morvane.desktop;\n");
+    EXPECT_TRUE(std::filesystem::exists(desktop.entry()));
+    EXPECT_NE(testsupport::ReadFile(desktop.entry()).find("Exec=\"" + dir.path().string() + "/morvane\" %f\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // writing associations into the test's registry database, user.cfg in a temporary program folder.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <filesystem>
 #include <string>
 
@@ -10,12 +13,17 @@
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "player/file_assoc_client.h"
+#include "player/main_wnd.h"
 #include "player/setting_wnd.h"
 #include "player/sys_config.h"
 #include "skin_x.h"
 #include "skinui/controls.h"
 #include "support/dialog_answer.h"
 #include "support/agent_env.h"
+#include "support/clips.h"
+#include "support/desktop_env.h"
+#include "support/wait_for.h"
+#include "support/x_windows.h"
 #include "support/test_window.h"
 
 using namespace skinui;
@@ -173,6 +181,84 @@ TEST_F(SettingWndX, AnApplyThatReachesNoAgentSaysSoAndKeepsTheChoices) {
     EXPECT_EQ(Stored(L"FileAssoc", L".mkv"), 1);
     EXPECT_FALSE(testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mkv"));
     EXPECT_TRUE(IsWindowVisible(wnd.GetHWND()));
+}
+
+// Players that a launcher started and left to this process: closed as a user would, killed when
+// they do not go, reaped either way.
+class LaunchedPlayers {
+public:
+    LaunchedPlayers() { testsupport::BecomeSubreaper(); }
+    ~LaunchedPlayers() {
+        for (pid_t pid : testsupport::ChildrenRunning(Program())) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    static std::string Program() { return std::string(MORVANE_BIN_DIR) + "/morvane"; }
+};
+
+TEST_F(SettingWndX, AppliedTypesOpenInThePlayerThroughTheDesktop) {
+    testsupport::DesktopEnv desktop;
+    testsupport::ScopedEnv sound{"MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null --no-volume-save"};
+    std::filesystem::create_symlink(LaunchedPlayers::Program(), env.program() / "morvane");
+    testsupport::ClipOptions red;
+    red.colour = "red";
+    red.seconds = 10.0;
+    red.audioTracks = 0;
+    const std::filesystem::path clip = testsupport::MakeClip(env.program() / "clip.mp4", red);
+    desktop.AddApplication("other.desktop");
+    ASSERT_EQ(testsupport::RunProgram({"xdg-mime", "default", "other.desktop", "video/mp4"}), 0);
+    auto queryDefault = [](const char* type) { return testsupport::ProgramOutput({"xdg-mime", "query", "default", type}); };
+    ASSERT_EQ(queryDefault("video/mp4"), "other.desktop");
+
+    Show();
+    ShowPage(L"file_association_setting", 1);
+    for (const wchar_t* box : {L".mp4", L".mkv"}) {
+        ClickOn(box);
+        const std::wstring progId = std::wstring(L"WZfile_") + (box + 1);
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                auto v = testsupport::RegRead(HKEY_CLASSES_ROOT, box, L"");
+                return v && v->text() == progId;
+            },
+            30000));
+    }
+    EXPECT_EQ(queryDefault("video/mp4"), "morvane.desktop");
+    EXPECT_EQ(queryDefault("video/x-matroska"), "morvane.desktop");
+
+    {
+        // The desktop's opener starts the player of the program folder on the clip.
+        LaunchedPlayers players;
+        ASSERT_EQ(testsupport::RunProgram({"gio", "open", clip.string()}), 0);
+        HWND player = nullptr;
+        ASSERT_TRUE(testsupport::WaitFor([&] { return (player = FindRunningInstanceWindow()) != nullptr; }));
+        std::vector<pid_t> running = testsupport::ChildrenRunning(LaunchedPlayers::Program());
+        ASSERT_EQ(running.size(), 1u);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(player, &owner);
+        EXPECT_EQ(static_cast<pid_t>(owner), running[0]);
+        // Closed, it keeps the clip as its current file.
+        // It plays the clip: its window shows the red picture.
+        ASSERT_TRUE(testsupport::WaitFor([&] {
+            for (::Window xw : testsupport::TopLevelsNamed(dpy_, "Morvane")) {
+                if (testsupport::ProcessOf(dpy_, xw) != static_cast<unsigned long>(running[0])) continue;
+                auto isRed = [](unsigned long rgb) { return (rgb >> 16) > 0xC0 && ((rgb >> 8) & 0xFF) < 0x40 && (rgb & 0xFF) < 0x40; };
+                if (testsupport::ShareOfPixels(dpy_, testsupport::ScreenRect(dpy_, xw), isRed) > 0.3) return true;
+            }
+            return false;
+        })) << "the clip never showed in the player's window";
+        PostMessageW(player, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(testsupport::WaitFor([&] { return ::waitpid(running[0], nullptr, WNOHANG) == running[0]; }));
+        wchar_t cur[1024] = {};
+        GetPrivateProfileStringW(L"CurPlay", L"strFilePath", L"", cur, 1024, env.InProgram("PlayList.info").c_str());
+        EXPECT_EQ(std::wstring(cur), clip.wstring());
+    }
+
+    // Unticked again, the type goes back to the default it had.
+    ClickOn(L".mp4");
+    ASSERT_TRUE(PumpUntil([&] { return !testsupport::RegKeyExists(HKEY_CLASSES_ROOT, L"WZfile_mp4"); }, 30000));
+    EXPECT_EQ(queryDefault("video/mp4"), "other.desktop");
+    EXPECT_EQ(queryDefault("video/x-matroska"), "morvane.desktop");
 }
 
 TEST_F(SettingWndX, HotKeysAreStoredOrRefusedWithTheTip) {

@@ -1,11 +1,12 @@
 // The world of a test that runs the real association agent: a program folder with MorvaneUAC in
-// it (a link to the built program) and its icons folder "res", a registry database and a window
-// station of the test's own. The agent started from the test inherits all three.
+// it (a link to the built program) and its icons folder "res", a registry database, desktop files
+// and a window station of the test's own. The agent started from the test inherits them all.
 #pragma once
 
 #include <string>
 
 #include "platform/wintypes.h"
+#include "support/desktop_env.h"
 #include "support/program_dir.h"
 #include "support/registry_db.h"
 
@@ -28,6 +29,7 @@ private:
     ScopedEnv runtimeEnv_;
     ProgramDir program_;
     TempRegistry registry_;
+    DesktopEnv desktop_;
 };
 
 // The window of any process with this title, waited for; null when none came.

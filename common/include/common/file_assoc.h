@@ -20,6 +20,8 @@ constexpr size_t kMaxAssocExtensionLength = 199;
 bool IsValidAssocExtension(const std::string& ext);
 
 std::string AssocProgId(const std::string& ext);
+// The player in a program folder (ending in '/'), ANSI: what the open command runs.
+std::string AssocPlayerProgram(const std::string& programFolder);
 // The per-user key that holds "Progid": "...\FileExts\.<ext>\UserChoice" on Vista and later,
 // "...\FileExts\.<ext>" before.
 std::string AssocUserChoiceKey(const std::string& ext);
@@ -28,8 +30,12 @@ std::string AssocUserChoiceKey(const std::string& ext);
 // '/') holds the player. resetUserChoice first deletes the per-user key with all its subkeys
 // (the installer's form). Sends no change notice. False, with nothing written, for an invalid
 // extension; registry failures of single steps are skipped, as the later steps still help.
+// The desktop's side follows (common/desktop_assoc.h): its failures leave the registry as written.
 bool WriteAssociationLayout(const std::string& ext, const std::string& iconPath, const std::string& programFolder,
                             bool resetUserChoice);
+
+// The desktop's side of ext alone, for the player in the running program's folder.
+bool SetDesktopAssociationOfThisProgram(const std::string& ext);
 
 // One association change notice to the desktop (SHCNE_ASSOCCHANGED).
 void NotifyAssociationsChanged();

@@ -4,14 +4,11 @@
 
 #include <cstddef>
 
-constexpr size_t kAssocVideoCount = 62;
-constexpr size_t kAssocAudioCount = 23;
-constexpr size_t kAssocExtensionCount = kAssocVideoCount + kAssocAudioCount;
+#include "common/assoc_extensions.h"
+
 constexpr size_t kAssocCategoryCount = 10;
 constexpr size_t kAssocMpeg12Count = 17;
 
-// With their dot, the 62 video extensions first, then the 23 audio extensions.
-extern const wchar_t* const AssocExtensions[kAssocExtensionCount];
 extern const wchar_t* const AssocCategoryNames[kAssocCategoryCount];
 
 // The extensions of the "System_MPEG1/2_Media" category.
