@@ -1,16 +1,19 @@
-// A play list at scale: PlayList.info files of 1,000, 10,000 and 50,000 records in the file's own
-// layout (groups of 50, every record pointing at an existing file). For each size, in a process
-// of its own: the time to load the file into the settings store, the time to fill the list window
-// (headless) and the peak memory; then the ratios 10k/1k and 50k/10k (linear growth gives about
-// 10 and 5). Then the add of a folder of 10,000 files (what the list's menu does), into an empty
-// list and into the list of 50,000, with the time of the save that ends it, and on the longer
-// list the deletes and saves the user makes: the longest of these steps of the UI thread, and
-// how long the writer thread takes to have the last save on the disk.
+// A play list at scale: PlayList.info files of 1,000 to 200,000 records in the file's own layout
+// (groups of 50, every record pointing at an existing file). For each size, in a process of its
+// own: the time to load the file into the settings store, the time to fill the list window
+// (headless) and the peak memory; then the ratio of each size to the one before (linear growth
+// gives the ratio of the sizes). Then the add of a folder of 10,000 files (what the list's menu
+// does), into an empty list and into the list of 200,000, with the time of the save that ends it,
+// and on the longer list the deletes and saves the user makes: the longest of these steps of the
+// UI thread, and how long the writer thread takes to have the last save on the disk.
 //   build/bench/playlist_scale_bench
-// With --morvane (needs a display: xvfb-run -a ...) it also starts the real player on the
-// 50,000-record file and reports when its main window is mapped, when the list is complete and
-// the peak memory. The list counts as complete when the process has gone idle (no CPU time
-// for 300 ms) after the window was mapped: the fill is the only work left at that point.
+// With --morvane (needs a display: xvfb-run -a ...) it also starts the real player, its usage
+// report and configuration servers at a closed port of 127.0.0.1, with an empty list and with
+// 10,000 to 200,000 records, three rounds taking turns, and reports the medians for each size:
+// when its main window is mapped (also as a ratio against the empty list of the same run), when
+// the list is complete and the peak memory; then the ratio 200k/100k of the completion. The list
+// counts as complete when the process has gone idle (no CPU time for 300 ms) after the window was
+// mapped: the fill is the only work left at that point.
 #include <X11/Xlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -37,7 +40,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kGroupSize = 50;
-constexpr int kSizes[] = {1000, 10000, 50000};
+constexpr int kSizes[] = {1000, 10000, 50000, 100000, 200000};
+// The real player's runs: the empty list is the anchor of the others.
+constexpr int kPlayerSizes[] = {0, 10000, 50000, 100000, 200000};
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
@@ -235,46 +240,88 @@ long CpuTicks(pid_t pid) {
     return std::atol(f[11].c_str()) + std::atol(f[12].c_str());
 }
 
-int RunMorvane(const fs::path& media, int records) {
-    Display* dpy = XOpenDisplay(nullptr);
-    if (!dpy) {
-        std::fprintf(stderr, "--morvane needs a display\n");
-        return 1;
-    }
+struct PlayerRun {
+    double mapped = -1, complete = -1;
+    long peakKiB = 0;
+};
+
+// One start of the player on a list of this many records, in a program folder of its own.
+PlayerRun RunPlayerOnce(Display* dpy, const fs::path& media, int records) {
     testsupport::TempDir prog;
     fs::create_directories(prog / "rt");
     fs::permissions(prog / "rt", fs::perms::owner_all);
     testsupport::ScopedEnv env1("MORVANE_PROGRAM_DIR", prog.path().string());
     testsupport::ScopedEnv env2("MORVANE_RUNTIME_DIR", (prog / "rt").string());
     testsupport::ScopedEnv env3("MORVANE_REGISTRY_DB", (prog / "reg.db").string());
+    // Nothing waits on the network: the servers are a closed port of this machine.
+    testsupport::ScopedEnv env4("MORVANE_STATS_SERVER", "http://127.0.0.1:9");
+    testsupport::ScopedEnv env5("MORVANE_CONFIG_SERVER", "http://127.0.0.1:9");
     prog.write("user.cfg", "[Global]\nnTopMostMode=2\n");
-    WritePlayList(prog / "PlayList.info", media, records);
+    if (records) WritePlayList(prog / "PlayList.info", media, records);
 
+    PlayerRun run;
     const auto start = Clock::now();
     testsupport::Child player({std::string(MORVANE_BIN_DIR) + "/morvane"});
-    double mapped = -1, complete = -1;
     long lastTicks = -1;
     auto lastBusy = Clock::now();
     while (Seconds(start) < 120) {
-        if (mapped < 0 && MainWindowMapped(dpy)) mapped = Seconds(start);
+        if (run.mapped < 0 && MainWindowMapped(dpy)) run.mapped = Seconds(start);
         long ticks = CpuTicks(player.pid());
         if (ticks < 0) break;
         if (ticks != lastTicks) {
             lastTicks = ticks;
             lastBusy = Clock::now();
-        } else if (mapped >= 0 && std::chrono::duration<double>(Clock::now() - lastBusy).count() > 0.3) {
-            complete = std::chrono::duration<double>(lastBusy - start).count();
+        } else if (run.mapped >= 0 && std::chrono::duration<double>(Clock::now() - lastBusy).count() > 0.3) {
+            run.complete = std::chrono::duration<double>(lastBusy - start).count();
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    const long peak = StatusKiB(std::to_string(player.pid()), "VmHWM");
+    run.peakKiB = StatusKiB(std::to_string(player.pid()), "VmHWM");
     player.kill(SIGKILL);
     player.wait();
+    return run;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
+}
+
+int RunMorvane(const fs::path& media) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) {
+        std::fprintf(stderr, "--morvane needs a display\n");
+        return 1;
+    }
+    constexpr int kRounds = 3;
+    constexpr size_t kRuns = std::size(kPlayerSizes);
+    std::vector<double> mapped[kRuns], complete[kRuns], peak[kRuns];
+    for (int round = 0; round < kRounds; ++round)
+        for (size_t i = 0; i < kRuns; ++i) {
+            PlayerRun r = RunPlayerOnce(dpy, media, kPlayerSizes[i]);
+            if (r.mapped < 0 || r.complete < 0) {
+                std::fprintf(stderr, "the player's run with %d records failed\n", kPlayerSizes[i]);
+                XCloseDisplay(dpy);
+                return 1;
+            }
+            mapped[i].push_back(r.mapped);
+            complete[i].push_back(r.complete);
+            peak[i].push_back(r.peakKiB / 1024.0);
+        }
     XCloseDisplay(dpy);
-    std::printf("\nmorvane with %d records: window mapped %.2f s, list complete %.2f s, peak memory %.0f MiB\n", records,
-                mapped, complete, peak / 1024.0);
-    return mapped >= 0 && complete >= 0 ? 0 : 1;
+    std::printf("\nmorvane, medians of %d rounds:\n%8s %12s %16s %16s %12s\n", kRounds, "records", "window s",
+                "window / empty", "list complete s", "peak MiB");
+    const double empty = Median(mapped[0]);
+    double complete100k = 0, complete200k = 0;
+    for (size_t i = 0; i < kRuns; ++i) {
+        std::printf("%8d %12.3f %16.2f %16.3f %12.0f\n", kPlayerSizes[i], Median(mapped[i]),
+                    empty > 0 ? Median(mapped[i]) / empty : 0.0, Median(complete[i]), Median(peak[i]));
+        if (kPlayerSizes[i] == 100000) complete100k = Median(complete[i]);
+        if (kPlayerSizes[i] == 200000) complete200k = Median(complete[i]);
+    }
+    std::printf("list complete 200k/100k: %.2f\n", complete100k > 0 ? complete200k / complete100k : 0.0);
+    return 0;
 }
 
 }  // namespace
@@ -343,6 +390,6 @@ int main(int argc, char** argv) {
                     "%.2f us\n",
                     std::max({add, save, deleteGroup, deleteFolder}), lookup * 1e6);
     }
-    if (withPlayer) return RunMorvane(dir / "media", largest);
+    if (withPlayer) return RunMorvane(dir / "media");
     return 0;
 }

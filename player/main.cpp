@@ -22,7 +22,7 @@
 #include "player/utils.h"
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    wchar_t file[kCmdLineFileChars] = {};
+    std::wstring file;
     ParseCmdLineFile(GetCommandLineW(), file);
 
     // Without a runtime folder it can trust the player still plays, but a second start cannot
@@ -37,7 +37,7 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, kInstanceSemaphore);
     if (semaphore && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (HWND running = FindRunningInstanceWindow()) {
-            return HandOverToRunningInstance(running, file, GetCommandLineW()) ? 0 : 1;
+            return HandOverToRunningInstance(running, file.c_str(), GetCommandLineW()) ? 0 : 1;
         }
         // The first instance has no window (yet): this one becomes a full instance too.
     }
@@ -47,7 +47,8 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     const std::wstring folder = platform::ModuleFolder();
     g_SysConfig.SetConfigPath(folder + L"user.cfg");
     g_SysConfig.SetPlayListPath(folder + L"PlayList.info");
-    g_SysConfig.Load();
+    // A long play list is read while the window is made and shown.
+    g_SysConfig.Load(true);
 
     CoInitialize(nullptr);
     if (FAILED(CoInitialize(nullptr))) return 0;

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -31,18 +32,19 @@ std::string AgentFolder() { return WideToAcp(platform::ModuleFolder()); }
 }  // namespace
 
 bool ParseAssociationCommand(const void* data, size_t size, AssociationCommand* out) {
-    if (!data || size == 0 || !out) return false;
-    const char* bytes = static_cast<const char*>(data);
-    // The text must end inside what was sent; nothing past `size` is ever read.
-    size_t len = 0;
-    while (len < size && bytes[len] != '\0') ++len;
-    if (len == size) return false;
-    std::string text(bytes, len);
-    if (text.size() < 4 || (text[0] != 'S' && text[0] != 'R') || text[1] != '-') return false;
-    size_t dash = text.find('-', 2);
+    if (!data || !out) return false;
+    // Exactly the bytes sent: the sender's NUL may come along or not, nothing past them is read.
+    const std::string text(static_cast<const char*>(data), size);
+    if (text.size() <= 2 || (text[0] != 'S' && text[0] != 'R')) return false;
+    const size_t dash = text.find('-', 2);
     if (dash == std::string::npos) return false;
-    std::string ext = text.substr(2, dash - 2);
-    std::string icon = text.substr(text.rfind('-') + 1);
+    // Each field is text: it ends at a NUL.
+    auto field = [](std::string bytes) {
+        bytes.resize(std::min(bytes.size(), bytes.find('\0')));
+        return bytes;
+    };
+    std::string ext = field(text.substr(2, dash - 2));
+    std::string icon = field(text.substr(text.rfind('-') + 1));
     if (!IsValidAssocExtension(ext) || !IsPlainFileName(icon)) return false;
     out->op = text[0];
     out->ext = std::move(ext);

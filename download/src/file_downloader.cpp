@@ -284,6 +284,8 @@ int CFileDownloader::DownloadFile(const char* address, const char* target, const
     if (!GetTempDownloadPath(temp)) return 0;
     // The old target goes to the recycle bin only once its replacement is complete.
     auto place = [&] {
+        // The temporary file was private while it grew; the target is a file like any other.
+        ::chmod(detail::FsPath(temp).c_str(), 0666 & ~platform::FileCreationMask());
         // An empty target (a placeholder such as a fresh temporary file) holds nothing to undo.
         if (FileExists(targetPath)) RecycleOrDeleteFile(targetPath, GetFileSize64(targetPath) == 0);
         if (MoveFileReplace(temp, targetPath)) return 1;

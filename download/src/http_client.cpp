@@ -343,8 +343,8 @@ bool GenericHTTPClient::ReadResponseBody() {
         DWORD got = 0;
         if (!InternetReadFile(request_, chunk, sizeof chunk, &got)) {
             // A reset after a 200 reply of unknown length is how some servers end the body; a
-            // body the time-out cut off is not all there.
-            return status_ == 200 && !known && GetLastError() != ERROR_INTERNET_TIMEOUT;
+            // body the time-out cut off, or a chunked one cut or malformed, is not all there.
+            return status_ == 200 && !known && GetLastError() == ERROR_INTERNET_CONNECTION_RESET;
         }
         if (got == 0) break;
         if (static_cast<std::int64_t>(body_.size() + got) > kMaxPageBytes) return false;

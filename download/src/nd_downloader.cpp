@@ -16,12 +16,6 @@ namespace {
 
 constexpr const char* kPatternListPath = "/client/config/netdisk_patterns.xml";
 
-std::string Tag(const std::string& element, const std::string& name) {
-    std::string content;
-    ExtractXmlTag(element, "<" + name + ">", "</" + name + ">", content, 0);
-    return content;
-}
-
 bool EqualNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -204,19 +198,32 @@ void CNDDownloader::LoadPatterns(const std::string& text) {
 
 bool CNDDownloader::ParsePattern(const std::string& element) {
     std::lock_guard lock(mutex_);
-    std::string id = Tag(element, "id");
+    // One pass over the element: a recipe of many steps would otherwise be searched from its
+    // start for every tag of every step.
+    const XmlTagIndex tags(element);
+    std::string id = tags.Content("id");
     if (id.empty()) return false;
     auto recipe = std::make_unique<CNDPattern>(id, flavor_);
     for (int n = 1;; ++n) {
         const std::string k = std::to_string(n);
-        std::string pattern = Tag(element, "pattern" + k);
-        std::string tresult = Tag(element, "tresult" + k);
+        std::string pattern = tags.Content("pattern" + k);
+        std::string tresult = tags.Content("tresult" + k);
         if (pattern.empty() || tresult.empty()) break;
-        recipe->AddStep(pattern, tresult, Tag(element, "uresult" + k), Tag(element, "referer" + k),
-                        Tag(element, "dataresult" + k));
+        recipe->AddStep(std::move(pattern), std::move(tresult), tags.Content("uresult" + k), tags.Content("referer" + k),
+                        tags.Content("dataresult" + k));
     }
     patterns_.push_back(std::move(recipe));
     return true;
+}
+
+std::vector<std::pair<std::string, std::vector<NdPatternStep>>> CNDDownloader::recipes() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<std::string, std::vector<NdPatternStep>>> out;
+    for (auto& p : patterns_) {
+        out.emplace_back(p->id(), std::vector<NdPatternStep>{});
+        for (auto& step : p->steps()) out.back().second.push_back(*step);
+    }
+    return out;
 }
 
 void CNDDownloader::ParseLinkList(const std::string& text) {
@@ -226,13 +233,14 @@ void CNDDownloader::ParseLinkList(const std::string& text) {
 
 bool CNDDownloader::ParseLink(const std::string& element) {
     std::lock_guard lock(mutex_);
+    const XmlTagIndex tags(element);
     auto link = std::make_unique<NdLinkInfo>();
-    link->id = Tag(element, "id");
-    link->url = Tag(element, "url");
-    link->directurl = Tag(element, "directurl");
-    link->referer = Tag(element, "referer");
-    link->size = std::strtoll(Tag(element, "size").c_str(), nullptr, 10);
-    link->weight = std::atoi(Tag(element, "weight").c_str());
+    link->id = tags.Content("id");
+    link->url = tags.Content("url");
+    link->directurl = tags.Content("directurl");
+    link->referer = tags.Content("referer");
+    link->size = std::strtoll(tags.Content("size").c_str(), nullptr, 10);
+    link->weight = std::atoi(tags.Content("weight").c_str());
     if (link->id.empty() || (link->url.size() < 8 && link->directurl.size() < 8)) return false;
     links_.push_back(std::move(link));
     return true;

@@ -1,5 +1,6 @@
 #include "download/text_utils.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -89,6 +90,34 @@ std::ptrdiff_t ExtractXmlTag(std::string_view text, std::string_view openTag, st
     if (close == std::string_view::npos || close == begin) return -1;
     content.assign(text.substr(begin, close - begin));
     return static_cast<std::ptrdiff_t>(begin);
+}
+
+XmlTagIndex::XmlTagIndex(std::string_view text) : text_(text) {
+    const std::size_t n = text.size();
+    spans_.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '<')) / 2 + 1);
+    std::size_t i = text.find('<');
+    while (i != std::string_view::npos) {
+        const bool closing = i + 1 < n && text[i + 1] == '/';
+        const std::size_t name = i + (closing ? 2 : 1);
+        // No tag holds '<' or '>' in its name, so a tag ends at the first of either.
+        const std::size_t end = std::min(text.find_first_of("<>", name), n);
+        if (end < n && text[end] == '>') {
+            const std::string_view key = text.substr(name, end - name);
+            if (!closing) {
+                spans_.try_emplace(key, Span{end + 1});
+            } else if (auto it = spans_.find(key); it != spans_.end() && it->second.end == std::string_view::npos) {
+                // Seen after the first open tag, so at or after its content's start.
+                it->second.end = i;
+            }
+        }
+        i = end < n && text[end] == '<' ? end : text.find('<', end);
+    }
+}
+
+std::string XmlTagIndex::Content(std::string_view name) const {
+    auto it = spans_.find(name);
+    if (it == spans_.end() || it->second.end == std::string_view::npos) return {};
+    return std::string(text_.substr(it->second.begin, it->second.end - it->second.begin));
 }
 
 namespace {

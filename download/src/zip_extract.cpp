@@ -17,6 +17,7 @@
 #include "acp_convert.h"
 #include "download/file_utils.h"
 #include "download/text_utils.h"
+#include "platform/files.h"
 
 namespace download {
 
@@ -470,7 +471,8 @@ unsigned ZipReader::WriteEntry(const Entry& entry, int dirFd, const std::string&
     const unsigned host = (entry.raw.version >> 8) & 0xff;
     const unsigned unixMode = static_cast<unsigned>(entry.raw.external_fa >> 16) & 0777;
     if (host == 3 && unixMode != 0) {
-        ::fchmod(out.get(), unixMode);
+        // The entry's bits as far as the user lets new files have them.
+        ::fchmod(out.get(), unixMode & ~platform::FileCreationMask());
     } else if (local.info.attributes & FILE_ATTRIBUTE_READONLY) {
         struct stat st{};
         if (::fstat(out.get(), &st) == 0) ::fchmod(out.get(), st.st_mode & 0555);

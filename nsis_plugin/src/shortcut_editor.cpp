@@ -8,11 +8,17 @@
 namespace wznsis {
 namespace {
 
-bool EndsWithLnk(const std::string& name) {
-    if (name.size() <= 4) return false;  // ".lnk" alone is no title
-    std::string tail = name.substr(name.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".lnk";
+// A shortcut is a file whose name holds ".lnk" (in any case) after its first character, also
+// where something follows it ("Player.lnk~" is one too).
+bool NamesAShortcut(std::string name) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name.find(".lnk", 1) != std::string::npos;
+}
+
+// The file name without its extension.
+std::string Title(const std::string& name) {
+    const auto dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
 void Walk(const std::filesystem::path& folder, const std::string& titles, const std::string& arguments,
@@ -29,8 +35,8 @@ void Walk(const std::filesystem::path& folder, const std::string& titles, const 
             continue;
         }
         const std::string name = entry.path().filename().string();
-        if (!entry.is_regular_file(sec) || !EndsWithLnk(name)) continue;
-        const std::string title = "|" + name.substr(0, name.size() - 4) + "|";
+        if (!entry.is_regular_file(sec) || !NamesAShortcut(name)) continue;
+        const std::string title = "|" + Title(name) + "|";
         if (titles.find(title) == std::string::npos) continue;
         if (SetShortcutArguments(entry.path().string(), arguments))
             ++result.changed;

@@ -141,6 +141,20 @@ BOOL DeleteFs(const std::string& fs) {
 
 }  // namespace
 
+unsigned FileCreationMask() {
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(f);
+        if (found) return mask & 0777;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask & 0777;
+}
+
 std::string FsPath(std::wstring_view path) { return Utf8FromWide(path); }
 
 bool ReadWholeFile(const std::string& fsPath, std::string& out) {
@@ -197,9 +211,7 @@ bool WriteFileAtomic(const std::string& fsPath, const std::vector<std::string_vi
         }
         mode = st.st_mode & 07777;
     } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = 0666 & ~FileCreationMask();
     }
     const bool keepMore = existed && keep == KeepOfOld::ModeOwnerAndTimes;
     // Before the mode: a change of owner clears the set-id bits. Without the right to give

@@ -17,6 +17,7 @@ namespace {
 
 constexpr DWORD kDefaultConnectTimeoutMs = 60000;
 constexpr DWORD kDefaultReceiveTimeoutMs = 60000;
+constexpr long kLowSpeedFloor = 1024;  // bytes per second
 
 enum class Kind { Session, Connection, Request };
 
@@ -70,6 +71,8 @@ struct Request : Handle {
     std::vector<Header> reply;
     bool headersDone = false;
     bool transferDone = false;
+    // Content-Length headers that disagree: no length can be trusted, so the reply is refused.
+    bool conflictingLength = false;
     CURLcode result = CURLE_OK;
 
     std::vector<char> buffer;
@@ -89,7 +92,7 @@ struct Request : Handle {
         statusLine.clear();
         reason.clear();
         reply.clear();
-        headersDone = transferDone = false;
+        headersDone = transferDone = conflictingLength = false;
         result = CURLE_OK;
         buffer.clear();
         readPos = 0;
@@ -233,6 +236,37 @@ const Header* FindHeader(const std::vector<Header>& list, const std::string& nam
     return nullptr;
 }
 
+// Whether every Content-Length of the reply (each header, each element of a list) names the
+// same number; a value that is no number is left to the reader of the header.
+bool LengthsAgree(const std::vector<Header>& reply) {
+    std::string first;
+    for (auto& h : reply) {
+        if (!EqualNoCase(h.name, "Content-Length")) continue;
+        for (std::size_t i = 0; i <= h.value.size();) {
+            const std::size_t j = std::min(h.value.find(',', i), h.value.size());
+            std::string v = Trim(h.value.substr(i, j - i));
+            i = j + 1;
+            if (v.empty()) continue;
+            const auto digit = v.find_first_not_of('0');
+            v = digit == std::string::npos ? "0" : v.substr(digit);
+            if (first.empty()) first = v;
+            else if (v != first) return false;
+        }
+    }
+    return true;
+}
+
+// A chunked body carries its own end, so no way of closing the connection completes it.
+bool IsChunked(const std::vector<Header>& reply) {
+    for (auto& h : reply) {
+        if (!EqualNoCase(h.name, "Transfer-Encoding")) continue;
+        std::string v = h.value;
+        for (auto& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (v.find("chunked") != std::string::npos) return true;
+    }
+    return false;
+}
+
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<Request*>(user);
     std::string line(data, size * count);
@@ -256,7 +290,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         return size * count;
     }
     auto colon = t.find(':');
-    if (colon != std::string::npos) r->reply.push_back({Trim(t.substr(0, colon)), Trim(t.substr(colon + 1))});
+    if (colon == std::string::npos) return size * count;
+    r->reply.push_back({Trim(t.substr(0, colon)), Trim(t.substr(colon + 1))});
+    if (EqualNoCase(r->reply.back().name, "Content-Length") && !LengthsAgree(r->reply)) {
+        r->conflictingLength = true;
+        return 0;  // ends the transfer
+    }
     return size * count;
 }
 
@@ -464,7 +503,9 @@ BOOL HttpSendRequestA(HINTERNET request, LPCSTR extra, DWORD extraLength, LPVOID
     curl_easy_setopt(e, CURLOPT_WRITEDATA, r);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(r->s.connectTimeoutMs ? r->s.connectTimeoutMs : kDefaultConnectTimeoutMs));
     DWORD receive = r->s.receiveTimeoutMs ? r->s.receiveTimeoutMs : kDefaultReceiveTimeoutMs;
-    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    // A server that drips a byte now and then is as good as silent: below this floor for the
+    // receive time-out, the transfer times out.
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedFloor);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, static_cast<long>((receive + 999) / 1000));
     if (r->s.deadlineMs) curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(r->s.deadlineMs));
 
@@ -535,8 +576,8 @@ BOOL HttpSendRequestA(HINTERNET request, LPCSTR extra, DWORD extraLength, LPVOID
         // Only a redirect can lead to a scheme other than the request's own.
         const bool refusedRedirect = r->result == CURLE_UNSUPPORTED_PROTOCOL && r->status >= 300 && r->status < 400;
         SetLastError(refusedRedirect ? ERROR_HTTP_REDIRECT_FAILED
-                     : r->result == CURLE_OK ? ERROR_HTTP_INVALID_SERVER_RESPONSE
-                                             : MapCurlError(r->result));
+                     : r->result == CURLE_OK || r->conflictingLength ? ERROR_HTTP_INVALID_SERVER_RESPONSE
+                                                                     : MapCurlError(r->result));
         return FALSE;
     }
     return TRUE;
@@ -632,9 +673,16 @@ BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD toRead, DWORD* read) 
         *read = n;
         return TRUE;
     }
-    // A body cut short ends like a complete one; the caller checks the length it was promised.
-    if (r->result == CURLE_OK || r->result == CURLE_PARTIAL_FILE) return TRUE;
-    SetLastError(MapCurlError(r->result));
+    if (r->result == CURLE_OK) return TRUE;
+    const bool chunked = IsChunked(r->reply);
+    // A body cut short of its Content-Length ends like a complete one; the caller checks the
+    // length it was promised.
+    if (r->result == CURLE_PARTIAL_FILE && !chunked) return TRUE;
+    // A chunked body that did not reach its last chunk was cut or malformed, whatever ended it:
+    // reported as an abort, never as the reset that may end a body of unknown length.
+    DWORD error = MapCurlError(r->result);
+    if (chunked && error != ERROR_INTERNET_TIMEOUT) error = ERROR_INTERNET_CONNECTION_ABORTED;
+    SetLastError(error);
     return FALSE;
 }
 

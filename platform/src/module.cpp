@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 
@@ -87,6 +88,15 @@ std::wstring QuoteArg(const std::wstring& a) {
 
 }  // namespace
 
+std::wstring JoinCommandLine(const std::vector<std::wstring>& args) {
+    std::wstring line;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i) line += L' ';
+        line += QuoteArg(args[i]);
+    }
+    return line;
+}
+
 std::wstring ModuleFolder(HMODULE module) {
     std::wstring p = ModulePath(module);
     auto slash = p.rfind(L'/');
@@ -125,12 +135,9 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR addressOrName, HMODULE* module) {
 void SetCommandLineFromArgv(int argc, char** argv) {
     std::lock_guard<std::mutex> lock(platform::g_cmdMutex);
     if (!platform::g_cmdLine.empty()) return;
-    std::wstring line;
-    for (int i = 0; i < argc && argv && argv[i]; ++i) {
-        if (i) line += L' ';
-        line += platform::QuoteArg(platform::WideFromUtf8(argv[i]));
-    }
-    platform::g_cmdLine = line;
+    std::vector<std::wstring> args;
+    for (int i = 0; i < argc && argv && argv[i]; ++i) args.push_back(platform::WideFromUtf8(argv[i]));
+    platform::g_cmdLine = platform::JoinCommandLine(args);
 }
 
 LPWSTR GetCommandLineW() {

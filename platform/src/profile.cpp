@@ -44,6 +44,31 @@ struct ProfileModel {
     std::unordered_map<std::string, size_t> index;  // folded name -> first section of that name
 };
 
+// Decimal text: optional blanks and sign, then digits up to the first other character;
+// values beyond the int range saturate. An empty value gives the default.
+INT ParseProfileInt(std::wstring_view v, INT defaultValue) {
+    size_t i = 0;
+    while (i < v.size() && (v[i] == L' ' || v[i] == L'\t')) ++i;
+    if (i == v.size()) return defaultValue;
+    bool neg = false;
+    if (v[i] == L'-' || v[i] == L'+') neg = v[i++] == L'-';
+    long long r = 0;
+    for (; i < v.size() && v[i] >= L'0' && v[i] <= L'9'; ++i) {
+        r = r * 10 + (v[i] - L'0');
+        if (r > static_cast<long long>(INT_MAX) + 1) r = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (neg) r = -r;
+    return static_cast<INT>(std::clamp<long long>(r, INT_MIN, INT_MAX));
+}
+
+bool IsProfileInteger(std::wstring_view v) {
+    if (!v.empty() && (v.front() == L'-' || v.front() == L'+')) v.remove_prefix(1);
+    if (v.empty()) return false;
+    for (wchar_t c : v)
+        if (c < L'0' || c > L'9') return false;
+    return true;
+}
+
 namespace {
 
 using Model = ProfileModel;
@@ -254,23 +279,6 @@ std::optional<std::wstring> Lookup(const Model& m, std::wstring_view section, st
     std::optional<Line> l = FindKey(m, *s, Utf8FromWide(Trim(key)));
     if (!l) return std::nullopt;
     return WideFromUtf8(StripQuotes(l->value.in(m.text)));
-}
-
-// Decimal text: optional blanks and sign, then digits up to the first other character;
-// values beyond the int range saturate. An empty value gives the default.
-INT ParseProfileInt(std::wstring_view v, INT defaultValue) {
-    size_t i = 0;
-    while (i < v.size() && (v[i] == L' ' || v[i] == L'\t')) ++i;
-    if (i == v.size()) return defaultValue;
-    bool neg = false;
-    if (v[i] == L'-' || v[i] == L'+') neg = v[i++] == L'-';
-    long long r = 0;
-    for (; i < v.size() && v[i] >= L'0' && v[i] <= L'9'; ++i) {
-        r = r * 10 + (v[i] - L'0');
-        if (r > static_cast<long long>(INT_MAX) + 1) r = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (neg) r = -r;
-    return static_cast<INT>(std::clamp<long long>(r, INT_MIN, INT_MAX));
 }
 
 // ---- the cache of parsed files ------------------------------------------------------------
@@ -876,6 +884,33 @@ INT ProfileSnapshot::ReadInt(std::wstring_view section, std::wstring_view key, I
     std::optional<std::wstring> v = Lookup(*model_, section, key);
     return v ? ParseProfileInt(*v, defaultValue) : defaultValue;
 }
+
+void ProfileSnapshot::ForEachSection(const std::function<void(const ProfileSectionRead&)>& fn) const {
+    const Model& m = *model_;
+    ProfileSectionRead read;
+    platform::ForEachSection(m, [&](const Model::Section& s) {
+        read.hasHeader = s.hasHeader;
+        read.name = s.hasHeader ? WideFromUtf8(NameOf(m, s)) : std::wstring();
+        read.entries.clear();
+        read.strayLines = 0;
+        ScanSection(m, s, [&](const Line& l) {
+            if (l.kind == Line::Key) {
+                read.entries.emplace_back(WideFromUtf8(l.name.in(m.text)),
+                                          WideFromUtf8(StripQuotes(l.value.in(m.text))));
+            } else {
+                const std::string_view t = TrimSpan(m.text, l.text).in(m.text);
+                if (!t.empty() && t.front() != ';') ++read.strayLines;
+            }
+            return false;
+        });
+        fn(read);
+        return true;
+    });
+}
+
+std::wstring FoldProfileName(std::wstring_view name) { return WideFromUtf8(Fold(Utf8FromWide(name))); }
+
+const std::string& ProfileSnapshot::Bytes() const { return model_->text; }
 
 }  // namespace platform
 

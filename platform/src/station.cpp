@@ -42,6 +42,10 @@ constexpr int kListenBacklog = 64;
 constexpr auto kHeaderWait = std::chrono::seconds(2);
 constexpr auto kDataWait = std::chrono::seconds(10);
 constexpr auto kReplyWait = std::chrono::seconds(2);
+// What the messages still being received may hold together: one of the largest and as much
+// again. Past it, the one that went longest without sending anything makes room.
+constexpr size_t kMaxHeldBytes = 2 * static_cast<size_t>(kMaxCopyDataBytes);
+constexpr size_t kFirstPayloadBytes = 64u << 10;
 
 enum Kind : std::uint32_t { kSend = 1, kPost = 2, kCopyData = 3, kSetText = 4 };
 enum Status : std::uint32_t { kDelivered = 0, kNoWindow = 1, kRefused = 2 };
@@ -438,12 +442,16 @@ struct Incoming {
     Request rq;
     size_t headerBytes = 0;
     std::string payload;
+    size_t charged = 0;            // what its payload counts against kMaxHeldBytes
+    Clock::time_point lastData{};  // when its header was complete or its payload last grew
+    bool gone = false;              // answered or dropped; leaves the list at the end of the round
 };
 
-enum class ReadState { kMore, kComplete, kBad };
+enum class ReadState { kMore, kComplete, kBad, kNoRoom };
 
-// Takes what has arrived without waiting.
-ReadState ReadSome(Incoming& in) {
+// Takes what has arrived without waiting. `held` is what every payload being received holds;
+// a payload that would need more than kMaxHeldBytes allows is not grown (kNoRoom).
+ReadState ReadSome(Incoming& in, size_t& held) {
     for (;;) {
         ssize_t r;
         if (in.headerBytes < sizeof in.rq) {
@@ -454,14 +462,25 @@ ReadState ReadSome(Incoming& in) {
                 if (in.headerBytes < sizeof in.rq) continue;
                 if (in.rq.magic != kWireMagic || !SizeFits(in.rq)) return ReadState::kBad;
                 in.deadline = Clock::now() + kDataWait;
+                in.lastData = Clock::now();
                 continue;
             }
         } else if (in.payload.size() < in.rq.cbData) {
-            // The buffer grows with what really comes, not with what the header claims.
             char chunk[1 << 16];
-            r = ::recv(in.fd, chunk, std::min(sizeof chunk, in.rq.cbData - in.payload.size()), MSG_DONTWAIT);
+            const size_t want = std::min(sizeof chunk, in.rq.cbData - in.payload.size());
+            // The buffer grows with what really comes, not with what the header claims.
+            if (in.payload.size() + want > in.charged) {
+                const size_t grown =
+                    std::min<size_t>(in.rq.cbData, std::max({2 * in.charged, in.payload.size() + want, kFirstPayloadBytes}));
+                if (held + (grown - in.charged) > kMaxHeldBytes) return ReadState::kNoRoom;
+                in.payload.reserve(grown);
+                held += grown - in.charged;
+                in.charged = grown;
+            }
+            r = ::recv(in.fd, chunk, want, MSG_DONTWAIT);
             if (r > 0) {
                 in.payload.append(chunk, static_cast<size_t>(r));
+                in.lastData = Clock::now();
                 continue;
             }
         } else {
@@ -506,17 +525,40 @@ bool AcceptSome(int listenFd, std::vector<Incoming>* incoming, bool* backOff) {
     return true;
 }
 
+// The payload that waited longest for its next bytes, other than `self`'s; null when none holds any.
+Incoming* StalestHolder(std::vector<Incoming>& incoming, const Incoming& self) {
+    Incoming* stalest = nullptr;
+    for (auto& in : incoming) {
+        if (&in == &self || in.gone || in.charged == 0) continue;
+        if (!stalest || in.lastData < stalest->lastData) stalest = &in;
+    }
+    return stalest;
+}
+
+void Uncharge(Incoming& in, size_t& held) {
+    held -= in.charged;
+    in.charged = 0;
+}
+
+void Drop(Incoming& in, size_t& held) {
+    Uncharge(in, held);
+    std::string().swap(in.payload);
+    Finish(in.fd);
+    in.gone = true;
+}
+
 void ListenLoop(int listenFd) {
     std::vector<Incoming> incoming;
     std::vector<pollfd> fds;
     bool backOff = false;
+    size_t held = 0;  // what the payloads being received hold together
     for (;;) {
         auto now = Clock::now();
         // An idle or slow sender loses only its own connection, when its time is up.
         Clock::time_point next = now + std::chrono::seconds(60);
         for (auto it = incoming.begin(); it != incoming.end();) {
             if (it->deadline <= now) {
-                Finish(it->fd);
+                Drop(*it, held);
                 it = incoming.erase(it);
             } else {
                 next = std::min(next, it->deadline);
@@ -535,24 +577,34 @@ void ListenLoop(int listenFd) {
         if (rc <= 0) continue;
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) break;  // shut: the station moved
         // The connections first: fds[i + 1] belongs to incoming[i] until the list changes.
-        std::vector<Incoming> still;
-        still.reserve(incoming.size());
         for (size_t i = 0; i < incoming.size(); ++i) {
             Incoming& in = incoming[i];
-            if (!fds[i + 1].revents) {
-                still.push_back(std::move(in));
-                continue;
+            if (in.gone || !fds[i + 1].revents) continue;
+            ReadState state;
+            while ((state = ReadSome(in, held)) == ReadState::kNoRoom) {
+                // A sender that stalled halfway gives way to one that is sending.
+                Incoming* stalest = StalestHolder(incoming, in);
+                if (!stalest) {
+                    state = ReadState::kBad;
+                    break;
+                }
+                Drop(*stalest, held);
             }
-            switch (ReadSome(in)) {
-            case ReadState::kMore: still.push_back(std::move(in)); break;
-            case ReadState::kComplete: Dispatch(std::move(in)); break;
-            case ReadState::kBad: Finish(in.fd); break;
+            switch (state) {
+            case ReadState::kMore:
+            case ReadState::kNoRoom: break;
+            case ReadState::kComplete:
+                Uncharge(in, held);
+                Dispatch(std::move(in));
+                in.gone = true;
+                break;
+            case ReadState::kBad: Drop(in, held); break;
             }
         }
-        incoming.swap(still);
+        std::erase_if(incoming, [](const Incoming& in) { return in.gone; });
         if (fds[0].revents && !AcceptSome(listenFd, &incoming, &backOff)) break;
     }
-    for (const auto& in : incoming) Finish(in.fd);
+    for (auto& in : incoming) Drop(in, held);
     ::close(listenFd);
 }
 

@@ -19,6 +19,7 @@ std::wstring Section(size_t n) { return CPlayListRecords::SectionName(n); }
 
 // The records in list order.
 std::vector<_tagMediaInfo*> Records() {
+    g_SysConfig.WaitPlayList();
     std::vector<_tagMediaInfo*> out;
     for (size_t n = 1;; ++n) {
         auto it = g_SysConfig.mapPlayList.find(Section(n));

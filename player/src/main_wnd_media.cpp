@@ -1,11 +1,13 @@
 // Subtitles (beside the video and by dialog), snapshots and the file-information dialog.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <cwctype>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "common/convert.h"
 #include "platform/codepage.h"
@@ -140,20 +142,21 @@ bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen
     const HWND list = pPlayList ? pPlayList->GetHWND() : nullptr;
     ::EnableWindow(m_hWnd, FALSE);
     if (list) ::EnableWindow(list, FALSE);
-    wchar_t file[MAX_PATH] = {};
+    // Room for any path the file system opens, not only for the 260 characters of old.
+    std::vector<wchar_t> file(PATH_MAX, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
     BOOL ok = ::GetOpenFileNameW(&ofn);
     ::EnableWindow(m_hWnd, TRUE);
     if (list) ::EnableWindow(list, TRUE);
     if (!ok || !file[0]) return false;
-    *chosen = file;
+    *chosen = file.data();
     return true;
 }
 

@@ -161,10 +161,9 @@ std::wstring CommandLineFromCopyData(const COPYDATASTRUCT* data) {
 LRESULT CMorvaneWnd::OnCopyData(const COPYDATASTRUCT* data) {
     std::wstring commandLine = CommandLineFromCopyData(data);
     if (commandLine.empty()) return 0;
-    wchar_t file[kCmdLineFileChars];
-    if (!ParseCmdLineFile(commandLine.c_str(), file) || !file[0]) return 0;
+    std::wstring path;
+    if (!ParseCmdLineFile(commandLine.c_str(), path) || path.empty()) return 0;
     strLaunchCommandLine = commandLine;
-    std::wstring path = file;
     if (IsMediaOpen() && path == strCurrentPath) return 0;
     if (g_SysConfig.bAddSimilarFile) ListAddFiles({path});
     PlayFile(path);

@@ -30,14 +30,18 @@ struct CMediaPlayer::EventContext {
     EventContext(const EventContext&) = delete;
     EventContext& operator=(const EventContext&) = delete;
 
-    // Whether the medium gave anything to see or hear. Read once its input has ended, when the
-    // counts are final (they lag behind while it runs).
-    bool ShowedSomething() const {
+    // Whether the decoders gave out anything of the medium: pictures and sound that were shown,
+    // played, or dropped for want of a screen or a sound device. What was shown or heard alone
+    // would count a good file as damaged where no sound device takes it; the decoded counts alone
+    // are not zero for a file whose index cannot be reached. Read once its input has ended, when
+    // the counts are final (they lag behind while it runs).
+    bool DecodedSomething() const {
         if (pictureMade) return true;
         libvlc_media_stats_t stats{};
         // Without counts nothing can be told: taken as played.
         if (!libvlc_media_get_stats(media, &stats)) return true;
-        return stats.i_displayed_pictures > 0 || stats.i_played_abuffers > 0;
+        return stats.i_displayed_pictures > 0 || stats.i_lost_pictures > 0 || stats.i_played_abuffers > 0 ||
+               stats.i_lost_abuffers > 0;
     }
 
     CMediaPlayer* const engine;
@@ -397,7 +401,7 @@ void CMediaPlayer::OnVlcEvent(const libvlc_event_t* event, void* userData) {
         if (event->u.media_player_vout.new_count > 0) ctx->pictureMade = true;
         return;
     case libvlc_MediaPlayerEndReached:
-        // libVLC ends media it could show nothing of (noise, a cut-off file, an index it cannot
+        // libVLC ends media it could decode nothing of (noise, a cut-off file, an index it cannot
         // reach) as if they had played. The end is told from a failure at the Stopped that follows
         // once the input is done.
         ctx->endPending = true;
@@ -405,7 +409,7 @@ void CMediaPlayer::OnVlcEvent(const libvlc_event_t* event, void* userData) {
     case libvlc_MediaPlayerStopped:
         // A player released meanwhile was stopped on purpose: its end is no news.
         if (ctx->endPending.exchange(false) && ctx->engine->GetPlayer() == ctx->player)
-            ctx->engine->DispatchEvent(ctx->ShowedSomething() ? kEndReached : kEncounteredError, ctx->serial);
+            ctx->engine->DispatchEvent(ctx->DecodedSomething() ? kEndReached : kEncounteredError, ctx->serial);
         break;
     default:
         break;

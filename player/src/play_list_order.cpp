@@ -28,6 +28,7 @@ void CPlayListWnd::SelectRow(int index) {
 std::wstring CPlayListWnd::GetCurrentPath() const { return m_pCurMedia ? m_pCurMedia->strFilePath : L""; }
 
 void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
+    EnsureLoaded();
     if (!m_pList) return;
     // At most one add: a file that cannot be listed ends the call rather than looping.
     for (int pass = 0; pass < 2; ++pass) {
@@ -64,6 +65,7 @@ void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
 }
 
 void CPlayListWnd::SetCurrentItemProgress(std::int64_t seconds, int permille) {
+    // No wait for the list's read: until it is done there is no current record.
     std::wstring path = GetCurrentPath();
     if (path.empty() || !m_pList) return;
     _tagMediaInfo* r = FindRecord(path);
@@ -81,6 +83,7 @@ bool CPlayListWnd::IsLastItem(const std::wstring& path) const {
 }
 
 std::wstring CPlayListWnd::GetNextName() {
+    EnsureLoaded();
     if (!m_pList || !m_pCurMedia) return L"";
     int order = g_SysConfig.nPlayOrder;
     if (order != PlayOrderSequential && order != PlayOrderLoop) return L"";
@@ -99,6 +102,7 @@ std::wstring CPlayListWnd::GetNextName() {
 }
 
 void CPlayListWnd::PlaySelected() {
+    EnsureLoaded();
     if (!m_pList) return;
     int i = m_pList->GetCurSel();
     CControlUI* target = m_pList->GetItemAt(i);
@@ -128,6 +132,7 @@ void CPlayListWnd::PlayFirstFileRow() {
 }
 
 void CPlayListWnd::PlayNext() {
+    EnsureLoaded();
     if (!m_pList) return;
     FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
@@ -143,6 +148,7 @@ void CPlayListWnd::PlayNext() {
 }
 
 void CPlayListWnd::PlayPrevious() {
+    EnsureLoaded();
     if (!m_pList) return;
     FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
@@ -162,6 +168,7 @@ void CPlayListWnd::PlayPrevious() {
 }
 
 void CPlayListWnd::ReplayCurrent() {
+    EnsureLoaded();
     if (!m_pList || !m_pCurMedia) return;
     FillThroughCurrent();
     CPlayListItemUI* cur = m_pList->FindItemUI(m_pCurMedia);
@@ -171,6 +178,7 @@ void CPlayListWnd::ReplayCurrent() {
 }
 
 void CPlayListWnd::PlayNextLoop() {
+    EnsureLoaded();
     if (!m_pList) return;
     FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
@@ -183,6 +191,7 @@ void CPlayListWnd::PlayNextLoop() {
 }
 
 void CPlayListWnd::PlayRandomItem() {
+    EnsureLoaded();
     if (!m_pList) return;
     FillThroughCurrent();
     CPlayListItemUI* cur = m_pCurMedia ? m_pList->FindItemUI(m_pCurMedia) : nullptr;
@@ -214,6 +223,7 @@ void CPlayListWnd::PlayRandomItem() {
 }
 
 void CPlayListWnd::PlayNextByOrder(int order) {
+    EnsureLoaded();
     if (!m_pList || m_pList->GetCount() == 0) return;
     switch (order) {
     case PlayOrderSingleLoop: ReplayCurrent(); break;

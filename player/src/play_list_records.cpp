@@ -151,6 +151,12 @@ std::pair<CPlayListRecords::iterator, bool> CPlayListRecords::emplace(std::size_
     return Put(n - 1, new _tagMediaInfo(record), true);
 }
 
+std::pair<CPlayListRecords::iterator, bool> CPlayListRecords::emplace(std::size_t n, _tagMediaInfo&& record) {
+    if (n == 0 || n > kMaxNumber) return {end(), false};
+    if (n <= slots_.size() && slots_[n - 1].record) return {iterator(this, n - 1), false};
+    return Put(n - 1, new _tagMediaInfo(std::move(record)), true);
+}
+
 std::pair<CPlayListRecords::iterator, bool> CPlayListRecords::insert_or_assign(const std::wstring& section,
                                                                                const _tagMediaInfo& record) {
     std::optional<std::size_t> slot = SlotOf(section);

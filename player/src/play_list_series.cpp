@@ -133,6 +133,7 @@ int CollectFolderMediaNames(const std::wstring& folder, std::vector<std::wstring
 }
 
 int CPlayListWnd::AddFiles(const std::vector<std::wstring>& pathsIn, bool) {
+    EnsureLoaded();
     if (!g_SysConfig.bAddSimilarFile || pathsIn.empty() || !m_pList) return 0;
     // Of each run of similar neighbours only the last one is looked for.
     std::vector<std::wstring> paths;

@@ -199,6 +199,7 @@ int CPlayListWnd::AddRecordsAtEnd(const std::vector<std::wstring>& paths, bool& 
 // ---- adding ----
 
 void CPlayListWnd::AddFile(const std::wstring& path) {
+    EnsureLoaded();
     if (!m_pList) return;
     _tagMediaInfo* r = MakeRecord(path);
     if (!ListRecord(r, nullptr)) delete r;
@@ -206,6 +207,7 @@ void CPlayListWnd::AddFile(const std::wstring& path) {
 }
 
 int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
+    EnsureLoaded();
     if (!m_pList) return 0;
     std::wstring folder = folderIn;
     while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
@@ -226,6 +228,7 @@ int CPlayListWnd::AddFolderAsGroup(const std::wstring& folderIn) {
 }
 
 std::wstring CPlayListWnd::OnDropFiles(HDROP drop) {
+    EnsureLoaded();
     std::vector<std::wstring> paths;
     UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
@@ -240,6 +243,7 @@ std::wstring CPlayListWnd::OnDropFiles(HDROP drop) {
 }
 
 std::wstring CPlayListWnd::AddDroppedPaths(const std::vector<std::wstring>& paths) {
+    EnsureLoaded();
     if (!m_pList) return L"";
     std::wstring toPlay;
     int total = 0;
@@ -274,6 +278,7 @@ std::wstring CPlayListWnd::AddDroppedPaths(const std::vector<std::wstring>& path
 }
 
 void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<std::wstring>& names) {
+    EnsureLoaded();
     if (!m_pList || names.empty()) return;
     std::map<std::wstring, bool, FileNameCmpGreater> files;
     for (const std::wstring& n : names) {
@@ -296,6 +301,7 @@ void CPlayListWnd::AddChosenFiles(const std::wstring& folder, const std::vector<
 // ---- removing ----
 
 void CPlayListWnd::DeleteSelected() {
+    EnsureLoaded();
     if (!m_pList) return;
     std::vector<int> selected = m_pList->GetSelectedItems();
     const bool hadCurrent = m_pCurMedia != nullptr;
@@ -324,6 +330,7 @@ void CPlayListWnd::DeleteSelected() {
 }
 
 void CPlayListWnd::RemoveInvalidItems() {
+    EnsureLoaded();
     if (!m_pList) return;
     DropPending([](const _tagMediaInfo& r) { return r.bInvalid || IsRecordInvalid(r); });
     for (int i = m_pList->GetCount() - 1; i >= 0; --i) {
@@ -343,11 +350,13 @@ void CPlayListWnd::ForgetCurrentRecord() {
 }
 
 void CPlayListWnd::ClearCurrentRecord() {
+    EnsureLoaded();
     ForgetCurrentRecord();
     if (m_pOwner) m_pOwner->ClearCurrentPath();
 }
 
 void CPlayListWnd::ClearAll() {
+    EnsureLoaded();
     if (!m_pList) return;
     DropPending([](const _tagMediaInfo&) { return true; });
     m_pList->RemoveAll();
@@ -358,6 +367,21 @@ void CPlayListWnd::ClearAll() {
 // ---- persistence ----
 
 void CPlayListWnd::LoadPlayList() {
+    if (!m_pList) return;
+    if (!g_SysConfig.IsPlayListLoading()) return AdoptStoredList();
+    m_bReadAwaited = true;
+    if (HWND hwnd = m_hWnd) g_SysConfig.OnPlayListRead([hwnd] { ::PostMessageW(hwnd, WM_PLAYER_LIST_READ, 0, 0); });
+}
+
+void CPlayListWnd::EnsureLoaded() {
+    if (!m_bReadAwaited) return;
+    m_bReadAwaited = false;
+    g_SysConfig.OnPlayListRead(nullptr);
+    g_SysConfig.WaitPlayList();
+    AdoptStoredList();
+}
+
+void CPlayListWnd::AdoptStoredList() {
     if (!m_pList) return;
     // The records in the order their rows will stand: a group gathers its records at its first.
     std::vector<std::vector<_tagMediaInfo*>> slots;
@@ -415,6 +439,7 @@ void CPlayListWnd::AddLoadedRecord(_tagMediaInfo* r) {
 }
 
 bool CPlayListWnd::FillStep() {
+    EnsureLoaded();
     if (!m_pList || m_pending.empty()) return false;
     const auto start = std::chrono::steady_clock::now();
     size_t added = 0;
@@ -439,6 +464,7 @@ bool CPlayListWnd::FillStep() {
 }
 
 void CPlayListWnd::FinishFill() {
+    EnsureLoaded();
     while (FillStep()) {
     }
 }
@@ -510,6 +536,7 @@ void CPlayListWnd::DropPending(Drop drop) {
 }
 
 void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
+    EnsureLoaded();
     _tagMediaInfo* r = FindRecord(path);
     if (!r) return;
     r->bInvalid = invalid;
@@ -517,6 +544,7 @@ void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
 }
 
 void CPlayListWnd::SavePlayList() {
+    EnsureLoaded();
     if (!m_pList) return;
     // This save stands for one still queued.
     m_bSaveQueued = false;
@@ -732,6 +760,9 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_PLAYER_SAVE_LIST:
         if (m_bSaveQueued) SavePlayList();
         return 0;
+    case WM_PLAYER_LIST_READ:
+        EnsureLoaded();
+        return 0;
     case WM_TIMER:
         if (wParam == kFillTimer) {
             FillStep();
@@ -746,6 +777,7 @@ LRESULT CPlayListWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CPlayListWnd::AddFilesByDialog() {
+    EnsureLoaded();
     const std::wstring filter = AddFilesDialogFilter();
     std::vector<wchar_t> buffer(41600, L'\0');
     OPENFILENAMEW ofn{};
@@ -771,6 +803,7 @@ void CPlayListWnd::AddFilesByDialog() {
 }
 
 int CPlayListWnd::AddFolderByDialog() {
+    EnsureLoaded();
     const std::wstring folder = BrowseForFolder(m_hWnd, L"请选择文件夹！");
     return folder.empty() ? -1 : AddFolderAsGroup(folder);
 }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/folders.h"
 #include "platform/module.h"
@@ -66,16 +68,80 @@ namespace {
 
 int Clamp(int v, int lo, int hi) { return std::clamp(v, lo, hi); }
 
+bool IsHotKeyKey(const std::wstring& folded) { return folded == L"wvirtkey" || folded == L"wmodifiers"; }
+
 }  // namespace
 
-void CSysConfig::Load() {
+// The [FileAssoc] and hot-key values of one reading of user.cfg, gathered so that a damaged line
+// hides no more than itself: a section that stands twice gives the keys the first one lacks,
+// and association keys cut off from [FileAssoc] by a garbled header line still count. (Hot-key
+// values under a garbled header cannot be told whose they are: that key keeps its default.)
+class CConfigKeys {
+public:
+    explicit CConfigKeys(const platform::ProfileSnapshot& cfg);
+    int ReadInt(std::wstring_view section, std::wstring_view key, int defaultValue) const {
+        auto s = sections_.find(platform::FoldProfileName(section));
+        if (s == sections_.end()) return defaultValue;
+        auto k = s->second.find(platform::FoldProfileName(key));
+        return k == s->second.end() ? defaultValue : platform::ParseProfileInt(k->second, defaultValue);
+    }
+    bool damaged() const { return damaged_; }
+
+private:
+    using Keys = std::unordered_map<std::wstring, std::wstring>;
+    std::unordered_map<std::wstring, Keys> sections_;  // folded names
+    bool damaged_ = false;
+};
+
+CConfigKeys::CConfigKeys(const platform::ProfileSnapshot& cfg) {
+    const std::wstring assoc = L"fileassoc";
+    std::unordered_set<std::wstring> assocKeys{L".acc"}, hotKeys, others{L"global", L"volume", L"window"};
+    for (const wchar_t* ext : AssocExtensions) assocKeys.insert(platform::FoldProfileName(ext));
+    for (const wchar_t* cat : AssocCategoryNames) assocKeys.insert(platform::FoldProfileName(cat));
+    for (const HotKeyDefault& d : kHotKeyDefaults) hotKeys.insert(platform::FoldProfileName(d.section));
+    Keys cutOff;  // association keys outside [FileAssoc]
+    std::unordered_set<std::wstring> seen;
+    cfg.ForEachSection([&](const platform::ProfileSectionRead& s) {
+        const std::wstring name = s.hasHeader ? platform::FoldProfileName(s.name) : std::wstring();
+        const bool isAssoc = s.hasHeader && name == assoc, isHotKey = s.hasHeader && hotKeys.count(name);
+        if (isAssoc || isHotKey) {
+            if (!seen.insert(name).second || s.strayLines) damaged_ = true;
+            Keys& keys = sections_[name];
+            for (const auto& [key, value] : s.entries) {
+                std::wstring k = platform::FoldProfileName(key);
+                const bool known = isAssoc ? assocKeys.count(k) != 0 : IsHotKeyKey(k);
+                if (!known || !platform::IsProfileInteger(value) || !keys.emplace(std::move(k), value).second)
+                    damaged_ = true;
+            }
+            return;
+        }
+        if (s.hasHeader && others.count(name)) return;
+        for (const auto& [key, value] : s.entries) {
+            std::wstring k = platform::FoldProfileName(key);
+            if (IsHotKeyKey(k)) damaged_ = true;
+            if (assocKeys.count(k)) {
+                cutOff.emplace(std::move(k), value);
+                damaged_ = true;
+            }
+        }
+    });
+    if (!cutOff.empty()) sections_[assoc].merge(cutOff);  // what [FileAssoc] itself holds wins
+}
+
+void CSysConfig::Load(bool listLater) {
     const platform::ProfileSnapshot cfg(iniConfig.GetPath());
     bMute = cfg.ReadInt(L"Volume", L"bMute", 0);
     nVolume = Clamp(cfg.ReadInt(L"Volume", L"nVolume", 50), 0, kMaxVolume);
     LoadWindowInfo(cfg);
-    LoadHotKeys(cfg);
-    LoadFileAssoc(cfg);
-    LoadPlayList();
+    const CConfigKeys keys(cfg);
+    LoadHotKeys(keys);
+    LoadFileAssoc(keys);
+    // The first write of these keys goes into the file as it is: its original stays beside it.
+    if (keys.damaged()) SetDamagedFileAside(iniConfig.GetPath(), cfg.Bytes());
+    if (listLater)
+        BeginLoadPlayList();
+    else
+        LoadPlayList();
     LoadUrlHistory();
 
     bSavePlayInfo = cfg.ReadInt(L"Global", L"bSavePlayInfo", 1);
@@ -144,9 +210,9 @@ void CSysConfig::SaveWindowInfo() {
     iniConfig.WriteInt(L"Window", L"cy", cy);
 }
 
-void CSysConfig::LoadHotKeys() { LoadHotKeys(platform::ProfileSnapshot(iniConfig.GetPath())); }
+void CSysConfig::LoadHotKeys() { LoadHotKeys(CConfigKeys(platform::ProfileSnapshot(iniConfig.GetPath()))); }
 
-void CSysConfig::LoadHotKeys(const platform::ProfileSnapshot& cfg) {
+void CSysConfig::LoadHotKeys(const CConfigKeys& cfg) {
     for (int i = 0; i < HK_Count; ++i) {
         const HotKeyDefault& d = kHotKeyDefaults[i];
         g_HotKeys[i].wVirtKey = static_cast<WORD>(cfg.ReadInt(d.section, L"wVirtKey", d.key.wVirtKey));
@@ -154,9 +220,9 @@ void CSysConfig::LoadHotKeys(const platform::ProfileSnapshot& cfg) {
     }
 }
 
-void CSysConfig::LoadFileAssoc() { LoadFileAssoc(platform::ProfileSnapshot(iniConfig.GetPath())); }
+void CSysConfig::LoadFileAssoc() { LoadFileAssoc(CConfigKeys(platform::ProfileSnapshot(iniConfig.GetPath()))); }
 
-void CSysConfig::LoadFileAssoc(const platform::ProfileSnapshot& cfg) {
+void CSysConfig::LoadFileAssoc(const CConfigKeys& cfg) {
     constexpr const wchar_t* kSection = L"FileAssoc";
     for (const wchar_t* ext : AssocExtensions) {
         int def = 0;

@@ -5,30 +5,53 @@
 #include <cwchar>
 #include <filesystem>
 
-bool ParseCmdLineFile(const wchar_t* cmdLine, wchar_t* out) {
-    if (!out) return false;
-    out[0] = 0;
+namespace {
+
+// The text of a quoted word from just after its opening quote, as the program's command line is
+// built: 2n+1 backslashes before a quote stand for n backslashes and a quote inside the word, 2n
+// for n backslashes and the closing quote; other backslashes stand for themselves. Null when the
+// quote is never closed; else the character after the closing quote.
+const wchar_t* ReadQuoted(const wchar_t* p, std::wstring* out) {
+    for (;;) {
+        size_t slashes = 0;
+        while (*p == L'\\') ++slashes, ++p;
+        if (*p == L'"') {
+            if (out) out->append(slashes / 2, L'\\');
+            ++p;
+            if (slashes % 2 == 0) return p;
+            if (out) *out += L'"';
+            continue;
+        }
+        if (out) out->append(slashes, L'\\');
+        if (!*p) return nullptr;
+        if (out) *out += *p;
+        ++p;
+    }
+}
+
+}  // namespace
+
+bool ParseCmdLineFile(const wchar_t* cmdLine, std::wstring& out) {
+    out.clear();
     if (!cmdLine) return false;
     const wchar_t* p = cmdLine;
-    const wchar_t* end = *p == L'"' ? std::wcschr(p + 1, L'"') : std::wcschr(p, L' ');
-    if (!end) return false;
-    p = end + 1;
+    if (*p == L'"') {
+        p = ReadQuoted(p + 1, nullptr);
+    } else {
+        p = std::wcschr(p, L' ');
+        if (p) ++p;
+    }
+    if (!p) return false;
     while (*p == L' ' || *p == L'\t') ++p;
     if (!*p) return false;
-    const wchar_t* argEnd;
     if (*p == L'"') {
-        ++p;
-        argEnd = std::wcschr(p, L'"');
-        if (!argEnd) return false;
+        std::wstring word;
+        if (!ReadQuoted(p + 1, &word)) return false;
+        out = std::move(word);
     } else {
-        argEnd = std::wcschr(p, L' ');
-        if (!argEnd) argEnd = p + std::wcslen(p);
+        const wchar_t* end = std::wcschr(p, L' ');
+        out.assign(p, end ? end : p + std::wcslen(p));
     }
-    size_t n = static_cast<size_t>(argEnd - p);
-    // A cut path would name another file, so a too long one is refused.
-    if (n >= kCmdLineFileChars) return false;
-    std::wmemcpy(out, p, n);
-    out[n] = 0;
     return true;
 }
 

@@ -100,18 +100,21 @@ TEST_F(AgentProcess, MalformedAndHostileCommandsChangeNothing) {
         Cmd("S-..-A.ico"),
         Cmd("S-mp4-../../x.ico"),
         Cmd("S-mp4-res\\x.ico"),
-        std::string("S-mp4-MP4.ico"),                   // no NUL
         std::string(70000, 'S'),                        // long, no NUL
-        std::string("S-mp4\0-MP4.ico", 15),            // only the text before the NUL counts
     };
     for (const std::string& bytes : hostile) {
         SCOPED_TRACE(bytes.substr(0, 40));
         Send(h, bytes);
         EXPECT_EQ(Dump(), before);
     }
-    // The agent took all that and still works.
+    // The agent took all that and still works, also with the bytes of a command alone: no NUL is
+    // needed, and a field ends at one.
     Send(h, Cmd("S-ok-OK.ico"));
     EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".ok", L""), L"WZfile_ok");
+    Send(h, "S-ok2-OK.ico");
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".ok2", L""), L"WZfile_ok2");
+    Send(h, std::string("S-ok3\0-OK.ico", 14));
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".ok3", L""), L"WZfile_ok3");
 }
 
 TEST_F(AgentProcess, ASecondAgentEndsWithZeroAndLeavesTheFirstRunning) {

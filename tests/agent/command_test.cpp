@@ -25,17 +25,20 @@ TEST(AgentCommand, ParsesOnlyWellFormedCommands) {
         {"S-mp4-MP4.ico" + nul, true, 'S', "mp4", "MP4.ico"},
         {"R-rmvb-RMVB.ico" + nul, true, 'R', "rmvb", "RMVB.ico"},
         {"S-a-b-c.ico" + nul, true, 'S', "a", "c.ico"},                   // the icon follows the last '-'
-        {"S-mp4-MP4.ico" + nul + "-junk-after.ico", true, 'S', "mp4", "MP4.ico"},  // text ends at the NUL
+        {"S-mp4-MP4.ico" + nul + "-junk-after.ico", true, 'S', "mp4", "after.ico"},  // the last '-' of all sent
+        {"S-mp4" + nul + "x-MP4.ico", true, 'S', "mp4", "MP4.ico"},                  // a field ends at a NUL
         {"S-mp4" + nul, false, 0, "", ""},
         {"S-" + nul, false, 0, "", ""},
         {"S" + nul, false, 0, "", ""},
         {"" + nul, false, 0, "", ""},
         {"X-mp4-MP4.ico" + nul, false, 0, "", ""},
         {"s-mp4-MP4.ico" + nul, false, 0, "", ""},
-        {"SXmp4-MP4.ico" + nul, false, 0, "", ""},
+        {"SXmp4-MP4.ico" + nul, true, 'S', "mp4", "MP4.ico"},            // index 1 is not looked at
+        {"R--mp4-MP4.ico" + nul, false, 0, "", ""},                     // the extension starts at index 2
         {"S--MP4.ico" + nul, false, 0, "", ""},                          // empty extension
         {"S-mp4-" + nul, false, 0, "", ""},                              // empty icon
-        {"S-mp4-MP4.ico", false, 0, "", ""},                              // no NUL in what was sent
+        {"S-mp4-MP4.ico", true, 'S', "mp4", "MP4.ico"},                   // no NUL in what was sent
+        {"R-m", false, 0, "", ""},
         {"S-" + string(200, 'a') + "-A.ico" + nul, false, 0, "", ""},    // too long for the per-user key
         {"S-a\\b-X.ico" + nul, false, 0, "", ""},
         {"S-..-X.ico" + nul, false, 0, "", ""},
@@ -58,9 +61,10 @@ TEST(AgentCommand, ParsesOnlyWellFormedCommands) {
     AssociationCommand cmd;
     EXPECT_FALSE(ParseAssociationCommand(nullptr, 10, &cmd));
     EXPECT_FALSE(ParseAssociationCommand("S-mp4-MP4.ico", 0, &cmd));
-    // Only `size` bytes are looked at: a NUL just past them does not count.
-    EXPECT_FALSE(ParseAssociationCommand("S-mp4-MP4.ico", 13, &cmd));
-    EXPECT_TRUE(ParseAssociationCommand("S-mp4-MP4.ico", 14, &cmd));
+    // Only `size` bytes are looked at.
+    ASSERT_TRUE(ParseAssociationCommand("S-mp4-MP4.icoXYZ", 13, &cmd));
+    EXPECT_EQ(cmd.icon, "MP4.ico");
+    EXPECT_FALSE(ParseAssociationCommand("S-mp4-MP4.ico", 6, &cmd));
 }
 
 class AgentCommands : public ::testing::Test {
@@ -109,6 +113,13 @@ TEST_F(AgentCommands, RemoveUndoesASetAndIgnoresTheIcon) {
     EXPECT_EQ(RegRead(HKEY_CLASSES_ROOT, L".mp4", L"")->text(), L"OtherPlayer.mp4");
 }
 
+TEST_F(AgentCommands, ACommandSentWithoutItsNulIsCarriedOut) {
+    std::string noNul = "S-mp4-MP4.ico";
+    COPYDATASTRUCT cds{0, static_cast<DWORD>(noNul.size()), noNul.data()};
+    OnAssociationCommand(&cds);
+    EXPECT_EQ(Icon(L"mp4"), Res("VIDEO.ico"));
+}
+
 TEST_F(AgentCommands, MalformedAndHostileCommandsChangeNothing) {
     testsupport::RegWrite(HKEY_CLASSES_ROOT, L"WZfile_keep\\shell", L"", L"x");
     testsupport::RegWrite(HKEY_CLASSES_ROOT, L".mp4", L"", L"OtherPlayer.mp4");
@@ -120,10 +131,6 @@ TEST_F(AgentCommands, MalformedAndHostileCommandsChangeNothing) {
           std::string("R-..\\WZfile_keep-A.ico"), std::string("S-mp4\\..\\..-A.ico"), std::string("S-mp4-../../x.ico"),
           std::string("R-keep\\shell-A.ico")})
         Send(text);
-    // Without its NUL.
-    std::string noNul = "S-mp4-MP4.ico";
-    COPYDATASTRUCT cds{0, static_cast<DWORD>(noNul.size()), noNul.data()};
-    OnAssociationCommand(&cds);
     COPYDATASTRUCT empty{0, 0, nullptr};
     OnAssociationCommand(&empty);
     OnAssociationCommand(nullptr);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <future>
 #include <mutex>
 #include <vector>
 
@@ -180,7 +182,10 @@ TEST_F(DownloaderTest, ReplyCases) {
         r.body = content_.substr(0, 100);
         return r;
     };
+    HttpReply chunked;
+    chunked.raw = testsupport::ChunkedHead() + "5\r\nhello\r\n0\r\n\r\n";
     std::vector<Case> cases = {
+        {"chunked", chunked, 0, {"start:0", "complete"}},
         {"html", html, kDownloadWebPage, {"error:8"}},
         {"206-part-of-the-file", partial("bytes 0-99/1000"), kDownloadFailed, {"start:1000", "error:10"}},
         {"206-whole-file", partial("bytes 0-99/100"), 0, {"start:100", "complete"}},
@@ -278,6 +283,65 @@ TEST_F(DownloaderTest, DownloadFileReplacesTheTargetOnlyWhenComplete) {
 
     EXPECT_EQ(d.DownloadFile(server_.url("/file.bin").c_str(), target.c_str(), "", 100000, nullptr), 1);
     EXPECT_TRUE(testsupport::ReadFile(target) == content_);
+}
+
+TEST_F(DownloaderTest, ATransferThatEndsInAnErrorKeepsTheOldTarget) {
+    for (const auto& [path, raw] : testsupport::BrokenReplies()) {
+        SCOPED_TRACE(path);
+        HttpReply reply;
+        reply.raw = raw;
+        server_.Serve(path, reply);
+        const std::string target = File("kept.bin", "old content");
+        Recorder rec;
+        CFileDownloader d;
+        EXPECT_EQ(d.DownloadFile(server_.url(path).c_str(), target.c_str(), nullptr, 0, &rec), 0);
+        EXPECT_EQ(testsupport::ReadFile(target), "old content");
+        EXPECT_EQ(server_.count(path), 2u);
+        // A reply refused with its headers never started; a cut or malformed body is a failed read.
+        const std::vector<std::string> attempt =
+            path == "/two-lengths" ? std::vector<std::string>{"error:6"} : std::vector<std::string>{"start:0", "error:12"};
+        std::vector<std::string> both = attempt;
+        both.insert(both.end(), attempt.begin(), attempt.end());
+        EXPECT_EQ(rec.Events(), both);
+    }
+}
+
+TEST_F(DownloaderTest, ADownloadFromAServerThatDripsEndsAndFails) {
+    HttpTimings t = GetHttpTimings();
+    t.downloadReceiveTimeoutMs = 1000;
+    SetHttpTimings(t);
+    HttpReply drip;
+    drip.generatedSize = 100000;
+    drip.bytesPerSecond = 2;
+    server_.Serve("/drip", drip);
+    const std::string target = File("dripped.bin", "old content");
+    Recorder rec;
+    auto download = std::async(std::launch::async, [&] {
+        CFileDownloader d;
+        return d.DownloadFile(server_.url("/drip").c_str(), target.c_str(), nullptr, 0, &rec);
+    });
+    const bool ended = download.wait_for(std::chrono::seconds(120)) == std::future_status::ready;
+    server_.Stop();  // ends the drip, so a download that hung comes back
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(download.get(), 0);
+    EXPECT_EQ(testsupport::ReadFile(target), "old content");
+    const auto events = rec.Events();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "error:12"), 2);
+}
+
+TEST_F(DownloaderTest, ADownloadedTargetGetsTheModeOfANewFile) {
+    for (mode_t mask : {022u, 027u, 077u}) {
+        SCOPED_TRACE(mask);
+        const mode_t before = ::umask(mask);
+        const std::string target = (program_ / ("mode" + std::to_string(mask) + ".bin")).string();
+        CFileDownloader d;
+        const int result = d.DownloadFile(server_.url("/file.bin").c_str(), target.c_str(), "", 100000, nullptr);
+        ::umask(before);
+        ASSERT_EQ(result, 1);
+        struct stat st{};
+        ASSERT_EQ(::stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+    }
 }
 
 TEST_F(DownloaderTest, AReplacedTargetGoesToTheTrashAnEmptyOneDoesNot) {

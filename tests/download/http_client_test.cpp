@@ -159,6 +159,25 @@ TEST_F(HttpClientTest, ABodyShorterThanItsLengthIsNoPage) {
     EXPECT_EQ(page.size(), 3000u);
 }
 
+TEST_F(HttpClientTest, APageWhoseTransferEndsInAnErrorIsNoPage) {
+    for (const auto& [path, raw] : testsupport::BrokenReplies()) {
+        SCOPED_TRACE(path);
+        HttpReply reply;
+        reply.raw = raw;
+        server_.Serve(path, reply);
+        std::string page = "old";
+        EXPECT_EQ(HttpGetText(server_.url(path), page, 0, 1), -1);
+        EXPECT_EQ(page, "");
+        EXPECT_EQ(server_.count(path), 2u);
+    }
+    HttpReply whole;
+    whole.raw = testsupport::ChunkedHead() + "5\r\nhello\r\n0\r\n\r\n";
+    server_.Serve("/whole", whole);
+    std::string page;
+    ASSERT_EQ(HttpGetText(server_.url("/whole"), page, 0, 1), 0);
+    EXPECT_EQ(page, "hello");
+}
+
 // A page still arriving when the time-out ends its request is no page, whatever was received.
 TEST_F(HttpClientTest, APageCutOffByTheTimeOutIsNoPage) {
     HttpTimings t = GetHttpTimings();

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
+#include "download/text_utils.h"
 #include "support/http_server.h"
 #include "support/program_dir.h"
 #include "support/zip_writer.h"
@@ -241,3 +245,97 @@ TEST_F(ResolverTest, ZipFromALinkListIsUnpackedIntoTheFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+// A recipe read the plain way: every tag of every step searched from the element's start.
+std::pair<std::string, std::vector<NdPatternStep>> ReadTagByTag(const std::string& element) {
+    auto tag = [&](const std::string& name) {
+        std::string content;
+        ExtractXmlTag(element, "<" + name + ">", "</" + name + ">", content, 0);
+        return content;
+    };
+    std::pair<std::string, std::vector<NdPatternStep>> out{tag("id"), {}};
+    for (int n = 1;; ++n) {
+        const std::string k = std::to_string(n);
+        NdPatternStep step{tag("pattern" + k), tag("tresult" + k), tag("uresult" + k), tag("referer" + k),
+                           tag("dataresult" + k)};
+        if (step.pattern.empty() || step.tresult.empty()) break;
+        out.second.push_back(step);
+    }
+    return out;
+}
+
+bool SameSteps(const std::vector<NdPatternStep>& a, const std::vector<NdPatternStep>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const NdPatternStep& x, const NdPatternStep& y) {
+        return x.pattern == y.pattern && x.tresult == y.tresult && x.uresult == y.uresult && x.referer == y.referer &&
+               x.dataresult == y.dataresult;
+    });
+}
+
+}  // namespace
+
+TEST(PatternList, ARecipeReadsItsStepsFirstOccurrenceFirst) {
+    CNDDownloader d;
+    d.ParsePattern(
+        "<id>site</id><id>other</id>"
+        "<tresult2>t2</tresult2><pattern2>p2</pattern2>"
+        "<pattern1>p1</pattern1><pattern1>ignored</pattern1><tresult1><referer1>r1</referer1>t1</tresult1>"
+        "<uresult1></uresult1><dataresult1>d1</pattern1></dataresult1>"
+        "<pattern4>p4</pattern4><tresult4>t4</tresult4>");
+    const auto recipes = d.recipes();
+    ASSERT_EQ(recipes.size(), 1u);
+    EXPECT_EQ(recipes[0].first, "site");
+    // Step 3 is missing, so step 4 is never read.
+    ASSERT_EQ(recipes[0].second.size(), 2u);
+    const NdPatternStep& one = recipes[0].second[0];
+    EXPECT_EQ(one.pattern, "p1");
+    EXPECT_EQ(one.tresult, "<referer1>r1</referer1>t1");
+    EXPECT_EQ(one.uresult, "");
+    EXPECT_EQ(one.referer, "r1");
+    EXPECT_EQ(one.dataresult, "d1</pattern1>");
+    EXPECT_EQ(recipes[0].second[1].pattern, "p2");
+    EXPECT_EQ(recipes[0].second[1].tresult, "t2");
+}
+
+TEST(PatternList, OnePassReadsEveryElementAsTheTagByTagReadingDoes) {
+    // Elements made of tags of the recipe, tags of no one, stray brackets and text, in any order.
+    const std::vector<std::string> tokens = {
+        "<id>", "</id>", "<pattern1>", "</pattern1>", "<tresult1>", "</tresult1>", "<uresult1>", "</uresult1>",
+        "<referer1>", "</referer1>", "<dataresult1>", "</dataresult1>", "<pattern2>", "</pattern2>", "<tresult2>",
+        "</tresult2>", "<pattern10>", "</pattern10>", "<tresult10>", "</tresult10>", "<", ">", "</", "<<", "x", "id",
+        "ab", "</pattern", "<id", "<i d>", "<ID>"};
+    std::mt19937 random(24);
+    for (int round = 0; round < 3000; ++round) {
+        std::string element;
+        const int length = 1 + static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i) element += tokens[random() % tokens.size()];
+        SCOPED_TRACE(element);
+        CNDDownloader d;
+        const bool kept = d.ParsePattern(element);
+        const auto want = ReadTagByTag(element);
+        ASSERT_EQ(kept, !want.first.empty());
+        if (!kept) continue;
+        const auto got = d.recipes();
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].first, want.first);
+        EXPECT_TRUE(SameSteps(got[0].second, want.second));
+    }
+}
+
+TEST(PatternList, LinksReadTheirFieldsAsBefore) {
+    CNDDownloader d;
+    d.ParseLinkList(
+        "<link><id>a</id><url>http://x/one</url><size>12</size><weight>3</weight><id>b</id></link>"
+        "<link><id>c</id><directurl>http://x/direct</directurl><referer>http://r/</referer><url>short</url></link>"
+        "<link><id></id><url>http://x/none</url></link>");
+    const auto links = d.links();
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[0].id, "a");
+    EXPECT_EQ(links[0].url, "http://x/one");
+    EXPECT_EQ(links[0].size, 12);
+    EXPECT_EQ(links[0].weight, 3);
+    EXPECT_EQ(links[1].directurl, "http://x/direct");
+    EXPECT_EQ(links[1].referer, "http://r/");
+    EXPECT_EQ(links[1].url, "short");
+}

@@ -145,6 +145,23 @@ TEST(ZipExtract, EntryInformationAndArguments) {
     EXPECT_TRUE(fs::is_directory(tmp / "unixdir"));
 }
 
+TEST(ZipExtract, UnixEntriesKeepTheirExecuteBitsUnderTheUmask) {
+    const std::vector<unsigned> stored = {0777, 0755, 0700, 0644, 0444};
+    for (mode_t mask : {022u, 027u, 077u}) {
+        SCOPED_TRACE(mask);
+        testsupport::TempDir tmp;
+        std::vector<testsupport::ZipItem> entries;
+        for (unsigned m : stored)
+            entries.push_back({.name = "m" + std::to_string(m), .data = "x", .host = 3, .externalAttr = (0100000u | m) << 16});
+        ASSERT_TRUE(testsupport::WriteZip(tmp / "m.zip", entries));
+        const mode_t before = ::umask(mask);
+        const int result = ExtractZipToFolder((tmp / "m.zip").string(), nullptr, (tmp / "out").string(), false);
+        ::umask(before);
+        ASSERT_EQ(result, 1);
+        for (unsigned m : stored) EXPECT_EQ(Mode(tmp / "out" / ("m" + std::to_string(m))), m & ~mask) << std::oct << m;
+    }
+}
+
 TEST(ZipExtract, TimesInTwoTimeZones) {
     testsupport::TempDir tmp;
     auto zip = tmp / "t.zip";

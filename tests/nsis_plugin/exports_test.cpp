@@ -295,6 +295,11 @@ TEST(PluginExports, ModifyShortcutParamRewritesTheListedShortcutsOnly) {
     MakeShortcut(root / "Other.lnk", "/usr/bin/other", "old");
     root.write("Notes.lnk.txt", "not a shortcut");
     root.write("Broken/Morvane.lnk", "not a shortcut at all");
+    // ".lnk" anywhere after the first character makes a shortcut; the title is the name less its extension.
+    MakeShortcut(root / "Kept/Morvane.lnk~", "/opt/m/morvane", "old");
+    MakeShortcut(root / "Kept/Morvane Player.lnk.1", "/opt/m/morvane", "old");  // title "Morvane Player.lnk"
+    MakeShortcut(root / "Kept/.lnk", "/opt/m/morvane", "old");
+    MakeShortcut(root / "Kept/Morvane", "/opt/m/morvane", "old");
     MakeShortcut(outside / "Morvane.lnk", "/opt/m/morvane", "old");
     fs::create_directory_symlink(outside.path(), root / "linked");
 
@@ -317,6 +322,10 @@ TEST(PluginExports, ModifyShortcutParamRewritesTheListedShortcutsOnly) {
     EXPECT_EQ(ShortcutArguments(outside / "Morvane.lnk"), "old");
     EXPECT_EQ(root.read("Notes.lnk.txt"), "not a shortcut");
     EXPECT_EQ(root.read("Broken/Morvane.lnk"), "not a shortcut at all");
+    EXPECT_EQ(ShortcutArguments(root / "Kept/Morvane.lnk~"), "-s Shortcut");
+    EXPECT_EQ(ShortcutArguments(root / "Kept/Morvane Player.lnk.1"), "old");
+    EXPECT_EQ(ShortcutArguments(root / "Kept/.lnk"), "old");
+    EXPECT_EQ(ShortcutArguments(root / "Kept/Morvane"), "old");
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 
 using testsupport::HttpReply;
 using testsupport::HttpRequest;
+using testsupport::ChunkedHead;
 using testsupport::HttpServer;
 
 namespace {
@@ -270,6 +272,90 @@ TEST(Inet, ABodyCutShortEndsWithoutAnErrorAndTheCallerSeesTheShortfall) {
     std::string body;
     EXPECT_TRUE(o.ReadAll(body));
     EXPECT_EQ(body.size(), 40000u);
+}
+
+TEST(Inet, AChunkedBodyCutOrMalformedIsAFailedReadAndAWholeOneIsNot) {
+    struct Case {
+        const char* name;
+        std::string raw;
+        bool whole;
+        std::string body;  // what a whole one reads
+    };
+    const std::vector<Case> cases = {
+        {"whole", ChunkedHead() + "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n", true, "hello world"},
+        {"cut in a chunk", ChunkedHead() + "3E8\r\n" + std::string(500, 'x'), false, ""},
+        {"cut before the last chunk", ChunkedHead() + "5\r\nhello\r\n", false, ""},
+        {"a size that is no number", ChunkedHead() + "zz\r\nhello\r\n0\r\n\r\n", false, ""},
+        {"a size past any length", ChunkedHead() + "FFFFFFFFFFFFFFFF\r\nhello\r\n0\r\n\r\n", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpServer server;
+        HttpReply reply;
+        reply.raw = c.raw;
+        server.Serve("/c", reply);
+        for (const char* version : {"HTTP/1.0", "HTTP/1.1"}) {
+            Open o(server, "GET", "/c", 0, INTERNET_OPEN_TYPE_DIRECT, nullptr, version);
+            ASSERT_TRUE(HttpSendRequestA(o.request, nullptr, 0, nullptr, 0));
+            std::string body;
+            const bool read = o.ReadAll(body);
+            EXPECT_EQ(read, c.whole) << version;
+            if (c.whole) EXPECT_EQ(body, c.body);
+            else EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INTERNET_CONNECTION_ABORTED));
+        }
+    }
+}
+
+TEST(Inet, ContentLengthsThatDisagreeFailTheSendAndOnesThatAgreeDoNot) {
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n";
+    struct Case {
+        const char* name;
+        std::string lengths;
+        bool sent;
+    };
+    const std::vector<Case> cases = {
+        {"two that differ", "Content-Length: 5\r\nContent-Length: 11\r\n", false},
+        {"a list that differs", "Content-Length: 5, 11\r\n", false},
+        {"two that agree", "Content-Length: 5\r\ncontent-length: 005\r\n", true},
+        {"a list that agrees", "Content-Length: 5, 5\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpServer server;
+        HttpReply reply;
+        reply.raw = head + c.lengths + "\r\nhello world";
+        server.Serve("/l", reply);
+        Open o(server, "GET", "/l");
+        const bool sent = HttpSendRequestA(o.request, nullptr, 0, nullptr, 0) != FALSE;
+        ASSERT_EQ(sent, c.sent);
+        if (!sent) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HTTP_INVALID_SERVER_RESPONSE));
+            continue;
+        }
+        std::string body;
+        EXPECT_TRUE(o.ReadAll(body));
+        EXPECT_EQ(body, "hello");
+    }
+}
+
+TEST(Inet, AServerThatDripsTimesOutLikeASilentOne) {
+    HttpServer server;
+    HttpReply reply;
+    reply.generatedSize = 100000;
+    reply.bytesPerSecond = 2;
+    server.Serve("/drip", reply);
+    auto reading = std::async(std::launch::async, [&] {
+        Open o(server, "GET", "/drip");
+        DWORD ms = 1000;
+        InternetSetOptionA(o.request, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof ms);
+        if (!HttpSendRequestA(o.request, nullptr, 0, nullptr, 0)) return GetLastError();
+        std::string body;
+        return o.ReadAll(body) ? static_cast<DWORD>(ERROR_SUCCESS) : GetLastError();
+    });
+    const bool ended = reading.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    server.Stop();  // ends the drip, so a reader that hung comes back
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(reading.get(), static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
 }
 
 TEST(Inet, SilentServerTimesOutCooperatively) {

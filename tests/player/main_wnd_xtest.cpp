@@ -97,6 +97,8 @@ protected:
         testsupport::MakeBrokenFile(*media_ / "broken.mp4");
         testsupport::MakeNoiseFile(*media_ / "noise.mp4");
         testsupport::MakeTruncatedCopy(*media_ / "b.mp4", *media_ / "truncated.mp4", 3000);
+        testsupport::MakeAudioClip(*media_ / "tone.mp3", 4.0);
+        testsupport::MakeNoiseFile(*media_ / "noise.mp3");
         fs::create_directories(*media_ / "subs");
         testsupport::MakeVideoClip(*media_ / "subs" / "Movie.mkv", 3.0);
         for (const char* name : {"Movie.srt", "movie.ASS", "Movie.txt", "Other.srt"})
@@ -351,6 +353,30 @@ TEST_F(MainWndX, CorruptMediaSayWhyAndMarkTheirRows) {
         ASSERT_NE(row, nullptr) << platform::Utf8FromWide(source);
         EXPECT_TRUE(row->GetItemData()->bInvalid);
         EXPECT_TRUE(row->GetLook().invalidMarker);
+    }
+}
+
+// Where no sound device takes the audio, a good audio file still ends as played and the list
+// moves on; damaged and cut files still fail.
+TEST_F(MainWndX, WithoutASoundDeviceGoodAudioEndsAndTheListMovesOn) {
+    testsupport::ScopedEnv noSound("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=hw:9,9 --no-volume-save");
+    Configure("[Global]\nnTopMostMode=2\nnPlayOrder=2\nbAddSimilarFile=0\n",
+              Record(1, Clip("tone.mp3"), 0) + Record(2, Clip("a.mp4"), 0));
+    CMorvaneWnd* w = Open(Clip("tone.mp3"));
+    ASSERT_NE(w->pPlayList, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return w->strCurrentPath == Clip("a.mp4"); }))
+        << platform::Utf8FromWide(w->GetLastTip());
+    CPlayListItemUI* tone = w->pPlayList->GetList()->FindItemUIByPath(Clip("tone.mp3"));
+    ASSERT_NE(tone, nullptr);
+    EXPECT_FALSE(tone->GetItemData()->bInvalid);
+    EXPECT_NE(w->GetLastTip(), kTipFileBroken);
+    for (const std::wstring& source : {Clip("noise.mp3"), Clip("truncated.mp4")}) {
+        w->PlayFile(source);
+        ASSERT_TRUE(PumpUntil([&] { return w->GetLastTip() == kTipFileBroken; })) << platform::Utf8FromWide(source);
+        EXPECT_EQ(w->strCurrentPath, source);
+        CPlayListItemUI* row = w->pPlayList->GetList()->FindItemUIByPath(source);
+        ASSERT_NE(row, nullptr) << platform::Utf8FromWide(source);
+        EXPECT_TRUE(row->GetItemData()->bInvalid);
     }
 }
 
@@ -705,13 +731,18 @@ TEST_F(MainWndX, OpenDialogPlaysTheChosenFile) {
         w->OpenFileDialog();
         EXPECT_TRUE(w->strCurrentPath.empty());
     }
-    testsupport::ScopedDialogAnswer answer(fs::path(Clip("b.mp4")).string());
-    PostMessageW(w->GetHWND(), WM_PLAYER_OPEN_FILE, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
-    EXPECT_EQ(w->strCurrentPath, Clip("b.mp4"));
-    EXPECT_TRUE(IsWindowEnabled(w->GetHWND()));
-    ASSERT_NE(w->pPlayList, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(w->pPlayList->GetHWND()));
+    // A path longer than the 260 characters of old plays as well.
+    const fs::path deep = *media_ / std::string(150, 'd') / std::string(150, 'e');
+    fs::create_directories(deep);
+    fs::copy_file(*media_ / "a.mp4", deep / "q\"t.mp4", fs::copy_options::overwrite_existing);
+    for (const fs::path& chosen : {fs::path(Clip("b.mp4")), deep / "q\"t.mp4"}) {
+        testsupport::ScopedDialogAnswer answer(chosen.string());
+        PostMessageW(w->GetHWND(), WM_PLAYER_OPEN_FILE, 0, 0);
+        ASSERT_TRUE(PumpUntil([&] { return Playing() && w->strCurrentPath == chosen.wstring(); })) << chosen;
+        EXPECT_TRUE(IsWindowEnabled(w->GetHWND()));
+        ASSERT_NE(w->pPlayList, nullptr);
+        EXPECT_TRUE(IsWindowEnabled(w->pPlayList->GetHWND()));
+    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
 #include "player/main_wnd.h"
@@ -202,10 +203,11 @@ protected:
         return buf;
     }
     // The PlayList.info section whose file is `clip`, empty when none.
-    std::wstring SectionOf(const fs::path& clip) {
+    std::wstring SectionOf(const fs::path& clip) { return SectionOf(clip.wstring()); }
+    std::wstring SectionOf(const std::wstring& clip) {
         for (int n = 1; n < 20; ++n) {
             std::wstring s = L"file" + std::to_wstring(n);
-            if (PlayListValue(s, L"strFilePath") == clip.wstring()) return s;
+            if (PlayListValue(s, L"strFilePath") == clip) return s;
         }
         return L"";
     }
@@ -259,6 +261,42 @@ TEST_F(MorvaneX, PlaysHandsOverSavesAndResumes) {
     PostMessageW(wnd2, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitCode(again.wait()), 0);
     EXPECT_GE(std::stoi(PlayListValue(SectionOf(red), L"nPlayPos")), saved);
+}
+
+// A long stored list is read while the window shows: a second start's file and the close that
+// come meanwhile meet the whole list (the file's own record is found, nothing is lost).
+TEST_F(MorvaneX, AHandOverAndACloseWhileALongListIsReadMeetTheWholeList) {
+    constexpr int kRecords = 100000, kRed = 60000;
+    const fs::path red = *base_ / "red.mp4";
+    std::string list;
+    for (int n = 1; n <= kRecords; ++n) {
+        const std::string path = n == kRed ? red.string() : (*base_ / ("missing/e" + std::to_string(n) + ".mkv")).string();
+        list += "[file" + std::to_string(n) + "]\nstrFilePath=" + path +
+                "\nbVisible=1\nbError=0\nnPlayTime=0\nnPlayPos=" + std::to_string(n == kRed ? 1 : 0) +
+                "\nstrGroup=\nbPlayed=0\n";
+    }
+    prog_->write("PlayList.info", list);
+    Child& first = Start({});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the handed-over file did not play";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+
+    const platform::ProfileSnapshot saved((prog_->path() / "PlayList.info").wstring());
+    size_t records = 0, reds = 0;
+    for (int n = 1;; ++n) {
+        std::wstring path;
+        if (!saved.ReadString(L"file" + std::to_wstring(n), L"strFilePath", path)) break;
+        ++records;
+        reds += path == red.wstring();
+    }
+    EXPECT_EQ(records, static_cast<size_t>(kRecords));
+    EXPECT_EQ(reds, 1u);
+    EXPECT_EQ(saved.ReadString(L"file" + std::to_wstring(kRed), L"strFilePath", L""), red.wstring());
+    EXPECT_EQ(saved.ReadString(L"CurPlay", L"strFilePath", L""), red.wstring());
 }
 
 TEST_F(MorvaneX, SecondStartWithoutFileOnlyRaises) {
@@ -391,6 +429,31 @@ TEST_F(MorvaneX, FilesNamedRelativeToTheCallersFolderPlayAndAreKeptAbsolute) {
     EXPECT_FALSE(SectionOf(a / "p.mp4").empty());
     EXPECT_FALSE(SectionOf(b / "r.mp4").empty());
     EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), (b / "r.mp4").wstring());
+}
+
+// Names Linux allows that the command line must carry whole: a quote, a backslash before a
+// quote, blanks, Chinese, and a path longer than 260 characters.
+TEST_F(MorvaneX, NamesWithQuotesAndLongPathsPlayFromTheTerminalAndThroughAHandOver) {
+    const fs::path names = *base_ / "names";
+    const fs::path deep = names / std::string(150, 'd') / std::string(150, 'e');
+    fs::create_directories(deep);
+    const fs::path pattern = names / "q\"t \\\"片 名.mp4", red = deep / "r\\\"e d\".mp4";
+    fs::copy_file(*base_ / "pattern.mp4", pattern, fs::copy_options::overwrite_existing);
+    fs::copy_file(*base_ / "red.mp4", red, fs::copy_options::overwrite_existing);
+    ASSERT_GT(red.string().size(), 300u);
+
+    Child& first = Start({pattern.string()});
+    HWND wnd = WaitForInstance();
+    ASSERT_NE(wnd, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return ShowsPattern(); })) << "the file named from the terminal did not play";
+    Child& second = Start({red.string()});
+    EXPECT_EQ(ExitCode(second.wait()), 0);
+    ASSERT_TRUE(WaitFor([&] { return ShowsRed(); })) << "the handed-over file did not play";
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitCode(first.wait()), 0);
+    EXPECT_FALSE(SectionOf(platform::WideFromUtf8(pattern.string())).empty());
+    EXPECT_FALSE(SectionOf(platform::WideFromUtf8(red.string())).empty());
+    EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), platform::WideFromUtf8(red.string()));
 }
 
 TEST_F(MorvaneX, EndingTheLoopOtherwiseWhileTheStatisticsServerHangsAlsoEndsAtOnce) {

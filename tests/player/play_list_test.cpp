@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/codepage.h"
 #include "player/sys_config.h"
@@ -123,18 +124,23 @@ TEST_F(PlayListFixture, MalformedFiles) {
     struct Case {
         const char* content;
         size_t records;
-        bool backedUp;
+        bool backedUp;  // set aside as of the older layout
+        bool damaged;   // set aside as read with damage
     } cases[] = {
-        {"", 0, false},
-        {"[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=/b\n[file4]\nstrFilePath=/d\n", 2, false},  // gap
-        {"[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=NULL\n[file3]\nstrFilePath=/c\n", 1, false},
-        {"[file1]\nbVisible=1\n", 0, false},  // no path
-        {"[file1]\nstrFilePath=/a\n[file2]\nstrFileName=x.avi\nstrFilePath=/b\n", 1, true},  // older layout
-        {"[FILE1]\nSTRFILEPATH=/a\nnPlayTime=abc\nnPlayPos=\n", 1, false},
-        {"\x01\xFF\xFE garbage\n[file1\nstrFilePath=/a\n", 0, false},
+        {"", 0, false, false},
+        {"; a comment\n\n[file1]\nstrFilePath=/a\nbVisible=1\nbError=0\nnPlayTime=0\nnPlayPos=0\nstrGroup=\nbPlayed=0\n"
+         "[CurPlay]\nstrFilePath=/a\n",
+         1, false, false},
+        {"[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=/b\n[file4]\nstrFilePath=/d\n", 3, false, true},  // gap
+        {"[file1]\nstrFilePath=/a\n[file2]\nstrFilePath=NULL\n[file3]\nstrFilePath=/c\n", 2, false, true},
+        {"[file1]\nbVisible=1\n", 0, false, true},  // no path
+        {"[file1]\nstrFilePath=/a\n[file2]\nstrFileName=x.avi\nstrFilePath=/b\n", 1, true, false},  // older layout
+        {"[FILE1]\nSTRFILEPATH=/a\nnPlayTime=abc\nnPlayPos=\n", 1, false, true},
+        {"\x01\xFF\xFE garbage\n[file1\nstrFilePath=/a\n", 0, false, true},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(dir.path() / "PlayList.info.old");
+        std::filesystem::remove(dir.path() / "PlayList.info.bad");
         dir.write("PlayList.info", c.content);
         cfg.LoadPlayList();
         EXPECT_EQ(cfg.mapPlayList.size(), c.records) << c.content;
@@ -142,7 +148,55 @@ TEST_F(PlayListFixture, MalformedFiles) {
         if (c.backedUp) {
             EXPECT_EQ(ReadFile(dir.path() / "PlayList.info.old"), c.content);
         }
+        EXPECT_EQ(std::filesystem::exists(dir.path() / "PlayList.info.bad"), c.damaged) << c.content;
+        if (c.damaged) {
+            EXPECT_EQ(ReadFile(dir.path() / "PlayList.info.bad"), c.content);
+        }
     }
+}
+
+TEST_F(PlayListFixture, EachDamagedOriginalIsKeptOnce) {
+    const std::filesystem::path bad = dir.path() / "PlayList.info.bad", second = dir.path() / "PlayList.info.bad.2";
+    dir.write("PlayList.info", "[file2]\nstrFilePath=/b\n");
+    cfg.LoadPlayList();
+    cfg.LoadPlayList();  // the same damage again: no second copy
+    EXPECT_EQ(ReadFile(bad), "[file2]\nstrFilePath=/b\n");
+    EXPECT_FALSE(std::filesystem::exists(second));
+    dir.write("PlayList.info", "[file3]\nstrFilePath=/c\n");
+    cfg.LoadPlayList();  // another damaged original does not replace the first
+    EXPECT_EQ(ReadFile(bad), "[file2]\nstrFilePath=/b\n");
+    EXPECT_EQ(ReadFile(second), "[file3]\nstrFilePath=/c\n");
+    ASSERT_EQ(cfg.mapPlayList.size(), 1u);
+    EXPECT_EQ(cfg.mapPlayList[L"file1"].strFilePath, L"/c");
+}
+
+TEST_F(PlayListFixture, DamagedHistoryLinesAreLeftOutAndTheOriginalKept) {
+    ScopedEnv acp("MORVANE_ACP", "UTF-8");
+    struct Case {
+        const char* what;
+        std::string file;
+    } cases[] = {
+        {"bytes of no character", "http://a\n\xFF\xFEhttp://x\nhttp://b\n"},
+        {"a NUL inside a line", std::string("http://a\nhttp://x") + '\0' + "y\nhttp://b\n"},
+        {"a 10 MB line", "http://a\n" + std::string(10 << 20, 'x') + "\nhttp://b"},
+    };
+    const std::filesystem::path bad = dir.path() / "PlayUrl.info.bad";
+    for (const auto& c : cases) {
+        std::filesystem::remove(bad);
+        dir.write("PlayUrl.info", c.file);
+        cfg.g_UrlHistory.clear();
+        cfg.LoadUrlHistory();
+        EXPECT_EQ(cfg.g_UrlHistory, (std::vector<std::wstring>{L"http://a", L"http://b"})) << c.what;
+        cfg.g_UrlHistory.push_back(L"http://c");
+        ASSERT_TRUE(cfg.SaveUrlHistory());
+        EXPECT_EQ(ReadFile(history), "http://a\nhttp://b\nhttp://c\n") << c.what;
+        EXPECT_EQ(ReadFile(bad), c.file) << c.what;
+    }
+    dir.write("PlayUrl.info", "http://a\n\nhttp://b\n");
+    std::filesystem::remove(bad);
+    cfg.g_UrlHistory.clear();
+    cfg.LoadUrlHistory();
+    EXPECT_FALSE(std::filesystem::exists(bad)) << "an empty line is no damage";
 }
 
 TEST_F(PlayListFixture, HistoryFiles) {

@@ -3,6 +3,7 @@
 // while a loaded list is still filling.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -754,6 +755,75 @@ TEST_F(ListFixture, PlayOrderButtonMenusAndBackground) {
 
 // A stored list the window fills two rows a step (a group always whole): after the first step
 // it shows "t1 [G1] g1a g1b g1c" and the rest is still to come.
+// A list of 1,000 records as a save writes it, with one kind of damage; the paths that a
+// careful reading keeps, in their order.
+TEST_F(ListFixture, ADamagedListKeepsEveryIntactRecordAndItsOriginal) {
+    constexpr int kRecords = 1000;
+    auto section = [](int n, const std::string& group = "") {
+        return "[file" + std::to_string(n) + "]\nstrFilePath=/m/f" + std::to_string(n) +
+               ".mkv\nbVisible=1\nbError=0\nnPlayTime=" + std::to_string(n) + "\nnPlayPos=0\nstrGroup=" + group +
+               "\nbPlayed=0\n";
+    };
+    std::string intact;
+    for (int n = 1; n <= kRecords; ++n) intact += section(n);
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string t = intact;
+        t.replace(t.find(from), from.size(), to);
+        return t;
+    };
+    auto all = [](std::initializer_list<int> without) {
+        std::vector<std::wstring> paths;
+        for (int n = 1; n <= kRecords; ++n)
+            if (std::find(without.begin(), without.end(), n) == without.end())
+                paths.push_back(L"/m/f" + std::to_wstring(n) + L".mkv");
+        return paths;
+    };
+    const std::string cut = intact.substr(0, intact.find("bVisible", intact.find("[file1000]")) + 4);
+    struct Case {
+        const char* what;
+        std::string file;
+        std::vector<std::wstring> kept;
+    } cases[] = {
+        {"a key name flipped", replaced("[file115]\nstrFilePath", "[file115]\nstrFileP_th"), all({115})},
+        {"a section name flipped", replaced("[file115]", "[fil_115]"), all({115})},
+        {"a header's bracket flipped", replaced("[file115]", "{file115]"), all({115})},
+        {"a section twice", replaced("[file2]", "[file1]"), all({})},
+        {"a section gone", replaced(section(300), ""), all({300})},
+        {"cut in mid-record", cut, all({})},
+        {"a 10 MB value", replaced(section(500), section(500, std::string(10 << 20, 'g'))), all({500})},
+    };
+    const std::filesystem::path bad = dir / "PlayList.info.bad";
+    for (const auto& c : cases) {
+        wnd.reset();  // its close would save over the file
+        ASSERT_TRUE(g_SysConfig.FlushPlayList());
+        std::filesystem::remove(bad);
+        dir.write("PlayList.info", c.file);
+        g_SysConfig.mapPlayList.clear();
+        g_SysConfig.LoadPlayList();
+        Open();
+        ASSERT_EQ(static_cast<size_t>(List()->GetCount()), c.kept.size()) << c.what;
+        for (size_t i = 0; i < c.kept.size(); i += 97)
+            EXPECT_EQ(List()->GetItemUIAt(static_cast<int>(i))->GetItemData()->strFilePath, c.kept[i]) << c.what;
+        // Closing saves the list from memory.
+        wnd.reset();
+        ASSERT_TRUE(g_SysConfig.FlushPlayList());
+        const platform::ProfileSnapshot saved(g_SysConfig.GetPlayListPath());
+        std::vector<std::wstring> paths;
+        for (size_t n = 1;; ++n) {
+            std::wstring path;
+            if (!saved.ReadString(L"file" + std::to_wstring(n), L"strFilePath", path)) break;
+            paths.push_back(path);
+        }
+        EXPECT_EQ(paths, c.kept) << c.what;
+        EXPECT_EQ(testsupport::ReadFile(bad), c.file) << c.what << ": the damaged original stays on the disk";
+    }
+    // Read once more, the list saved from the damaged one is whole: nothing more is set aside.
+    std::filesystem::remove(bad);
+    g_SysConfig.LoadPlayList();
+    EXPECT_EQ(g_SysConfig.mapPlayList.size(), static_cast<size_t>(kRecords) - 1);
+    EXPECT_FALSE(std::filesystem::exists(bad));
+}
+
 TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
     const char* const stored[][2] = {{"t1", ""},   {"g1a", "G1"}, {"g1b", "G1"}, {"g1c", "G1"}, {"t2", ""},
                                      {"g2a", "G2"}, {"g2b", "G2"}, {"t3", ""},   {"t4", ""},   {"g3a", "G3"},
@@ -768,6 +838,7 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
         const char* name;
         std::function<void()> act;
         std::string rows;  // the complete list afterwards, file extensions left out
+        bool onShownRows = false;  // acts on rows the window already shows
     };
     const Case cases[] = {
         {"nothing", [] {}, whole},
@@ -776,13 +847,13 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
              List()->SelectItem(1, false, false, false);
              wnd->DeleteSelected();
          },
-         "t1 t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5"},
+         "t1 t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5", true},
         {"a group dragged before the first row",
          [&] {
              List()->SelectItem(1, false, false, false);
              List()->MoveSelectionTo(List()->GetItemAt(0));
          },
-         "[G1] g1a g1b g1c t1 t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5"},
+         "[G1] g1a g1b g1c t1 t2 [G2] g2a g2b t3 t4 [G3] g3a g3b t5", true},
         {"the list cleared", [&] { wnd->ClearAll(); }, ""},
         {"invalid records removed, also those still to come",
          [&] {
@@ -796,7 +867,7 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
              wnd->AddFile(path("t4"));
              EXPECT_EQ(List()->GetCount(), 5);
          },
-         whole},
+         whole, true},
         {"a file still to come played becomes current and shows when it comes",
          [&] {
              Play(path("g3b"));
@@ -805,7 +876,7 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
              EXPECT_FALSE(wnd->IsLastItem(path("g3b")));
              wnd->SetCurrentItemProgress(42, 300);
          },
-         whole},
+         whole, true},
         {"next from the last row plays the row that comes after it",
          [&] {
              Play(path("g1c"));
@@ -816,8 +887,12 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
          whole},
         {"the window closed", [&] { wnd.reset(); }, whole},
     };
+    // Each also while the settings store still reads the file on its thread: the window shows
+    // nothing of the list yet, and whatever the user does meets the whole list all the same.
+    for (const bool stillRead : {false, true})
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        if (stillRead && c.onShownRows) continue;
+        SCOPED_TRACE(std::string(c.name) + (stillRead ? ", the file still being read" : ""));
         wnd.reset();  // its last save would replace the stored list
         g_SysConfig.mapPlayList.clear();
         g_SysConfig.strCurSection.clear();
@@ -829,9 +904,15 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
             r.strGroup = W(group);
             g_SysConfig.mapPlayList[L"file" + std::to_wstring(n + 1)] = r;
         }
+        if (stillRead) {
+            ASSERT_TRUE(g_SysConfig.SavePlayList());
+            ASSERT_TRUE(g_SysConfig.FlushPlayList());
+            g_SysConfig.mapPlayList.clear();
+            g_SysConfig.BeginLoadPlayList();
+        }
         Open(2);
         ASSERT_TRUE(wnd->IsFilling());
-        ASSERT_EQ(Names(), "t1 [G1] g1a g1b g1c");
+        ASSERT_EQ(Names(), stillRead ? "" : "t1 [G1] g1a g1b g1c");
         c.act();
         if (!wnd) {
             // Closing saved the whole list.

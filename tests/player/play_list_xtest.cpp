@@ -80,6 +80,17 @@ protected:
         list_->FollowOwner();
         WaitShown(list_->GetHWND());
     }
+    // Records in groups of 50 into the settings store (the files need not exist: missing ones
+    // are marked invalid).
+    void StoreLongList(int records) {
+        g_SysConfig.mapPlayList.clear();
+        for (int i = 0; i < records; ++i) {
+            _tagMediaInfo r;
+            r.strGroup = L"S" + std::to_wstring(i / 50);
+            r.strFilePath = W(dir_ / "long") + L"/" + r.strGroup + L"/e" + std::to_wstring(i % 50) + L".mkv";
+            g_SysConfig.mapPlayList.emplace(static_cast<size_t>(i + 1), r);
+        }
+    }
     void CloseList() {
         if (!list_) return;
         HWND h = list_->GetHWND();
@@ -353,14 +364,7 @@ namespace {
 
 TEST_F(PlayListX, ALongStoredListFillsByTheWindowsTimer) {
     CloseList();
-    // 1,000 records in groups of 50 (the files need not exist: missing ones are marked invalid).
-    g_SysConfig.mapPlayList.clear();
-    for (int i = 0; i < 1000; ++i) {
-        _tagMediaInfo r;
-        r.strGroup = L"S" + std::to_wstring(i / 50);
-        r.strFilePath = W(dir_ / "long") + L"/" + r.strGroup + L"/e" + std::to_wstring(i % 50) + L".mkv";
-        g_SysConfig.mapPlayList[L"file" + std::to_wstring(i + 1)] = r;
-    }
+    StoreLongList(1000);
     const std::wstring cur = g_SysConfig.mapPlayList[L"file777"].strFilePath;
     g_SysConfig.iniPlayList.WriteString(L"CurPlay", L"strFilePath", cur.c_str());
     OpenList(100);
@@ -389,6 +393,24 @@ TEST_F(PlayListX, ALongStoredListFillsByTheWindowsTimer) {
     EXPECT_TRUE(saved);
     EXPECT_TRUE(ranFirst);
     EXPECT_EQ(g_SysConfig.mapPlayList.size(), 1001u);
+}
+
+TEST_F(PlayListX, AListStillBeingReadArrivesWhileTheWindowRuns) {
+    CloseList();
+    StoreLongList(20000);
+    const std::wstring cur = g_SysConfig.mapPlayList[L"file19999"].strFilePath;
+    ASSERT_TRUE(g_SysConfig.SavePlayList(cur));
+    ASSERT_TRUE(g_SysConfig.FlushPlayList());
+    g_SysConfig.mapPlayList.clear();
+    // What the start does: the file is read on the settings store's thread while the windows
+    // are made; the list window shows at once and gets its rows when the read is done.
+    g_SysConfig.BeginLoadPlayList();
+    OpenList(500);
+    EXPECT_LE(rowsAtCreate_, 20400);
+    ASSERT_TRUE(PumpUntil([&] { return !list_->IsFilling(); }, 60000));
+    EXPECT_FALSE(g_SysConfig.IsPlayListLoading());
+    EXPECT_EQ(list_->GetList()->GetCount(), 20400);
+    EXPECT_EQ(list_->GetSelectedPath(), cur);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/codepage.h"
@@ -110,6 +111,53 @@ TEST_F(ConfigFixture, FileAssocRules) {
         fresh.SetConfigPath((dir.path() / "user.cfg").wstring());
         fresh.LoadFileAssoc();
         EXPECT_EQ(fresh.mapFileAssoc[c.key], c.want) << c.file << " / " << platform::Utf8FromWide(c.key);
+    }
+}
+
+TEST_F(ConfigFixture, ADamagedLineHidesNoAssociationOrHotKeyBehindIt) {
+    // The user's own choices: .mkv and .mp4 not the player's (a first start would take both),
+    // .mp3 the player's, Space + Ctrl to pause, F2 for the settings.
+    const std::string assoc = "[FileAssoc]\n.asf=1\n.mkv=0\n.mp4=0\n.mp3=1\n";
+    const std::string hotKeys = "[PlayPause]\nwVirtKey=32\nwModifiers=2\n[Setting]\nwVirtKey=113\nwModifiers=0\n";
+    const std::string others = "[Global]\nnPlayOrder=1\n";
+    struct Case {
+        const char* what;
+        std::string file;
+        bool damaged;
+        WORD pauseModifiers = 2;
+    } cases[] = {
+        {"intact", others + assoc + hotKeys, false},
+        {"the [FileAssoc] header garbled", others + "[FileAs\x01oc]\n.asf=1\n.mkv=0\n.mp4=0\n.mp3=1\n" + hotKeys, true},
+        {"a line inside [FileAssoc] turned into a header",
+         others + "[FileAssoc]\n.asf=1\n.mkv=0\n[.\x7f]=1\n.mp4=0\n.mp3=1\n" + hotKeys, true},
+        {"[FileAssoc] split in two", "[FileAssoc]\n.asf=1\n.mkv=0\n" + others + "[FileAssoc]\n.mp4=0\n.mp3=1\n" + hotKeys,
+         true},
+        // Whose keys these are cannot be told: that one hot key is the default, the others stay.
+        {"a hot key's header garbled",
+         others + assoc + "[PlayPa_se]\nwVirtKey=32\nwModifiers=2\n[Setting]\nwVirtKey=113\nwModifiers=0\n", true, 0},
+        {"a garbled key among them", others + assoc + "[PlayPause]\nwVirtKey=32\nwMo\x01ifiers=7\nwModifiers=2\n"
+                                                      "[Setting]\nwVirtKey=113\nwModifiers=0\n", true},
+    };
+    const std::filesystem::path bad = dir.path() / "user.cfg.bad";
+    for (const auto& c : cases) {
+        std::filesystem::remove(bad);
+        CSysConfig fresh;
+        dir.write("user.cfg", c.file);
+        fresh.SetConfigPath((dir.path() / "user.cfg").wstring());
+        fresh.SetPlayListPath((dir.path() / "PlayList.info").wstring());
+        fresh.Load();
+        EXPECT_EQ(fresh.mapFileAssoc[L".mkv"], 0) << c.what;
+        EXPECT_EQ(fresh.mapFileAssoc[L".mp4"], 0) << c.what;
+        EXPECT_EQ(fresh.mapFileAssoc[L".mp3"], 1) << c.what;
+        EXPECT_EQ(fresh.g_HotKeys[HK_PlayPause].wModifiers, c.pauseModifiers) << c.what;
+        EXPECT_EQ(fresh.g_HotKeys[HK_Setting].wVirtKey, 113) << c.what;
+        EXPECT_EQ(fresh.nPlayOrder, 1) << c.what;
+        // The settings window's apply writes every association key into the file as it is.
+        fresh.SaveFileAssoc();
+        EXPECT_EQ(std::filesystem::exists(bad), c.damaged) << c.what;
+        if (c.damaged) {
+            EXPECT_EQ(testsupport::ReadFile(bad), c.file) << c.what;
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/module.h"
 #include "player/crash_handler.h"
 #include "player/media_types.h"
 #include "player/utils.h"
@@ -25,22 +26,50 @@ TEST(ParseCmdLineFile, Cases) {
         {L"/opt/morvane/morvane", false, L""},                         // no blank after the path
         {L"\"/opt/morvane/morvane \"/a.mp4\"", true, L"/a.mp4\""},  // the path ends at the second quote
         {L"\"/opt/morvane/morvane\" \"/never closed.mkv", false, L""},
+        {L"\"/opt/morvane/morvane\" \"/never closed\\\"", false, L""},  // the last quote is part of the name
         {L"\"unclosed program", false, L""},
         {L"", false, L""},
+        {L"\"/opt/morvane/morvane\" \"\"", true, L""},
+        {L"/opt/morvane/morvane /back\\slash.mkv", true, L"/back\\slash.mkv"},  // unquoted: as it stands
     };
     for (const auto& c : cases) {
-        wchar_t out[kCmdLineFileChars];
-        out[0] = L'#';
+        std::wstring out = L"#";
         EXPECT_EQ(ParseCmdLineFile(c.line, out), c.ok) << c.line;
-        EXPECT_EQ(std::wstring(out), c.file) << c.line;
+        EXPECT_EQ(out, c.file) << c.line;
     }
-    wchar_t out[kCmdLineFileChars];
+    std::wstring out = L"#";
     EXPECT_FALSE(ParseCmdLineFile(nullptr, out));
-    std::wstring longArg = L"prog " + std::wstring(259, L'x');
-    EXPECT_TRUE(ParseCmdLineFile(longArg.c_str(), out));
-    longArg += L'x';
-    EXPECT_FALSE(ParseCmdLineFile(longArg.c_str(), out));  // refused, never overflows
-    EXPECT_EQ(std::wstring(out), L"");
+    EXPECT_EQ(out, L"");
+}
+
+// What a start from a terminal builds, and what a running instance gets handed over, reads back
+// as the very name: quotes, backslashes before a quote, blanks, Chinese, and paths longer than
+// the old 260-character buffer.
+TEST(ParseCmdLineFile, ReadsBackTheNameTheCommandLineWasBuiltFrom) {
+    const std::wstring deep = L"/media/" + std::wstring(150, L'd') + L"/" + std::wstring(150, L'e') + L"/q\"t.mp4";
+    const std::wstring names[] = {
+        L"/tmp/media/q\"t.mp4",
+        L"/tmp/media/\"quoted\".mp4",
+        L"/tmp/media/a\\\"b.mp4",       // a backslash before a quote
+        L"/tmp/media/a\\\\\"b c.mp4",  // two of them, and a blank
+        L"/tmp/media/ends in a backslash\\",
+        L"/tmp/media/ends\\",
+        L"/tmp/media/back\\slash.mkv",
+        L"/tmp/media/my film.mkv",
+        L"/tmp/媒体/片 名 \"第一集\".mkv",
+        L"/tmp/media/tab\there.mp3",
+        L"/tmp/media/plain.mp4",
+        deep,
+        L"/" + std::wstring(5000, L'x'),  // longer than any path the file system opens
+    };
+    for (const std::wstring& program : {std::wstring(L"/opt/morvane/morvane"), std::wstring(L"/opt/my \"app\"/morvane")})
+        for (const std::wstring& name : names) {
+            const std::wstring line = platform::JoinCommandLine({program, name, L"-s", L"more"});
+            std::wstring out;
+            EXPECT_TRUE(ParseCmdLineFile(line.c_str(), out)) << line;
+            EXPECT_EQ(out, name) << line;
+        }
+    EXPECT_GT(deep.size(), 260u);
 }
 
 TEST(CommandLine, FileArgumentsBecomeAbsoluteAgainstTheCallersFolder) {

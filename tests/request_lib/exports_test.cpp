@@ -264,6 +264,29 @@ TEST_F(ExportsTest, PagesWithoutEndAreRefused) {
     }
 }
 
+TEST_F(ExportsTest, ATransferThatEndsInAnErrorFailsTheRequestAndTheDownload) {
+    const auto broken = testsupport::BrokenReplies();
+    for (const auto& [path, raw] : broken) {
+        SCOPED_TRACE(path);
+        HttpReply reply;
+        reply.raw = raw;
+        server_.Serve(path, reply);
+        char* body = nullptr;
+        char* second = nullptr;
+        EXPECT_EQ(Lib().requestGetHtml(server_.url(path).c_str(), &body, &second), -1);
+        EXPECT_EQ(body, nullptr);
+        EXPECT_EQ(second, nullptr);
+    }
+    // The download road, once: each failed attempt is followed by the library's own pause.
+    Recorder rec;
+    ASSERT_TRUE(Lib().getNDDownloader(&rec));
+    const std::string target = program_.dir().write("kept.bin", "old content").string();
+    EXPECT_EQ(Lib().downloadNDFile(DirectList(broken[0].path).c_str(), target.c_str()), 0);
+    EXPECT_EQ(testsupport::ReadFile(target), "old content");
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"start:0", "error:12", "start:0", "error:12"}));
+    Lib().getNDDownloader(nullptr);
+}
+
 // Overlapping requests of two threads: each reply stays valid until its own thread releases it.
 // scripts/tsan-request-lib runs this test under ThreadSanitizer.
 TEST_F(ExportsTest, OverlappingRequestsKeepTheirOwnReplies) {

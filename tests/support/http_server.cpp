@@ -69,6 +69,17 @@ bool HttpRequest::has_header(const std::string& name) const {
     return std::any_of(headers.begin(), headers.end(), [&](auto& h) { return EqualNoCase(h.first, name); });
 }
 
+std::string ChunkedHead() { return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n"; }
+
+std::vector<RawReply> BrokenReplies() {
+    return {
+        {"/chunk-cut", ChunkedHead() + "3E8\r\n" + std::string(500, 'x')},
+        {"/chunk-size-no-number", ChunkedHead() + "zz\r\nhello\r\n0\r\n\r\n"},
+        {"/chunk-size-huge", ChunkedHead() + "FFFFFFFFFFFFFFFF\r\nhello\r\n0\r\n\r\n"},
+        {"/two-lengths", "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\nContent-Length: 500\r\n\r\nhello"},
+    };
+}
+
 std::string PatternBytes(std::uint64_t from, std::size_t n) {
     std::string s(n, '\0');
     for (std::size_t i = 0; i < n; ++i) s[i] = PatternByte(from + i);
@@ -302,6 +313,10 @@ void HttpServer::Serve(int fd) {
         return finish();
     }
     if (reply.delayMs > 0 && !Pause(std::chrono::milliseconds(reply.delayMs))) return finish();
+    if (!reply.raw.empty()) {
+        if (SendAll(fd, reply.raw.data(), reply.raw.size())) ::shutdown(fd, SHUT_WR);
+        return finish();
+    }
 
     const bool generated = reply.body.empty() && reply.generatedSize > 0;
     const std::uint64_t size = generated ? reply.generatedSize : reply.body.size();

@@ -45,9 +45,21 @@ struct HttpReply {
     int delayMs = 0;                    // pause before the status line
     bool silent = false;                // read the request and never answer (until the server stops)
     std::uint64_t bytesPerSecond = 0;   // pace the body
+    std::string raw;                    // when not empty: sent as it stands in place of the reply, then closed
 };
 
 using HttpHandler = std::function<HttpReply(const HttpRequest&)>;
+
+// The head of a 200 reply whose body is chunked, for replies written byte for byte.
+std::string ChunkedHead();
+// Replies written byte for byte whose transfer ends in an error, each under a path of its own:
+// a chunked body cut in a chunk, chunk sizes that are no number or past any length, and two
+// Content-Length headers that disagree.
+struct RawReply {
+    std::string path;
+    std::string raw;
+};
+std::vector<RawReply> BrokenReplies();
 
 // Deterministic content for large bodies: a file written from a served body can be checked byte
 // by byte without keeping it in memory.

@@ -19,9 +19,10 @@ struct AssociationCommand {
     std::string icon;
 };
 
-// Reads at most `size` bytes, which must hold a NUL; the text before it must be "S-" or "R-",
-// an extension of letters and digits (IsValidAssocExtension), '-', and after the last '-' an
-// icon that is a plain file name. False for anything else.
+// Reads exactly `size` bytes (a NUL among them is not needed): 'S' or 'R', one byte that is not
+// looked at, an extension of letters and digits (IsValidAssocExtension) up to the first '-'
+// from index 2, and after the last '-' an icon that is a plain file name; each field ends at a
+// NUL. False for anything else.
 bool ParseAssociationCommand(const void* data, size_t size, AssociationCommand* out);
 
 // The icon to write for ext: the file of that name in `resFolder` (found without regard to case,

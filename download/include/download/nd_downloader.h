@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "download/file_downloader.h"
@@ -80,6 +81,8 @@ public:
 
     std::size_t patternCount() const;
     std::vector<NdLinkInfo> links() const;
+    // The recipes as parsed, in order: each id with its steps.
+    std::vector<std::pair<std::string, std::vector<NdPatternStep>>> recipes() const;
 
 private:
     mutable std::recursive_mutex mutex_;

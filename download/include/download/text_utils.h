@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "download/flavor.h"
 
@@ -37,6 +38,23 @@ std::ptrdiff_t FindNoCase(const char* bytes, std::size_t count, std::string_view
 // content would be empty.
 std::ptrdiff_t ExtractXmlTag(std::string_view text, std::string_view openTag, std::string_view closeTag,
                              std::string& content, std::size_t start);
+
+// Every "<name>" and "</name>" of a text, found in one pass, so that an element with many
+// children is read in time linear in its size. The text must outlive the index.
+class XmlTagIndex {
+public:
+    explicit XmlTagIndex(std::string_view text);
+    // What ExtractXmlTag(text, "<name>", "</name>", content, 0) gives as content.
+    std::string Content(std::string_view name) const;
+
+private:
+    struct Span {
+        std::size_t begin;                         // after the first "<name>"
+        std::size_t end = std::string_view::npos;  // the first "</name>" after that
+    };
+    std::string_view text_;
+    std::unordered_map<std::string_view, Span> spans_;
+};
 
 // Undoes the escapes that scraped web pages carry (\u00xx, entities, percent escapes), turns
 // line breaks and tabs into spaces and trims the ends; with removeSpaces every space goes.

@@ -32,6 +32,10 @@ enum class KeepOfOld {
     ModeOwnerAndTimes,
 };
 
+// The process's file-creation mask, read without changing it (a change would race with other
+// threads creating files).
+unsigned FileCreationMask();
+
 // Replaces the file with the bytes in one step: a temporary file beside it is written,
 // flushed to the disk and renamed over the old one, so readers see the old or the new
 // content, never a mix, and a failure leaves the old file untouched. A new file gets mode

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -27,6 +28,9 @@ void SetCommandLineFromArgv(int argc, char** argv);
 LPWSTR GetCommandLineW();
 
 namespace platform {
+
+// Arguments joined into one command line in the Windows form, as GetCommandLineW gives it.
+std::wstring JoinCommandLine(const std::vector<std::wstring>& args);
 
 // The folder of a module's file, with its trailing '/': where the program keeps its files.
 std::wstring ModuleFolder(HMODULE module = nullptr);

@@ -11,6 +11,7 @@
 // "A" forms take and give text in the ANSI code page.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -90,11 +91,27 @@ bool QueueProfileFile(std::wstring_view file, ProfileText text);
 // network's. False when one of them failed since the last wait.
 bool FlushProfileWrites(std::wstring_view file);
 
+// Decimal text as GetPrivateProfileInt reads it: optional blanks and sign, then digits up to
+// the first other character, saturating; an empty value gives the default.
+INT ParseProfileInt(std::wstring_view v, INT defaultValue);
+// Whether the text is a decimal integer as a write of a number gives it (a sign, then digits).
+bool IsProfileInteger(std::wstring_view v);
+// A section or key name in the form in which names match (they match without regard to case).
+std::wstring FoldProfileName(std::wstring_view name);
+
 // A value in full, without any buffer limit; false when the section or key is missing.
 bool ReadProfileString(std::wstring_view file, std::wstring_view section, std::wstring_view key,
                        std::wstring& value);
 
 struct ProfileModel;
+
+// One section as a file holds it, for a reader that walks them all.
+struct ProfileSectionRead {
+    bool hasHeader = true;  // false: the lines before the first header
+    std::wstring name;
+    std::vector<std::pair<std::wstring, std::wstring>> entries;  // key, value (quotes stripped), file order
+    size_t strayLines = 0;  // lines that are neither blank, a comment, a header nor a key
+};
 
 // One reading of a profile file for many keys: the file is read once, when the object is made,
 // and every lookup answers from that version of it (also while another process replaces it).
@@ -109,6 +126,11 @@ public:
     std::wstring ReadString(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue) const;
     // As GetPrivateProfileInt: the default for a missing or empty value.
     INT ReadInt(std::wstring_view section, std::wstring_view key, INT defaultValue) const;
+    // Every section in file order, also those whose name another one has already; the object
+    // passed is reused from one call to the next.
+    void ForEachSection(const std::function<void(const ProfileSectionRead&)>& fn) const;
+    // The bytes this reading saw.
+    const std::string& Bytes() const;
 
 private:
     std::shared_ptr<const ProfileModel> model_;

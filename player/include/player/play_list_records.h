@@ -75,6 +75,8 @@ public:
 
     // "file%d" of a number from 1.
     static std::wstring SectionName(std::size_t n);
+    // The slot (the number less 1) of a section name, or none.
+    static std::optional<std::size_t> SlotOf(const std::wstring& section);
 
     CPlayListRecords() = default;
     CPlayListRecords(std::initializer_list<value_type> records);
@@ -102,6 +104,7 @@ public:
     std::pair<iterator, bool> emplace(const std::wstring& section, const _tagMediaInfo& record);
     // The same for "file{n}", n from 1.
     std::pair<iterator, bool> emplace(std::size_t n, const _tagMediaInfo& record);
+    std::pair<iterator, bool> emplace(std::size_t n, _tagMediaInfo&& record);
     std::pair<iterator, bool> insert_or_assign(const std::wstring& section, const _tagMediaInfo& record);
     std::size_t erase(const std::wstring& section);
     // A record to fill in place, made when missing: whatever path it is given, the next lookup
@@ -150,8 +153,6 @@ private:
     };
 
     std::size_t NextSlot(std::size_t from) const;
-    // The slot of a section name, or none.
-    static std::optional<std::size_t> SlotOf(const std::wstring& section);
     void Index(std::size_t slot);
     void Unindex(std::size_t slot);
     void Reindex();

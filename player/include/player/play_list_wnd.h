@@ -37,6 +37,8 @@ public:
 inline constexpr UINT WM_PLAYER_REDOCK = WM_APP + 0x2A1;
 // Posted to the play-list window by SavePlayListSoon.
 inline constexpr UINT WM_PLAYER_SAVE_LIST = WM_APP + 0x2A3;
+// Posted to the play-list window by the settings store's reading thread when PlayList.info is read.
+inline constexpr UINT WM_PLAYER_LIST_READ = WM_APP + 0x2A4;
 
 class CPlayListHandlerWnd;
 
@@ -95,7 +97,10 @@ public:
     // Persistence. The load adds its rows in steps on the UI thread (a timer of the window), so
     // that the window maps, plays and answers before a long list is complete; until then the
     // records still to come count as listed: a save writes them after the rows, an add refuses
-    // their paths and the current record may be one of them.
+    // their paths and the current record may be one of them. While the settings store still
+    // reads the file on its thread, the load begins when the read is done, or as soon as
+    // anything here needs the list (every operation below waits for the read first), so the
+    // same holds for the records not read yet.
     void LoadPlayList();
     // Puts the rows into the settings store and hands the file's text to the writer thread
     // (the disk is not waited for).
@@ -104,7 +109,7 @@ public:
     // starts before the list is saved, and the save is a step of the UI thread of its own.
     // Without a window it saves at once. The adds save so.
     void SavePlayListSoon();
-    bool IsFilling() const { return !m_pending.empty(); }
+    bool IsFilling() const { return m_bReadAwaited || !m_pending.empty(); }
     // One step of the fill (a time budget's worth of rows, whole groups); false when the list
     // is complete. The window runs them by itself; without a window the caller does.
     bool FillStep();
@@ -167,6 +172,10 @@ private:
     void StoreList();
     // Before a move through the list: the current record's row and the rows after it are there.
     void FillThroughCurrent();
+    // The load of the stored records into the fill.
+    void AdoptStoredList();
+    // Waits for the settings store's read when the load waits for it, and loads.
+    void EnsureLoaded();
     // No current record any more, and no section for position writes: every road that removes
     // the current record's row goes through here.
     void ForgetCurrentRecord();
@@ -197,4 +206,5 @@ private:
     std::wstring m_strLoadCurPlay;
     size_t m_nFillStepRows = 0;
     bool m_bSaveQueued = false;
+    bool m_bReadAwaited = false;  // the load waits for the settings store's read
 };

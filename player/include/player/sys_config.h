@@ -3,9 +3,12 @@
 // change is written back at once by the code that makes it.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/wintypes.h"
@@ -78,6 +81,8 @@ constexpr int kMaxTransIdx = 8;
 constexpr int kMaxSnapShotType = 2;
 constexpr int kMaxTopMostMode = 2;
 
+class CConfigKeys;
+
 class CSysConfig {
 public:
     CSysConfig();
@@ -90,7 +95,9 @@ public:
     std::wstring GetUrlHistoryPath() const { return strUrlHistoryPath; }
 
     // Each load reads its file once.
-    void Load();
+    // With listLater the play list is read on a thread of its own (BeginLoadPlayList), so the
+    // main window need not wait for a long one.
+    void Load(bool listLater = false);
     void Save();
     void LoadWindowInfo();
     void SaveWindowInfo();
@@ -110,6 +117,15 @@ public:
     // Waits until PlayList.info holds every write asked for so far; false when one failed.
     bool FlushPlayList();
     void LoadPlayList();
+    // LoadPlayList on a thread of its own: the map stays as it is (empty at start-up) until
+    // WaitPlayList, which waits for the read and makes its records the map's. Only the UI
+    // thread calls these.
+    void BeginLoadPlayList();
+    bool IsPlayListLoading() const { return reader_.thread.joinable(); }
+    void WaitPlayList();
+    // fn runs once a read begun is done: on the reading thread, or at once when it already is
+    // (or none is under way). One at a time; a new one replaces the last.
+    void OnPlayListRead(std::function<void()> fn);
     void LoadUrlHistory();
     bool SaveUrlHistory();
 
@@ -157,16 +173,41 @@ public:
     std::wstring strConfigPath, strPlayListPath, strUrlHistoryPath;
 
 private:
+    // The read of PlayList.info on its thread. A copy of the store is not reading: copying one
+    // that is, or assigning over it, waits for its read first.
+    struct Reader {
+        std::thread thread;
+        CPlayListRecords records;  // the reading thread's, until WaitPlayList
+        std::mutex mutex;
+        bool done = true;
+        std::function<void()> onRead;
+        Reader() = default;
+        Reader(const Reader&) {}
+        Reader& operator=(const Reader&) {
+            Join();
+            return *this;
+        }
+        ~Reader() { Join(); }
+        void Join() {
+            if (thread.joinable()) thread.join();
+        }
+    };
+    Reader reader_;
+
     // The same loads from one reading of user.cfg.
     void LoadWindowInfo(const platform::ProfileSnapshot& cfg);
-    void LoadHotKeys(const platform::ProfileSnapshot& cfg);
-    void LoadFileAssoc(const platform::ProfileSnapshot& cfg);
+    void LoadHotKeys(const CConfigKeys& keys);
+    void LoadFileAssoc(const CConfigKeys& keys);
 };
 
 extern CSysConfig g_SysConfig;
 
 // The name of the backup kept of a PlayList.info of the older layout.
 std::wstring OldPlayListBackupPath(const std::wstring& playListPath);
+// The copy kept of a settings or list file that was read with damage ("<file>.bad"); further
+// damaged originals of other content go to "<file>.bad.2" and on.
+std::wstring DamagedFileBackupPath(const std::wstring& path);
+void SetDamagedFileAside(const std::wstring& path, const std::string& bytes);
 
 // Appends the section "file%d" (n) of a record, its keys in PlayList.info's order.
 void AddPlayListSection(platform::ProfileText& text, std::size_t n, const _tagMediaInfo& record);

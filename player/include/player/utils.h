@@ -6,12 +6,10 @@
 
 #include "platform/wintypes.h"
 
-constexpr size_t kCmdLineFileChars = 260;
-
-// The first argument after the program path of a Windows-style command line, into a buffer
-// of kCmdLineFileChars characters (quotes removed). False, with an empty buffer, when there
-// is none, a quote is not closed, or the argument does not fit.
-bool ParseCmdLineFile(const wchar_t* cmdLine, wchar_t* out);
+// The first argument after the program path of a Windows-style command line, read back the way
+// the command line is quoted (a name may hold quotes, backslashes and blanks) and as long as it
+// is. False, with an empty result, when there is none or a quote is not closed.
+bool ParseCmdLineFile(const wchar_t* cmdLine, std::wstring& out);
 
 // A file argument of the command line as the player keeps it: a path relative to `folder` (the
 // caller's current folder) made absolute; an address ("scheme://..."), an option ("-s") and an
