@@ -5,8 +5,6 @@
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
-
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 std::wstring VideoBlock(CMediaInfoLib& lib, void* h, const std::wstring& resolution) {
@@ -40,18 +38,14 @@ FileInfoFields ErrorFields(const std::wstring& text) {
 
 FilePathParts SplitMediaPath(const std::wstring& path) {
     FilePathParts parts;
-    size_t sep = std::wstring::npos;
-    for (size_t i = path.size(); i-- > 0;)
-        if (IsSeparator(path[i])) {
-            sep = i;
-            break;
-        }
+    // A backslash is an ordinary character of a Linux file name.
+    size_t sep = path.rfind(L'/');
     if (sep == std::wstring::npos) {
         parts.name = path;
     } else {
         parts.name = path.substr(sep + 1);
         parts.folder = path.substr(0, sep);
-        if (parts.folder.empty() || parts.folder.back() == L':') parts.folder += path[sep];
+        if (parts.folder.empty()) parts.folder = L"/";
     }
     size_t dot = parts.name.rfind(L'.');
     if (dot != std::wstring::npos) parts.type = parts.name.substr(dot + 1);

@@ -216,6 +216,8 @@ bool CMorvaneWnd::OnPlayerMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESU
         SetVisibleByName(L"ctnClient", true);
         SetVisibleByName(L"ctnMusic", false);
         SetVisibleByName(L"wndMedia", false);
+        // A player stopped while it buffered: the pane would cover the logo and turn on.
+        SetVisibleByName(L"buffering", false);
         break;
     default: break;
     }

@@ -305,12 +305,18 @@ void CPlayListWnd::DeleteSelected() {
     if (!m_pList) return;
     std::vector<int> selected = m_pList->GetSelectedItems();
     const bool hadCurrent = m_pCurMedia != nullptr;
-    // Removing a header takes its rows; rows already gone with their header are skipped. The
-    // current record goes with its row, by its own row or its group's header.
-    std::vector<CControlUI*> rows;
-    for (int i : selected) rows.push_back(m_pList->GetItemAt(i));
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
-        if (m_pList->GetItemIndex(*it) >= 0) m_pList->Remove(*it);
+    // A selected header takes its rows, so its selected rows are not removed on their own; every
+    // other removal frees only the row and perhaps its unselected header, none of which is still
+    // to be removed. The current record goes with its row, by its own row or its group's header.
+    std::vector<CTreeNodeUI*> nodes;
+    for (int i : selected) {
+        CTreeNodeUI* node = NodeAt(m_pList, i);
+        if (!node) continue;
+        CTreeNodeUI* header = node->GetParentNode();
+        if (header && header->IsSelected()) continue;
+        nodes.push_back(node);
+    }
+    for (auto it = nodes.rbegin(); it != nodes.rend(); ++it) m_pList->RemoveNode(*it);
     // A current record still to come (the list fills) has no row yet and stays.
     if (m_pCurMedia && !m_pList->FindItemUI(m_pCurMedia) && PendingRecord(m_pCurMedia->strFilePath) != m_pCurMedia)
         ForgetCurrentRecord();

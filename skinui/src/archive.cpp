@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <minizip/unzip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -200,6 +201,43 @@ ImageCache& Images() {
     return c;
 }
 
+// The number of pictures a GIF holds, read from its block structure: the decoder hands out
+// one composed picture at a time and never says how many there are. 0 for what is no GIF;
+// a file cut short counts the pictures that begin before the cut.
+int GifFrameCount(const std::string& bytes) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    if (n < 13 || (bytes.compare(0, 6, "GIF87a") != 0 && bytes.compare(0, 6, "GIF89a") != 0)) return 0;
+    size_t at = 13;
+    if (b[10] & 0x80) at += 3u << ((b[10] & 7) + 1);
+    // Skips a run of data sub-blocks; false when the file ends inside it.
+    auto skipSubBlocks = [&] {
+        while (at < n) {
+            const size_t size = b[at++];
+            if (size == 0) return true;
+            at += size;
+        }
+        return false;
+    };
+    int frames = 0;
+    while (at < n) {
+        const unsigned char kind = b[at++];
+        if (kind == 0x21) {
+            if (++at > n || !skipSubBlocks()) break;
+        } else if (kind == 0x2C) {
+            if (at + 9 > n) break;
+            ++frames;
+            const unsigned char packed = b[at + 8];
+            at += 9;
+            if (packed & 0x80) at += 3u << ((packed & 7) + 1);
+            if (++at > n || !skipSubBlocks()) break;  // the code size, then the picture's data
+        } else {
+            break;  // the trailer (0x3B) or damage
+        }
+    }
+    return frames;
+}
+
 }  // namespace
 
 cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pb) {
@@ -223,9 +261,11 @@ cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pb) {
     return s;
 }
 
-GdkPixbufAnimation* LoadAnimation(const CDuiString& name) {
+// frames, when given, gets the number of pictures of the image (1 for a still one).
+GdkPixbufAnimation* LoadAnimation(const CDuiString& name, int* frames) {
     std::string bytes;
     if (!CSkinArchive::Read(name, bytes)) return nullptr;
+    if (frames) *frames = std::max(1, GifFrameCount(bytes));
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
     GError* err = nullptr;
     bool ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
@@ -248,7 +288,7 @@ const TImageInfo* CPaintManagerUI::GetImageEx(const CDuiString& name) {
         if (it != c.images.end()) return it->second.get();
     }
     std::unique_ptr<TImageInfo> info;
-    if (GdkPixbufAnimation* anim = LoadAnimation(name)) {
+    if (GdkPixbufAnimation* anim = LoadAnimation(name, nullptr)) {
         GdkPixbuf* pb = gdk_pixbuf_animation_get_static_image(anim);
         if (pb) {
             info = std::make_unique<TImageInfo>();

@@ -10,12 +10,15 @@
 
 namespace skinui {
 
-GdkPixbufAnimation* LoadAnimation(const CDuiString& name);
+// frames, when given, gets the number of pictures of the image (1 for a still one).
+GdkPixbufAnimation* LoadAnimation(const CDuiString& name, int* frames);
 cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pb);
 
 namespace {
 constexpr UINT kCaretTimer = 20;
-constexpr UINT kGifTimer = 21;
+constexpr UINT kGifTimer = CGifAnimUI::kFrameTimer;
+// Each picture is held decoded; a longer animation shows its first ones.
+constexpr int kMaxGifFrames = 500;
 }  // namespace
 
 CEditUI::CEditUI() {
@@ -391,20 +394,23 @@ bool CGifAnimUI::Load() {
     if (m_frames) return !m_frames->frames.empty();
     m_frames = std::make_shared<GifFrames>();
     if (GetBkImage().empty()) return false;
-    GdkPixbufAnimation* anim = LoadAnimation(GetBkImage());
+    int count = 0;
+    GdkPixbufAnimation* anim = LoadAnimation(GetBkImage(), &count);
     if (!anim) return false;
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
     GTimeVal t{0, 0};
     GdkPixbufAnimationIter* it = gdk_pixbuf_animation_get_iter(anim, &t);
-    for (int i = 0; i < 500; ++i) {
+    // The decoder composes each picture over the ones before it into one reused image, so
+    // the pictures are copied out one by one, as many as the file holds.
+    for (int i = 0; i < std::min(count, kMaxGifFrames); ++i) {
         GdkPixbuf* pb = gdk_pixbuf_animation_iter_get_pixbuf(it);
         int delay = gdk_pixbuf_animation_iter_get_delay_time(it);
+        if (!pb) break;
         m_frames->frames.push_back(SurfaceFromPixbuf(pb));
         m_frames->delays.push_back(delay > 0 ? delay : 100);
         if (delay < 0) break;
         g_time_val_add(&t, delay * 1000);
         gdk_pixbuf_animation_iter_advance(it, &t);
-        if (gdk_pixbuf_animation_iter_get_pixbuf(it) == gdk_pixbuf_animation_get_static_image(anim) && i > 0) break;
     }
     G_GNUC_END_IGNORE_DEPRECATIONS
     g_object_unref(it);
@@ -451,8 +457,10 @@ void CGifAnimUI::StopGif() {
 void CGifAnimUI::DoEvent(TEventUI& event) {
     if (event.Type == UIEVENT_TIMER && event.wParam == kGifTimer && m_frames && !m_frames->frames.empty()) {
         m_nFrame = (m_nFrame + 1) % static_cast<int>(m_frames->frames.size());
-        m_pManager->KillTimer(this, kGifTimer);
-        m_pManager->SetTimer(this, kGifTimer, static_cast<UINT>(m_frames->delays[static_cast<size_t>(m_nFrame)]));
+        if (m_pManager && m_bPlaying) {
+            m_pManager->KillTimer(this, kGifTimer);
+            m_bPlaying = m_pManager->SetTimer(this, kGifTimer, static_cast<UINT>(m_frames->delays[static_cast<size_t>(m_nFrame)]));
+        }
         Invalidate();
         return;
     }

@@ -20,12 +20,14 @@ using testsupport::TempDir;
 TEST(FileInfo, PathParts) {
     struct Case { const wchar_t* path; const wchar_t* name; const wchar_t* folder; const wchar_t* type; };
     const Case cases[] = {
-        {L"D:\\v\\a.b\\movie.mkv", L"movie.mkv", L"D:\\v\\a.b", L"mkv"},
-        {L"D:\\v\\a.b\\movie", L"movie", L"D:\\v\\a.b", L""},
         {L"/home/u/a.b/movie.mkv", L"movie.mkv", L"/home/u/a.b", L"mkv"},
         {L"movie.tar.gz", L"movie.tar.gz", L"", L"gz"},
         {L"/movie.mp4", L"movie.mp4", L"/", L"mp4"},
-        {L"D:\\movie.mp4", L"movie.mp4", L"D:\\", L"mp4"},
+        // A backslash belongs to the name.
+        {L"/tmp/back\\slash.mkv", L"back\\slash.mkv", L"/tmp", L"mkv"},
+        {L"/tmp/a.b\\movie", L"a.b\\movie", L"/tmp", L"b\\movie"},
+        {L"D:\\v\\movie.mkv", L"D:\\v\\movie.mkv", L"", L"mkv"},
+        {L"/tmp/C:/movie.mkv", L"movie.mkv", L"/tmp/C:", L"mkv"},
         {L"/home/u/.hidden", L".hidden", L"/home/u", L"hidden"},
     };
     for (const auto& c : cases) {

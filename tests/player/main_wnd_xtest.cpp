@@ -16,6 +16,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -23,8 +24,10 @@
 #include "platform/shell.h"
 #include "platform/winuser.h"
 #include "player/main_wnd.h"
+#include "player/player_ctrl.h"
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"
+#include "skinui/controls.h"
 #include "skinui/tooltip.h"
 #include "support/dialog_answer.h"
 #include "support/clips.h"
@@ -38,6 +41,7 @@
 #include "support/temp_dir.h"
 #include "support/wait_for.h"
 #include "support/write_lock_held.h"
+#include "support/x_windows.h"
 
 namespace fs = std::filesystem;
 
@@ -214,6 +218,66 @@ TEST_F(MainWndX, LayoutSurfaceAndDefaultPlacement) {
     EXPECT_EQ(rc.bottom - rc.top, want.cy);
     EXPECT_NEAR((rc.left + rc.right) / 2, (mi.rcMonitor.left + mi.rcMonitor.right) / 2, 1);
     EXPECT_FALSE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
+TEST_F(MainWndX, TheBufferingPictureTurnsOnlyWhileItIsShown) {
+    Configure("[Global]\nnTopMostMode=2\n");
+    CMorvaneWnd* w = Open();
+    skinui::CPaintManagerUI* pm = w->GetPaintManager();
+    auto* picture = dynamic_cast<skinui::CGifAnimUI*>(pm->FindControl(L"bufferingPicture"));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->GetFrameCount(), 8);
+    auto ticking = [&] { return pm->HasTimer(picture, skinui::CGifAnimUI::kFrameTimer); };
+    EXPECT_FALSE(ticking());
+    Display* dpy = XOpenDisplay(nullptr);
+    ASSERT_NE(dpy, nullptr);
+    auto onScreen = [&] {
+        RECT rc = picture->GetPos();
+        POINT origin{0, 0};
+        ClientToScreen(w->GetHWND(), &origin);
+        const RECT screen{rc.left + origin.x, rc.top + origin.y, rc.right + origin.x, rc.bottom + origin.y};
+        return testsupport::ScreenPixels(dpy, screen);
+    };
+    CMediaPlayer* engine = &w->playerCtrl.mediaPlayer;
+    // Every way the pane goes before a medium plays: the engine stops or fails, the user stops.
+    struct Road {
+        const char* name;
+        std::function<void()> hide;
+    };
+    const Road roads[] = {
+        {"the engine stops", [&] { OnVlcStopped(engine, engine->GetSerial()); }},
+        {"the engine fails", [&] { OnVlcError(engine, engine->GetSerial()); }},
+        {"the user stops", [&] { w->Stop(); }},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(road.name);
+        // Reported as the engine reports from its own thread.
+        std::thread([&] { OnVlcBuffering(engine, engine->GetSerial()); }).join();
+        ASSERT_TRUE(PumpUntil([&] { return Visible(L"buffering") && ticking(); }));
+        EXPECT_FALSE(Visible(L"ctnClient"));
+        // The picture on the screen turns: several of its frames are seen in turn.
+        std::set<std::vector<unsigned long>> seen;
+        std::set<int> frames;
+        EXPECT_TRUE(PumpUntil([&] {
+            seen.insert(onScreen());
+            frames.insert(picture->GetCurrentFrame());
+            return seen.size() >= 4 && frames.size() >= 4;
+        })) << seen.size() << " pictures, " << frames.size() << " frames";
+        road.hide();
+        ASSERT_TRUE(PumpUntil([&] { return !Visible(L"buffering") && Visible(L"ctnClient"); }));
+        EXPECT_FALSE(ticking());
+        const int frame = picture->GetCurrentFrame();
+        PumpFor(400);
+        EXPECT_EQ(picture->GetCurrentFrame(), frame);
+        EXPECT_FALSE(ticking());
+    }
+    XCloseDisplay(dpy);
+
+    // A real medium: once it plays the pane is gone and nothing turns.
+    w->PlayFile(Clip("b.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    EXPECT_FALSE(Visible(L"buffering"));
+    EXPECT_FALSE(ticking());
 }
 
 TEST_F(MainWndX, SavedPlacementAndZoom) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,12 @@ struct ListFixture : ::testing::Test {
             else
                 out += "[" + static_cast<CPlayListGroupUI*>(List()->GetItemAt(i))->GetGroupName().ToUtf8() + "]";
         }
+        return out;
+    }
+    // The same without the file extensions.
+    std::string Names() {
+        std::string out = Rows();
+        for (size_t at; (at = out.find(".mkv")) != std::string::npos;) out.erase(at, 4);
         return out;
     }
     std::string Name(const std::wstring& path) { return skinui::CDuiString(path.substr(path.rfind(L'/') + 1)).ToUtf8(); }
@@ -438,6 +445,76 @@ TEST_F(ListFixture, DeletingClearsTheCurrentRecordAndSelectsTheNextRow) {
     EXPECT_EQ(wnd->GetCurrentRecord(), nullptr);
     EXPECT_TRUE(g_SysConfig.strCurSection.empty());
     EXPECT_EQ(List()->GetCount(), 0);
+}
+
+TEST_F(ListFixture, DeletingASelectionRemovesWhatItHoldsAndNothingElse) {
+    // A header takes its rows; a group that loses its last row goes; the rest stays. The
+    // rows go by the road of the keys: Ctrl+A or clicks, then Delete.
+    const std::string whole = "t1 [G] g1 g2 t2 [H] h1 h2 t3";
+    struct Case {
+        const char* name;
+        std::vector<int> selected;  // indexes into `whole`; empty for Ctrl+A
+        std::string rows;
+        std::string selectedAfter;
+        bool currentGoes;  // g1 plays
+    };
+    const Case cases[] = {
+        {"every row", {}, "", "", true},
+        {"a header with its rows", {1, 2, 3}, "t1 t2 [H] h1 h2 t3", "t2", true},
+        {"a header with its first row", {1, 2}, "t1 t2 [H] h1 h2 t3", "t2", true},
+        {"a header with its last row", {1, 3}, "t1 t2 [H] h1 h2 t3", "t2", true},
+        {"every row of a group, not its header", {2, 3}, "t1 t2 [H] h1 h2 t3", "[H]", true},
+        {"a header, its rows and the row after", {1, 2, 3, 4}, "t1 [H] h1 h2 t3", "[H]", true},
+        {"rows of two groups", {3, 6}, "t1 [G] g1 t2 [H] h2 t3", "t2", false},
+        {"one group whole and a row of the other", {2, 3, 7}, "t1 t2 [H] h1 t3", "[H]", true},
+        {"two headers", {1, 5}, "t1 t2 t3", "t2", true},
+        {"the last group whole and the last row", {5, 6, 7, 8}, "t1 [G] g1 g2 t2", "t2", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        wnd->ClearAll();
+        const std::wstring g1 = File("G/g1.mkv");
+        File("G/g2.mkv");
+        File("H/h1.mkv");
+        File("H/h2.mkv");
+        wnd->AddFile(File("t1.mkv"));
+        wnd->AddFolderAsGroup(Folder("G"));
+        wnd->AddFile(File("t2.mkv"));
+        wnd->AddFolderAsGroup(Folder("H"));
+        wnd->AddFile(File("t3.mkv"));
+        ASSERT_EQ(Names(), whole);
+        Play(g1);
+        const int cleared = owner.cleared;
+        if (c.selected.empty()) {
+            List()->SelectItem(0, false, false, false);
+            List()->SelectAllItems();
+        } else {
+            List()->SelectItem(c.selected.front(), false, false, false);
+            for (int i : c.selected) List()->SelectItem(i, true, false, false);
+        }
+        wnd->HandleMessage(WM_KEYDOWN, VK_DELETE, 0);
+        EXPECT_EQ(Names(), c.rows);
+        const int sel = List()->GetCurSel();
+        if (c.selectedAfter.empty()) {
+            EXPECT_EQ(sel, -1);
+        } else {
+            ASSERT_GE(sel, 0);
+            CPlayListItemUI* row = List()->GetItemUIAt(sel);
+            const std::string name =
+                row ? Name(row->GetItemData()->strFilePath)
+                    : "[" + static_cast<CPlayListGroupUI*>(List()->GetItemAt(sel))->GetGroupName().ToUtf8() + "]";
+            EXPECT_EQ(name.substr(0, name.find('.')), c.selectedAfter);
+        }
+        EXPECT_EQ(wnd->GetCurrentRecord() == nullptr, c.currentGoes);
+        EXPECT_EQ(owner.cleared > cleared, c.currentGoes);
+        // The saved list holds the records shown, in their order.
+        std::string shown, saved;
+        std::istringstream rows(c.rows), records(Saved());
+        for (std::string w; rows >> w;)
+            if (w[0] != '[') shown += w + " ";
+        for (std::string w; records >> w;) saved += w.substr(0, w.find('.')) + " ";
+        EXPECT_EQ(saved, shown);
+    }
 }
 
 TEST_F(ListFixture, RemovingTheCurrentRowLeavesNoSectionForPositionWrites) {
@@ -810,11 +887,6 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
          whole},
         {"the window closed", [&] { wnd.reset(); }, whole},
     };
-    auto rows = [&] {
-        std::string out = Rows();
-        for (size_t at; (at = out.find(".mkv")) != std::string::npos;) out.erase(at, 4);
-        return out;
-    };
     // Each also while the settings store still reads the file on its thread: the window shows
     // nothing of the list yet, and whatever the user does meets the whole list all the same.
     for (const bool stillRead : {false, true})
@@ -840,14 +912,14 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
         }
         Open(2);
         ASSERT_TRUE(wnd->IsFilling());
-        ASSERT_EQ(rows(), stillRead ? "" : "t1 [G1] g1a g1b g1c");
+        ASSERT_EQ(Names(), stillRead ? "" : "t1 [G1] g1a g1b g1c");
         c.act();
         if (!wnd) {
             // Closing saved the whole list.
             g_SysConfig.mapPlayList.clear();
             g_SysConfig.LoadPlayList();
             Open();
-            EXPECT_EQ(rows(), c.rows);
+            EXPECT_EQ(Names(), c.rows);
             continue;
         }
         // A save while the list fills writes what the complete list writes.
@@ -856,7 +928,7 @@ TEST_F(ListFixture, WhatTheUserDoesWhileTheListFillsMeetsTheWholeList) {
         const std::string whileFilling = dir.read("PlayList.info");
         wnd->FinishFill();
         EXPECT_FALSE(wnd->IsFilling());
-        EXPECT_EQ(rows(), c.rows);
+        EXPECT_EQ(Names(), c.rows);
         wnd->SavePlayList();
         ASSERT_TRUE(g_SysConfig.FlushPlayList());
         EXPECT_EQ(whileFilling, dir.read("PlayList.info"));

@@ -177,22 +177,26 @@ void AskToClose(Display* dpy, ::Window xw) {
     XFlush(dpy);
 }
 
-double ShareOfPixels(Display* dpy, const RECT& rc, bool (*match)(unsigned long rgb), int step) {
+std::vector<unsigned long> ScreenPixels(Display* dpy, const RECT& rc, int step) {
     const int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
     const int left = std::max<int>(rc.left, 0), top = std::max<int>(rc.top, 0);
     const int right = std::min<int>(rc.right, sw), bottom = std::min<int>(rc.bottom, sh);
-    if (right <= left || bottom <= top) return 0.0;
+    std::vector<unsigned long> out;
+    if (right <= left || bottom <= top) return out;
     XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), left, top, static_cast<unsigned>(right - left),
                             static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
-    if (!img) return 0.0;
-    long all = 0, hits = 0;
+    if (!img) return out;
     for (int y = 0; y < bottom - top; y += step)
-        for (int x = 0; x < right - left; x += step) {
-            ++all;
-            if (match(XGetPixel(img, x, y) & 0xFFFFFF)) ++hits;
-        }
+        for (int x = 0; x < right - left; x += step) out.push_back(XGetPixel(img, x, y) & 0xFFFFFF);
     XDestroyImage(img);
-    return all ? static_cast<double>(hits) / static_cast<double>(all) : 0.0;
+    return out;
+}
+
+double ShareOfPixels(Display* dpy, const RECT& rc, bool (*match)(unsigned long rgb), int step) {
+    const std::vector<unsigned long> pixels = ScreenPixels(dpy, rc, step);
+    if (pixels.empty()) return 0.0;
+    const auto hits = std::count_if(pixels.begin(), pixels.end(), match);
+    return static_cast<double>(hits) / static_cast<double>(pixels.size());
 }
 
 namespace {

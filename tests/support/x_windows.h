@@ -41,6 +41,9 @@ void AskToClose(Display* dpy, ::Window xw);
 // The share (0..1) of the pixels of a screen rectangle, sampled every `step` pixels, for which
 // `match` holds (RGB as 0xRRGGBB); 0 for an empty rectangle.
 double ShareOfPixels(Display* dpy, const RECT& rc, bool (*match)(unsigned long rgb), int step = 3);
+// The pixels (0xRRGGBB) of a screen rectangle, row by row, sampled every `step` pixels; the part
+// off the screen is left out.
+std::vector<unsigned long> ScreenPixels(Display* dpy, const RECT& rc, int step = 1);
 // True when a window manager runs on the display.
 bool HasWindowManager(Display* dpy);
 // The process of the window manager on the display, as the server knows it; 0 when none runs.

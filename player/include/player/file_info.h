@@ -10,8 +10,8 @@ class CMediaInfoLib;
 inline constexpr const wchar_t* kFileInfoReadError = L"无法读取该文件的信息";
 
 struct FilePathParts {
-    std::wstring name;    // after the last path separator, or the whole path
-    std::wstring folder;  // before the last separator; a root ("/", "D:\") keeps its separator
+    std::wstring name;    // after the last "/", or the whole path
+    std::wstring folder;  // before the last "/"; the root stays "/"
     std::wstring type;    // the name's text after its last "."; empty without one
 };
 FilePathParts SplitMediaPath(const std::wstring& path);

@@ -223,9 +223,10 @@ public:
 
 struct GifFrames;
 
-// Plays an animated GIF ("bkimage" names the file).
+// Plays an animated GIF ("bkimage" names the file) while it is shown: its frame timer runs only then.
 class CGifAnimUI : public CControlUI {
 public:
+    static constexpr UINT kFrameTimer = 21;
     ~CGifAnimUI() override;
     const wchar_t* GetClass() const override { return L"GifAnimUI"; }
     void* GetInterface(const wchar_t* name) override;
