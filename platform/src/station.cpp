@@ -1,6 +1,7 @@
 #include "platform/station.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -507,6 +508,7 @@ bool AcceptSome(int listenFd, std::vector<Incoming>* incoming, bool* backOff) {
 }
 
 void ListenLoop(int listenFd) {
+    pthread_setname_np(pthread_self(), "mv-station");
     std::vector<Incoming> incoming;
     std::vector<pollfd> fds;
     bool backOff = false;
