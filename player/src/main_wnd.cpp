@@ -171,6 +171,9 @@ LRESULT CMorvaneWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     LRESULT lRes = CWzXMLWnd::HandleMessage(uMsg, wParam, lParam);
     switch (uMsg) {
     case WM_DESTROY:
+        // libVLC draws into the video surface from its own threads, and the surface, a child,
+        // is destroyed after this message: its output ends first.
+        playerCtrl.mediaPlayer.Stop();
         StopThreads();
         ListApplyClearOptions();
         DestroySatelliteWindows();

@@ -418,6 +418,30 @@ TEST_F(MainWndX, ClosingStopsBeingTheInstanceAndSavesAPlacementStillWaitingForIt
     EXPECT_EQ(GetPrivateProfileIntW(L"Window", L"cy", -1, cfg.c_str()), 360u);
 }
 
+// libVLC draws into the video surface from threads of its own: the window that goes away ends
+// playback before that surface is destroyed under it (a video output still starting on a
+// destroyed window crashed the process).
+WNDPROC g_surfaceProcBefore = nullptr;
+int g_playersAtSurfaceDestroy = -1;
+LRESULT CALLBACK SurfaceDestroyWatch(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_DESTROY) {
+        CPlayerCtrl* ctrl = g_pPlayerCtrl.load();
+        g_playersAtSurfaceDestroy = ctrl && ctrl->mediaPlayer.HasPlayer() ? 1 : 0;
+    }
+    return CallWindowProcW(g_surfaceProcBefore, h, msg, wp, lp);
+}
+
+TEST_F(MainWndX, DestroyingTheWindowEndsPlaybackBeforeTheVideoSurfaceGoes) {
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=0\n");
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_TRUE(PumpUntil([&] { return Playing(); }));
+    g_playersAtSurfaceDestroy = -1;
+    g_surfaceProcBefore = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(w->hVideoSurface, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SurfaceDestroyWatch)));
+    DestroyWindow(w->GetHWND());
+    EXPECT_EQ(g_playersAtSurfaceDestroy, 0);
+}
+
 TEST_F(MainWndX, ResumesAtTheStoredPosition) {
     Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\n", Record(1, Clip("long.mp4"), 400));
     CMorvaneWnd* w = Open(Clip("long.mp4"));
