@@ -1,11 +1,16 @@
 // Downloads one 500 MB file from a loopback server with the file downloader and with the curl
-// program, one run each, and reports both throughputs and their ratio.
-#include <benchmark/benchmark.h>
-
+// program, several rounds taking turns to go first, and reports the throughputs, their medians
+// and the ratio's median and spread. A round counts only when both files came whole: the size
+// and every byte are compared with what the server sends.
+// Run: build/bench/download_bench [rounds]
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "download/file_downloader.h"
 #include "support/http_server.h"
@@ -15,58 +20,83 @@ namespace {
 
 constexpr std::uint64_t kSize = 500ull << 20;
 
-testsupport::HttpServer& Server() {
-    static testsupport::HttpServer server;
-    static bool once = [] {
-        testsupport::HttpReply reply;
-        reply.generatedSize = kSize;
-        server.Serve("/big.bin", reply);
-        return true;
-    }();
-    (void)once;
-    return server;
-}
-
-double g_downloaderSeconds = 0, g_curlSeconds = 0;
-
-void Report(benchmark::State& state, double seconds) {
-    state.counters["MB/s"] = static_cast<double>(kSize) / seconds / 1e6;
-    if (g_downloaderSeconds > 0 && g_curlSeconds > 0) state.counters["downloader/curl"] = g_curlSeconds / g_downloaderSeconds;
-}
-
-void BM_Downloader(benchmark::State& state) {
-    testsupport::ProgramDir program;
-    program.WriteConfig("[Global Options]\nProxyType=0\n");
-    const std::string target = (program / "big.bin").string();
-    for (auto _ : state) {
-        std::filesystem::remove(target);
-        auto t0 = std::chrono::steady_clock::now();
-        download::CFileDownloader d;
-        int r = d.DownloadToFile(Server().url("/big.bin").c_str(), target.c_str(), nullptr);
-        g_downloaderSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        state.SetIterationTime(g_downloaderSeconds);
-        if (r != 0 || std::filesystem::file_size(target) != kSize) state.SkipWithError("download failed");
+// The file holds exactly the server's pattern.
+bool Whole(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::file_size(path, ec) != kSize || ec) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> buf(1 << 20);
+    std::uint64_t at = 0;
+    while (in) {
+        in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+        const auto n = static_cast<std::size_t>(in.gcount());
+        if (std::string(buf.data(), n) != testsupport::PatternBytes(at, n)) return false;
+        at += n;
     }
-    Report(state, g_downloaderSeconds);
+    return at == kSize;
 }
 
-void BM_CurlProgram(benchmark::State& state) {
-    testsupport::TempDir dir;
-    const std::string target = (dir / "big.bin").string();
-    const std::string cmd = "curl -s -0 --noproxy '*' -o '" + target + "' " + Server().url("/big.bin");
-    for (auto _ : state) {
-        std::filesystem::remove(target);
-        auto t0 = std::chrono::steady_clock::now();
-        int rc = std::system(cmd.c_str());
-        g_curlSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        state.SetIterationTime(g_curlSeconds);
-        if (rc != 0 || std::filesystem::file_size(target) != kSize) state.SkipWithError("curl failed");
-    }
-    Report(state, g_curlSeconds);
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
 }
 
 }  // namespace
 
-BENCHMARK(BM_CurlProgram)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Downloader)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    testsupport::HttpServer server;
+    testsupport::HttpReply reply;
+    reply.generatedSize = kSize;
+    server.Serve("/big.bin", reply);
+    const std::string url = server.url("/big.bin");
+
+    testsupport::ProgramDir program;
+    program.WriteConfig("[Global Options]\nProxyType=0\n");
+    const std::string ours = (program / "big.bin").string(), theirs = (program / "curl.bin").string();
+    const std::string curl = "curl -s -0 --noproxy '*' -o '" + theirs + "' " + url;
+
+    auto timed = [](auto run) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool ok = run();
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        return ok ? static_cast<double>(kSize) / s / 1e6 : -1.0;
+    };
+    auto downloader = [&] {
+        std::filesystem::remove(ours);
+        return timed([&] {
+            download::CFileDownloader d;
+            return d.DownloadToFile(url.c_str(), ours.c_str(), nullptr) == 0;
+        });
+    };
+    auto curlProgram = [&] {
+        std::filesystem::remove(theirs);
+        return timed([&] { return std::system(curl.c_str()) == 0; });
+    };
+
+    std::printf("%6s %14s %14s %8s\n", "round", "downloader", "curl", "ratio");
+    std::vector<double> a, b, ratios;
+    for (int i = 0; i < rounds; ++i) {
+        double x, y;
+        if (i % 2 == 0) {
+            x = downloader();
+            y = curlProgram();
+        } else {
+            y = curlProgram();
+            x = downloader();
+        }
+        if (x < 0 || y < 0 || !Whole(ours) || !Whole(theirs)) {
+            std::printf("%6d %14s %14s %8s  (a download failed or came short: not counted)\n", i + 1, "-", "-", "-");
+            continue;
+        }
+        a.push_back(x);
+        b.push_back(y);
+        ratios.push_back(x / y);
+        std::printf("%6d %9.0f MB/s %9.0f MB/s %8.2f\n", i + 1, x, y, x / y);
+    }
+    if (ratios.empty()) return 1;
+    std::printf("%6s %9.0f MB/s %9.0f MB/s %8.2f  (throughput ratio downloader / curl; spread %.2f to %.2f)\n",
+                "median", Median(a), Median(b), Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
+    return 0;
+}

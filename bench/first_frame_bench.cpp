@@ -24,6 +24,7 @@
 #include "support/temp_dir.h"
 
 // Last: Xlib's macros clash with the names above.
+#include "bench_player.h"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -35,21 +36,6 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kTimeout = std::chrono::seconds(30);
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// A top-level window by its title, also below a window manager's frame.
-Window FindTitled(Display* dpy, Window parent, const std::string& title, int depth = 2) {
-    Window root, up, *kids = nullptr, found = 0;
-    unsigned n = 0;
-    if (!XQueryTree(dpy, parent, &root, &up, &kids, &n)) return 0;
-    for (unsigned i = 0; i < n && !found; ++i) {
-        char* name = nullptr;
-        if (XFetchName(dpy, kids[i], &name) && name && title == name) found = kids[i];
-        if (name) XFree(name);
-        if (!found && depth > 1) found = FindTitled(dpy, kids[i], title, depth - 1);
-    }
-    if (kids) XFree(kids);
-    return found;
-}
 
 struct Area {
     int x = 0, y = 0, width = 0, height = 0;
@@ -98,7 +84,7 @@ Run Measure(Display* dpy, const std::vector<std::string>& argv, const std::strin
     if (!pid) return run;
     Window w = 0;
     while (Clock::now() - start < kTimeout) {
-        if (!w) w = FindTitled(dpy, DefaultRootWindow(dpy), title);
+        if (!w) w = benchsupport::FindTitled(dpy, DefaultRootWindow(dpy), title);
         if (w && ScreenArea(dpy, w, run.area) && ClipShare(dpy, run.area) > 0.5) {
             run.ms = Ms(Clock::now() - start);
             break;
@@ -115,25 +101,6 @@ double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? -1 : v[v.size() / 2];
 }
-
-// Each start of the player gets a program folder, runtime folder and registry of its own, so no
-// start finds an earlier one running; its reports go nowhere.
-struct PlayerHome {
-    testsupport::TempDir dir;
-    std::vector<std::unique_ptr<testsupport::ScopedEnv>> env;
-    PlayerHome() {
-        fs::create_directories(dir / "rt");
-        chmod((dir / "rt").c_str(), 0700);
-        auto set = [&](const char* name, const std::string& value) {
-            env.push_back(std::make_unique<testsupport::ScopedEnv>(name, value));
-        };
-        set("MORVANE_PROGRAM_DIR", dir.path().string());
-        set("MORVANE_RUNTIME_DIR", (dir / "rt").string());
-        set("MORVANE_REGISTRY_DB", (dir / "reg.db").string());
-        set("MORVANE_STATS_SERVER", "http://127.0.0.1:9");
-        set("MORVANE_CONFIG_SERVER", "http://127.0.0.1:9");
-    }
-};
 
 }  // namespace
 
@@ -158,7 +125,7 @@ int main(int argc, char** argv) {
     }
 
     auto player = [&] {
-        PlayerHome home;
+        benchsupport::PlayerHome home;
         return Measure(dpy, {bin + "/morvane", clip.string()}, "Morvane");
     };
     // The floor's window takes the size the player's window had when its frame showed.

@@ -1,12 +1,14 @@
 // The floor of first_frame_bench: the least a GTK program does to show a medium through libVLC.
 // A window titled "Floor" with a native X11 child, libVLC with the options it is given, the
-// medium played into the child; nothing else.
+// medium played into the child; nothing else. SIGUSR1 pauses it (for idle_bench).
 //   first_frame_floor WIDTH HEIGHT FILE [LIBVLC-OPTION...]
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <vlc/vlc.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -48,6 +50,10 @@ int main(int argc, char** argv) {
     libvlc_media_release(media);
     libvlc_media_player_set_xwindow(player, static_cast<uint32_t>(GDK_WINDOW_XID(child)));
     libvlc_media_player_play(player);
+    g_unix_signal_add(SIGUSR1, +[](gpointer p) -> gboolean {
+        libvlc_media_player_set_pause(static_cast<libvlc_media_player_t*>(p), 1);
+        return G_SOURCE_CONTINUE;
+    }, player);
 
     gtk_main();
     libvlc_media_player_release(player);

@@ -1,6 +1,7 @@
 #include "platform/station.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -548,6 +549,7 @@ void Drop(Incoming& in, size_t& held) {
 }
 
 void ListenLoop(int listenFd) {
+    pthread_setname_np(pthread_self(), "mv-station");
     std::vector<Incoming> incoming;
     std::vector<pollfd> fds;
     bool backOff = false;

@@ -1,6 +1,7 @@
 // The window table: classes, creation and destruction, window data, text and properties,
 // the walk over top-level windows (this process's and, through the station, the others'),
 // and the default window procedure.
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -86,7 +87,7 @@ platform::station::WindowEntry EntryLocked(const Window& w) {
 // The walk over top-level windows: this process's first, in z-order, then the others'.
 std::vector<HWND> Walk() {
     std::vector<HWND> all = TopLevels();
-    const auto me = static_cast<std::uint32_t>(getpid());
+    const auto me = OwnPid();
     for (const auto& e : station_link::Windows())
         if (WindowHandlePid(e.hwnd) != me) all.push_back(e.hwnd);
     return all;
@@ -150,8 +151,16 @@ std::uint32_t SerialBase() {
 
 }  // namespace
 
+std::uint32_t OwnPid() {
+    static std::atomic<std::uint32_t> pid = [] {
+        pthread_atfork(nullptr, nullptr, [] { pid = static_cast<std::uint32_t>(getpid()); });
+        return static_cast<std::uint32_t>(getpid());
+    }();
+    return pid.load(std::memory_order_relaxed);
+}
+
 bool IsOwn(HWND hwnd) {
-    return hwnd && WindowHandlePid(hwnd) == static_cast<std::uint32_t>(getpid()) &&
+    return hwnd && WindowHandlePid(hwnd) == OwnPid() &&
            (WindowHandleSerial(hwnd) & 0xFFFF0000u) == SerialBase();
 }
 
@@ -335,7 +344,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         }
         const bool ownerTopmost = !(style & WS_CHILD) && p && p->topmost;
         if (g_nextSerial == 0) g_nextSerial = SerialBase() + 1;
-        w->hwnd = MakeWindowHandle(static_cast<std::uint32_t>(getpid()), g_nextSerial++);
+        w->hwnd = MakeWindowHandle(OwnPid(), g_nextSerial++);
         w->queue = q;
         w->style = style & ~(WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
         w->enabled = !(style & WS_DISABLED);
@@ -599,7 +608,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
             if (w && !w->destroying && MatchEntry(EntryLocked(*w), className, windowName)) return h;
         }
     }
-    const auto me = static_cast<std::uint32_t>(getpid());
+    const auto me = OwnPid();
     for (const auto& e : station_link::Windows())
         if (WindowHandlePid(e.hwnd) != me && MatchEntry(e, className, windowName)) return e.hwnd;
     return nullptr;
@@ -662,7 +671,7 @@ DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    if (processId) *processId = static_cast<DWORD>(getpid());
+    if (processId) *processId = static_cast<DWORD>(OwnPid());
     return w->queue->tid;
 }
 

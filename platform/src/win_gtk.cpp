@@ -197,6 +197,7 @@ gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer data) {
 
 gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
     auto hwnd = static_cast<HWND>(data);
+    platform::NoteWatchedChange();
     Backing* b = BackingOf(hwnd);
     if (!b) return FALSE;
     b->mapped = true;
@@ -215,6 +216,7 @@ gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 gboolean OnUnmap(GtkWidget*, GdkEvent*, gpointer data) {
+    platform::NoteWatchedChange();
     if (Backing* b = BackingOf(static_cast<HWND>(data))) b->mapped = false;
     return FALSE;
 }
@@ -222,6 +224,7 @@ gboolean OnUnmap(GtkWidget*, GdkEvent*, gpointer data) {
 // Moves and sizes made by the window manager or by a drag reach the window as WM_MOVE/WM_SIZE.
 gboolean OnConfigure(GtkWidget*, GdkEventConfigure* ev, gpointer data) {
     auto hwnd = static_cast<HWND>(data);
+    platform::NoteWatchedChange();
     Backing* b = BackingOf(hwnd);
     if (!b) return FALSE;
     int x = 0, y = 0;

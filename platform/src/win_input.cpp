@@ -10,8 +10,10 @@
 #include <xcb/xcbext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 
 #include "win_internal.h"
 
@@ -491,6 +493,7 @@ gboolean OnButton(GtkWidget*, GdkEventButton* ev, gpointer) {
 }
 
 gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer) {
+    platform::NoteWatchedChange();
     if (BackingSizeDragEvent(ev)) return TRUE;
     POINT pt{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)};
     HWND cap;
@@ -520,6 +523,7 @@ gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer) {
 }
 
 gboolean OnCrossing(GtkWidget*, GdkEventCrossing* ev, gpointer) {
+    platform::NoteWatchedChange();
     {
         std::lock_guard lk(Mutex());
         g_cursor = POINT{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)};
@@ -1070,3 +1074,60 @@ int GetKeyNameTextW(LONG lParam, LPWSTR buffer, int size) {
     buffer[n] = L'\0';
     return n;
 }
+
+namespace {
+
+// Windows waiting for the next change of the pointer or of our windows; each is told once.
+std::vector<std::pair<HWND, UINT>> g_watches;
+// Set by every change; the next GetWatchedCursorPos asks the server and clears it.
+std::atomic<bool> g_pointerMoved{true};
+std::mutex g_watchedMutex;
+POINT g_watchedPos{};
+
+}  // namespace
+
+namespace platform {
+
+bool WatchPointerOnce(HWND hwnd, UINT msg) {
+    if (!Find(hwnd) || !HasDisplay()) return false;
+    std::lock_guard lk(Mutex());
+    for (auto& w : g_watches)
+        if (w.first == hwnd) {
+            w.second = msg;
+            return true;
+        }
+    g_watches.emplace_back(hwnd, msg);
+    return true;
+}
+
+void NoteWatchedChange() {
+    g_pointerMoved = true;
+    std::vector<std::pair<HWND, UINT>> due;
+    {
+        std::lock_guard lk(Mutex());
+        if (g_watches.empty()) return;
+        due.swap(g_watches);
+    }
+    for (const auto& [hwnd, msg] : due) PostMessageW(hwnd, msg, 0, 0);
+}
+
+BOOL GetWatchedCursorPos(LPPOINT point) {
+    if (!point) return FALSE;
+    if (!HasDisplay()) return GetCursorPos(point);
+    std::lock_guard lk(g_watchedMutex);
+    // Cleared before the question, so a move while it is asked brings the next one.
+    if (g_pointerMoved.exchange(false)) {
+        POINT pt;
+        if (QueryPointer(&pt)) {
+            NoteCursor(pt.x, pt.y);
+            g_watchedPos = pt;
+        } else {
+            g_pointerMoved = true;
+            g_watchedPos = LastCursor();
+        }
+    }
+    *point = g_watchedPos;
+    return TRUE;
+}
+
+}  // namespace platform

@@ -123,6 +123,9 @@ void KeyMessageTakenLocked(ThreadQueue& q, const MSG& msg);  // win_input.cpp
 // Window table (win_core.cpp).
 WindowPtr Find(HWND hwnd);        // a live window of this process; takes the mutex
 WindowPtr FindLocked(HWND hwnd);  // the same, mutex held
+// This process's id, kept: glibc's getpid is a system call, and every handle the layer looks at
+// is checked against it.
+std::uint32_t OwnPid();
 bool IsOwn(HWND hwnd);
 std::vector<HWND> TopLevels();           // this process's top-level windows, z-order, top first
 std::vector<HWND>& ZOrderLocked();       // the same list, mutex held

@@ -312,7 +312,11 @@ void ForgetWindowLocked(ThreadQueue& q, HWND hwnd) {
 
 using namespace platform::win;
 
-DWORD GetCurrentThreadId() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+// Kept per thread: the layer asks for it in every window call, and gettid is a system call.
+DWORD GetCurrentThreadId() {
+    thread_local const auto id = static_cast<DWORD>(::syscall(SYS_gettid));
+    return id;
+}
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd) {

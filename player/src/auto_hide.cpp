@@ -1,5 +1,7 @@
 #include "player/auto_hide.h"
 
+#include <pthread.h>
+
 #include <chrono>
 
 #include "platform/winuser.h"
@@ -54,9 +56,14 @@ bool CAutoHidePoller::Step() {
 }
 
 bool CAutoHideThreads::Clock::Wait(int ms) {
-    std::unique_lock lk(owner_.mutex_);
-    owner_.wake_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return !owner_.run_.load(); });
+    std::unique_lock lk(mutex_);
+    wake_.wait_for(lk, std::chrono::milliseconds(ms), [this] { return !owner_.run_.load(); });
     return owner_.run_.load();
+}
+
+void CAutoHideThreads::Clock::Wake() {
+    std::lock_guard lk(mutex_);
+    wake_.notify_all();
 }
 
 CAutoHideThreads::~CAutoHideThreads() { Stop(); }
@@ -65,23 +72,22 @@ void CAutoHideThreads::Start(IAutoHideHost& panel, IAutoHideHost& caption) {
     Stop();
     run_ = true;
     alive_ = 2;
-    auto body = [this](BarKind kind, IAutoHideHost* host) {
-        CAutoHidePoller poller(kind, *host, clock_);
+    auto body = [this](BarKind kind, IAutoHideHost* host, Clock* clock) {
+        pthread_setname_np(pthread_self(), kind == BarKind::Panel ? "mv-panel-hide" : "mv-caption-hide");
+        CAutoHidePoller poller(kind, *host, *clock);
         poller.Run();
         std::lock_guard lk(mutex_);
         --alive_;
         ended_.notify_all();
     };
-    panel_ = std::thread(body, BarKind::Panel, &panel);
-    caption_ = std::thread(body, BarKind::Caption, &caption);
+    panel_ = std::thread(body, BarKind::Panel, &panel, &panelClock_);
+    caption_ = std::thread(body, BarKind::Caption, &caption, &captionClock_);
 }
 
 void CAutoHideThreads::Stop(const std::function<void()>& pump) {
-    {
-        std::lock_guard lk(mutex_);
-        run_ = false;
-        wake_.notify_all();
-    }
+    run_ = false;
+    panelClock_.Wake();
+    captionClock_.Wake();
     if (pump) {
         std::unique_lock lk(mutex_);
         while (alive_ > 0) {

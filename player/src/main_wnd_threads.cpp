@@ -22,7 +22,7 @@ public:
     bool HasMedia() override { return w_.IsMediaOpen(); }
     POINT CursorPos() override {
         POINT pt{};
-        ::GetCursorPos(&pt);
+        platform::GetWatchedCursorPos(&pt);
         return pt;
     }
     RECT OwnerRect() override {

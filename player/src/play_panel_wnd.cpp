@@ -259,10 +259,9 @@ void CPlayPanelWnd::UpdatePlayTime() {
     std::wstring tip = m_nextUp.Update(L, T, [this] { return m_pOwner ? m_pOwner->ListGetNextName() : std::wstring(); });
     if (!tip.empty() && m_pOwner) m_pOwner->ShowTip(tip);
     const int permille = player ? m_pPlayerCtrl->GetPosition() : 0;
-    if (m_pLabelPlayTime) {
-        m_pLabelPlayTime->SetText(overlay::PlayTimeLabel(T, L).c_str());
-        m_pLabelPlayTime->Invalidate();
-    }
+    // The label and the slider repaint only when their text or value changes (SetText and
+    // SetValue see to it): reports of an unchanged second or permille draw nothing.
+    if (m_pLabelPlayTime) m_pLabelPlayTime->SetText(overlay::PlayTimeLabel(T, L).c_str());
     if (m_pSliderPlay && !m_pSliderPlay->IsDragging()) m_pSliderPlay->SetValue(permille);
     // Positions are written for the record that plays, every few seconds rather than at every report.
     if (player && g_SysConfig.bSavePlayInfo && m_pOwner &&

@@ -105,3 +105,35 @@ TEST_F(PointerX, ATransparentChildPassesClicksToItsParent) {
     ASSERT_TRUE(PumpUntil([&] { return solid.count(WM_LBUTTONUP) == 1; }));
     EXPECT_EQ(parent.count(WM_LBUTTONDOWN), 1u);
 }
+
+// The watch that lets a poller sleep: told once per arming, by a move of the pointer over our
+// window or a window shown; the watched cursor position follows the pointer over our windows.
+TEST_F(PointerX, PointerWatchIsToldOnceAtTheNextChange) {
+    constexpr UINT kWatch = WM_APP + 7;
+    TestWindow w(WS_POPUP | WS_VISIBLE, 0, nullptr, {300, 200, 600, 400});
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(w.hwnd()); }));
+    Xdo("mousemove 10 10");
+    PumpFor(200);
+
+    ASSERT_TRUE(platform::WatchPointerOnce(w.hwnd(), kWatch));
+    PumpFor(200);
+    EXPECT_EQ(w.count(kWatch), 0u);  // nothing changed
+    Xdo("mousemove 400 300");
+    ASSERT_TRUE(PumpUntil([&] { return w.count(kWatch) == 1; }));
+    POINT pt{};
+    ASSERT_TRUE(platform::GetWatchedCursorPos(&pt));
+    EXPECT_EQ(pt.x, 400);
+    EXPECT_EQ(pt.y, 300);
+    // Not armed again: further moves tell nothing.
+    Xdo("mousemove 450 320");
+    PumpFor(200);
+    EXPECT_EQ(w.count(kWatch), 1u);
+    ASSERT_TRUE(platform::GetWatchedCursorPos(&pt));
+    EXPECT_EQ(pt.x, 450);
+
+    // Armed again, a window of ours shown is a change too.
+    ASSERT_TRUE(platform::WatchPointerOnce(w.hwnd(), kWatch));
+    TestWindow other(WS_POPUP, 0, nullptr, {700, 200, 800, 300});
+    ShowWindow(other.hwnd(), SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(PumpUntil([&] { return w.count(kWatch) == 2; }));
+}

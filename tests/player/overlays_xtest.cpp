@@ -311,6 +311,38 @@ TEST_F(OverlaysX, PanelButtonsPauseResumeSeekAndStop) {
     ASSERT_TRUE(PumpUntil([&] { return !w_->playerCtrl.HasPlayer(); }));
 }
 
+// Position reports that change neither the second nor the permille paint nothing: paused, the
+// panel takes no paint for them.
+TEST_F(OverlaysX, UnchangedPositionReportsPaintNothing) {
+    OpenPlaying();
+    ShowPanel();
+    w_->playerCtrl.SetPlay(false);
+    ASSERT_TRUE(PumpUntil([&] { return w_->playerCtrl.GetState() == 104; }));
+    struct PaintCount : skinui::IMessageFilterUI {
+        int paints = 0;
+        LRESULT MessageHandler(UINT msg, WPARAM, LPARAM, bool&) override {
+            if (msg == WM_PAINT) ++paints;
+            return 0;
+        }
+    } count;
+    HWND panel = w_->pPlayPanel->GetHWND();
+    auto* pm = w_->pPlayPanel->GetPaintManager();
+    pm->AddPreMessageFilter(&count);
+    const WPARAM engine = reinterpret_cast<WPARAM>(&w_->playerCtrl.mediaPlayer);
+    const LPARAM serial = static_cast<LPARAM>(w_->playerCtrl.mediaPlayer.GetSerial());
+    // One report brings label and slider up to date; after it the panel has nothing to paint.
+    ::SendMessageW(panel, WM_PLAYER_POSITION, engine, serial);
+    PumpFor(300);
+    count.paints = 0;
+    for (int i = 0; i < 5; ++i) {
+        ::SendMessageW(panel, WM_PLAYER_POSITION, engine, serial);
+        PumpFor(60);
+    }
+    PumpFor(200);
+    pm->RemovePreMessageFilter(&count);
+    EXPECT_EQ(count.paints, 0);
+}
+
 TEST_F(OverlaysX, HotKeysAndWheelChangeVolumeAndSeek) {
     OpenPlaying();
     TakeKeyboard();

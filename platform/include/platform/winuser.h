@@ -441,4 +441,16 @@ bool HasDisplay();
 UINT_PTR RunModalLoop(HWND hwnd);
 void EndModalLoop(HWND hwnd, UINT_PTR result);
 
+// Posts `msg` to `hwnd` once, at the next move of the pointer over a window of this process, its
+// entering or leaving one, or the next show, hide, move or size of one; call again for the one
+// after. What would otherwise poll the cursor waits for this and sleeps while nothing changes.
+// False without a display.
+bool WatchPointerOnce(HWND hwnd, UINT msg);
+// The cursor position for a poller: the X server is asked again only after one of the changes
+// above, so a poller over a resting pointer costs no request. A pointer that moves outside our
+// windows keeps the position where it left them. Without a display it is GetCursorPos.
+BOOL GetWatchedCursorPos(LPPOINT point);
+// Fires the watches (the layer's window and pointer events call it).
+void NoteWatchedChange();
+
 }  // namespace platform

@@ -84,21 +84,25 @@ public:
     void Stop(const std::function<void()>& pump = {});
 
 private:
+    // One for each poller: the two wake at the same moments, and a shared lock would make each
+    // wake-up two.
     class Clock : public IPollClock {
     public:
         explicit Clock(CAutoHideThreads& owner) : owner_(owner) {}
         bool Wait(int ms) override;
+        void Wake();
 
     private:
         CAutoHideThreads& owner_;
+        std::mutex mutex_;
+        std::condition_variable wake_;
     };
 
     std::atomic<bool> run_{false};
     std::mutex mutex_;
-    std::condition_variable wake_;
     std::condition_variable ended_;
     int alive_ = 0;
-    Clock clock_{*this};
+    Clock panelClock_{*this}, captionClock_{*this};
     std::thread panel_, caption_;
 };
 
