@@ -230,6 +230,13 @@ TEST_F(PlayListX, HandleSlidesTheListOutAndBack) {
     Click(h, button);
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(l) != FALSE; }, 5000));
     EXPECT_EQ(owner_.tips.size(), 1u);  // the tip comes once
+    // The strip docks at the list again before it is clicked there.
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r{}, lst{};
+        ::GetWindowRect(h, &r);
+        ::GetWindowRect(l, &lst);
+        return r.right == lst.left && Viewable(h);
+    }, 5000));
 
     // With the list hidden and the cursor in the middle of the main window, the strip goes.
     Click(h, button);
