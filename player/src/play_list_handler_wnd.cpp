@@ -30,25 +30,7 @@ void CPlayListHandlerWnd::InitWindow() {
     m_pExpand = static_cast<CButtonUI*>(m_PaintManager.FindControl(L"Handler_expand"));
     // The main window shows the list at start-up until the strip was clicked once.
     if (!g_SysConfig.bClickedListHandler) SetLook(true);
-    m_bWatching = platform::WatchPointerOnce(m_hWnd, WM_HANDLER_WATCH);
-    CheckSoon();
-}
-
-void CPlayListHandlerWnd::CheckSoon() {
-    if (m_bCheckDue) return;
-    m_bCheckDue = true;
     ::SetTimer(m_hWnd, IDT_HANDLER_AUTOSHOW, 100, nullptr);
-}
-
-void CPlayListHandlerWnd::OnCheckTimer() {
-    if (m_bWatching) {
-        ::KillTimer(m_hWnd, IDT_HANDLER_AUTOSHOW);
-        m_bCheckDue = false;
-        // Armed before the look, so a change while it runs brings the next one.
-        m_bWatching = platform::WatchPointerOnce(m_hWnd, WM_HANDLER_WATCH);
-        if (!m_bWatching) CheckSoon();  // polls from now on
-    }
-    OnAutoShowTimer(IDT_HANDLER_AUTOSHOW);
 }
 
 void CPlayListHandlerWnd::SetLook(bool listShown) {
@@ -70,11 +52,8 @@ LRESULT CPlayListHandlerWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lPar
         return m_pExpand && PtIn(m_pExpand->GetPos(), pt) ? HTCLIENT : HTTRANSPARENT;
     }
     case WM_TIMER:
-        if (wParam == IDT_HANDLER_AUTOSHOW) OnCheckTimer();
+        OnAutoShowTimer(wParam);
         return lRes;
-    case WM_HANDLER_WATCH:
-        CheckSoon();
-        return 0;
     default:
         return lRes;
     }
@@ -153,7 +132,6 @@ void CPlayListHandlerWnd::ToggleList() {
     }
     m_bClicked = true;
     m_nShownState = -1;  // the timer decides afresh
-    CheckSoon();
     if (!g_SysConfig.bClickedListHandler) {
         g_SysConfig.bClickedListHandler = 1;
         g_SysConfig.iniConfig.WriteInt(L"Global", L"bClickedListHandler", 1);

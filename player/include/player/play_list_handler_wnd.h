@@ -8,8 +8,6 @@
 class CPlayListWnd;
 
 inline constexpr UINT_PTR IDT_HANDLER_AUTOSHOW = 1;
-// The layer's word that the pointer or one of our windows changed (WatchPointerOnce).
-inline constexpr UINT WM_HANDLER_WATCH = WM_APP + 0x2B0;
 
 class CPlayListHandlerWnd : public CWzXMLWnd {
 public:
@@ -31,12 +29,6 @@ public:
 
 private:
     void SetLook(bool listShown);
-    // The next check comes 100 ms after a change of the pointer or of a window, and none while
-    // nothing changes; without the layer's watch the check polls every 100 ms.
-    void CheckSoon();
-    void OnCheckTimer();
-    bool m_bWatching = false;
-    bool m_bCheckDue = false;
     CPlayListWnd* m_pListWnd;
     skinui::CButtonUI* m_pExpand = nullptr;
     bool m_bClicked = false;
