@@ -228,9 +228,9 @@ bool LoadKeyFile(const std::string& path, KeyFileLines& out, std::string& origin
     return true;
 }
 
-bool SaveKeyFile(const std::string& path, const KeyFileLines& file, const std::string& original) {
-    const std::string text = file.Text();
-    if (text == original) return true;
+// Replaces the file only where its text changes, making its folder first.
+bool WriteChanged(const std::string& path, const std::string& text, const std::string& old) {
+    if (text == old) return true;
     std::error_code ec;
     fs::create_directories(fs::path(path).parent_path(), ec);
     if (!platform::WriteFileAtomic(path, text)) {
@@ -238,6 +238,10 @@ bool SaveKeyFile(const std::string& path, const KeyFileLines& file, const std::s
         return false;
     }
     return true;
+}
+
+bool SaveKeyFile(const std::string& path, const KeyFileLines& file, const std::string& original) {
+    return WriteChanged(path, file.Text(), original);
 }
 
 std::vector<std::string> SplitList(const std::string& value) {
@@ -347,14 +351,8 @@ bool WriteDesktopEntry(const std::string& programPath) {
     }
     std::string old;
     const std::string path = DesktopEntryPath();
-    if (platform::ReadWholeFile(path, old) && old == text) return true;
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    if (!platform::WriteFileAtomic(path, text)) {
-        LogError(path + " could not be written");
-        return false;
-    }
-    return true;
+    if (!platform::ReadWholeFile(path, old)) old.clear();
+    return WriteChanged(path, text, old);
 }
 
 bool SetDesktopAssociation(const std::string& ext, const std::string& programPath) {
