@@ -174,26 +174,32 @@ protected:
     static ModalScript::Step Type(const std::string& text) {
         return [text] { return Xdo("type --delay 5 '" + text + "'"), true; };
     }
-    // Opens a combo's drop-down by its arrow and clicks its row `index`.
+    // Opens a combo's drop-down by its arrow and clicks its row `index`, once the drop-down is on
+    // screen and has the keys; done when the combo has closed on that row. A press lost on a
+    // loaded display is made again.
     static ModalScript::Step PickRow(HWND* h, const wchar_t* combo, int index) {
-        auto opened = std::make_shared<bool>(false);
-        return [h, combo, index, opened] {
+        auto clicked = std::make_shared<bool>(false);
+        auto ticks = std::make_shared<int>(0);
+        return [h, combo, index, clicked, ticks] {
             auto* c = static_cast<CComboUI*>(Find(WindowObject<CWindowWnd>(*h), combo));
             if (!c) {
                 ADD_FAILURE() << "no combo";
                 return true;
             }
-            if (!*opened) {
+            if (*clicked && !c->IsDropped() && c->GetCurSel() == index) return true;
+            if ((*ticks)++ % 20 != 0) return false;  // once a second
+            if (!c->IsDropped()) {
                 RECT r = c->GetPos();
-                *opened = ClickAt(*h, POINT{r.right - 8, (r.top + r.bottom) / 2});
+                ClickAt(*h, POINT{r.right - 8, (r.top + r.bottom) / 2});
                 return false;
             }
-            if (!c->IsDropped()) return false;
             HWND drop = GetForegroundWindow();
+            if (!drop || drop == *h || !HasKeyboard(drop)) return false;
             RECT r;
             GetWindowRect(drop, &r);
             int rowHeight = (r.bottom - r.top - 2) / c->GetCount();
-            return ClickAt(drop, POINT{(r.right - r.left) / 2, 1 + rowHeight * index + rowHeight / 2});
+            *clicked = ClickAt(drop, POINT{(r.right - r.left) / 2, 1 + rowHeight * index + rowHeight / 2});
+            return false;
         };
     }
     static ModalScript::Step Key(const char* key) {
