@@ -48,7 +48,7 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     g_SysConfig.SetConfigPath(folder + L"user.cfg");
     g_SysConfig.SetPlayListPath(folder + L"PlayList.info");
     // A long play list is read while the window is made and shown.
-    g_SysConfig.Load(true);
+    g_SysConfig.Load(true, file);
 
     CoInitialize(nullptr);
     if (FAILED(CoInitialize(nullptr))) return 0;

@@ -888,25 +888,48 @@ INT ProfileSnapshot::ReadInt(std::wstring_view section, std::wstring_view key, I
     return v ? ParseProfileInt(*v, defaultValue) : defaultValue;
 }
 
+namespace {
+
+void ReadSection(const Model& m, const Model::Section& s, ProfileSectionRead& read) {
+    read.hasHeader = s.hasHeader;
+    read.name = s.hasHeader ? WideFromUtf8(NameOf(m, s)) : std::wstring();
+    read.entries.clear();
+    read.strayLines = 0;
+    ScanSection(m, s, [&](const Line& l) {
+        if (l.kind == Line::Key) {
+            read.entries.emplace_back(WideFromUtf8(l.name.in(m.text)), WideFromUtf8(StripQuotes(l.value.in(m.text))));
+        } else {
+            const std::string_view t = TrimSpan(m.text, l.text).in(m.text);
+            if (!t.empty() && t.front() != ';') ++read.strayLines;
+        }
+        return false;
+    });
+}
+
+}  // namespace
+
 void ProfileSnapshot::ForEachSection(const std::function<void(const ProfileSectionRead&)>& fn) const {
     const Model& m = *model_;
     ProfileSectionRead read;
     platform::ForEachSection(m, [&](const Model::Section& s) {
-        read.hasHeader = s.hasHeader;
-        read.name = s.hasHeader ? WideFromUtf8(NameOf(m, s)) : std::wstring();
-        read.entries.clear();
-        read.strayLines = 0;
-        ScanSection(m, s, [&](const Line& l) {
-            if (l.kind == Line::Key) {
-                read.entries.emplace_back(WideFromUtf8(l.name.in(m.text)),
-                                          WideFromUtf8(StripQuotes(l.value.in(m.text))));
-            } else {
-                const std::string_view t = TrimSpan(m.text, l.text).in(m.text);
-                if (!t.empty() && t.front() != ';') ++read.strayLines;
-            }
-            return false;
-        });
+        ReadSection(m, s, read);
         fn(read);
+        return true;
+    });
+}
+
+void ProfileSnapshot::ForEachSectionWith(std::wstring_view key, std::wstring_view value,
+                                         const std::function<void(const ProfileSectionRead&)>& fn) const {
+    const Model& m = *model_;
+    const std::string k = Utf8FromWide(Trim(key)), v = Utf8FromWide(value);
+    ProfileSectionRead read;
+    // Only the sections that match are made into wide text: the rest is compared as bytes.
+    platform::ForEachSection(m, [&](const Model::Section& s) {
+        std::optional<Line> l = FindKey(m, s, k);
+        if (l && StripQuotes(l->value.in(m.text)) == v) {
+            ReadSection(m, s, read);
+            fn(read);
+        }
         return true;
     });
 }

@@ -150,6 +150,8 @@ void CMorvaneWnd::Shutdown() {
     SavePendingWindowRect();
     ::ShowWindow(m_hWnd, SW_HIDE);
     SHowAllChildWindows(false);
+    // The position goes into the record of the file, which a list still being read lacks.
+    ListFinishRead();
     SaveCurrentPosition();
     ListApplyClearOptions();
     ListSave();

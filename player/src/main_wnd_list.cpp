@@ -134,12 +134,20 @@ void CMorvaneWnd::ListAddFile(const std::wstring& path) {
 
 void CMorvaneWnd::ListAddFiles(const std::vector<std::wstring>& paths) {
     if (pPlayList) {
-        // The play that follows starts before the whole list is written.
-        if (pPlayList->AddFiles(paths, false) > 0) pPlayList->SavePlayListSoon();
+        // The play that follows starts before the whole list is written, or read.
+        pPlayList->AfterRead([this, paths] {
+            if (pPlayList && pPlayList->AddFiles(paths, false) > 0) pPlayList->SavePlayListSoon();
+        });
         return;
     }
     for (const auto& p : paths)
         if (IsVideoFile(p.c_str()) && Exists(p)) ListAddFile(p);
+}
+
+bool CMorvaneWnd::ListAwaitsRead() const { return pPlayList && pPlayList->IsReadAwaited(); }
+
+void CMorvaneWnd::ListFinishRead() {
+    if (pPlayList) pPlayList->FinishRead();
 }
 
 void CMorvaneWnd::ListPlayNextByOrder(int order) {

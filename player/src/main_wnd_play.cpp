@@ -9,6 +9,7 @@
 #include "player/media_types.h"
 #include "player/open_url.h"
 #include "player/overlay_logic.h"
+#include "player/play_list_wnd.h"
 #include "player/play_panel_wnd.h"
 #include "player/sys_config.h"
 #include "player/user_data.h"
@@ -74,6 +75,19 @@ void CMorvaneWnd::PlayFile(const std::wstring& path) {
 
 int CMorvaneWnd::GetResumePosition() {
     if (!g_SysConfig.bSavePlayInfo) return 0;
+    if (ListAwaitsRead()) {
+        // The head of a long list holds the places of the start file and of [CurPlay]'s: their
+        // play need not wait for the records. The record, or its add, and with it the section
+        // of the position writes follow the read.
+        if (const PlayListHead::Place* place = g_SysConfig.WaitPlayListHead().Find(strCurrentPath)) {
+            g_SysConfig.strCurSection.clear();
+            pPlayList->AfterRead([this] {
+                if (!strCurrentPath.empty()) GetResumePosition();
+            });
+            return place->listed ? place->playPos : 0;
+        }
+        ListFinishRead();
+    }
     auto lookup = [this]() -> const _tagMediaInfo* {
         auto it = g_SysConfig.mapPlayList.FindByPath(strCurrentPath);
         if (it == g_SysConfig.mapPlayList.end()) return nullptr;
@@ -92,7 +106,8 @@ void CMorvaneWnd::SetPlayState(bool play) {
     if (IsMediaOpen()) {
         playerCtrl.SetPlay(play);
     } else if (strCurrentPath.empty()) {
-        std::wstring cur = g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
+        std::wstring cur = ListAwaitsRead() ? g_SysConfig.WaitPlayListHead().curPlay
+                                            : g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
         if (!ListSelectedPath().empty()) ListPlaySelected();
         else if (cur.empty()) OpenFileDialog();
         else PlayFile(cur);
@@ -113,6 +128,8 @@ void CMorvaneWnd::SetPlayState(bool play) {
 }
 
 void CMorvaneWnd::Stop() {
+    // The stored positions are cleared in the record of the file: the list must hold it.
+    ListFinishRead();
     if (g_SysConfig.nTopMostMode == 0) SetTopMost(m_hWnd, false);
     if (playerCtrl.bFullScreen && ListIsLastItem(strCurrentPath)) {
         SetFullScreen(false);

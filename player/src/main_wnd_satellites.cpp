@@ -93,6 +93,8 @@ void CMorvaneWnd::CreateSettingWindow() {
 }
 
 void CMorvaneWnd::DestroySatelliteWindows() {
+    // What the list kept for the end of its read calls back into the windows below.
+    ListFinishRead();
     delete pToolTip;
     pToolTip = nullptr;
     if (pSettingWnd) {

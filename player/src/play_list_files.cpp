@@ -1,5 +1,6 @@
 // PlayList.info and PlayUrl.info.
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -116,11 +117,41 @@ std::optional<LoadedRecord> ReadRecord(const platform::ProfileSectionRead& s, bo
     return out;
 }
 
+// [CurPlay] and the places of these paths and of [CurPlay]'s file. Of two records of one path
+// the one of the lower number counts (the load keeps that one); a record the load would not
+// take counts for none.
+PlayListHead ReadHead(const platform::ProfileSnapshot& file, std::vector<std::wstring> paths) {
+    PlayListHead head;
+    std::wstring cur;
+    if (file.ReadString(L"CurPlay", L"strFilePath", cur) && cur.size() <= kMaxValueLength) head.curPlay = std::move(cur);
+    paths.push_back(head.curPlay);
+    for (const std::wstring& p : paths) {
+        if (p.empty() || head.Find(p)) continue;
+        PlayListHead::Place place{p};
+        size_t number = 0;
+        file.ForEachSectionWith(L"strFilePath", p, [&](const platform::ProfileSectionRead& s) {
+            bool damaged = false;
+            std::optional<LoadedRecord> r = ReadRecord(s, damaged);
+            if (!r || r->oldLayout || r->record.strFilePath != p || (place.listed && r->number >= number)) return;
+            number = r->number;
+            place.listed = true;
+            place.playPos = r->record.nPlayPos;
+            place.playTime = r->record.nPlayTime;
+        });
+        head.places.push_back(std::move(place));
+    }
+    return head;
+}
+
 // The records of a play-list file; damage is set aside beside it, an older layout moved away.
-CPlayListRecords ReadPlayListFile(const std::wstring& path) {
+// With onHead, the head of the file (with the places of headPaths) is handed to it before the
+// records are read.
+CPlayListRecords ReadPlayListFile(const std::wstring& path, const std::function<void(PlayListHead)>& onHead = nullptr,
+                                  const std::vector<std::wstring>& headPaths = {}) {
     std::vector<LoadedRecord> records;
     {
         const platform::ProfileSnapshot file(path);
+        if (onHead) onHead(ReadHead(file, headPaths));
         // Every section the file holds, in number order: a section that cannot be read is left
         // out, not the end of the list, and two of one number both stay.
         bool damaged = false;
@@ -163,15 +194,28 @@ void CSysConfig::LoadPlayList() {
     mapPlayList = ReadPlayListFile(strPlayListPath);
 }
 
-void CSysConfig::BeginLoadPlayList() {
+void CSysConfig::BeginLoadPlayList(const std::wstring& startPath) {
     WaitPlayList();
     mapPlayList.clear();
     {
         std::lock_guard<std::mutex> lock(reader_.mutex);
         reader_.done = false;
+        reader_.headRead = false;
+        reader_.head = PlayListHead();
     }
-    reader_.thread = std::thread([&r = reader_, path = strPlayListPath] {
-        r.records = ReadPlayListFile(path);
+    reader_.thread = std::thread([&r = reader_, path = strPlayListPath, startPath] {
+        auto headRead = [&r](PlayListHead head) {
+            std::function<void()> fn;
+            {
+                std::lock_guard<std::mutex> lock(r.mutex);
+                r.head = std::move(head);
+                r.headRead = true;
+                fn = r.onHeadRead;
+            }
+            r.headKnown.notify_all();
+            if (fn) fn();
+        };
+        r.records = ReadPlayListFile(path, headRead, {startPath});
         std::function<void()> fn;
         {
             std::lock_guard<std::mutex> lock(r.mutex);
@@ -180,6 +224,17 @@ void CSysConfig::BeginLoadPlayList() {
         }
         if (fn) fn();
     });
+}
+
+const PlayListHead& CSysConfig::WaitPlayListHead() {
+    std::unique_lock<std::mutex> lock(reader_.mutex);
+    reader_.headKnown.wait(lock, [this] { return reader_.headRead; });
+    return reader_.head;
+}
+
+void CSysConfig::OnPlayListHeadRead(std::function<void()> fn) {
+    std::lock_guard<std::mutex> lock(reader_.mutex);
+    reader_.onHeadRead = std::move(fn);
 }
 
 void CSysConfig::WaitPlayList() {

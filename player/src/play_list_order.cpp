@@ -25,10 +25,18 @@ void CPlayListWnd::SelectRow(int index) {
     if (m_pList) m_pList->SelectItem(index, false, true, true);
 }
 
-std::wstring CPlayListWnd::GetCurrentPath() const { return m_pCurMedia ? m_pCurMedia->strFilePath : L""; }
+std::wstring CPlayListWnd::GetCurrentPath() const {
+    if (m_bCurrentAwaited) return m_strAwaitedCurrent;
+    return m_pCurMedia ? m_pCurMedia->strFilePath : L"";
+}
 
 void CPlayListWnd::SetCurrentItem(const std::wstring& path, int state) {
-    EnsureLoaded();
+    // A play does not wait for a long list's read: its record (or its add) follows it.
+    if (m_bReadAwaited) {
+        m_strAwaitedCurrent = path;
+        m_bCurrentAwaited = true;
+        return AfterRead([this, path, state] { SetCurrentItem(path, state); });
+    }
     if (!m_pList) return;
     // At most one add: a file that cannot be listed ends the call rather than looping.
     for (int pass = 0; pass < 2; ++pass) {
@@ -76,6 +84,7 @@ void CPlayListWnd::SetCurrentItemProgress(std::int64_t seconds, int permille) {
 
 bool CPlayListWnd::IsLastItem(const std::wstring& path) const {
     if (!m_pList) return true;
+    if (m_bReadAwaited) return false;  // records may come after it
     if (CPlayListItemUI* row = m_pList->FindItemUIByPath(path))
         return m_pList->GetItemIndex(row) == m_pList->GetCount() - 1 && !IsFilling();
     if (_tagMediaInfo* waiting = PendingRecord(path)) return waiting == m_pending.back();

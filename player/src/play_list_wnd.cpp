@@ -379,6 +379,18 @@ void CPlayListWnd::EnsureLoaded() {
     g_SysConfig.OnPlayListRead(nullptr);
     g_SysConfig.WaitPlayList();
     AdoptStoredList();
+    // What the player did meanwhile, now on the whole list: a step may ask for more of them.
+    std::vector<std::function<void()>> steps;
+    steps.swap(m_afterRead);
+    m_bCurrentAwaited = false;
+    m_strAwaitedCurrent.clear();
+    for (auto& step : steps) step();
+}
+
+void CPlayListWnd::AfterRead(std::function<void()> fn) {
+    if (!fn) return;
+    if (!m_bReadAwaited) return fn();
+    m_afterRead.push_back(std::move(fn));
 }
 
 void CPlayListWnd::AdoptStoredList() {
@@ -536,7 +548,7 @@ void CPlayListWnd::DropPending(Drop drop) {
 }
 
 void CPlayListWnd::MarkItem(const std::wstring& path, bool invalid) {
-    EnsureLoaded();
+    if (m_bReadAwaited) return AfterRead([this, path, invalid] { MarkItem(path, invalid); });
     _tagMediaInfo* r = FindRecord(path);
     if (!r) return;
     r->bInvalid = invalid;

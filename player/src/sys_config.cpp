@@ -128,7 +128,7 @@ CConfigKeys::CConfigKeys(const platform::ProfileSnapshot& cfg) {
     if (!cutOff.empty()) sections_[assoc].merge(cutOff);  // what [FileAssoc] itself holds wins
 }
 
-void CSysConfig::Load(bool listLater) {
+void CSysConfig::Load(bool listLater, const std::wstring& startPath) {
     const platform::ProfileSnapshot cfg(iniConfig.GetPath());
     bMute = cfg.ReadInt(L"Volume", L"bMute", 0);
     nVolume = Clamp(cfg.ReadInt(L"Volume", L"nVolume", 50), 0, kMaxVolume);
@@ -139,7 +139,7 @@ void CSysConfig::Load(bool listLater) {
     // The first write of these keys goes into the file as it is: its original stays beside it.
     if (keys.damaged()) SetDamagedFileAside(iniConfig.GetPath(), cfg.Bytes());
     if (listLater)
-        BeginLoadPlayList();
+        BeginLoadPlayList(startPath);
     else
         LoadPlayList();
     LoadUrlHistory();

@@ -9,11 +9,14 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -471,6 +474,109 @@ TEST_F(MainWndX, TheStartFileOpensWhileTheWindowIsMade) {
     EXPECT_EQ(g_SysConfig.strCurSection, L"file2");
     EXPECT_EQ(wnd_->GetLastTip(), L"long.mp4");
     EXPECT_TRUE(IsWindowVisible(wnd_->hVideoSurface));
+}
+
+// Holds the settings store's read of the play list once its head is read, until released (or
+// for a minute at most, so that a test that waits for the list on the UI thread fails rather
+// than hangs).
+class ListReadHold {
+public:
+    ListReadHold() {
+        g_SysConfig.OnPlayListHeadRead([this] {
+            std::unique_lock<std::mutex> lock(m_);
+            cv_.wait_for(lock, std::chrono::minutes(1), [this] { return released_; });
+        });
+    }
+    ~ListReadHold() {
+        Release();
+        g_SysConfig.WaitPlayList();
+        g_SysConfig.OnPlayListHeadRead(nullptr);
+    }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            released_ = true;
+        }
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool released_ = false;
+};
+
+// A list of this many records of missing files, the given ones in their places, and [CurPlay].
+std::string LongList(int records, const std::map<int, std::pair<std::wstring, int>>& placed, const std::wstring& cur) {
+    std::string out;
+    out.reserve(static_cast<size_t>(records) * 120);
+    for (int n = 1; n <= records; ++n) {
+        auto it = placed.find(n);
+        const std::string path = it != placed.end() ? fs::path(it->second.first).string()
+                                                    : "/nonexistent/morvane/e" + std::to_string(n) + ".mkv";
+        out += "[file" + std::to_string(n) + "]\nstrFilePath=" + path + "\nbVisible=1\nbError=0\nnPlayTime=0\nnPlayPos=" +
+               std::to_string(it != placed.end() ? it->second.second : 0) + "\nstrGroup=\nbPlayed=0\n";
+    }
+    if (!cur.empty()) out += "[CurPlay]\nstrFilePath=" + fs::path(cur).string() + "\n";
+    return out;
+}
+
+// With a long list the start file plays, from its stored place, while the list is still read:
+// the read is held after its head until the engine plays. The record and its section follow
+// the read; the position writes then land in that record.
+TEST_F(MainWndX, TheStartFilePlaysWhileALongListIsStillRead) {
+    constexpr int kRecords = 60000, kStart = 45000;
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\nbAddSimilarFile=1\n");
+    std::ofstream(folder_ + "PlayList.info") << LongList(kRecords, {{kStart, {Clip("long.mp4"), 400}}}, Clip("b.mp4"));
+    ListReadHold hold;
+    g_SysConfig.BeginLoadPlayList(Clip("long.mp4"));
+    CMorvaneWnd* w = Open(Clip("long.mp4"));
+    ASSERT_NE(w->pPlayList, nullptr);
+    // Played from its start the clip would need 24 s to get there.
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetPosition() >= 395; }, 15));
+    EXPECT_TRUE(g_SysConfig.IsPlayListLoading());
+    EXPECT_TRUE(w->pPlayList->IsReadAwaited());
+    EXPECT_EQ(w->pPlayList->GetList()->GetCount(), 0);
+    EXPECT_EQ(w->ListCurrentPath(), Clip("long.mp4"));
+    EXPECT_EQ(g_SysConfig.strCurSection, L"");
+
+    hold.Release();
+    ASSERT_TRUE(PumpUntil([&] { return !w->pPlayList->IsFilling(); }, 60));
+    EXPECT_EQ(w->pPlayList->GetList()->GetCount(), kRecords);
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file" + std::to_wstring(kStart));
+    ASSERT_NE(w->pPlayList->GetCurrentRecord(), nullptr);
+    EXPECT_EQ(w->pPlayList->GetCurrentRecord()->strFilePath, Clip("long.mp4"));
+    w->SaveCurrentPosition();
+    ASSERT_TRUE(g_SysConfig.FlushPlayList());
+    const std::wstring section = L"file" + std::to_wstring(kStart);
+    EXPECT_GE(std::stoi(PlayListValue(section.c_str(), L"nPlayPos")), 395);
+    EXPECT_EQ(PlayListValue(L"CurPlay", L"strFilePath"), Clip("long.mp4"));
+}
+
+// Without a start file, play resumes [CurPlay]'s file at its stored place while a long list is
+// still read, and its row is the current one once the list is there.
+TEST_F(MainWndX, CurPlayResumesWhileALongListIsStillRead) {
+    constexpr int kRecords = 60000, kCur = 52000;
+    Configure("[Global]\nnTopMostMode=2\nbSavePlayInfo=1\n");
+    std::ofstream(folder_ + "PlayList.info") << LongList(kRecords, {{kCur, {Clip("long.mp4"), 400}}}, Clip("long.mp4"));
+    ListReadHold hold;
+    g_SysConfig.BeginLoadPlayList();
+    CMorvaneWnd* w = Open();
+    ASSERT_NE(w->pPlayList, nullptr);
+    ASSERT_TRUE(w->pPlayList->IsReadAwaited());
+    w->SetPlayState(true);  // the play button with nothing open
+    ASSERT_TRUE(PumpUntil([&] { return Playing() && w->playerCtrl.GetPosition() >= 395; }, 15));
+    EXPECT_TRUE(g_SysConfig.IsPlayListLoading());
+    EXPECT_TRUE(w->pPlayList->IsReadAwaited());
+    EXPECT_EQ(w->strCurrentPath, Clip("long.mp4"));
+
+    hold.Release();
+    ASSERT_TRUE(PumpUntil([&] { return !w->pPlayList->IsFilling(); }, 60));
+    EXPECT_EQ(w->pPlayList->GetList()->GetCount(), kRecords);
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file" + std::to_wstring(kCur));
+    ASSERT_NE(w->pPlayList->GetCurrentRecord(), nullptr);
+    EXPECT_EQ(w->pPlayList->GetCurrentRecord()->strFilePath, Clip("long.mp4"));
+    EXPECT_EQ(w->pPlayList->GetSelectedPath(), Clip("long.mp4"));
 }
 
 TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -168,6 +170,97 @@ TEST_F(PlayListFixture, EachDamagedOriginalIsKeptOnce) {
     EXPECT_EQ(ReadFile(second), "[file3]\nstrFilePath=/c\n");
     ASSERT_EQ(cfg.mapPlayList.size(), 1u);
     EXPECT_EQ(cfg.mapPlayList[L"file1"].strFilePath, L"/c");
+}
+
+// The head is read before the records: [CurPlay] and the places of the start file and of
+// [CurPlay]'s file, as the load that follows will hold them.
+TEST_F(PlayListFixture, TheHeadOfAReadHoldsCurPlayAndThePlacesOfTheFilesPlayedFirst) {
+    auto section = [](int n, const std::string& path, int pos, const std::string& extra = "") {
+        return "[file" + std::to_string(n) + "]\nstrFilePath=" + path + "\nbVisible=1\nbError=0\nnPlayTime=" +
+               std::to_string(pos * 2) + "\nnPlayPos=" + std::to_string(pos) + "\nstrGroup=\nbPlayed=0\n" + extra;
+    };
+    // Out of number order, a path twice (the lower number is the one the list keeps), a path
+    // only as the start of a longer one, a value the load refuses, quotes around a value.
+    const std::string text = section(3, "/m/start.mkv", 300) + section(2, "/m/start.mkv", 200) +
+                             section(4, "/m/start.mkv.part", 400) + section(1, "/m/cur.mkv", 100) +
+                             "[file5]\nstrFilePath=\"/m/quoted.mkv\"\nnPlayPos=12\n" +
+                             "[file6]\nstrFilePath=/m/cur.mkv\nnPlayPos=" + std::string(70000, '9') + "\n" +
+                             "[CurPlay]\nstrFilePath=/m/cur.mkv\n";
+    struct Case {
+        std::wstring start;
+        bool listed;
+        int pos, time;
+    };
+    const Case cases[] = {
+        {L"/m/start.mkv", true, 200, 400},
+        {L"/m/quoted.mkv", true, 12, 0},
+        {L"/m/start", false, 0, 0},
+        {L"/m/absent.mkv", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::Utf8FromWide(c.start));
+        dir.write("PlayList.info", text);
+        cfg.BeginLoadPlayList(c.start);
+        const PlayListHead& head = cfg.WaitPlayListHead();
+        EXPECT_EQ(head.curPlay, L"/m/cur.mkv");
+        const PlayListHead::Place* start = head.Find(c.start);
+        ASSERT_NE(start, nullptr);
+        EXPECT_EQ(start->listed, c.listed);
+        EXPECT_EQ(start->playPos, c.pos);
+        EXPECT_EQ(start->playTime, c.time);
+        const PlayListHead::Place* cur = head.Find(L"/m/cur.mkv");
+        ASSERT_NE(cur, nullptr);
+        EXPECT_TRUE(cur->listed);
+        EXPECT_EQ(cur->playPos, 100);
+        EXPECT_EQ(head.Find(L"/m/start.mkv.part"), nullptr);  // not looked for
+        cfg.WaitPlayList();
+        EXPECT_EQ(cfg.mapPlayList.size(), 5u);  // the refused one left out
+    }
+
+    // No file, no [CurPlay]: the head is there, empty, and the start file is not listed.
+    std::filesystem::remove(list);
+    cfg.BeginLoadPlayList(L"/m/start.mkv");
+    const PlayListHead& none = cfg.WaitPlayListHead();
+    EXPECT_TRUE(none.curPlay.empty());
+    ASSERT_NE(none.Find(L"/m/start.mkv"), nullptr);
+    EXPECT_FALSE(none.Find(L"/m/start.mkv")->listed);
+    cfg.WaitPlayList();
+    EXPECT_TRUE(cfg.mapPlayList.empty());
+}
+
+// The head is known while the records are still being read: the hook holds the read there.
+TEST_F(PlayListFixture, TheHeadIsKnownBeforeTheRecordsAreRead) {
+    std::string text;
+    for (int n = 1; n <= 2000; ++n)
+        text += "[file" + std::to_string(n) + "]\nstrFilePath=/m/e" + std::to_string(n) +
+                ".mkv\nbVisible=1\nbError=0\nnPlayTime=0\nnPlayPos=" + std::to_string(n % 1000) +
+                "\nstrGroup=\nbPlayed=0\n";
+    text += "[CurPlay]\nstrFilePath=/m/e1500.mkv\n";
+    dir.write("PlayList.info", text);
+    std::mutex m;
+    std::condition_variable cv;
+    bool go = false;
+    cfg.OnPlayListHeadRead([&] {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait(lock, [&] { return go; });
+    });
+    cfg.BeginLoadPlayList(L"/m/e777.mkv");
+    const PlayListHead& head = cfg.WaitPlayListHead();
+    EXPECT_TRUE(cfg.IsPlayListLoading());
+    EXPECT_TRUE(cfg.mapPlayList.empty());
+    EXPECT_EQ(head.curPlay, L"/m/e1500.mkv");
+    ASSERT_NE(head.Find(L"/m/e777.mkv"), nullptr);
+    EXPECT_EQ(head.Find(L"/m/e777.mkv")->playPos, 777);
+    ASSERT_NE(head.Find(L"/m/e1500.mkv"), nullptr);
+    EXPECT_EQ(head.Find(L"/m/e1500.mkv")->playPos, 500);
+    {
+        std::lock_guard<std::mutex> lock(m);
+        go = true;
+    }
+    cv.notify_all();
+    cfg.WaitPlayList();
+    cfg.OnPlayListHeadRead(nullptr);
+    EXPECT_EQ(cfg.mapPlayList.size(), 2000u);
 }
 
 TEST_F(PlayListFixture, DamagedHistoryLinesAreLeftOutAndTheOriginalKept) {

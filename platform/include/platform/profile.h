@@ -129,6 +129,10 @@ public:
     // Every section in file order, also those whose name another one has already; the object
     // passed is reused from one call to the next.
     void ForEachSection(const std::function<void(const ProfileSectionRead&)>& fn) const;
+    // The same for the sections whose first `key` has this value (compared as it stands), in
+    // file order: a search of a long file that reads little more than its bytes.
+    void ForEachSectionWith(std::wstring_view key, std::wstring_view value,
+                            const std::function<void(const ProfileSectionRead&)>& fn) const;
     // The bytes this reading saw.
     const std::string& Bytes() const;
 

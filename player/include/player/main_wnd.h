@@ -163,6 +163,11 @@ public:
     bool ListIsLastItem(const std::wstring& path);
     void ListAddFile(const std::wstring& path);
     void ListAddFiles(const std::vector<std::wstring>& paths);
+    // The play-list window still waits for the settings store's read of a long list: a play
+    // goes on without its record, which follows when the read is done.
+    bool ListAwaitsRead() const;
+    // Waits for that read; what was kept meanwhile is done then.
+    void ListFinishRead();
     void ListPlayNextByOrder(int order);
     // The selected row's path, empty without a selection; ListPlaySelected plays it.
     std::wstring ListSelectedPath();

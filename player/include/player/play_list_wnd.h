@@ -99,9 +99,17 @@ public:
     // records still to come count as listed: a save writes them after the rows, an add refuses
     // their paths and the current record may be one of them. While the settings store still
     // reads the file on its thread, the load begins when the read is done, or as soon as
-    // anything here needs the list (every operation below waits for the read first), so the
-    // same holds for the records not read yet.
+    // anything here needs the list (the operations below wait for the read first), so the
+    // same holds for the records not read yet. A play's own steps do not wait: the current
+    // item and a record's mark are kept until the read is done and set then, in their order.
     void LoadPlayList();
+    // The settings store still reads the file for this list.
+    bool IsReadAwaited() const { return m_bReadAwaited; }
+    // Waits for that read and loads (the kept steps are taken then).
+    void FinishRead() { EnsureLoaded(); }
+    // fn runs once the read is done and its records are loaded, after the steps kept before
+    // it; at once when no read is awaited.
+    void AfterRead(std::function<void()> fn);
     // Puts the rows into the settings store and hands the file's text to the writer thread
     // (the disk is not waited for).
     void SavePlayList();
@@ -207,4 +215,8 @@ private:
     size_t m_nFillStepRows = 0;
     bool m_bSaveQueued = false;
     bool m_bReadAwaited = false;  // the load waits for the settings store's read
+    // What was asked while the read was awaited, in order; the last current path of them.
+    std::vector<std::function<void()>> m_afterRead;
+    std::wstring m_strAwaitedCurrent;
+    bool m_bCurrentAwaited = false;
 };

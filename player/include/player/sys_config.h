@@ -3,9 +3,11 @@
 // change is written back at once by the code that makes it.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -81,6 +83,26 @@ constexpr int kMaxTransIdx = 8;
 constexpr int kMaxSnapShotType = 2;
 constexpr int kMaxTopMostMode = 2;
 
+// What a start needs of PlayList.info before its records: [CurPlay] and the stored places of the
+// files it may play first (the start file, the [CurPlay] file). It is read ahead of the records,
+// which take long in a long list.
+struct PlayListHead {
+    struct Place {
+        std::wstring path;
+        bool listed = false;  // false: the list holds no record of it
+        int playPos = 0;      // of the first record of the path, as the list keeps only that one
+        int playTime = 0;
+    };
+    std::wstring curPlay;
+    std::vector<Place> places;
+    // Nothing when the path was not looked for.
+    const Place* Find(const std::wstring& path) const {
+        for (const Place& p : places)
+            if (p.path == path) return &p;
+        return nullptr;
+    }
+};
+
 class CConfigKeys;
 
 class CSysConfig {
@@ -96,8 +118,8 @@ public:
 
     // Each load reads its file once.
     // With listLater the play list is read on a thread of its own (BeginLoadPlayList), so the
-    // main window need not wait for a long one.
-    void Load(bool listLater = false);
+    // main window need not wait for a long one; startPath is the file the start plays.
+    void Load(bool listLater = false, const std::wstring& startPath = {});
     void Save();
     void LoadWindowInfo();
     void SaveWindowInfo();
@@ -118,14 +140,19 @@ public:
     bool FlushPlayList();
     void LoadPlayList();
     // LoadPlayList on a thread of its own: the map stays as it is (empty at start-up) until
-    // WaitPlayList, which waits for the read and makes its records the map's. Only the UI
+    // WaitPlayList, which waits for the read and makes its records the map's. The head (with
+    // the place of startPath) is read first; WaitPlayListHead waits for that only. Only the UI
     // thread calls these.
-    void BeginLoadPlayList();
+    void BeginLoadPlayList(const std::wstring& startPath = {});
+    const PlayListHead& WaitPlayListHead();
     bool IsPlayListLoading() const { return reader_.thread.joinable(); }
     void WaitPlayList();
     // fn runs once a read begun is done: on the reading thread, or at once when it already is
     // (or none is under way). One at a time; a new one replaces the last.
     void OnPlayListRead(std::function<void()> fn);
+    // fn runs on the reading thread once the head is known, before the records are read; the
+    // read goes on when it returns. Kept for the reads that follow until replaced.
+    void OnPlayListHeadRead(std::function<void()> fn);
     void LoadUrlHistory();
     bool SaveUrlHistory();
 
@@ -178,9 +205,12 @@ private:
     struct Reader {
         std::thread thread;
         CPlayListRecords records;  // the reading thread's, until WaitPlayList
+        PlayListHead head;         // the reading thread's until headRead, then read-only
         std::mutex mutex;
+        std::condition_variable headKnown;
         bool done = true;
-        std::function<void()> onRead;
+        bool headRead = true;
+        std::function<void()> onRead, onHeadRead;
         Reader() = default;
         Reader(const Reader&) {}
         Reader& operator=(const Reader&) {
