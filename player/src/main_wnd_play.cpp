@@ -64,7 +64,7 @@ void CMorvaneWnd::PlayFile(const std::wstring& path) {
     strCurrentPath = path;
     ListSetCurrentItem(path, 0);
     strCurrentTitle = FileNamePart(path);
-    GetResumePosition();
+    FollowCurrentRecord();
     // The replaced player's Stopped event is dropped as stale, so the new medium starts afresh here.
     bPlayingSeen = 0;
     bPlayingReported = false;
@@ -73,17 +73,27 @@ void CMorvaneWnd::PlayFile(const std::wstring& path) {
     if (pPlayPanel) pPlayPanel->EnablePlayNext(!ListIsLastItem(path));
 }
 
+void CMorvaneWnd::FollowCurrentRecord() {
+    if (!g_SysConfig.bSavePlayInfo) return;
+    // The record of a long list still being read, or its add, and with it the section of the
+    // position writes, follow the read; the open does not wait for it, nor for the list's head.
+    if (ListAwaitsRead()) {
+        g_SysConfig.strCurSection.clear();
+        pPlayList->AfterRead([this] {
+            if (!strCurrentPath.empty()) GetResumePosition();
+        });
+        return;
+    }
+    GetResumePosition();
+}
+
 int CMorvaneWnd::GetResumePosition() {
     if (!g_SysConfig.bSavePlayInfo) return 0;
     if (ListAwaitsRead()) {
         // The head of a long list holds the places of the start file and of [CurPlay]'s: their
-        // play need not wait for the records. The record, or its add, and with it the section
-        // of the position writes follow the read.
+        // play need not wait for the records.
         if (const PlayListHead::Place* place = g_SysConfig.WaitPlayListHead().Find(strCurrentPath)) {
-            g_SysConfig.strCurSection.clear();
-            pPlayList->AfterRead([this] {
-                if (!strCurrentPath.empty()) GetResumePosition();
-            });
+            FollowCurrentRecord();
             return place->listed ? place->playPos : 0;
         }
         ListFinishRead();
@@ -117,7 +127,7 @@ void CMorvaneWnd::SetPlayState(bool play) {
             ListPlaySelected();
         } else {
             ListSetCurrentItem(strCurrentPath, play ? 0 : 2);
-            GetResumePosition();
+            FollowCurrentRecord();
             bPlayingSeen = 0;
             bPlayingReported = false;
             playerCtrl.OpenMedia(strCurrentPath);

@@ -416,6 +416,8 @@ void CPlayListWnd::AdoptStoredList() {
     }
     for (auto& slot : slots)
         for (_tagMediaInfo* r : slot) m_pending.push_back(r);
+    // Each growth of the index walks every row already in it, the more of them the later.
+    m_pList->ReserveRows(static_cast<size_t>(m_pList->GetCount()) + m_pending.size());
     IndexPending();
     m_strLoadCurPlay = g_SysConfig.iniPlayList.ReadString(L"CurPlay", L"strFilePath", L"");
     // The first rows come at once; the rest while the window runs.

@@ -183,7 +183,11 @@ public:
     void PlayFile(const std::wstring& path);
     void SetPlayState(bool play);
     void Stop();
+    // The stored position of the current file, and its record for the position writes (the
+    // file is added when the list lacks it).
     int GetResumePosition();
+    // The same without the position: at once, or when a long list's read is done.
+    void FollowCurrentRecord();
     void OpenFileDialog();
     LRESULT OnCopyData(const COPYDATASTRUCT* data);
     void OnDropFiles(HDROP drop);

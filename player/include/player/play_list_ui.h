@@ -75,6 +75,8 @@ public:
     // True when a row holds this record, or a record of the same (non-empty) path. Paths are
     // file names and compared exactly. Rows are found by record and by path in constant time.
     bool ContainsItem(const _tagMediaInfo* record) const;
+    // Room in the index of paths for this many rows: a long fill then never grows it again.
+    void ReserveRows(std::size_t rows) { m_byPath.reserve(rows); }
     // On success the new row owns the record; on false the caller still does.
     bool AddItem(_tagMediaInfo* record, int index);
     bool AddItemToGroup(_tagMediaInfo* record, const skinui::CDuiString& groupName);
