@@ -14,6 +14,7 @@
 
 // Last: Xlib's macros clash with the names above.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace benchsupport {
 
@@ -49,6 +50,50 @@ inline Window FindTitled(Display* dpy, Window parent, const std::string& title, 
     }
     if (kids) XFree(kids);
     return found;
+}
+
+struct Area {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Where the window lies on the screen, while it is mapped.
+inline bool ScreenArea(Display* dpy, Window w, Area& area) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return false;
+    Window child;
+    if (!XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &area.x, &area.y, &child)) return false;
+    area.width = a.width;
+    area.height = a.height;
+    return area.width > 0 && area.height > 0;
+}
+
+// Share of the area, as the screen shows it, in the clip's colour (magenta). Three rows across
+// the middle are enough, and keep the polling from loading the X server the programs draw through.
+inline double ClipShare(Display* dpy, const Area& area) {
+    size_t hits = 0, all = 0;
+    for (int row : {area.height * 2 / 5, area.height / 2, area.height * 3 / 5}) {
+        XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), area.x, area.y + row, static_cast<unsigned>(area.width), 1,
+                                AllPlanes, ZPixmap);
+        if (!img) return 0;
+        for (int x = 0; x < area.width; ++x) {
+            const unsigned long p = XGetPixel(img, x, 0);
+            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+            hits += r > 190 && g < 70 && b > 190;
+            ++all;
+        }
+        XDestroyImage(img);
+    }
+    return all ? static_cast<double>(hits) / static_cast<double>(all) : 0;
+}
+
+// A clip of one flat colour, magenta (what ClipShare looks for), with a tone; false when ffmpeg
+// could not make it.
+inline bool MakeMagentaClip(const std::filesystem::path& clip, int seconds = 20) {
+    const std::string d = std::to_string(seconds);
+    return testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                                    "color=c=magenta:size=640x360:rate=25:duration=" + d, "-f", "lavfi", "-i",
+                                    "sine=frequency=440:duration=" + d, "-c:v", "libx264", "-g", "5", "-pix_fmt",
+                                    "yuv420p", "-c:a", "aac", "-shortest", clip.string()}) == 0;
 }
 
 }  // namespace benchsupport

@@ -37,43 +37,9 @@ constexpr auto kTimeout = std::chrono::seconds(30);
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-struct Area {
-    int x = 0, y = 0, width = 0, height = 0;
-};
-
-// Where the window lies on the screen, while it is mapped.
-bool ScreenArea(Display* dpy, Window w, Area& area) {
-    XWindowAttributes a;
-    if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return false;
-    Window child;
-    if (!XTranslateCoordinates(dpy, w, DefaultRootWindow(dpy), 0, 0, &area.x, &area.y, &child)) return false;
-    area.width = a.width;
-    area.height = a.height;
-    return area.width > 0 && area.height > 0;
-}
-
-// Share of the area, as the screen shows it, in the clip's colour (magenta). Three rows across
-// the middle are enough, and keep the polling from loading the X server the programs draw through.
-double ClipShare(Display* dpy, const Area& area) {
-    size_t hits = 0, all = 0;
-    for (int row : {area.height * 2 / 5, area.height / 2, area.height * 3 / 5}) {
-        XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), area.x, area.y + row, static_cast<unsigned>(area.width), 1,
-                                AllPlanes, ZPixmap);
-        if (!img) return 0;
-        for (int x = 0; x < area.width; ++x) {
-            const unsigned long p = XGetPixel(img, x, 0);
-            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-            hits += r > 190 && g < 70 && b > 190;
-            ++all;
-        }
-        XDestroyImage(img);
-    }
-    return all ? static_cast<double>(hits) / static_cast<double>(all) : 0;
-}
-
 struct Run {
     double ms = -1;
-    Area area;
+    benchsupport::Area area;
 };
 
 // Starts the program and polls the screen until the clip shows in its window.
@@ -85,7 +51,7 @@ Run Measure(Display* dpy, const std::vector<std::string>& argv, const std::strin
     Window w = 0;
     while (Clock::now() - start < kTimeout) {
         if (!w) w = benchsupport::FindTitled(dpy, DefaultRootWindow(dpy), title);
-        if (w && ScreenArea(dpy, w, run.area) && ClipShare(dpy, run.area) > 0.5) {
+        if (w && benchsupport::ScreenArea(dpy, w, run.area) && benchsupport::ClipShare(dpy, run.area) > 0.5) {
             run.ms = Ms(Clock::now() - start);
             break;
         }
@@ -116,10 +82,7 @@ int main(int argc, char** argv) {
 
     testsupport::TempDir media;
     const fs::path clip = media / "magenta.mp4";
-    if (testsupport::RunProgram({"ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                 "color=c=magenta:size=640x360:rate=25:duration=20", "-f", "lavfi", "-i",
-                                 "sine=frequency=440:duration=20", "-c:v", "libx264", "-g", "5", "-pix_fmt",
-                                 "yuv420p", "-c:a", "aac", "-shortest", clip.string()}) != 0) {
+    if (!benchsupport::MakeMagentaClip(clip)) {
         std::fprintf(stderr, "ffmpeg could not make the clip\n");
         return 1;
     }
@@ -129,7 +92,7 @@ int main(int argc, char** argv) {
         return Measure(dpy, {bin + "/morvane", clip.string()}, "Morvane");
     };
     // The floor's window takes the size the player's window had when its frame showed.
-    Area size;
+    benchsupport::Area size;
     auto floor = [&] {
         std::vector<std::string> args{bench + "/first_frame_floor", std::to_string(size.width),
                                       std::to_string(size.height), clip.string()};

@@ -13,7 +13,9 @@
 // when its main window is mapped (also as a ratio against the empty list of the same run), when
 // the list is complete and the peak memory; then the ratio 200k/100k of the completion. The list
 // counts as complete when the process has gone idle (no CPU time for 300 ms) after the window was
-// mapped: the fill is the only work left at that point.
+// mapped: the fill is the only work left at that point. Each size is also started with a start
+// file (a clip of one colour, not in the list): when its first frame is on the screen, against
+// the empty list's.
 #include <X11/Xlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -33,6 +35,9 @@
 #include "player/sys_config.h"
 #include "support/child.h"
 #include "support/temp_dir.h"
+
+// Last: Xlib's macros clash with the names above.
+#include "bench_player.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -241,12 +246,13 @@ long CpuTicks(pid_t pid) {
 }
 
 struct PlayerRun {
-    double mapped = -1, complete = -1;
+    double mapped = -1, complete = -1, frame = -1;
     long peakKiB = 0;
 };
 
-// One start of the player on a list of this many records, in a program folder of its own.
-PlayerRun RunPlayerOnce(Display* dpy, const fs::path& media, int records) {
+// One start of the player on a list of this many records, in a program folder of its own. With
+// a start file the run ends at its first frame on the screen, else when the list is complete.
+PlayerRun RunPlayerOnce(Display* dpy, const fs::path& media, int records, const fs::path& startFile = {}) {
     testsupport::TempDir prog;
     fs::create_directories(prog / "rt");
     fs::permissions(prog / "rt", fs::perms::owner_all);
@@ -261,11 +267,24 @@ PlayerRun RunPlayerOnce(Display* dpy, const fs::path& media, int records) {
 
     PlayerRun run;
     const auto start = Clock::now();
-    testsupport::Child player({std::string(MORVANE_BIN_DIR) + "/morvane"});
+    std::vector<std::string> argv{std::string(MORVANE_BIN_DIR) + "/morvane"};
+    if (!startFile.empty()) argv.push_back(startFile.string());
+    testsupport::Child player(argv, "/dev/null");
     long lastTicks = -1;
     auto lastBusy = Clock::now();
+    Window wnd = 0;
     while (Seconds(start) < 120) {
         if (run.mapped < 0 && MainWindowMapped(dpy)) run.mapped = Seconds(start);
+        if (!startFile.empty()) {
+            benchsupport::Area area;
+            if (!wnd && run.mapped >= 0) wnd = benchsupport::FindTitled(dpy, DefaultRootWindow(dpy), "Morvane");
+            if (wnd && benchsupport::ScreenArea(dpy, wnd, area) && benchsupport::ClipShare(dpy, area) > 0.5) {
+                run.frame = Seconds(start);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
         long ticks = CpuTicks(player.pid());
         if (ticks < 0) break;
         if (ticks != lastTicks) {
@@ -294,13 +313,22 @@ int RunMorvane(const fs::path& media) {
         std::fprintf(stderr, "--morvane needs a display\n");
         return 1;
     }
+    // The start file's sound goes nowhere, as in the tests: no figure waits for a sound server.
+    setenv("MORVANE_VLC_OPTIONS", "--aout=alsa --alsa-audio-device=null", 0);
+    testsupport::TempDir clips;
+    const fs::path clip = clips / "magenta.mp4";
+    if (!benchsupport::MakeMagentaClip(clip)) {
+        std::fprintf(stderr, "ffmpeg could not make the clip\n");
+        return 1;
+    }
     constexpr int kRounds = 3;
     constexpr size_t kRuns = std::size(kPlayerSizes);
-    std::vector<double> mapped[kRuns], complete[kRuns], peak[kRuns];
+    std::vector<double> mapped[kRuns], complete[kRuns], peak[kRuns], frame[kRuns];
     for (int round = 0; round < kRounds; ++round)
         for (size_t i = 0; i < kRuns; ++i) {
             PlayerRun r = RunPlayerOnce(dpy, media, kPlayerSizes[i]);
-            if (r.mapped < 0 || r.complete < 0) {
+            PlayerRun f = RunPlayerOnce(dpy, media, kPlayerSizes[i], clip);
+            if (r.mapped < 0 || r.complete < 0 || f.frame < 0) {
                 std::fprintf(stderr, "the player's run with %d records failed\n", kPlayerSizes[i]);
                 XCloseDisplay(dpy);
                 return 1;
@@ -308,15 +336,17 @@ int RunMorvane(const fs::path& media) {
             mapped[i].push_back(r.mapped);
             complete[i].push_back(r.complete);
             peak[i].push_back(r.peakKiB / 1024.0);
+            frame[i].push_back(f.frame);
         }
     XCloseDisplay(dpy);
-    std::printf("\nmorvane, medians of %d rounds:\n%8s %12s %16s %16s %12s\n", kRounds, "records", "window s",
-                "window / empty", "list complete s", "peak MiB");
-    const double empty = Median(mapped[0]);
+    std::printf("\nmorvane, medians of %d rounds:\n%8s %12s %16s %16s %12s %16s %16s\n", kRounds, "records", "window s",
+                "window / empty", "list complete s", "peak MiB", "start file s", "start / empty");
+    const double empty = Median(mapped[0]), emptyFrame = Median(frame[0]);
     double complete100k = 0, complete200k = 0;
     for (size_t i = 0; i < kRuns; ++i) {
-        std::printf("%8d %12.3f %16.2f %16.3f %12.0f\n", kPlayerSizes[i], Median(mapped[i]),
-                    empty > 0 ? Median(mapped[i]) / empty : 0.0, Median(complete[i]), Median(peak[i]));
+        std::printf("%8d %12.3f %16.2f %16.3f %12.0f %16.3f %16.2f\n", kPlayerSizes[i], Median(mapped[i]),
+                    empty > 0 ? Median(mapped[i]) / empty : 0.0, Median(complete[i]), Median(peak[i]), Median(frame[i]),
+                    emptyFrame > 0 ? Median(frame[i]) / emptyFrame : 0.0);
         if (kPlayerSizes[i] == 100000) complete100k = Median(complete[i]);
         if (kPlayerSizes[i] == 200000) complete200k = Median(complete[i]);
     }
