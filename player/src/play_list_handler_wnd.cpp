@@ -30,7 +30,29 @@ void CPlayListHandlerWnd::InitWindow() {
     m_pExpand = static_cast<CButtonUI*>(m_PaintManager.FindControl(L"Handler_expand"));
     // The main window shows the list at start-up until the strip was clicked once.
     if (!g_SysConfig.bClickedListHandler) SetLook(true);
-    ::SetTimer(m_hWnd, IDT_HANDLER_AUTOSHOW, 100, nullptr);
+    m_bWatching = platform::WatchPointerOnce(m_hWnd, WM_HANDLER_WATCH);
+    CheckIn(kCheckMs);
+}
+
+void CPlayListHandlerWnd::CheckIn(UINT ms) {
+    if (m_nCheckMs && m_nCheckMs <= ms) return;
+    m_nCheckMs = ms;
+    ::SetTimer(m_hWnd, IDT_HANDLER_AUTOSHOW, ms, nullptr);
+}
+
+void CPlayListHandlerWnd::OnCheckTimer() {
+    // Armed before the look, so that a change while it runs brings the next one.
+    if (m_bWatching) m_bWatching = platform::WatchPointerOnce(m_hWnd, WM_HANDLER_WATCH);
+    const bool out = OnAutoShowTimer(IDT_HANDLER_AUTOSHOW);
+    // Out beside the hidden list, the pointer may leave the zone over a window not ours, which
+    // tells us nothing; everything else that changes the rule is a change the watch reports.
+    const UINT next = !m_bWatching ? kCheckMs : out ? kOutCheckMs : 0;
+    if (next == m_nCheckMs) return;
+    m_nCheckMs = next;
+    if (next)
+        ::SetTimer(m_hWnd, IDT_HANDLER_AUTOSHOW, next, nullptr);
+    else
+        ::KillTimer(m_hWnd, IDT_HANDLER_AUTOSHOW);
 }
 
 void CPlayListHandlerWnd::SetLook(bool listShown) {
@@ -52,8 +74,11 @@ LRESULT CPlayListHandlerWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lPar
         return m_pExpand && PtIn(m_pExpand->GetPos(), pt) ? HTCLIENT : HTTRANSPARENT;
     }
     case WM_TIMER:
-        OnAutoShowTimer(wParam);
+        if (wParam == IDT_HANDLER_AUTOSHOW) OnCheckTimer();
         return lRes;
+    case WM_HANDLER_WATCH:
+        CheckIn(kCheckMs);
+        return 0;
     default:
         return lRes;
     }
@@ -76,11 +101,11 @@ bool CPlayListHandlerWnd::ShouldShow(POINT c, const RECT& m, const RECT& h, cons
     return PtIn(zone, c);
 }
 
-void CPlayListHandlerWnd::OnAutoShowTimer(UINT_PTR id) {
-    if (id != IDT_HANDLER_AUTOSHOW || !m_pListWnd) return;
+bool CPlayListHandlerWnd::OnAutoShowTimer(UINT_PTR id) {
+    if (id != IDT_HANDLER_AUTOSHOW || !m_pListWnd) return false;
     IPlayListOwner* owner = m_pListWnd->GetOwner();
     HWND main = owner ? owner->GetOwnerWindow() : nullptr;
-    if (!main) return;
+    if (!main) return false;
     POINT cursor{};
     ::GetCursorPos(&cursor);
     RECT m{}, h{}, l{};
@@ -92,16 +117,18 @@ void CPlayListHandlerWnd::OnAutoShowTimer(UINT_PTR id) {
     int show = ::IsWindowVisible(main) && ShouldShow(cursor, m, h, l, listVisible) ? 1 : 0;
     // The list's sliding ends after the click; the strip docks again once it has.
     int state = show | (listVisible ? 2 : 0);
-    if (state == m_nShownState) return;
+    const bool out = show && !listVisible;
+    if (state == m_nShownState) return out;
     m_nShownState = state;
     FollowList();
     if (!show) {
         ::ShowWindow(m_hWnd, SW_HIDE);
-        return;
+        return out;
     }
     ::ShowWindow(m_hWnd, SW_SHOWNOACTIVATE);
     if (m_pExpand) m_pExpand->Invalidate();
     m_PaintManager._WMPaint();
+    return out;
 }
 
 void CPlayListHandlerWnd::OnClick(TNotifyUI& msg) {
@@ -131,7 +158,8 @@ void CPlayListHandlerWnd::ToggleList() {
         }
     }
     m_bClicked = true;
-    m_nShownState = -1;  // the timer decides afresh
+    m_nShownState = -1;  // the next look decides afresh
+    CheckIn(kCheckMs);
     if (!g_SysConfig.bClickedListHandler) {
         g_SysConfig.bClickedListHandler = 1;
         g_SysConfig.iniConfig.WriteInt(L"Global", L"bClickedListHandler", 1);

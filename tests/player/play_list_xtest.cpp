@@ -248,6 +248,70 @@ TEST_F(PlayListX, HandleSlidesTheListOutAndBack) {
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(h) != FALSE; }, 5000));
 }
 
+// The strip looks at the pointer only when something changed: a move over our windows, one of
+// them shown or moved. Beside the hidden list it also notices the pointer leaving for a place
+// where we hear nothing of it: away from all our windows, or over another program's window.
+TEST_F(PlayListX, HandleStripFollowsThePointerAwayAndSleepsWhileNothingChanges) {
+    CPlayListHandlerWnd* handler = list_->GetHandler();
+    ASSERT_NE(handler, nullptr);
+    HWND h = handler->GetHWND(), l = list_->GetHWND();
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(h); }, 5000));
+    // Beside the shown list nothing makes it look again.
+    ASSERT_TRUE(PumpUntil([&] { return handler->CheckPeriod() == 0; }, 5000));
+    // Moved with the list, it docks there again.
+    ::SetWindowPos(main_->hwnd(), nullptr, 150, 120, 800, 500, SWP_NOZORDER | SWP_NOACTIVATE);
+    list_->FollowOwner();
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r{}, lst{};
+        ::GetWindowRect(h, &r);
+        ::GetWindowRect(l, &lst);
+        return lst.left == 724 && r.right == lst.left && Viewable(h);
+    }, 5000));
+    ::SetWindowPos(main_->hwnd(), nullptr, 100, 100, 800, 500, SWP_NOZORDER | SWP_NOACTIVATE);
+    list_->FollowOwner();
+
+    auto button = handler->GetPaintManager()->FindControl(L"Handler_expand");
+    Click(h, button);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(l); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] {
+        RECT r{};
+        ::GetWindowRect(h, &r);
+        return r.right == 900 && Viewable(h);
+    }, 5000));
+
+    // Out of the zone to a place outside all our windows: the strip goes and stops looking.
+    Xdo("mousemove 1400 900");
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(h); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return handler->CheckPeriod() == 0; }, 5000));
+    Xdo("mousemove 850 350");
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(h); }, 5000));
+
+    // Another program's window comes over the main window: the pointer leaves the zone over it,
+    // and we hear nothing of that move.
+    XSetWindowAttributes attrs{};
+    attrs.override_redirect = True;
+    attrs.background_pixel = 0x00FF00;
+    ::Window other = XCreateWindow(dpy_, DefaultRootWindow(dpy_), 80, 80, 840, 540, 0, CopyFromParent, InputOutput,
+                                   CopyFromParent, CWOverrideRedirect | CWBackPixel, &attrs);
+    XMapRaised(dpy_, other);
+    XSync(dpy_, False);
+    ASSERT_TRUE(PumpUntil([&] {
+        ::Window root = 0, child = 0;
+        int rx, ry, wx, wy;
+        unsigned mask;
+        return testsupport::OnScreen(dpy_, other) &&
+               XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &rx, &ry, &wx, &wy, &mask) && child == other;
+    }, 5000));
+    // Past the look that the pointer's leaving our windows brought: the strip stays, the pointer
+    // being in the zone still.
+    PumpFor(400);
+    EXPECT_TRUE(::IsWindowVisible(h));
+    Xdo("mousemove 300 350");
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(h); }, 5000));
+    XDestroyWindow(dpy_, other);
+    XSync(dpy_, False);
+}
+
 }  // namespace
 
 namespace {

@@ -8,6 +8,8 @@
 class CPlayListWnd;
 
 inline constexpr UINT_PTR IDT_HANDLER_AUTOSHOW = 1;
+// The layer's word that the pointer moved over our windows or one of them changed.
+inline constexpr UINT WM_HANDLER_WATCH = WM_APP + 0x2B0;
 
 class CPlayListHandlerWnd : public CWzXMLWnd {
 public:
@@ -20,15 +22,29 @@ public:
     void OnClick(skinui::TNotifyUI& msg) override;
 
     void FollowList();
-    void OnAutoShowTimer(UINT_PTR id);
+    // The show/hide rule for the cursor now; true when the strip stands out beside the hidden
+    // list, where the pointer may leave the hot zone over another program's window unheard.
+    bool OnAutoShowTimer(UINT_PTR id);
     // Whether the strip shows for a cursor position: always while the list is visible, else
     // only inside the hot zone at the main window's right edge.
     static bool ShouldShow(POINT cursor, const RECT& main, const RECT& handle, const RECT& list, bool listVisible);
     // Slides the list out of view (or back in); what a click on the button does.
     void ToggleList();
 
+    // The looks are made 100 ms after the pointer moved over our windows or one of them was
+    // shown, hidden, moved or sized; while the strip stands out beside the hidden list also every
+    // 500 ms; else not at all. Without the layer's watch they come every 100 ms.
+    static constexpr UINT kCheckMs = 100;
+    static constexpr UINT kOutCheckMs = 500;
+    // The timer's period now; 0 while none runs.
+    UINT CheckPeriod() const { return m_nCheckMs; }
+
 private:
     void SetLook(bool listShown);
+    void CheckIn(UINT ms);
+    void OnCheckTimer();
+    bool m_bWatching = false;
+    UINT m_nCheckMs = 0;
     CPlayListWnd* m_pListWnd;
     skinui::CButtonUI* m_pExpand = nullptr;
     bool m_bClicked = false;
