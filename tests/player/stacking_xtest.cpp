@@ -310,8 +310,11 @@ TEST_F(StackingX, DockedWindowsFollowMinimiseAndRestore) {
     // Restored, as a second start does: the list at the right edge, its handle beside its left edge.
     HandOverToRunningInstance(Main(), nullptr, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return !::IsIconic(Main()) && Viewable(Main()) && Viewable(List()); }));
-    Xdo("mousemove " + At(POINT{Rect(List()).left - 3, (Rect(List()).top + Rect(List()).bottom) / 2}));
+    // The list docks again as the main window comes back: the pointer follows it there.
+    POINT aim{};
     ASSERT_TRUE(PumpUntil([&] {
+        const POINT at{Rect(List()).left - 3, (Rect(List()).top + Rect(List()).bottom) / 2};
+        if (at.x != aim.x || at.y != aim.y) Xdo("mousemove " + At(aim = at));
         RECT m = testsupport::ScreenRect(dpy_, X(Main())), l = testsupport::ScreenRect(dpy_, X(List())),
              h = testsupport::ScreenRect(dpy_, X(Handle()));
         return Viewable(Handle()) && l.right == m.right && l.top == m.top + 30 && h.right == l.left && h.top == l.top;
