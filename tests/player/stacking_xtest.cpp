@@ -396,6 +396,13 @@ TEST_F(StackingX, TheFileChoosersAreNamedForWhatTheyOpenAndStayOnTheWorkArea) {
                     if (i % 10 == 0) testsupport::AskToClose(d, dlg);
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 }
+            } else {
+                // Not seen as a dialog: any other window of ours that is open now is closed all the
+                // same, so the loop the call runs ends.
+                for (::Window w : testsupport::ClientWindows(d))
+                    if (testsupport::OnScreen(d, w) && testsupport::ProcessOf(d, w) == static_cast<unsigned long>(getpid()) &&
+                        std::find(known.begin(), known.end(), w) == known.end())
+                        testsupport::AskToClose(d, w);
             }
             XCloseDisplay(d);
             seen.done = true;
