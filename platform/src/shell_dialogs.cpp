@@ -131,7 +131,9 @@ std::vector<std::string> RunChooser(HWND owner, GtkFileChooserAction action, con
     if (ownerWasEnabled) EnableWindow(owner, FALSE);
 
     const bool folders = action == GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER;
-    GtkWidget* dlg = gtk_file_chooser_dialog_new(title.empty() ? nullptr : title.c_str(), nullptr, action, "_Cancel",
+    // Untitled, the window would carry the program's name, which says nothing of what it asks.
+    const std::string shown = !title.empty() ? title : folders ? "浏览文件夹" : "打开";
+    GtkWidget* dlg = gtk_file_chooser_dialog_new(shown.c_str(), nullptr, action, "_Cancel",
                                                  GTK_RESPONSE_CANCEL, folders ? "_Select" : "_Open",
                                                  GTK_RESPONSE_ACCEPT, nullptr);
     auto* chooser = GTK_FILE_CHOOSER(dlg);

@@ -677,6 +677,100 @@ void BackingRestack(bool lift) {
     XRestackWindows(dpy, ids.data(), static_cast<int>(ids.size()));
 }
 
+namespace {
+
+// The width of a window manager's frame on each side of a window.
+struct Insets {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+// The frame the window manager gave the last dialog it framed, which the next one will likely
+// get too; until one has been seen, a title bar and thin borders.
+Insets g_dialogFrame{2, 24, 2, 6};
+
+GdkRectangle WorkAreaAround(HWND owner) {
+    GdkDisplay* d = gdk_display_get_default();
+    GdkMonitor* m = nullptr;
+    RECT o{};
+    if (owner && GetWindowRect(owner, &o))
+        m = gdk_display_get_monitor_at_point(d, (o.left + o.right) / 2, (o.top + o.bottom) / 2);
+    if (!m) m = gdk_display_get_primary_monitor(d);
+    if (!m && gdk_display_get_n_monitors(d) > 0) m = gdk_display_get_monitor(d, 0);
+    // Read now, not from the list made at start: panels come and go meanwhile.
+    GdkRectangle wa{0, 0, 0, 0};
+    if (m) gdk_monitor_get_workarea(m, &wa);
+    return wa;
+}
+
+bool Within(const GdkRectangle& r, const GdkRectangle& area) {
+    return r.x >= area.x && r.y >= area.y && r.x + r.width <= area.x + area.width &&
+           r.y + r.height <= area.y + area.height;
+}
+
+// Sizes the dialog down to the work area of its owner's monitor, frame and all, and puts it
+// centred on the owner, moved in from any edge it would cross. The toolkit's own centring keeps
+// it on the screen but not off the panels, nor its frame on the screen, and a chooser sized for
+// a large screen is taller than a small one.
+void PlaceOnWorkArea(GtkWindow* window, HWND owner, const Insets& f) {
+    const GdkRectangle wa = WorkAreaAround(owner);
+    if (wa.width <= 0 || wa.height <= 0) return;
+    int w = 0, h = 0;
+    gtk_window_get_size(window, &w, &h);
+    // A limit rather than a size: the chooser sets its own size again after this.
+    GdkGeometry geo{};
+    geo.max_width = std::max(1, wa.width - f.left - f.right);
+    geo.max_height = std::max(1, wa.height - f.top - f.bottom);
+    gtk_window_set_geometry_hints(window, nullptr, &geo, GDK_HINT_MAX_SIZE);
+    const int nw = std::min(w, geo.max_width), nh = std::min(h, geo.max_height);
+    RECT o{};
+    int cx = wa.x + wa.width / 2, cy = wa.y + wa.height / 2;
+    if (owner && GetWindowRect(owner, &o) && o.right > o.left) {
+        cx = (o.left + o.right) / 2;
+        cy = (o.top + o.bottom) / 2;
+    }
+    const int fw = nw + f.left + f.right, fh = nh + f.top + f.bottom;
+    // The top-left corner wins where the dialog cannot be made small enough.
+    const int x = std::max(wa.x, std::min(cx - fw / 2, wa.x + wa.width - fw));
+    const int y = std::max(wa.y, std::min(cy - fh / 2, wa.y + wa.height - fh));
+    // With the default gravity this is where the frame's corner goes, or the window's without one.
+    gtk_window_move(window, x, y);
+}
+
+// The window the dialog is centred on: the one it is transient for, as the toolkit would.
+HWND DialogOwner(GtkWindow* window) {
+    std::lock_guard lk(Mutex());
+    for (const Dialog& d : g_dialogs)
+        if (d.window == window) return d.transientFor ? d.transientFor : d.owner;
+    return nullptr;
+}
+
+// Placed once its size is known, before it is shown.
+void OnDialogRealize(GtkWidget* w, gpointer) {
+    PlaceOnWorkArea(GTK_WINDOW(w), DialogOwner(GTK_WINDOW(w)), BackingHasWindowManager() ? g_dialogFrame : Insets{});
+}
+
+gboolean OnDialogMapEvent(GtkWidget* w, GdkEvent*, gpointer) {
+    // Framed by now: moved in again where its real frame crosses an edge.
+    GdkWindow* gw = gtk_widget_get_window(w);
+    if (gw && BackingHasWindowManager()) {
+        GdkRectangle frame{};
+        gdk_window_get_frame_extents(gw, &frame);
+        int x = 0, y = 0;
+        gdk_window_get_origin(gw, &x, &y);
+        const int cw = gdk_window_get_width(gw), ch = gdk_window_get_height(gw);
+        const Insets f{x - frame.x, y - frame.y, frame.x + frame.width - x - cw, frame.y + frame.height - y - ch};
+        if (f.left >= 0 && f.top >= 0 && f.right >= 0 && f.bottom >= 0) {
+            g_dialogFrame = f;
+            HWND owner = DialogOwner(GTK_WINDOW(w));
+            if (!Within(frame, WorkAreaAround(owner))) PlaceOnWorkArea(GTK_WINDOW(w), owner, f);
+        }
+    }
+    // Raised over its owners each time it is mapped: also when it is mapped last of all.
+    BackingRestack(true);
+    return FALSE;
+}
+
+}  // namespace
+
 void BackingAddDialog(void* gtkWindow, HWND owner) {
     auto* window = static_cast<GtkWindow*>(gtkWindow);
     if (!window) return;
@@ -684,13 +778,8 @@ void BackingAddDialog(void* gtkWindow, HWND owner) {
         std::lock_guard lk(Mutex());
         g_dialogs.push_back(Dialog{window, owner});
     }
-    gtk_window_set_position(window, GTK_WIN_POS_CENTER_ON_PARENT);
-    // Raised over its owners each time it is mapped: also when it is mapped last of all.
-    g_signal_connect(window, "map-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
-                         BackingRestack(true);
-                         return FALSE;
-                     }),
-                     nullptr);
+    g_signal_connect(window, "realize", G_CALLBACK(OnDialogRealize), nullptr);
+    g_signal_connect(window, "map-event", G_CALLBACK(OnDialogMapEvent), nullptr);
     SyncTransients();
 }
 

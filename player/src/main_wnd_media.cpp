@@ -121,7 +121,7 @@ int CMorvaneWnd::AutoLoadSubtitles(const std::wstring& folder, const std::wstrin
 
 void CMorvaneWnd::LoadSubtitleByDialog() {
     std::wstring path;
-    if (!RunOpenDialog(kSubtitleFilter, &path)) return;
+    if (!RunOpenDialog(kSubtitleDialogTitle, kSubtitleFilter, &path)) return;
     int n = -1;
     if (IsMediaOpen()) n = playerCtrl.LoadSubtitleFile(WideToUtf8(path));
     if (n < 1) {
@@ -135,7 +135,7 @@ void CMorvaneWnd::LoadSubtitleByDialog() {
     g_SysConfig.mapSubtitleFile[n - 1] = slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen) {
+bool CMorvaneWnd::RunOpenDialog(const wchar_t* title, const std::wstring& filter, std::wstring* chosen) {
     bRightMenuArmed = 1;
     HWND owner = PlayerNotifyWnd();
     // The windows the user could act in meanwhile are disabled while the dialog runs.
@@ -147,6 +147,7 @@ bool CMorvaneWnd::RunOpenDialog(const std::wstring& filter, std::wstring* chosen
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
+    ofn.lpstrTitle = title;
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file.data();
@@ -218,7 +219,7 @@ void CMorvaneWnd::ShowFileInfo(const std::wstring& path) {
 
 void CMorvaneWnd::OpenFileDialog() {
     std::wstring file;
-    if (!RunOpenDialog(OpenFileDialogFilter(), &file)) return;
+    if (!RunOpenDialog(kOpenFileDialogTitle, OpenFileDialogFilter(), &file)) return;
     if (IsMediaOpen() && file == strCurrentPath) return;
     if (g_SysConfig.bAddSimilarFile) ListAddFiles({file});
     PlayFile(file);

@@ -797,6 +797,7 @@ void CPlayListWnd::AddFilesByDialog() {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = m_hWnd;
+    ofn.lpstrTitle = kAddFilesDialogTitle;
     ofn.lpstrFilter = filter.c_str();
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
@@ -818,6 +819,6 @@ void CPlayListWnd::AddFilesByDialog() {
 
 int CPlayListWnd::AddFolderByDialog() {
     EnsureLoaded();
-    const std::wstring folder = BrowseForFolder(m_hWnd, L"请选择文件夹！");
+    const std::wstring folder = BrowseForFolder(m_hWnd, kAddFolderDialogTitle);
     return folder.empty() ? -1 : AddFolderAsGroup(folder);
 }

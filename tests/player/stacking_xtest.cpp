@@ -13,6 +13,7 @@
 #include <chrono>
 #include <thread>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@
 #include "support/clips.h"
 #include "support/message_pump.h"
 #include "support/x_windows.h"
+
+#include <X11/Xutil.h>  // after the headers that name None
 
 using skinx::At;
 using skinx::Xdo;
@@ -237,6 +240,201 @@ TEST_F(StackingX, TheOpenDialogOfTheMainMenuOpensAboveThePlayer) {
         ASSERT_TRUE(ended);
         for (const std::string& f : seen.faults) ADD_FAILURE() << f;
         CloseMain();
+    }
+}
+
+// The work area as the server tells it: the desktop's less its panels, else the whole screen.
+RECT ServerWorkArea(Display* d) {
+    RECT out{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+    auto cardinals = [&](const char* name) {
+        std::vector<long> v;
+        Atom type = 0;
+        int format = 0;
+        unsigned long n = 0, left = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, name, False), 0, 64, False, XA_CARDINAL, &type,
+                               &format, &n, &left, &data) == Success && format == 32)
+            v.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + n);
+        if (data) XFree(data);
+        return v;
+    };
+    const std::vector<long> desk = cardinals("_NET_CURRENT_DESKTOP"), areas = cardinals("_NET_WORKAREA");
+    const size_t at = 4 * static_cast<size_t>(desk.empty() ? 0 : desk.front());
+    if (areas.size() >= at + 4)
+        out = RECT{static_cast<LONG>(areas[at]), static_cast<LONG>(areas[at + 1]),
+                   static_cast<LONG>(areas[at + 0] + areas[at + 2]), static_cast<LONG>(areas[at + 1] + areas[at + 3])};
+    return out;
+}
+
+std::string TextProperty(Display* d, ::Window w, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, left = 0;
+    unsigned char* data = nullptr;
+    std::string out;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType, &type, &format, &n, &left,
+                           &data) == Success && data && format == 8)
+        out.assign(reinterpret_cast<char*>(data), n);
+    if (data) XFree(data);
+    return out;
+}
+
+// WM_NAME as text, whatever encoding the toolkit stored it in.
+std::string WmName(Display* d, ::Window w) {
+    XTextProperty prop{};
+    std::string out;
+    if (!XGetWMName(d, w, &prop)) return out;
+    char** list = nullptr;
+    int n = 0;
+    if (Xutf8TextPropertyToTextList(d, &prop, &list, &n) >= Success && list) {
+        if (n > 0 && list[0]) out = list[0];
+        XFreeStringList(list);
+    }
+    if (prop.value) XFree(prop.value);
+    return out;
+}
+
+std::string Show(const RECT& r) {
+    return std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" + std::to_string(r.left) + "+" +
+           std::to_string(r.top);
+}
+
+TEST_F(StackingX, TheFileChoosersAreNamedForWhatTheyOpenAndStayOnTheWorkArea) {
+    // Under a window manager a panel along the bottom takes its band from the work area, where the
+    // chooser went past the screen's edge.
+    ::Window panel = 0;
+    if (testsupport::HasWindowManager(dpy_)) {
+        const RECT before = ServerWorkArea(dpy_);
+        const int sw = DisplayWidth(dpy_, DefaultScreen(dpy_)), sh = DisplayHeight(dpy_, DefaultScreen(dpy_));
+        panel = XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, sh - 40, static_cast<unsigned>(sw), 40, 0, 0, 0x303030);
+        Atom dock = XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE_DOCK", False);
+        XChangeProperty(dpy_, panel, XInternAtom(dpy_, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&dock), 1);
+        long strut[12] = {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, sw - 1};
+        XChangeProperty(dpy_, panel, XInternAtom(dpy_, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(strut), 12);
+        XChangeProperty(dpy_, panel, XInternAtom(dpy_, "_NET_WM_STRUT", False), XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(strut), 4);
+        XMapWindow(dpy_, panel);
+        XFlush(dpy_);
+        ASSERT_TRUE(PumpUntil([&] { return ServerWorkArea(dpy_).bottom <= before.bottom - 40; }, 20000));
+    }
+    struct PanelGone {
+        Display* d;
+        ::Window w;
+        ~PanelGone() {
+            if (w) XDestroyWindow(d, w);
+            XFlush(d);
+        }
+    } panelGone{dpy_, panel};
+
+    OpenPlaying("bScalePlayWnd=0\n");
+    const RECT work = ServerWorkArea(dpy_);
+    struct Case {
+        const char* what;
+        const char* title;
+        POINT mainAt;  // where the main window's top-left goes first; {-1, -1} leaves it
+        std::function<void()> open;
+    };
+    const LONG mw = Rect(Main()).right - Rect(Main()).left, mh = Rect(Main()).bottom - Rect(Main()).top;
+    const std::vector<Case> cases = {
+        {"Ctrl+O", "打开文件", {-1, -1}, [&] { Xdo("key ctrl+o"); }},
+        // Centred on a window low at the right, the chooser went past the screen's corner.
+        {"Ctrl+O with the player low at the right", "打开文件", {work.right - mw / 2, work.bottom - mh / 3},
+         [&] { Xdo("key ctrl+o"); }},
+        {"subtitle by the menu", "手动载入字幕", {work.left + 20, work.top + 20}, [&] { w_->LoadSubtitleByDialog(); }},
+        {"files added to the list", "添加文件", {-1, -1}, [&] { w_->pPlayList->AddFilesByDialog(); }},
+        {"a folder added to the list", "请选择文件夹！", {-1, -1}, [&] { w_->pPlayList->AddFolderByDialog(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.mainAt.x >= 0) {
+            ::SetWindowPos(Main(), nullptr, c.mainAt.x, c.mainAt.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ASSERT_TRUE(PumpUntil([&] {
+                const RECT r = testsupport::ScreenRect(dpy_, X(Main()));
+                return r.left == c.mainAt.x && r.top == c.mainAt.y;
+            }, 10000));
+        }
+        const std::vector<::Window> known = {X(Main()), X(List()), X(Caption()), X(Panel()), X(w_->pToolTip->GetHWND())};
+        struct Seen {
+            std::atomic<bool> done{false};
+            std::atomic<bool> stop{false};
+            std::string name, netName;
+            RECT rect{}, work{};
+            bool found = false;
+        } seen;
+        // The chooser runs the toolkit's own loop: a thread with a connection of its own reads it
+        // from the server and closes it, also when the test has given up on it.
+        std::thread watcher([&] {
+            Display* d = XOpenDisplay(nullptr);
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            auto late = [&] { return seen.stop.load() || std::chrono::steady_clock::now() > deadline; };
+            ::Window dlg = 0;
+            while (!dlg && !late()) {
+                dlg = ToolkitDialog(d, known);
+                if (!dlg) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            if (dlg) {
+                // Read once it has settled where the window manager (if any) put it.
+                RECT last{};
+                int same = 0;
+                while (same < 4 && !late()) {
+                    const RECT r = testsupport::ScreenRect(d, testsupport::FrameOf(d, dlg));
+                    same = testsupport::OnScreen(d, dlg) && r.right > r.left && std::memcmp(&r, &last, sizeof r) == 0
+                               ? same + 1
+                               : 0;
+                    last = r;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+                seen.rect = last;
+                seen.work = ServerWorkArea(d);
+                seen.name = WmName(d, dlg);
+                seen.netName = TextProperty(d, dlg, "_NET_WM_NAME");
+                seen.found = true;
+                // Closed as the window manager's button does, again until it has gone.
+                for (int i = 0; i < 100 && testsupport::OnScreen(d, dlg); ++i) {
+                    if (i % 10 == 0) testsupport::AskToClose(d, dlg);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+            } else {
+                // Not seen as a dialog: any other window of ours that is open now is closed all the
+                // same, so the loop the call runs ends.
+                for (::Window w : testsupport::ClientWindows(d))
+                    if (testsupport::OnScreen(d, w) && testsupport::ProcessOf(d, w) == static_cast<unsigned long>(getpid()) &&
+                        std::find(known.begin(), known.end(), w) == known.end())
+                        testsupport::AskToClose(d, w);
+            }
+            XCloseDisplay(d);
+            seen.done = true;
+        });
+        struct Joined {
+            std::thread& t;
+            Seen& s;
+            ~Joined() {
+                s.stop = true;
+                if (t.joinable()) t.join();
+            }
+        } joined{watcher, seen};
+
+        bool opened = false;
+        const bool ended = PumpUntil(
+            [&] {
+                // A key goes to the window with the keyboard; the calls run the dialog right here.
+                if (!opened && HasKeyboard(Main())) {
+                    opened = true;
+                    c.open();
+                }
+                return seen.done.load() && ::IsWindowEnabled(Main());
+            },
+            70000);
+        ASSERT_TRUE(ended) << "the chooser was " << (seen.found ? "not closed" : "never seen");
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(seen.netName, c.title);
+        EXPECT_EQ(seen.name, c.title);
+        const RECT& r = seen.rect;
+        const RECT& wa = seen.work;
+        EXPECT_TRUE(r.left >= wa.left && r.top >= wa.top && r.right <= wa.right && r.bottom <= wa.bottom)
+            << "the chooser at " << Show(r) << " on the work area " << Show(wa);
     }
 }
 

@@ -79,6 +79,10 @@ inline constexpr const wchar_t* kTipSubtitlesFound = L"已加载字幕";
 inline constexpr const wchar_t* kTipSnapshotDone = L"截图成功，可直接粘贴";
 inline constexpr const wchar_t* kTipClipboardFailed = L"保存到剪贴板失败";
 
+// The open dialogs' titles: the commands that open them, less the dots of the menu.
+inline constexpr const wchar_t* kOpenFileDialogTitle = L"打开文件";
+inline constexpr const wchar_t* kSubtitleDialogTitle = L"手动载入字幕";
+
 // The main window's notification map: "click" from any control to OnClick.
 extern const skinui::DUI_MSGMAP g_MainWndMessageMap;
 
@@ -268,8 +272,8 @@ private:
     // satellites (main_wnd_satellites.cpp)
     void CreateCaptionAndPanel();
 
-    // The open-file dialog over the main window with a filter; false on cancel.
-    bool RunOpenDialog(const std::wstring& filter, std::wstring* chosen);
+    // The open-file dialog over the main window with a title and filter; false on cancel.
+    bool RunOpenDialog(const wchar_t* title, const std::wstring& filter, std::wstring* chosen);
     void PlaceWindow();
     skinui::CControlUI* Find(const wchar_t* name);
     void SetVisibleByName(const wchar_t* name, bool visible);

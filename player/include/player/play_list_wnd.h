@@ -40,6 +40,10 @@ inline constexpr UINT WM_PLAYER_SAVE_LIST = WM_APP + 0x2A3;
 // Posted to the play-list window by the settings store's reading thread when PlayList.info is read.
 inline constexpr UINT WM_PLAYER_LIST_READ = WM_APP + 0x2A4;
 
+// The titles of the list's dialogs: the menu commands that open them.
+inline constexpr const wchar_t* kAddFilesDialogTitle = L"添加文件";
+inline constexpr const wchar_t* kAddFolderDialogTitle = L"请选择文件夹！";
+
 class CPlayListHandlerWnd;
 
 // Natural (shell) order of file names: numbers by value, letters without regard to case;
