@@ -521,6 +521,15 @@ std::string LongList(int records, const std::map<int, std::pair<std::wstring, in
     return out;
 }
 
+// Once the held read goes on, the list fills whole and the record played is its current one.
+void ExpectFilledWithCurrent(CMorvaneWnd* w, int records, int current, const std::wstring& path) {
+    ASSERT_TRUE(PumpUntil([&] { return !w->pPlayList->IsFilling(); }, 60));
+    EXPECT_EQ(w->pPlayList->GetList()->GetCount(), records);
+    EXPECT_EQ(g_SysConfig.strCurSection, L"file" + std::to_wstring(current));
+    ASSERT_NE(w->pPlayList->GetCurrentRecord(), nullptr);
+    EXPECT_EQ(w->pPlayList->GetCurrentRecord()->strFilePath, path);
+}
+
 // With a long list the start file plays, from its stored place, while the list is still read:
 // the read is held after its head until the engine plays. The record and its section follow
 // the read; the position writes then land in that record.
@@ -541,11 +550,7 @@ TEST_F(MainWndX, TheStartFilePlaysWhileALongListIsStillRead) {
     EXPECT_EQ(g_SysConfig.strCurSection, L"");
 
     hold.Release();
-    ASSERT_TRUE(PumpUntil([&] { return !w->pPlayList->IsFilling(); }, 60));
-    EXPECT_EQ(w->pPlayList->GetList()->GetCount(), kRecords);
-    EXPECT_EQ(g_SysConfig.strCurSection, L"file" + std::to_wstring(kStart));
-    ASSERT_NE(w->pPlayList->GetCurrentRecord(), nullptr);
-    EXPECT_EQ(w->pPlayList->GetCurrentRecord()->strFilePath, Clip("long.mp4"));
+    ExpectFilledWithCurrent(w, kRecords, kStart, Clip("long.mp4"));
     w->SaveCurrentPosition();
     ASSERT_TRUE(g_SysConfig.FlushPlayList());
     const std::wstring section = L"file" + std::to_wstring(kStart);
@@ -571,11 +576,7 @@ TEST_F(MainWndX, CurPlayResumesWhileALongListIsStillRead) {
     EXPECT_EQ(w->strCurrentPath, Clip("long.mp4"));
 
     hold.Release();
-    ASSERT_TRUE(PumpUntil([&] { return !w->pPlayList->IsFilling(); }, 60));
-    EXPECT_EQ(w->pPlayList->GetList()->GetCount(), kRecords);
-    EXPECT_EQ(g_SysConfig.strCurSection, L"file" + std::to_wstring(kCur));
-    ASSERT_NE(w->pPlayList->GetCurrentRecord(), nullptr);
-    EXPECT_EQ(w->pPlayList->GetCurrentRecord()->strFilePath, Clip("long.mp4"));
+    ExpectFilledWithCurrent(w, kRecords, kCur, Clip("long.mp4"));
     EXPECT_EQ(w->pPlayList->GetSelectedPath(), Clip("long.mp4"));
 }
 
