@@ -3,6 +3,7 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 
 #include <algorithm>
 #include <set>
@@ -644,37 +645,122 @@ void BackingSync(HWND hwnd) {
     }
 }
 
+namespace {
+
+// Where each window stands in the window manager's stacking (higher is nearer the top; -1 where
+// it has not taken the window yet), or nothing when it does not say.
+std::vector<long> StackingPlaces(const std::vector<GdkWindow*>& windows) {
+    Display* dpy = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
+    Atom type = None;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy, DefaultRootWindow(dpy), XInternAtom(dpy, "_NET_CLIENT_LIST_STACKING", False), 0,
+                           1 << 16, False, XA_WINDOW, &type, &format, &n, &after, &data) != Success ||
+        type != XA_WINDOW || format != 32 || !data) {
+        if (data) XFree(data);
+        return {};
+    }
+    const auto* list = reinterpret_cast<const unsigned long*>(data);  // bottom first
+    std::vector<long> at;
+    for (GdkWindow* gw : windows) {
+        const unsigned long id = GDK_WINDOW_XID(gw);
+        long place = -1;
+        for (unsigned long i = 0; i < n; ++i)
+            if (list[i] == id) place = static_cast<long>(i);
+        at.push_back(place);
+    }
+    XFree(data);
+    return at;
+}
+
+
+}  // namespace
+
 void BackingRestack(bool lift) {
     std::vector<GdkWindow*> order;  // top first
-    bool topmostFirst = false;
+    std::vector<GdkWindow*> owners;  // each one's owner on the screen, or null
+    std::vector<bool> topmost;
     {
         std::lock_guard lk(Mutex());
+        auto shownBacking = [](HWND h) -> GdkWindow* {
+            WindowPtr w = h ? FindLocked(h) : nullptr;
+            return w && w->backing && w->backing->shown ? w->backing->gdk : nullptr;
+        };
         // A dialog holds its owners until it closes: it stays over all of them.
         for (const Dialog& d : g_dialogs)
-            if (GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(d.window)); gw && gtk_widget_get_mapped(GTK_WIDGET(d.window)))
+            if (GdkWindow* gw = gtk_widget_get_window(GTK_WIDGET(d.window)); gw && gtk_widget_get_mapped(GTK_WIDGET(d.window))) {
                 order.push_back(gw);
+                owners.push_back(shownBacking(d.owner));
+                topmost.push_back(false);
+            }
         for (HWND h : ZOrderLocked()) {
             WindowPtr w = FindLocked(h);
             if (!w || !w->backing || !w->backing->shown) continue;
-            if (order.empty()) topmostFirst = w->topmost;
             order.push_back(w->backing->gdk);
+            owners.push_back(shownBacking(w->owner));
+            topmost.push_back(w->topmost);
         }
     }
     if (order.empty()) return;
     if (BackingHasWindowManager()) {
         // The window manager keeps each window in its layer and other programs' windows where
-        // the user put them; it is asked to stack ours in our order.
-        for (auto it = order.rbegin(); it != order.rend(); ++it) gdk_window_raise(*it);
+        // the user put them. When one of ours is raised, it is asked to stack all of ours in our
+        // order. Otherwise only an owned window that has come under its owner is lifted: a tip or
+        // a bar coming up must not lift the player back over the program the user went to.
+        std::vector<long> at = lift ? std::vector<long>{} : StackingPlaces(order);
+        if (at.empty()) {
+            for (auto it = order.rbegin(); it != order.rend(); ++it) gdk_window_raise(*it);
+            return;
+        }
+        long top = *std::max_element(at.begin(), at.end());
+        for (size_t i = order.size(); i-- > 0;) {
+            if (!owners[i] || at[i] < 0) continue;
+            const auto o = std::find(order.begin(), order.end(), owners[i]);
+            const long ownerAt = o == order.end() ? -1 : at[static_cast<size_t>(o - order.begin())];
+            if (ownerAt > at[i]) {
+                gdk_window_raise(order[i]);
+                at[i] = ++top;
+            }
+        }
         return;
     }
     // Without one the windows keep their order among themselves where they are, below other
     // programs' windows above them; they go over those only when one of them is raised, or
-    // when the top one is in the top-most band.
-    if (lift || topmostFirst) gdk_window_raise(order.front());
+    // when they are in the top-most band.
+    Display* dpy = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
     std::vector<::Window> ids;
     for (GdkWindow* gw : order) ids.push_back(GDK_WINDOW_XID(gw));
-    Display* dpy = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-    XRestackWindows(dpy, ids.data(), static_cast<int>(ids.size()));
+    if (lift) {
+        // Raised: all of ours come up together, in our order.
+        gdk_window_raise(order.front());
+        XRestackWindows(dpy, ids.data(), static_cast<int>(ids.size()));
+        return;
+    }
+    // Otherwise the top-most band stays over everything, and the rest keeps its place under other
+    // programs' windows: the toolkit raises a window as it maps it, and a window coming up must not
+    // take the others of ours over what the user has put above them. Only a window that sits over
+    // the one above it in our order goes down, right under that one.
+    for (size_t i = order.size(); i-- > 0;)
+        if (topmost[i]) gdk_window_raise(order[i]);
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) return;
+    std::vector<::Window> stack(children, children + n);  // bottom first
+    if (children) XFree(children);
+    auto place = [&](::Window id) {
+        return std::find(stack.begin(), stack.end(), id) - stack.begin();
+    };
+    for (size_t i = 1; i < ids.size(); ++i) {
+        const auto lower = place(ids[i]), upper = place(ids[i - 1]);
+        if (lower >= static_cast<long>(stack.size()) || upper >= static_cast<long>(stack.size()) || lower < upper) continue;
+        XWindowChanges c{};
+        c.sibling = ids[i - 1];
+        c.stack_mode = Below;
+        XConfigureWindow(dpy, ids[i], CWSibling | CWStackMode, &c);
+        stack.erase(stack.begin() + lower);
+        stack.insert(stack.begin() + place(ids[i - 1]), ids[i]);
+    }
 }
 
 namespace {

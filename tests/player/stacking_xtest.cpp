@@ -482,6 +482,17 @@ TEST_F(StackingX, OtherProgramsCoverThePlayerUnlessItIsOnTop) {
                 EXPECT_TRUE(PumpUntil([&] { return testsupport::StackedAbove(dpy_, other_, X(h)); }, 5000)) << std::wstring(name);
             }
         }
+        if (mode == 2) {
+            // A hint coming up over there does not lift the player back over the other program.
+            HWND tip = w_->pToolTip->GetHWND();
+            ::ShowWindow(tip, SW_HIDE);
+            ASSERT_TRUE(PumpUntil([&] { return !Viewable(tip); }));
+            w_->ShowTip(L"another hint");
+            ASSERT_TRUE(PumpUntil([&] { return Viewable(tip); }));
+            PumpFor(300);
+            EXPECT_TRUE(testsupport::StackedAbove(dpy_, other_, X(Main())));
+            EXPECT_TRUE(testsupport::StackedAbove(dpy_, other_, X(Panel())));
+        }
         XDestroyWindow(dpy_, other_);
         other_ = 0;
         CloseMain();
@@ -516,8 +527,9 @@ TEST_F(StackingX, DockedWindowsFollowMinimiseAndRestore) {
         RECT m = testsupport::ScreenRect(dpy_, X(Main())), l = testsupport::ScreenRect(dpy_, X(List())),
              h = testsupport::ScreenRect(dpy_, X(Handle()));
         return Viewable(Handle()) && l.right == m.right && l.top == m.top + 30 && h.right == l.left && h.top == l.top;
-    })) << "handle at " << testsupport::ScreenRect(dpy_, X(Handle())).left << ", list at "
-        << testsupport::ScreenRect(dpy_, X(List())).left;
+    })) << "handle at " << testsupport::ScreenRect(dpy_, X(Handle())).left << " (" << Rect(Handle()).left
+        << " to the player), list at " << testsupport::ScreenRect(dpy_, X(List())).left << " (" << Rect(List()).left
+        << "), handle shown " << Viewable(Handle());
 }
 
 TEST_F(StackingX, FittingAPortraitVideoKeepsTheWindowOnTheWorkArea) {
