@@ -279,7 +279,48 @@ gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
 
 void OnMonitorsChanged(GdkDisplay*, GdkMonitor*, gpointer) { RefreshScreen(); }
 
+bool g_topmostRestackDue = false;
+
+gboolean RestackTopmostBand(gpointer) {
+    g_topmostRestackDue = false;
+    BackingRestack(false);
+    return G_SOURCE_REMOVE;
+}
+
+bool AnyTopmostShown() {
+    std::lock_guard lk(Mutex());
+    for (HWND h : ZOrderLocked()) {
+        WindowPtr w = FindLocked(h);
+        if (w && w->topmost && w->backing && w->backing->shown) return true;
+    }
+    return false;
+}
+
+// Without a window manager nobody keeps the top-most band over a window that another program
+// maps or raises later: ours are raised back over it. At most ten times a second, so that
+// another program doing the same cannot make the two of us spin.
+GdkFilterReturn OnRootEvent(GdkXEvent* xev, GdkEvent*, gpointer) {
+    const auto* e = static_cast<const XEvent*>(xev);
+    ::Window changed = e->type == ConfigureNotify ? e->xconfigure.window : e->type == MapNotify ? e->xmap.window : 0;
+    if (!changed || g_topmostRestackDue || BackingHasWindowManager()) return GDK_FILTER_CONTINUE;
+    if (gdk_x11_window_lookup_for_display(gdk_display_get_default(), changed)) return GDK_FILTER_CONTINUE;
+    if (!AnyTopmostShown()) return GDK_FILTER_CONTINUE;
+    g_topmostRestackDue = true;
+    g_timeout_add(100, RestackTopmostBand, nullptr);
+    return GDK_FILTER_CONTINUE;
+}
+
+void WatchOtherProgramsStacking() {
+    static bool watching = false;
+    if (watching) return;
+    watching = true;
+    GdkWindow* root = gdk_get_default_root_window();
+    gdk_window_set_events(root, static_cast<GdkEventMask>(gdk_window_get_events(root) | GDK_SUBSTRUCTURE_MASK));
+    gdk_window_add_filter(root, OnRootEvent, nullptr);
+}
+
 bool CreateToplevel(const WindowPtr& w) {
+    WatchOtherProgramsStacking();
     GtkWidget* win = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_decorated(GTK_WINDOW(win), FALSE);
     gtk_widget_set_app_paintable(win, TRUE);

@@ -470,6 +470,8 @@ TEST_F(StackingX, OtherProgramsCoverThePlayerUnlessItIsOnTop) {
         w_->ApplyStartZOrder();
         ShowBar(Panel());
         w_->ShowTip(L"tip");
+        // Up before the other program comes: nothing of ours is shown after it to lift them.
+        ASSERT_TRUE(PumpUntil([&] { return Viewable(w_->pToolTip->GetHWND()); }));
         OpenOtherProgram();
         RaiseOtherProgram();
         PumpFor(300);
