@@ -30,6 +30,7 @@ struct Backing {
     int keepAbove = -1;
     HWND transientFor = nullptr;
     bool aspectHinted = false;  // the window manager keeps an aspect while the user sizes it
+    bool rereadDue = false;
 };
 
 namespace {
@@ -223,25 +224,20 @@ gboolean OnUnmap(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 // Moves and sizes made by the window manager or by a drag reach the window as WM_MOVE/WM_SIZE.
-gboolean OnConfigure(GtkWidget*, GdkEventConfigure* ev, gpointer data) {
-    auto hwnd = static_cast<HWND>(data);
-    platform::NoteWatchedChange();
-    Backing* b = BackingOf(hwnd);
-    if (!b) return FALSE;
-    int x = 0, y = 0;
-    gdk_window_get_origin(b->gdk, &x, &y);
-    RECT r{x, y, x + ev->width, y + ev->height};
+// Takes the place the server gives the window as its own. Returns whether it was one we did not
+// ask for.
+bool TakeServerRect(HWND hwnd, Backing* b, const RECT& r) {
     RECT old;
     {
         std::lock_guard lk(Mutex());
         WindowPtr w = FindLocked(hwnd);
-        if (!w || w->minimized) return FALSE;
+        if (!w || w->minimized) return false;
         bool expected = r.left == b->expect.left && r.top == b->expect.top && r.right == b->expect.right &&
                         r.bottom == b->expect.bottom;
         if (expected) b->expectUntil = 0;
-        if (!expected && g_get_monotonic_time() < b->expectUntil) return FALSE;
+        if (!expected && g_get_monotonic_time() < b->expectUntil) return false;
         old = w->rect;
-        if (old.left == r.left && old.top == r.top && old.right == r.right && old.bottom == r.bottom) return FALSE;
+        if (old.left == r.left && old.top == r.top && old.right == r.right && old.bottom == r.bottom) return false;
         w->rect = r;
         b->applied = r;
         if (!w->maximized) w->normalRect = r;
@@ -251,6 +247,37 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* ev, gpointer data) {
     if (old.right - old.left == r.right - r.left && old.bottom - old.top == r.bottom - r.top) flags |= SWP_NOSIZE;
     WINDOWPOS wp{hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags};
     CallProc(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&wp));
+    return true;
+}
+
+RECT ServerRect(Backing* b, int width, int height) {
+    int x = 0, y = 0;
+    gdk_window_get_origin(b->gdk, &x, &y);
+    return RECT{x, y, x + width, y + height};
+}
+
+// A place read while a window manager takes a window in again (a quick hide and show) can be
+// one the window passes through: such a place is read once more when the server has settled.
+gboolean ReadPlaceAgain(gpointer data) {
+    auto hwnd = static_cast<HWND>(data);
+    Backing* b = BackingOf(hwnd);
+    if (!b) return G_SOURCE_REMOVE;
+    b->rereadDue = false;
+    if (b->gdk && b->mapped) {
+        TakeServerRect(hwnd, b, ServerRect(b, gdk_window_get_width(b->gdk), gdk_window_get_height(b->gdk)));
+    }
+    return G_SOURCE_REMOVE;
+}
+
+gboolean OnConfigure(GtkWidget*, GdkEventConfigure* ev, gpointer data) {
+    auto hwnd = static_cast<HWND>(data);
+    platform::NoteWatchedChange();
+    Backing* b = BackingOf(hwnd);
+    if (!b) return FALSE;
+    if (TakeServerRect(hwnd, b, ServerRect(b, ev->width, ev->height)) && BackingHasWindowManager() && !b->rereadDue) {
+        b->rereadDue = true;
+        g_timeout_add(300, ReadPlaceAgain, hwnd);
+    }
     return FALSE;
 }
 

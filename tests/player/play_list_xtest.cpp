@@ -277,7 +277,9 @@ TEST_F(PlayListX, HandleStripFollowsThePointerAwayAndSleepsWhileNothingChanges) 
         RECT r{};
         ::GetWindowRect(h, &r);
         return r.right == 900 && Viewable(h);
-    }, 5000));
+    }, 5000)) << "the strip ends at " << [&] { RECT r{}; ::GetWindowRect(h, &r); return r.right; }()
+              << ", on the server at " << testsupport::ScreenRect(dpy_, testsupport::XWindowOf(h)).right
+              << (Viewable(h) ? ", mapped" : ", not mapped") << (::IsWindowVisible(h) ? ", shown" : ", hidden");
 
     // Out of the zone to a place outside all our windows: the strip goes and stops looking.
     Xdo("mousemove 1400 900");
