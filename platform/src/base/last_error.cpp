@@ -1,4 +1,4 @@
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace {
 thread_local DWORD g_lastError = ERROR_SUCCESS;

@@ -2,7 +2,7 @@
 // the caller's thread drives it inside HttpSendRequestA (until the final headers are in) and
 // InternetReadFile (only when the buffer is empty). So the buffer never holds more than one
 // step of the transfer delivers, and a reader that pauses simply lets the socket fill up.
-#include "platform/inet.h"
+#include "platform/inet/inet.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "platform/nsis.h"
+#include "platform/installer/nsis.h"
 
 #include <dlfcn.h>
 

@@ -1,4 +1,4 @@
-#include "platform/crash.h"
+#include "platform/kernel/crash.h"
 
 #include <execinfo.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <ctime>
 #include <mutex>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace {
 

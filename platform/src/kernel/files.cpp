@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace platform {
 namespace {

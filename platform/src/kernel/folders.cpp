@@ -1,4 +1,4 @@
-#include "platform/folders.h"
+#include "platform/kernel/folders.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <mutex>
 
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 namespace platform::detail {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace platform::detail {
 

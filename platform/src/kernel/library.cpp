@@ -1,9 +1,9 @@
-#include "platform/library.h"
+#include "platform/kernel/library.h"
 
 #include <dlfcn.h>
 
-#include "platform/codepage.h"
-#include "platform/module_names.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/module_names.h"
 
 HMODULE LoadLibraryW(LPCWSTR fileName) {
     if (!fileName || !*fileName) {

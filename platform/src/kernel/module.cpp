@@ -1,4 +1,4 @@
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace platform {
 namespace {

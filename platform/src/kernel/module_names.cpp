@@ -1,4 +1,4 @@
-#include "platform/module_names.h"
+#include "platform/kernel/module_names.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "handle_table.h"
-#include "platform/module_names.h"
+#include "platform/kernel/module_names.h"
 #include "proc_info.h"
 #include "wide_text.h"
 

@@ -1,5 +1,5 @@
 // The table of linked resources.
-#include "platform/resources.h"
+#include "platform/kernel/resources.h"
 
 #include <map>
 #include <mutex>

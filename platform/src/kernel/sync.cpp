@@ -1,4 +1,4 @@
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "handle_table.h"
-#include "platform/runtime_dir.h"
+#include "platform/kernel/runtime_dir.h"
 #include "wide_text.h"
 
 namespace {

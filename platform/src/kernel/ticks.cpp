@@ -1,4 +1,4 @@
-#include "platform/ticks.h"
+#include "platform/kernel/ticks.h"
 
 #include <time.h>
 

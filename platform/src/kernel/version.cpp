@@ -1,4 +1,4 @@
-#include "platform/version.h"
+#include "platform/kernel/version.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/profile.h"
+#include "platform/profile/profile.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -21,8 +21,8 @@
 #include <thread>
 #include <unordered_map>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
 
 namespace platform {
 

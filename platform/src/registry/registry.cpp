@@ -3,7 +3,7 @@
 // IMMEDIATE transaction, so several processes can write at once (WAL, busy timeout) and a crash
 // never leaves half a tree. Handles are per process and refer to a key by its id, which is never
 // reused, so a handle to a deleted key reports ERROR_KEY_DELETED.
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <glib.h>
 #include <sqlite3.h>
@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 #include "registry_internal.h"
 
 namespace platform::registry::detail {

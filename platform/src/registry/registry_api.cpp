@@ -4,7 +4,7 @@
 #include <string>
 #include <type_traits>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 #include "registry_internal.h"
 
 namespace reg = platform::registry::detail;

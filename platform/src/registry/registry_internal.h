@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 namespace platform::registry::detail {
 

@@ -1,8 +1,8 @@
-#include "platform/com.h"
+#include "platform/shell/com.h"
 
 #include <atomic>
 
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 #include "shelllink_object.h"
 
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/shell.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/shell/shell.h"
 
 struct HBITMAP__ {
     GdkPixbuf* pixbuf;

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/shell.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/shell/shell.h"
 #include "win_internal.h"
 
 // A chosen folder: its NUL-ended file-system path, in one block of CoTaskMemFree-able memory.

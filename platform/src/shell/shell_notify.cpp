@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "platform/runtime_dir.h"
-#include "platform/shell.h"
+#include "platform/kernel/runtime_dir.h"
+#include "platform/shell/shell.h"
 
 namespace {
 

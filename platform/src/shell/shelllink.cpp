@@ -1,4 +1,4 @@
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 
 #include <array>
 #include <atomic>
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
 #include "shelllink_object.h"
 
 const CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};

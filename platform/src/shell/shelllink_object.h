@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/com.h"
+#include "platform/shell/com.h"
 
 namespace platform {
 // A new shell-link object with one reference, or null when out of memory.

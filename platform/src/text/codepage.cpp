@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 #include <iconv.h>
 #include <langinfo.h>

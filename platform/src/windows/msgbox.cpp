@@ -1,12 +1,12 @@
-#include "platform/msgbox.h"
+#include "platform/windows/msgbox.h"
 
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/windows/winuser.h"
 #include "win_internal.h"
 
 namespace {

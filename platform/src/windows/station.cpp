@@ -1,4 +1,4 @@
-#include "platform/station.h"
+#include "platform/windows/station.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -22,7 +22,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/runtime_dir.h"
+#include "platform/kernel/runtime_dir.h"
 #include "proc_info.h"
 #include "wide_text.h"
 

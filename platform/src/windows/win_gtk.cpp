@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/wincairo.h"
+#include "platform/windows/wincairo.h"
 #include "win_internal.h"
 
 namespace platform::win {

@@ -14,8 +14,8 @@
 
 #include <glib.h>
 
-#include "platform/station.h"
-#include "platform/winuser.h"
+#include "platform/windows/station.h"
+#include "platform/windows/winuser.h"
 
 namespace platform::win {
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 TEST(LastError, IsKeptPerThread) {
     SetLastError(ERROR_ACCESS_DENIED);

@@ -1,4 +1,4 @@
-#include "platform/inet.h"
+#include "platform/inet/inet.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

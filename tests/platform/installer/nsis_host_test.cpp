@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/nsis.h"
+#include "platform/installer/nsis.h"
 
 TEST(NsisHost, StackIsLastInFirstOutAndCutToStringSize) {
     platform::NsisHost host(16);

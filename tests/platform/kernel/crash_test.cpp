@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/crash.h"
-#include "platform/folders.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/crash.h"
+#include "platform/kernel/folders.h"
 #include "support/temp_dir.h"
 
 namespace {

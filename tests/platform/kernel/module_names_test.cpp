@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/module_names.h"
+#include "platform/kernel/module_names.h"
 
 TEST(ModuleNames, MapsTheProgramsModulesAndPassesOthers) {
     struct Case {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/module.h"
-#include "platform/version.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/version.h"
 #include "support/temp_dir.h"
 
 namespace {

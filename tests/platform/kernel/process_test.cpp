@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 #include <csignal>
 #include <filesystem>

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/profile.h"
+#include "platform/kernel/files.h"
+#include "platform/profile/profile.h"
 #include "support/file_size_limit.h"
 #include "support/file_watch.h"
 #include "support/temp_dir.h"

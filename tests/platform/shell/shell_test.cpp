@@ -1,4 +1,4 @@
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 // The shell's parts that need the display: the clipboard, read and written by another program
 // (xclip), and the real file dialogs, driven through xdotool.
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <signal.h>
@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 #include "support/message_pump.h"
 #include "support/temp_dir.h"
 #include "support/test_window.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/station.h"
+#include "platform/windows/station.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -15,8 +15,8 @@
 #include <cstring>
 
 #include "support/message_pump.h"
-#include "platform/wincairo.h"
-#include "platform/winuser.h"
+#include "platform/windows/wincairo.h"
+#include "platform/windows/winuser.h"
 #include "support/test_window.h"
 
 using testsupport::PumpFor;

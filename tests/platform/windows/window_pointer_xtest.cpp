@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "support/message_pump.h"
 #include "support/test_window.h"
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "support/message_pump.h"
 #include "support/temp_dir.h"
 #include "support/test_window.h"

@@ -10,7 +10,7 @@
 // what they got with the announced Content-Length.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using HINTERNET = void*;
 using INTERNET_PORT = WORD;

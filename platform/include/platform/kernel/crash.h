@@ -6,7 +6,7 @@
 // EXCEPTION_CONTINUE_EXECUTION returns to the faulting code.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define EXCEPTION_EXECUTE_HANDLER 1
 #define EXCEPTION_CONTINUE_SEARCH 0

@@ -1,7 +1,7 @@
 // The user's special folders, from the XDG user directories.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define CSIDL_MYPICTURES 0x0027
 

@@ -1,8 +1,8 @@
 // Loading shared libraries by file name at run time. Names of the program's modules as the code
-// gives them ("WZUpdate.dll") are mapped to our files first (platform/module_names.h).
+// gives them ("WZUpdate.dll") are mapped to our files first (platform/kernel/module_names.h).
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using FARPROC = void (*)();
 

@@ -1,20 +1,20 @@
 // Processes: starting programs (hidden, or through the shell's "open" and "runas"), the process
 // list (Toolhelp-style and the native system query), opening, waiting for, and ending processes.
-// Process handles are kernel handles (platform/sync.h): CloseHandle and WaitForSingleObject.
+// Process handles are kernel handles (platform/kernel/sync.h): CloseHandle and WaitForSingleObject.
 //
 // Differences a caller may meet:
 // - "runas" starts the program like "open": elevation is not emulated here.
 // - Programs have no hidden-window start: SW_HIDE is accepted and does nothing.
 // - Program names of this system's modules ("MorvaneUAC.exe", ...) are mapped to our files
-//   (platform/module_names.h); the process list shows the names of the Linux executables.
+//   (platform/kernel/module_names.h); the process list shows the names of the Linux executables.
 // - The exit code of a process that is not our child is not known: 0, or the code given to
 //   TerminateProcess.
 #pragma once
 
 #include <string>
 
-#include "platform/sync.h"
-#include "platform/winuser.h"
+#include "platform/kernel/sync.h"
+#include "platform/windows/winuser.h"
 
 #define PROCESS_TERMINATE 0x0001u
 #define PROCESS_QUERY_INFORMATION 0x0400u

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace platform {
 

@@ -3,10 +3,10 @@
 // is open in some process; the kernel drops the lock when a holder dies, so a crashed instance
 // never blocks the next start. A second CreateXxx of a held name gives a handle to the same
 // object with ERROR_ALREADY_EXISTS. The program uses these objects only to mark a running
-// instance: waiting is offered on process handles (platform/process.h), not on these.
+// instance: waiting is offered on process handles (platform/kernel/process.h), not on these.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0x00000000u

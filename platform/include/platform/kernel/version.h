@@ -2,7 +2,7 @@
 // "major.minor.build" (default 10.0). A value that is not a version makes the queries fail.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define VER_PLATFORM_WIN32_NT 2
 #define VER_NT_WORKSTATION 1

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using LSTATUS = LONG;
 using REGSAM = DWORD;

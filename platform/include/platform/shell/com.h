@@ -2,7 +2,7 @@
 // and asking an object for another of its interfaces.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 struct GUID {
     DWORD Data1;

@@ -1,12 +1,12 @@
 // The shell calls of the program: change notices, the recycle bin, the open-file and folder
 // dialogs, and the clipboard. Starting programs and opening addresses (ShellExecuteW) live in
-// platform/process.h, dropped files (DragQueryFileW) in platform/winuser.h, special folders in
-// platform/folders.h; this header includes the first two.
+// platform/kernel/process.h, dropped files (DragQueryFileW) in platform/windows/winuser.h, special folders in
+// platform/kernel/folders.h; this header includes the first two.
 //
 // Differences a caller may meet:
 // - SHChangeNotify tells no desktop here (desktops read handlers from desktop files): each notice
 //   is appended as one line, the event in hex, to "shell-notices" in the runtime folder
-//   (platform/runtime_dir.h), so that any process can count them (platform::shell).
+//   (platform/kernel/runtime_dir.h), so that any process can count them (platform::shell).
 // - The recycle bin is the desktop's trash (GIO). When a file cannot be moved to the trash it is
 //   left where it is and the delete fails: it is removed for good only without FOF_ALLOWUNDO.
 // - The dialogs are GTK's. For tests, MORVANE_DIALOG_ANSWER answers every dialog without showing
@@ -22,10 +22,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/com.h"
-#include "platform/nsis.h"  // GlobalAlloc, GlobalFree
-#include "platform/process.h"
-#include "platform/winuser.h"
+#include "platform/shell/com.h"
+#include "platform/installer/nsis.h"  // GlobalAlloc, GlobalFree
+#include "platform/kernel/process.h"
+#include "platform/windows/winuser.h"
 
 // ---- Change notices
 

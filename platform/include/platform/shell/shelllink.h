@@ -3,7 +3,7 @@
 // The file format is the published binary one; everything we do not change is kept byte for byte.
 #pragma once
 
-#include "platform/com.h"
+#include "platform/shell/com.h"
 
 extern const CLSID CLSID_ShellLink;
 extern const IID IID_IShellLinkA;

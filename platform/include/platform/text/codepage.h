@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define CP_OEMCP 1
 #define CP_THREAD_ACP 3

@@ -1,7 +1,7 @@
 // A plain system message box, for code that runs without the skin (the installer plug-in).
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L

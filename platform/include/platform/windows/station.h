@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace platform::station {
 

@@ -3,7 +3,7 @@
 
 #include <cairo.h>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 namespace platform {
 

@@ -16,7 +16,7 @@
 // - Key messages carry the PC scan code in bits 16-23 of lParam and the extended flag in bit 24.
 #pragma once
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 #define CALLBACK
 #define WINAPI
@@ -385,7 +385,7 @@ LRESULT DispatchMessageW(const MSG* msg);
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, TIMERPROC proc);
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
-// Painting (the cairo context of an HDC: platform/wincairo.h).
+// Painting (the cairo context of an HDC: platform/windows/wincairo.h).
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 BOOL UpdateWindow(HWND hwnd);
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
