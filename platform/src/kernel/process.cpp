@@ -27,7 +27,7 @@
 #include "handle_table.h"
 #include "platform/kernel/module_names.h"
 #include "proc_info.h"
-#include "wide_text.h"
+#include "text/wide_text.h"
 
 extern char** environ;
 

@@ -10,7 +10,7 @@
 
 #include "handle_table.h"
 #include "platform/kernel/runtime_dir.h"
-#include "wide_text.h"
+#include "text/wide_text.h"
 
 namespace {
 

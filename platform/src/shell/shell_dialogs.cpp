@@ -16,7 +16,7 @@
 #include "platform/text/codepage.h"
 #include "platform/kernel/files.h"
 #include "platform/shell/shell.h"
-#include "win_internal.h"
+#include "windows/win_internal.h"
 
 // A chosen folder: its NUL-ended file-system path, in one block of CoTaskMemFree-able memory.
 struct ITEMIDLIST {

@@ -23,8 +23,8 @@
 #include <thread>
 
 #include "platform/kernel/runtime_dir.h"
-#include "proc_info.h"
-#include "wide_text.h"
+#include "kernel/proc_info.h"
+#include "text/wide_text.h"
 
 namespace platform::station {
 namespace {
