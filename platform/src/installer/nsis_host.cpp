@@ -5,15 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 
-HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes) {
-    return (flags & GMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
-}
-
-HGLOBAL GlobalFree(HGLOBAL mem) {
-    std::free(mem);
-    return nullptr;
-}
-
 namespace platform {
 
 NsisHost::NsisHost(int stringSize)

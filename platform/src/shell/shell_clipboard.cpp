@@ -259,7 +259,3 @@ BOOL IsClipboardFormatAvailable(UINT format) {
     if (format == CF_BITMAP) return gtk_clipboard_wait_is_image_available(Board());
     return FALSE;
 }
-
-LPVOID GlobalLock(HGLOBAL mem) { return mem; }
-
-BOOL GlobalUnlock(HGLOBAL mem) { return mem ? TRUE : FALSE; }

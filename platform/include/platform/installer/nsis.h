@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/base/wintypes.h"
+#include "platform/kernel/memory.h"  // GlobalAlloc, GlobalFree
 
 extern "C" {
 
@@ -45,13 +46,6 @@ using NsisExport = void (*)(HWND hwndParent, int string_size, char* variables, n
 
 // The installer's variables $0..$9, $R0..$R9, $CMDLINE, $INSTDIR, $OUTDIR, $EXEDIR, $LANGUAGE.
 constexpr int kNsisVariableCount = 25;
-
-#define GMEM_FIXED 0x0000
-#define GMEM_ZEROINIT 0x0040
-#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
-using HGLOBAL = void*;
-HGLOBAL GlobalAlloc(UINT flags, std::size_t bytes);
-HGLOBAL GlobalFree(HGLOBAL mem);
 
 namespace platform {
 

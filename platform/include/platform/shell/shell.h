@@ -23,7 +23,7 @@
 #include <string>
 
 #include "platform/shell/com.h"
-#include "platform/installer/nsis.h"  // GlobalAlloc, GlobalFree
+#include "platform/kernel/memory.h"  // GlobalAlloc, GlobalFree
 #include "platform/kernel/process.h"
 #include "platform/windows/winuser.h"
 
@@ -213,6 +213,3 @@ HANDLE SetClipboardData(UINT format, HANDLE data);
 // Valid until CloseClipboard (a bitmap until DeleteObject). Null when it has none.
 HANDLE GetClipboardData(UINT format);
 BOOL IsClipboardFormatAvailable(UINT format);
-
-LPVOID GlobalLock(HGLOBAL mem);
-BOOL GlobalUnlock(HGLOBAL mem);
