@@ -15,6 +15,7 @@
 #include "platform/kernel/module.h"
 #include "platform/kernel/module_names.h"
 #include "platform/kernel/process.h"
+#include "platform/windows/winuser.h"
 #include "platform/windows/station.h"
 #include "player/assoc_table.h"
 #include "player/sys_config.h"

@@ -176,6 +176,21 @@ void SetLastError(DWORD code);
 #define CP_ACP 0
 #define CP_UTF8 65001
 
+// Show commands: ShowWindow's, and how a started program or an opened file is to appear.
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
+
 // Window messages.
 #define WM_NULL 0x0000
 #define WM_CREATE 0x0001

@@ -14,7 +14,6 @@
 #include <string>
 
 #include "platform/kernel/sync.h"
-#include "platform/windows/winuser.h"
 
 #define PROCESS_TERMINATE 0x0001u
 #define PROCESS_QUERY_INFORMATION 0x0400u
