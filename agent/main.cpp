@@ -1,6 +1,6 @@
 // MorvaneUAC: the association agent. Started by the player, ended by WM_CLOSE to its window.
 #include "agent/agent.h"
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 
 int main(int argc, char** argv) {
     SetCommandLineFromArgv(argc, argv);

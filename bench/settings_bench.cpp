@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 #include "player/sys_config.h"
 #include "support/temp_dir.h"
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "download/process_finder.h"
-#include "platform/com.h"
-#include "platform/module.h"
-#include "platform/runtime_dir.h"
-#include "platform/sync.h"
+#include "platform/shell/com.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/runtime_dir.h"
+#include "platform/kernel/sync.h"
 #include "player/crash_handler.h"
 #include "player/file_assoc_client.h"
 #include "player/main_wnd.h"

@@ -2,9 +2,9 @@
 #include <string>
 
 #include "agent/agent.h"
-#include "platform/module.h"
-#include "platform/runtime_dir.h"
-#include "platform/sync.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/runtime_dir.h"
+#include "platform/kernel/sync.h"
 
 namespace {
 

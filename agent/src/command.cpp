@@ -8,7 +8,7 @@
 
 #include "common/convert.h"
 #include "common/file_assoc.h"
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 
 const wchar_t* const AgentAudioExtensions[kAgentAudioCount] = {
     L".aac", L".ac3", L".amr", L".ape", L".cda", L".dts", L".flac", L".m1a", L".m2a", L".m4a", L".mid", L".midi",

@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "platform/codepage.h"
-#include "platform/version.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/version.h"
 
 namespace {
 

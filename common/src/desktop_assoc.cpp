@@ -14,8 +14,8 @@
 #include "common/assoc_extensions.h"
 #include "common/convert.h"
 #include "common/error_log.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
 
 namespace fs = std::filesystem;
 

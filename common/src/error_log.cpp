@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/convert.h"
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 CErrorLog g_ErrorLog MORVANE_INIT_ERRORLOG;
 

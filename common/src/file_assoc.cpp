@@ -8,9 +8,9 @@
 #include "common/convert.h"
 #include "common/desktop_assoc.h"
 #include "common/reg_helper.h"
-#include "platform/module.h"
-#include "platform/module_names.h"
-#include "platform/shell.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/module_names.h"
+#include "platform/shell/shell.h"
 
 namespace {
 

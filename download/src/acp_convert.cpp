@@ -1,6 +1,6 @@
 #include "acp_convert.h"
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace download::detail {
 

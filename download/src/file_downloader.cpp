@@ -13,7 +13,7 @@
 
 #include "acp_convert.h"
 #include "download/file_utils.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 #include "site_rules.h"
 
 namespace download {

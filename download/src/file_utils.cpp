@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "acp_convert.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 namespace download {
 

@@ -9,8 +9,8 @@
 
 #include "download/text_utils.h"
 #include "local_proxy.h"
-#include "platform/module.h"
-#include "platform/profile.h"
+#include "platform/kernel/module.h"
+#include "platform/profile/profile.h"
 #include "site_rules.h"
 
 namespace download {

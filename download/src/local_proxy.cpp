@@ -1,7 +1,7 @@
 #include "local_proxy.h"
 
 #include "download/process_finder.h"
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 
 namespace download {
 

@@ -8,7 +8,7 @@
 #include "download/pattern.h"
 #include "download/text_utils.h"
 #include "download/zip_extract.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 namespace download {
 

@@ -7,8 +7,8 @@
 #include <cwctype>
 #include <string>
 
-#include "platform/module_names.h"
-#include "platform/station.h"
+#include "platform/kernel/module_names.h"
+#include "platform/windows/station.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <string>
 
 #include "download/file_utils.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 namespace download {
 

@@ -1,6 +1,6 @@
 #include "download/system_info.h"
 
-#include "platform/version.h"
+#include "platform/kernel/version.h"
 
 namespace download {
 

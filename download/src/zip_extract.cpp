@@ -17,7 +17,7 @@
 #include "acp_convert.h"
 #include "download/file_utils.h"
 #include "download/text_utils.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 namespace download {
 

@@ -1,16 +1,16 @@
 // The plug-in's exports in the installer's calling form. Only these symbols leave the library.
 #include <string>
 
-#include "platform/module.h"
-#include "platform/msgbox.h"
-#include "platform/nsis.h"
+#include "platform/kernel/module.h"
+#include "platform/windows/msgbox.h"
+#include "platform/installer/nsis.h"
 #include "common/file_assoc.h"
 #include "download/nd_downloader.h"
 #include "download/process_finder.h"
 #include "download/system_info.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/shell.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/shell/shell.h"
 #include "plugin_stack.h"
 #include "shortcut_editor.h"
 

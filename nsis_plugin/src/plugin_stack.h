@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/nsis.h"
+#include "platform/installer/nsis.h"
 
 namespace wznsis {
 

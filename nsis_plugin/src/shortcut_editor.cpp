@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 
 namespace wznsis {
 namespace {

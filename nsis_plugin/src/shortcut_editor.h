@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/com.h"
+#include "platform/shell/com.h"
 
 namespace wznsis {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/registry.h"
+#include "platform/text/codepage.h"
+#include "platform/registry/registry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "player/about_wnd.h"
 
 #include "dialog_run.h"
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 #include "player/dialogs.h"
 #include "player/user_data.h"
 #include "skinui/skinui.h"

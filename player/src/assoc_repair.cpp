@@ -2,7 +2,7 @@
 #include "common/convert.h"
 #include "common/file_assoc.h"
 #include "common/reg_helper.h"
-#include "platform/profile.h"
+#include "platform/profile/profile.h"
 #include "player/assoc_table.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"

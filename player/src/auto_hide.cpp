@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "player/overlay_logic.h"
 
 bool CAutoHidePoller::InBand(POINT pt, const RECT& rc) const {

@@ -1,6 +1,6 @@
 #include "player/caption_wnd.h"
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "player/dialogs.h"
 #include "player/main_menu.h"
 #include "player/main_wnd.h"

@@ -1,6 +1,6 @@
 #include "player/hotkey_text.h"
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 std::wstring KeyNameText(UINT virtualKey, bool extended) {
     UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "common/convert.h"
-#include "platform/station.h"
+#include "platform/windows/station.h"
 #include "player/main_wnd.h"
 
 namespace {

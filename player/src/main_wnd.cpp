@@ -6,7 +6,7 @@
 #include <cwctype>
 
 #include "download/process_finder.h"
-#include "platform/profile.h"
+#include "platform/profile/profile.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
 #include "player/wnd_ui.h"

@@ -1,9 +1,9 @@
 // Input of the main window: keys, hot keys, the mouse on the video, full screen and sizing.
 #include <cstdlib>
 
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 #include "common/convert.h"
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/main_menu.h"

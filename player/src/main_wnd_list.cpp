@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <random>
 
-#include "platform/files.h"
-#include "platform/winuser.h"
+#include "platform/kernel/files.h"
+#include "platform/windows/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"

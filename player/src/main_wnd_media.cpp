@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "common/convert.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/shell.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/shell/shell.h"
 #include "player/dialogs.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "common/convert.h"
-#include "platform/files.h"
-#include "platform/profile.h"
+#include "platform/kernel/files.h"
+#include "platform/profile/profile.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"
 #include "player/open_url.h"

@@ -1,9 +1,9 @@
 // The threads the main window starts: the start-up worker and the two auto-hide pollers. Their
 // work on the play list and the main window runs on the UI thread (RunOnUi); the pollers' window
 // calls are handed to the UI thread by the window layer.
-#include "platform/files.h"
-#include "platform/module.h"
-#include "platform/winuser.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/module.h"
+#include "platform/windows/winuser.h"
 #include "player/auto_hide.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"

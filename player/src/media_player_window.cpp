@@ -1,5 +1,5 @@
 // The engine's tie to the window layer, apart so that the engine itself runs without it.
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "player/media_player.h"
 
 void CMediaPlayer::SetRenderWindow(HWND hwnd) {

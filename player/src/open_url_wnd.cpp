@@ -2,7 +2,7 @@
 
 #include "common/convert.h"
 #include "dialog_run.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "player/dialogs.h"
 #include "player/open_url.h"
 #include "player/sys_config.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "common/convert.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/profile.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/profile/profile.h"
 #include "player/sys_config.h"
 
 namespace {

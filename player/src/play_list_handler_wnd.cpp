@@ -1,7 +1,7 @@
 // The play list's handle strip.
 #include "player/play_list_handler_wnd.h"
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"
 

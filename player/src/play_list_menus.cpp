@@ -1,8 +1,8 @@
 // The play list's context menu and play-order menu: enabling, check marks and actions.
 #include "player/play_list_menus.h"
 
-#include "platform/msgbox.h"
-#include "platform/winuser.h"
+#include "platform/windows/msgbox.h"
+#include "platform/windows/winuser.h"
 #include "player/media_info.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"

@@ -2,7 +2,7 @@
 #include <ctime>
 #include <random>
 
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 #include "player/media_types.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 #include "player/media_types.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"

@@ -8,11 +8,11 @@
 #include <map>
 #include <unordered_map>
 
-#include "platform/files.h"
-#include "platform/process.h"
-#include "platform/profile.h"
-#include "platform/resources.h"
-#include "platform/shell.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/process.h"
+#include "platform/profile/profile.h"
+#include "platform/kernel/resources.h"
+#include "platform/shell/shell.h"
 #include "player/media_types.h"
 #include "player/utils.h"
 #include "player/play_list_handler_wnd.h"

@@ -1,7 +1,7 @@
 #include "player/play_panel_wnd.h"
 
-#include "platform/ticks.h"
-#include "platform/winuser.h"
+#include "platform/kernel/ticks.h"
+#include "platform/windows/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/media_types.h"

@@ -1,7 +1,7 @@
 #include "player/player_ctrl.h"
 
 #include "common/convert.h"
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 std::atomic<CPlayerCtrl*> g_pPlayerCtrl{nullptr};
 

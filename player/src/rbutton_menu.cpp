@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/windows/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_menu.h"
 #include "player/main_wnd.h"

@@ -1,6 +1,6 @@
 #include "player/setting_wnd.h"
 
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
 #include "player/utils.h"

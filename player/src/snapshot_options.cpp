@@ -1,7 +1,7 @@
 #include "player/snapshot_options.h"
 
-#include "platform/files.h"
-#include "platform/folders.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/folders.h"
 #include "player/sys_config.h"
 
 std::wstring TrimFolderSeparators(std::wstring folder) {

@@ -1,7 +1,7 @@
 #include "player/snapshot_wnd.h"
 
 #include "dialog_run.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "player/dialogs.h"
 #include "player/snapshot_options.h"
 #include "player/utils.h"

@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/files.h"
-#include "platform/module.h"
-#include "platform/process.h"
-#include "platform/profile.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/process.h"
+#include "platform/profile/profile.h"
 #include "player/file_assoc_client.h"
 #include "player/overlay_logic.h"
 #include "player/sys_config.h"

@@ -7,9 +7,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/folders.h"
-#include "platform/module.h"
-#include "platform/profile.h"
+#include "platform/kernel/folders.h"
+#include "platform/kernel/module.h"
+#include "platform/profile/profile.h"
 #include "player/assoc_table.h"
 
 CSysConfig g_SysConfig MORVANE_INIT_SYSCONFIG;

@@ -12,12 +12,12 @@
 #include <thread>
 
 #include "common/convert.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/library.h"
-#include "platform/module.h"
-#include "platform/profile.h"
-#include "platform/ticks.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/library.h"
+#include "platform/kernel/module.h"
+#include "platform/profile/profile.h"
+#include "platform/kernel/ticks.h"
 #include "player/crash_handler.h"
 
 RequestGetHtmlFn g_pfnRequestGetHtml = nullptr;

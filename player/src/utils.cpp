@@ -1,6 +1,6 @@
 #include "player/utils.h"
 
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 #include <cwchar>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "player/wnd_ui.h"
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 bool CWndUI::Attach(HWND hwnd) {
     if (!::IsWindow(hwnd)) return false;

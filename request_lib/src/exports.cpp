@@ -7,7 +7,7 @@
 #include "download/http_client.h"
 #include "download/nd_downloader.h"
 #include "download/zip_extract.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 #define WZ_EXPORT extern "C" __attribute__((visibility("default")))
 

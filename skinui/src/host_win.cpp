@@ -1,8 +1,8 @@
 // Window-layer hooks of the paint manager over the platform's window calls.
 #include "host.h"
 
-#include "platform/wincairo.h"
-#include "platform/winuser.h"
+#include "platform/windows/wincairo.h"
+#include "platform/windows/winuser.h"
 
 namespace skinui::host {
 

@@ -5,7 +5,7 @@
 
 #include <cwchar>
 
-#include "platform/resources.h"
+#include "platform/kernel/resources.h"
 #include "host.h"
 #include "skinui/builder.h"
 #include "skinui/container.h"

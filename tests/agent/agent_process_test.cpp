@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "agent/agent.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "support/agent_env.h"
 #include "support/child.h"
 #include "support/hostile_client.h"

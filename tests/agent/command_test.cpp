@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "agent/agent.h"
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 #include "support/desktop_env.h"
 #include "support/registry_db.h"
 

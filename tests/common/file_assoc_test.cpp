@@ -4,8 +4,8 @@
 
 #include <optional>
 
-#include "platform/registry.h"
-#include "platform/shell.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/shell.h"
 #include "support/desktop_env.h"
 #include "support/registry_db.h"
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/station.h"
+#include "platform/windows/station.h"
 #include "support/child.h"
 #include "support/temp_dir.h"
 #include "support/wait_for.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/nsis.h"
+#include "platform/installer/nsis.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) {

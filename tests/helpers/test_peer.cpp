@@ -24,8 +24,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/station.h"
-#include "platform/sync.h"
+#include "platform/windows/station.h"
+#include "platform/kernel/sync.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "common/reg_helper.h"
-#include "platform/nsis.h"
-#include "platform/shelllink.h"
-#include "platform/shell.h"
-#include "platform/winuser.h"
+#include "platform/installer/nsis.h"
+#include "platform/shell/shelllink.h"
+#include "platform/shell/shell.h"
+#include "platform/windows/winuser.h"
 #include "support/forward_proxy.h"
 #include "support/http_server.h"
 #include "support/message_pump.h"

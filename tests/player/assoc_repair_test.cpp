@@ -7,7 +7,7 @@
 #include "player/assoc_table.h"
 #include "player/file_assoc_client.h"
 #include "player/sys_config.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "support/desktop_env.h"
 #include "support/registry_db.h"
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/codepage.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/windows/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_wnd.h"
 #include "player/open_url.h"

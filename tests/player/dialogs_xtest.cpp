@@ -8,15 +8,15 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/codepage.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/windows/winuser.h"
 #include "player/about_wnd.h"
 #include "player/dialogs.h"
 #include "player/file_info_wnd.h"
 #include "player/open_url.h"
 #include "player/open_url_wnd.h"
 #include "player/snapshot_wnd.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "skinui/list.h"
 #include "support/dialog_answer.h"
 #include "support/http_server.h"

@@ -8,7 +8,7 @@
 #include <regex>
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 #include "player/mediainfo_dll.h"
 #include "support/clips.h"
 #include "support/temp_dir.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/station.h"
-#include "platform/sync.h"
+#include "platform/windows/station.h"
+#include "platform/kernel/sync.h"
 #include "player/main_wnd.h"
 #include "support/child.h"
 #include "support/program_dir.h"

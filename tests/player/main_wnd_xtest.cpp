@@ -21,11 +21,11 @@
 #include <string>
 #include <thread>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/profile.h"
-#include "platform/shell.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/files.h"
+#include "platform/profile/profile.h"
+#include "platform/shell/shell.h"
+#include "platform/windows/winuser.h"
 #include "player/main_wnd.h"
 #include "player/player_ctrl.h"
 #include "player/sys_config.h"

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/profile.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/profile/profile.h"
+#include "platform/windows/winuser.h"
 #include "player/main_wnd.h"
 #include "support/child.h"
 #include "support/clips.h"

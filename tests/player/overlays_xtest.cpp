@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/profile.h"
-#include "platform/winuser.h"
+#include "platform/text/codepage.h"
+#include "platform/profile/profile.h"
+#include "platform/windows/winuser.h"
 #include "player/caption_wnd.h"
 #include "player/main_menu.h"
 #include "player/main_wnd.h"

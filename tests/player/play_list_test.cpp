@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
+#include "platform/text/codepage.h"
 #include "player/sys_config.h"
 #include "support/file_size_limit.h"
 #include "support/file_watch.h"

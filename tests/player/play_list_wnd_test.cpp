@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/profile.h"
+#include "platform/kernel/files.h"
+#include "platform/profile/profile.h"
 #include "player/play_list_menus.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "player/media_player.h"
 #include "player/player_ctrl.h"
 #include "support/clips.h"

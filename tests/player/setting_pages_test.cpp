@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/resources.h"
+#include "platform/text/codepage.h"
+#include "platform/kernel/resources.h"
 #include "player/setting_pages.h"
 #include "skinui/list.h"
 #include "skinui/skinui.h"

@@ -10,8 +10,8 @@
 
 #include "common/agent_window.h"
 #include "download/process_finder.h"
-#include "platform/codepage.h"
-#include "platform/profile.h"
+#include "platform/text/codepage.h"
+#include "platform/profile/profile.h"
 #include "player/file_assoc_client.h"
 #include "player/main_wnd.h"
 #include "player/setting_wnd.h"

@@ -3,7 +3,7 @@
 
 #include <regex>
 
-#include "platform/resources.h"
+#include "platform/kernel/resources.h"
 #include "skinui/skinui.h"
 
 using namespace skinui;

@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/resources.h"
-#include "platform/winuser.h"
+#include "platform/kernel/resources.h"
+#include "platform/windows/winuser.h"
 #include "player/xml_wnd.h"
 #include "skinui/menu.h"
 #include "skinui/skinui.h"

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/codepage.h"
-#include "platform/profile.h"
+#include "platform/text/codepage.h"
+#include "platform/profile/profile.h"
 #include "player/assoc_table.h"
 #include "player/sys_config.h"
 #include "support/file_watch.h"

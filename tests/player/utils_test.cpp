@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 #include "player/crash_handler.h"
 #include "player/media_types.h"
 #include "player/utils.h"

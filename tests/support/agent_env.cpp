@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "support/wait_for.h"
 
 namespace testsupport {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "support/desktop_env.h"
 #include "support/program_dir.h"
 #include "support/registry_db.h"

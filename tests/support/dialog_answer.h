@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 namespace testsupport {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace testsupport {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 namespace testsupport {
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/ticks.h"
+#include "platform/kernel/ticks.h"
 #include "support/x_windows.h"
 
 namespace testsupport {

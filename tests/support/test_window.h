@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 namespace testsupport {
 

@@ -2,7 +2,7 @@
 
 #include <future>
 
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 namespace testsupport {
 

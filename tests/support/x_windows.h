@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 namespace testsupport {
 

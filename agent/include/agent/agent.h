@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/agent_window.h"
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 
 // The audio extensions (with their dot): a missing icon of one of these falls back to "AUDIO.ico".
 inline constexpr size_t kAgentAudioCount = 23;

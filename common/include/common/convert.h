@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // Null or unconvertible input gives an empty result.
 std::wstring AnsiToWide(const char* text);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 class CRegHelper {
 public:

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "download/flavor.h"
-#include "platform/inet.h"
+#include "platform/inet/inet.h"
 
 namespace download {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 
 enum class FinderVariant {
     Installer,       // WM_CLOSE is sent and answered before the wait starts

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 namespace download {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // What a poller sees of its bar and of the main window. The window calls of an implementation
 // run on the UI thread (the window layer hands them over and waits).

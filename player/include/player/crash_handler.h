@@ -1,7 +1,7 @@
 // The player's crash filter: installed once at start and kept against later replacement.
 #pragma once
 
-#include "platform/crash.h"
+#include "platform/kernel/crash.h"
 
 // Called by the filter on the crashing thread; it must be safe there (write a marker file
 // with plain system calls, for example, and leave the sending to the next start).

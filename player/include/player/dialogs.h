@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 class IOpenUrlHost;
 

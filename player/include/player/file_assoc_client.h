@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 class CProcessFinder;
 

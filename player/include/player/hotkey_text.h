@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 std::wstring KeyNameText(UINT virtualKey, bool extended);
 // "Ctrl + Shift + Alt + key", arrows as arrows; empty when both are 0.

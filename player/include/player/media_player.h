@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "player/media_logic.h"
 
 struct libvlc_instance_t;

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/library.h"
+#include "platform/kernel/library.h"
 
 inline constexpr const wchar_t* kMediaInfoLoadError = L"Unable to load MediaInfo.dll";
 

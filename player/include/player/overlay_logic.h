@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "player/sys_config.h"
 
 namespace overlay {

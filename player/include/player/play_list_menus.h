@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "skinui/menu.h"
 
 class CPlayListWnd;

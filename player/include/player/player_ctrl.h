@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "player/media_player.h"
 
 // Engine-event messages, posted to the notify window with wParam = the engine's address and

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 #include "player/media_info.h"
 #include "player/play_list_records.h"
 

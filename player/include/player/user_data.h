@@ -6,7 +6,7 @@
 #include <stop_token>
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 using RequestGetHtmlFn = int (*)(const char* address, char** body, char** second);
 using ReleaseBufferFn = void (*)();

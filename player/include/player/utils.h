@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 // The first argument after the program path of a Windows-style command line, read back the way
 // the command line is quoted (a name may hold quotes, backslashes and blanks) and as long as it

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/base/wintypes.h"
 
 typedef struct _cairo cairo_t;
 

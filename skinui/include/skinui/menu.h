@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
 

@@ -1,8 +1,8 @@
 // The skin message box: layout "WzMessageBox.xml" of the skin archive in use, shown modally.
 #pragma once
 
-#include "platform/msgbox.h"
-#include "platform/wintypes.h"
+#include "platform/windows/msgbox.h"
+#include "platform/base/wintypes.h"
 
 namespace skinui {
 

@@ -2,7 +2,7 @@
 // a layout of the skin archive.
 #pragma once
 
-#include "platform/winuser.h"
+#include "platform/windows/winuser.h"
 #include "skinui/manager.h"
 
 #ifndef IDOK

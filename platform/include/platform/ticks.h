@@ -1,7 +1,0 @@
-// Milliseconds since the system started, wrapping at 2^32 like the original counter.
-#pragma once
-
-#include "platform/wintypes.h"
-
-DWORD GetTickCount();
-ULONGLONG GetTickCount64();
