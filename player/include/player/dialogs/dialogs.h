@@ -15,5 +15,5 @@ void ShowFileInfoDialog(HWND owner, const std::wstring& path);
 // 2 when cancelled.
 UINT ShowSnapShotDialog(HWND owner);
 void ShowAboutDialog(HWND owner);
-// Lets the user open network addresses; the host plays them (see player/open_url.h).
+// Lets the user open network addresses; the host plays them (see player/dialogs/open_url.h).
 void ShowOpenUrlDialog(HWND owner, IOpenUrlHost& host);

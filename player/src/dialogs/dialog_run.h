@@ -1,4 +1,4 @@
-// Running a dialog window modally for the entries of player/dialogs.h.
+// Running a dialog window modally for the entries of player/dialogs/dialogs.h.
 #pragma once
 
 #include "skinui/window.h"

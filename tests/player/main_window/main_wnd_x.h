@@ -11,7 +11,7 @@
 
 #include "player/main_wnd.h"
 #include "player/sys_config.h"
-#include "skin_x.h"
+#include "../skin_window/skin_x.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"
 #include "support/temp_dir.h"

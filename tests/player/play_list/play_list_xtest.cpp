@@ -10,7 +10,7 @@
 #include "player/play_list_handler_wnd.h"
 #include "player/play_list_wnd.h"
 #include "player/sys_config.h"
-#include "skin_x.h"
+#include "../skin_window/skin_x.h"
 #include "support/clips.h"
 #include "support/message_pump.h"
 #include "support/temp_dir.h"

@@ -25,7 +25,7 @@
 #include "player/play_panel_wnd.h"
 #include "player/rbutton_menu.h"
 #include "player/sys_config.h"
-#include "skin_x.h"
+#include "../skin_window/skin_x.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
 #include "skinui/menu.h"

@@ -8,7 +8,7 @@
 #include "player/setting_wnd.h"
 #include "skinui/controls.h"
 #include "skinui/list.h"
-#include "main_wnd_x.h"
+#include "../main_window/main_wnd_x.h"
 #include "support/clips.h"
 
 using skinx::Xdo;

@@ -1,5 +1,5 @@
 // The open-address dialog: one network address or several joined by "|", typed, pasted or
-// picked from the history; the confirm step is ConfirmUrlInput (player/open_url.h).
+// picked from the history; the confirm step is ConfirmUrlInput (player/dialogs/open_url.h).
 #pragma once
 
 #include "player/xml_wnd.h"

@@ -16,7 +16,7 @@
 #include "player/main_wnd.h"
 #include "player/setting_wnd.h"
 #include "player/sys_config.h"
-#include "skin_x.h"
+#include "../skin_window/skin_x.h"
 #include "skinui/controls.h"
 #include "support/dialog_answer.h"
 #include "support/agent_env.h"
