@@ -1,4 +1,4 @@
-#include "player/crash_handler.h"
+#include "player/app/crash_handler.h"
 
 #include <sys/syscall.h>
 #include <unistd.h>

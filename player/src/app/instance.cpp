@@ -8,7 +8,7 @@
 
 #include "common/convert.h"
 #include "platform/station.h"
-#include "player/main_wnd.h"
+#include "player/main_window/main_wnd.h"
 
 namespace {
 

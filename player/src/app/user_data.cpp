@@ -1,4 +1,4 @@
-#include "player/user_data.h"
+#include "player/app/user_data.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,7 +18,7 @@
 #include "platform/module.h"
 #include "platform/profile.h"
 #include "platform/ticks.h"
-#include "player/crash_handler.h"
+#include "player/app/crash_handler.h"
 
 RequestGetHtmlFn g_pfnRequestGetHtml = nullptr;
 ReleaseBufferFn g_pfnReleaseBuffer = nullptr;

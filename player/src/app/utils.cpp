@@ -1,4 +1,4 @@
-#include "player/utils.h"
+#include "player/app/utils.h"
 
 #include "platform/shell.h"
 

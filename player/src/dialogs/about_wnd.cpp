@@ -1,9 +1,9 @@
-#include "player/about_wnd.h"
+#include "player/dialogs/about_wnd.h"
 
 #include "dialog_run.h"
 #include "platform/process.h"
-#include "player/dialogs.h"
-#include "player/user_data.h"
+#include "player/dialogs/dialogs.h"
+#include "player/app/user_data.h"
 #include "skinui/skinui.h"
 
 using namespace skinui;

@@ -1,7 +1,7 @@
-#include "player/file_info.h"
+#include "player/dialogs/file_info.h"
 
 
-#include "player/mediainfo_dll.h"
+#include "player/dialogs/mediainfo_dll.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "player/file_info_wnd.h"
+#include "player/dialogs/file_info_wnd.h"
 
 #include "dialog_run.h"
-#include "player/dialogs.h"
-#include "player/file_info.h"
-#include "player/mediainfo_dll.h"
+#include "player/dialogs/dialogs.h"
+#include "player/dialogs/file_info.h"
+#include "player/dialogs/mediainfo_dll.h"
 #include "skinui/skinui.h"
 
 using namespace skinui;

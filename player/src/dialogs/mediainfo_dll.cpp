@@ -1,4 +1,4 @@
-#include "player/mediainfo_dll.h"
+#include "player/dialogs/mediainfo_dll.h"
 
 #include <locale.h>
 

@@ -1,9 +1,9 @@
-#include "player/open_url.h"
+#include "player/dialogs/open_url.h"
 
 #include <algorithm>
 
 #include "common/convert.h"
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 
 std::vector<std::wstring> g_UrlQueue;
 int g_nNextUrl = 0;

@@ -1,11 +1,11 @@
-#include "player/open_url_wnd.h"
+#include "player/dialogs/open_url_wnd.h"
 
 #include "common/convert.h"
 #include "dialog_run.h"
 #include "platform/shell.h"
-#include "player/dialogs.h"
-#include "player/open_url.h"
-#include "player/sys_config.h"
+#include "player/dialogs/dialogs.h"
+#include "player/dialogs/open_url.h"
+#include "player/settings/sys_config.h"
 #include "skinui/list.h"
 #include "skinui/skinui.h"
 

@@ -1,11 +1,11 @@
-#include "player/snapshot_wnd.h"
+#include "player/dialogs/snapshot_wnd.h"
 
 #include "dialog_run.h"
 #include "platform/shell.h"
-#include "player/dialogs.h"
-#include "player/snapshot_options.h"
-#include "player/utils.h"
-#include "player/sys_config.h"
+#include "player/dialogs/dialogs.h"
+#include "player/settings/snapshot_options.h"
+#include "player/app/utils.h"
+#include "player/settings/sys_config.h"
 #include "skinui/list.h"
 #include "skinui/skinui.h"
 

@@ -1,10 +1,10 @@
-#include "player/media_logic.h"
+#include "player/engine/media_logic.h"
 
 #include <vlc/vlc.h>
 
 #include <filesystem>
 
-#include "player/open_url.h"
+#include "player/dialogs/open_url.h"
 
 namespace media_logic {
 

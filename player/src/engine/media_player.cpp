@@ -1,4 +1,4 @@
-#include "player/media_player.h"
+#include "player/engine/media_player.h"
 
 #include <X11/Xlib.h>
 #include <vlc/vlc.h>

@@ -1,6 +1,6 @@
 // The engine's tie to the window layer, apart so that the engine itself runs without it.
 #include "platform/winuser.h"
-#include "player/media_player.h"
+#include "player/engine/media_player.h"
 
 void CMediaPlayer::SetRenderWindow(HWND hwnd) {
     if (!IsWindow(hwnd)) return;

@@ -1,4 +1,4 @@
-#include "player/media_types.h"
+#include "player/engine/media_types.h"
 
 #include <cwchar>
 #include <string>

@@ -1,4 +1,4 @@
-#include "player/player_ctrl.h"
+#include "player/engine/player_ctrl.h"
 
 #include "common/convert.h"
 #include "platform/winuser.h"

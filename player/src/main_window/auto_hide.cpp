@@ -1,11 +1,11 @@
-#include "player/auto_hide.h"
+#include "player/main_window/auto_hide.h"
 
 #include <pthread.h>
 
 #include <chrono>
 
 #include "platform/winuser.h"
-#include "player/overlay_logic.h"
+#include "player/main_window/overlay_logic.h"
 
 bool CAutoHidePoller::InBand(POINT pt, const RECT& rc) const {
     return kind_ == BarKind::Panel ? overlay::InBottomBand(pt, rc) : overlay::InTopBand(pt, rc);

@@ -1,11 +1,11 @@
-#include "player/caption_wnd.h"
+#include "player/main_window/caption_wnd.h"
 
 #include "platform/winuser.h"
-#include "player/dialogs.h"
-#include "player/main_menu.h"
-#include "player/main_wnd.h"
-#include "player/open_url.h"
-#include "player/play_panel_wnd.h"
+#include "player/dialogs/dialogs.h"
+#include "player/main_window/main_menu.h"
+#include "player/main_window/main_wnd.h"
+#include "player/dialogs/open_url.h"
+#include "player/main_window/play_panel_wnd.h"
 #include "skinui/controls.h"
 
 using namespace skinui;

@@ -1,13 +1,13 @@
-#include "player/main_menu.h"
+#include "player/main_window/main_menu.h"
 
 #include "platform/files.h"
 #include "platform/module.h"
 #include "platform/module_names.h"
 #include "platform/process.h"
 #include "platform/winuser.h"
-#include "player/main_wnd.h"
-#include "player/startup.h"
-#include "player/sys_config.h"
+#include "player/main_window/main_wnd.h"
+#include "player/main_window/startup.h"
+#include "player/settings/sys_config.h"
 
 using namespace skinui;
 

@@ -1,5 +1,5 @@
 // The main window: construction, InitWindow, the video surface, placement, and the end.
-#include "player/main_wnd.h"
+#include "player/main_window/main_wnd.h"
 
 #include <unistd.h>
 
@@ -7,9 +7,9 @@
 
 #include "download/process_finder.h"
 #include "platform/profile.h"
-#include "player/file_assoc_client.h"
-#include "player/sys_config.h"
-#include "player/wnd_ui.h"
+#include "player/settings/file_assoc_client.h"
+#include "player/settings/sys_config.h"
+#include "player/main_window/wnd_ui.h"
 #include "skinui/container.h"
 
 CMorvaneWnd* g_pMainWnd = nullptr;

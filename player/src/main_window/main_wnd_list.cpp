@@ -6,12 +6,12 @@
 
 #include "platform/files.h"
 #include "platform/winuser.h"
-#include "player/caption_wnd.h"
-#include "player/main_wnd.h"
-#include "player/media_types.h"
-#include "player/play_list_wnd.h"
-#include "player/play_panel_wnd.h"
-#include "player/sys_config.h"
+#include "player/main_window/caption_wnd.h"
+#include "player/main_window/main_wnd.h"
+#include "player/engine/media_types.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/main_window/play_panel_wnd.h"
+#include "player/settings/sys_config.h"
 
 namespace {
 

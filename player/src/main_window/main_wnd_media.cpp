@@ -13,12 +13,12 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "player/dialogs.h"
-#include "player/main_wnd.h"
-#include "player/media_types.h"
-#include "player/play_list_wnd.h"
-#include "player/snapshot_options.h"
-#include "player/sys_config.h"
+#include "player/dialogs/dialogs.h"
+#include "player/main_window/main_wnd.h"
+#include "player/engine/media_types.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/snapshot_options.h"
+#include "player/settings/sys_config.h"
 #include "skinui/msgbox.h"
 
 namespace {

@@ -2,13 +2,13 @@
 // panel (bottom), settings window and the tool tip. Each window's owner creates it here, in this
 // order, so that every window is owned by the one before it: main → play list → caption →
 // play panel → settings. The settings window, hidden until it is asked for, is made then.
-#include "player/caption_wnd.h"
-#include "player/main_wnd.h"
-#include "player/overlay_logic.h"
-#include "player/play_list_wnd.h"
-#include "player/play_panel_wnd.h"
-#include "player/setting_wnd.h"
-#include "player/sys_config.h"
+#include "player/main_window/caption_wnd.h"
+#include "player/main_window/main_wnd.h"
+#include "player/main_window/overlay_logic.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/main_window/play_panel_wnd.h"
+#include "player/settings/setting_wnd.h"
+#include "player/settings/sys_config.h"
 #include "skinui/controls.h"
 #include "skinui/tooltip.h"
 

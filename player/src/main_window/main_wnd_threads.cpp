@@ -4,14 +4,14 @@
 #include "platform/files.h"
 #include "platform/module.h"
 #include "platform/winuser.h"
-#include "player/auto_hide.h"
-#include "player/caption_wnd.h"
-#include "player/main_wnd.h"
-#include "player/media_types.h"
-#include "player/play_panel_wnd.h"
-#include "player/startup.h"
-#include "player/sys_config.h"
-#include "player/user_data.h"
+#include "player/main_window/auto_hide.h"
+#include "player/main_window/caption_wnd.h"
+#include "player/main_window/main_wnd.h"
+#include "player/engine/media_types.h"
+#include "player/main_window/play_panel_wnd.h"
+#include "player/main_window/startup.h"
+#include "player/settings/sys_config.h"
+#include "player/app/user_data.h"
 
 namespace {
 

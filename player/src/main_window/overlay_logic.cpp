@@ -1,4 +1,4 @@
-#include "player/overlay_logic.h"
+#include "player/main_window/overlay_logic.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <cwchar>
 #include <cwctype>
 
-#include "player/hotkey_text.h"
+#include "player/settings/hotkey_text.h"
 
 namespace overlay {
 

@@ -1,17 +1,17 @@
-#include "player/rbutton_menu.h"
+#include "player/main_window/rbutton_menu.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "platform/codepage.h"
 #include "platform/winuser.h"
-#include "player/caption_wnd.h"
-#include "player/main_menu.h"
-#include "player/main_wnd.h"
-#include "player/media_types.h"
-#include "player/overlay_logic.h"
-#include "player/play_panel_wnd.h"
-#include "player/sys_config.h"
+#include "player/main_window/caption_wnd.h"
+#include "player/main_window/main_menu.h"
+#include "player/main_window/main_wnd.h"
+#include "player/engine/media_types.h"
+#include "player/main_window/overlay_logic.h"
+#include "player/main_window/play_panel_wnd.h"
+#include "player/settings/sys_config.h"
 #include "skinui/container.h"
 
 using namespace skinui;

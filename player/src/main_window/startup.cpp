@@ -1,4 +1,4 @@
-#include "player/startup.h"
+#include "player/main_window/startup.h"
 
 #include <filesystem>
 #include <system_error>
@@ -7,10 +7,10 @@
 #include "platform/module.h"
 #include "platform/process.h"
 #include "platform/profile.h"
-#include "player/file_assoc_client.h"
-#include "player/overlay_logic.h"
-#include "player/sys_config.h"
-#include "player/user_data.h"
+#include "player/settings/file_assoc_client.h"
+#include "player/main_window/overlay_logic.h"
+#include "player/settings/sys_config.h"
+#include "player/app/user_data.h"
 
 unsigned StartupThreadProc(const std::wstring& startPath, const std::wstring& commandLine, CUserData& userData,
                            const StartupCalls& calls, std::stop_token stop) {

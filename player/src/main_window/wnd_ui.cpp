@@ -1,4 +1,4 @@
-#include "player/wnd_ui.h"
+#include "player/main_window/wnd_ui.h"
 
 #include "platform/winuser.h"
 

@@ -1,4 +1,4 @@
-#include "player/media_info.h"
+#include "player/play_list/media_info.h"
 
 const PlayOrderInfo kPlayOrders[kPlayOrderCount] = {
     {L"play_single_loop", L"单个循环", L"play_single_loop.png"},

@@ -9,7 +9,7 @@
 #include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The play list's handle strip.
-#include "player/play_list_handler_wnd.h"
+#include "player/play_list/play_list_handler_wnd.h"
 
 #include "platform/winuser.h"
-#include "player/play_list_wnd.h"
-#include "player/sys_config.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/sys_config.h"
 
 using namespace skinui;
 

@@ -1,11 +1,11 @@
 // The play list's context menu and play-order menu: enabling, check marks and actions.
-#include "player/play_list_menus.h"
+#include "player/play_list/play_list_menus.h"
 
 #include "platform/msgbox.h"
 #include "platform/winuser.h"
-#include "player/media_info.h"
-#include "player/play_list_wnd.h"
-#include "player/sys_config.h"
+#include "player/play_list/media_info.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/sys_config.h"
 
 namespace {
 

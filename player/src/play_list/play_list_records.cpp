@@ -1,4 +1,4 @@
-#include "player/play_list_records.h"
+#include "player/play_list/play_list_records.h"
 
 #include <algorithm>
 #include <functional>

@@ -7,9 +7,9 @@
 #include <set>
 
 #include "platform/files.h"
-#include "player/media_types.h"
-#include "player/play_list_wnd.h"
-#include "player/sys_config.h"
+#include "player/engine/media_types.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/sys_config.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The play list's tree controls.
-#include "player/play_list_ui.h"
+#include "player/play_list/play_list_ui.h"
 
 #include <algorithm>
 

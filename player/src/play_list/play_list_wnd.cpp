@@ -1,5 +1,5 @@
 // The play-list window: layout, adding and removing rows, persistence, input and docking.
-#include "player/play_list_wnd.h"
+#include "player/play_list/play_list_wnd.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,11 +13,11 @@
 #include "platform/profile.h"
 #include "platform/resources.h"
 #include "platform/shell.h"
-#include "player/media_types.h"
-#include "player/utils.h"
-#include "player/play_list_handler_wnd.h"
-#include "player/play_list_menus.h"
-#include "player/sys_config.h"
+#include "player/engine/media_types.h"
+#include "player/app/utils.h"
+#include "player/play_list/play_list_handler_wnd.h"
+#include "player/play_list/play_list_menus.h"
+#include "player/settings/sys_config.h"
 #include "skinui/builder.h"
 
 using namespace skinui;

@@ -3,9 +3,9 @@
 #include "common/file_assoc.h"
 #include "common/reg_helper.h"
 #include "platform/profile.h"
-#include "player/assoc_table.h"
-#include "player/file_assoc_client.h"
-#include "player/sys_config.h"
+#include "player/settings/assoc_table.h"
+#include "player/settings/file_assoc_client.h"
+#include "player/settings/sys_config.h"
 
 bool RepairExtProgid(const std::string& ext) {
     const std::string progId = AssocProgId(ext);

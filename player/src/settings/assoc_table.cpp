@@ -1,4 +1,4 @@
-#include "player/assoc_table.h"
+#include "player/settings/assoc_table.h"
 
 const wchar_t* const AssocCategoryNames[kAssocCategoryCount] = {
     L"System_Windows_Media", L"System_Real_Media",  L"System_MPEG1/2_Media", L"System_MPEG4",

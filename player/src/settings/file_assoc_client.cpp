@@ -1,5 +1,5 @@
 // The player's side of the agent: start it, hand it the choices, close it.
-#include "player/file_assoc_client.h"
+#include "player/settings/file_assoc_client.h"
 
 #include <cctype>
 #include <chrono>
@@ -16,8 +16,8 @@
 #include "platform/module_names.h"
 #include "platform/process.h"
 #include "platform/station.h"
-#include "player/assoc_table.h"
-#include "player/sys_config.h"
+#include "player/settings/assoc_table.h"
+#include "player/settings/sys_config.h"
 
 HWND g_hAgentWnd = nullptr;
 

@@ -1,4 +1,4 @@
-#include "player/hotkey_text.h"
+#include "player/settings/hotkey_text.h"
 
 #include "platform/winuser.h"
 

@@ -1,8 +1,8 @@
-#include "player/setting_pages.h"
+#include "player/settings/setting_pages.h"
 
 #include <algorithm>
 
-#include "player/snapshot_options.h"
+#include "player/settings/snapshot_options.h"
 #include "skinui/container.h"
 #include "skinui/controls.h"
 #include "skinui/list.h"

@@ -1,9 +1,9 @@
-#include "player/setting_wnd.h"
+#include "player/settings/setting_wnd.h"
 
 #include "platform/shell.h"
-#include "player/file_assoc_client.h"
-#include "player/sys_config.h"
-#include "player/utils.h"
+#include "player/settings/file_assoc_client.h"
+#include "player/settings/sys_config.h"
+#include "player/app/utils.h"
 #include "skinui/controls.h"
 
 using namespace skinui;

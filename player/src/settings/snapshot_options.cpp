@@ -1,8 +1,8 @@
-#include "player/snapshot_options.h"
+#include "player/settings/snapshot_options.h"
 
 #include "platform/files.h"
 #include "platform/folders.h"
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 
 std::wstring TrimFolderSeparators(std::wstring folder) {
     auto isSep = [](wchar_t c) { return c == L'\\' || c == L'/'; };

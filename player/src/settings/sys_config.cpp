@@ -1,4 +1,4 @@
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 
 #include "common/init_order.h"
 
@@ -10,7 +10,7 @@
 #include "platform/folders.h"
 #include "platform/module.h"
 #include "platform/profile.h"
-#include "player/assoc_table.h"
+#include "player/settings/assoc_table.h"
 
 CSysConfig g_SysConfig MORVANE_INIT_SYSCONFIG;
 

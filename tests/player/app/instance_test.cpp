@@ -10,7 +10,7 @@
 
 #include "platform/station.h"
 #include "platform/sync.h"
-#include "player/main_wnd.h"
+#include "player/main_window/main_wnd.h"
 #include "support/child.h"
 #include "support/program_dir.h"
 #include "support/registry_db.h"

@@ -21,7 +21,7 @@
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "platform/winuser.h"
-#include "player/main_wnd.h"
+#include "player/main_window/main_wnd.h"
 #include "support/child.h"
 #include "support/clips.h"
 #include "support/hostile_client.h"

@@ -1,5 +1,5 @@
 // The usage reports as the statistics server receives them, through the built request library.
-#include "player/user_data.h"
+#include "player/app/user_data.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "platform/module.h"
-#include "player/crash_handler.h"
-#include "player/media_types.h"
-#include "player/utils.h"
+#include "player/app/crash_handler.h"
+#include "player/engine/media_types.h"
+#include "player/app/utils.h"
 
 namespace {
 

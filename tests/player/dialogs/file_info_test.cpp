@@ -1,6 +1,6 @@
 // The file-information fields: path parts, and the values read from clips made by ffmpeg through
 // the real media-information library, with the library absent and with an unreadable file.
-#include "player/file_info.h"
+#include "player/dialogs/file_info.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/codepage.h"
-#include "player/mediainfo_dll.h"
+#include "player/dialogs/mediainfo_dll.h"
 #include "support/clips.h"
 #include "support/temp_dir.h"
 

@@ -1,13 +1,13 @@
 // Network addresses: the scheme test, splitting, the queue and the confirm step against a
 // recording host, with the history in a real PlayUrl.info.
-#include "player/open_url.h"
+#include "player/dialogs/open_url.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "player/media_logic.h"
-#include "player/sys_config.h"
+#include "player/engine/media_logic.h"
+#include "player/settings/sys_config.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "player/media_player.h"
+#include "player/engine/media_player.h"
 #include "support/clips.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"

@@ -1,6 +1,6 @@
 // The engine's own decisions: opener choice, seek targets, position and index bounds, volume
 // steps, state codes and track lists.
-#include "player/media_logic.h"
+#include "player/engine/media_logic.h"
 
 #include <gtest/gtest.h>
 #include <vlc/vlc.h>

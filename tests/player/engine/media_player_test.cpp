@@ -1,5 +1,5 @@
 // The engine without a display: calls without a player, event routing, instance failure.
-#include "player/media_player.h"
+#include "player/engine/media_player.h"
 
 #include <gtest/gtest.h>
 #include <vlc/vlc.h>

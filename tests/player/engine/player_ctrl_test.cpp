@@ -1,6 +1,6 @@
 // The player control without a display: the stored volume, mute without a player, the global
 // pointer and the handlers without a window.
-#include "player/player_ctrl.h"
+#include "player/engine/player_ctrl.h"
 
 #include <gtest/gtest.h>
 

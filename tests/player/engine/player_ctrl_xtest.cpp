@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/winuser.h"
-#include "player/media_player.h"
-#include "player/player_ctrl.h"
+#include "player/engine/media_player.h"
+#include "player/engine/player_ctrl.h"
 #include "support/clips.h"
 #include "support/libvlc_loaded.h"
 #include "support/temp_dir.h"

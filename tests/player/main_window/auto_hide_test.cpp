@@ -1,6 +1,6 @@
 // The auto-hide pollers: their state machines against a clock and a cursor the test drives,
 // and the threads ending through their flag, joined, also while one waits for the UI thread.
-#include "player/auto_hide.h"
+#include "player/main_window/auto_hide.h"
 
 #include <gtest/gtest.h>
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "player/main_wnd.h"
-#include "player/sys_config.h"
+#include "player/main_window/main_wnd.h"
+#include "player/settings/sys_config.h"
 #include "../skin_window/skin_x.h"
 #include "support/http_server.h"
 #include "support/libvlc_loaded.h"

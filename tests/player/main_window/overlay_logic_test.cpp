@@ -1,7 +1,7 @@
 // The bars', input's and menus' decisions without windows: time texts, next-up notice, rate and
 // volume steps, hot-key order, edge and sizing tables, label padding, top-most and transparency,
 // the start source and the version comparison.
-#include "player/overlay_logic.h"
+#include "player/main_window/overlay_logic.h"
 
 #include <gtest/gtest.h>
 

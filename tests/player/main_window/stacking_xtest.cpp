@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "player/caption_wnd.h"
-#include "player/main_wnd.h"
-#include "player/play_list_handler_wnd.h"
-#include "player/play_list_wnd.h"
-#include "player/play_panel_wnd.h"
+#include "player/main_window/caption_wnd.h"
+#include "player/main_window/main_wnd.h"
+#include "player/play_list/play_list_handler_wnd.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/main_window/play_panel_wnd.h"
 #include "skinui/tooltip.h"
 #include "main_wnd_x.h"
 #include "support/clips.h"

@@ -1,7 +1,7 @@
 // The start-up worker against a statistics server on 127.0.0.1 and a stand-in updater program
 // in a temporary program folder: start reports with their source, the update offer, the
 // temporary folder, the start file and the association repair.
-#include "player/startup.h"
+#include "player/main_window/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "player/sys_config.h"
-#include "player/user_data.h"
+#include "player/settings/sys_config.h"
+#include "player/app/user_data.h"
 #include "support/http_server.h"
 #include "support/program_dir.h"
 #include "support/wait_for.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "player/play_list_records.h"
+#include "player/play_list/play_list_records.h"
 
 namespace {
 

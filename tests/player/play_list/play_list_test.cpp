@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 #include "support/file_size_limit.h"
 #include "support/file_watch.h"
 #include "support/temp_dir.h"

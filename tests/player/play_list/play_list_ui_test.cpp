@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "player/play_list_ui.h"
+#include "player/play_list/play_list_ui.h"
 #include "skinui/skinui.h"
 
 using namespace skinui;

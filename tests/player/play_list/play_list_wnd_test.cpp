@@ -15,9 +15,9 @@
 
 #include "platform/files.h"
 #include "platform/profile.h"
-#include "player/play_list_menus.h"
-#include "player/play_list_wnd.h"
-#include "player/sys_config.h"
+#include "player/play_list/play_list_menus.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/sys_config.h"
 #include "support/dialog_answer.h"
 #include "support/temp_dir.h"
 #include "support/write_lock_held.h"

@@ -7,9 +7,9 @@
 #include <memory>
 #include <thread>
 
-#include "player/play_list_handler_wnd.h"
-#include "player/play_list_wnd.h"
-#include "player/sys_config.h"
+#include "player/play_list/play_list_handler_wnd.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/sys_config.h"
 #include "../skin_window/skin_x.h"
 #include "support/clips.h"
 #include "support/message_pump.h"

@@ -4,9 +4,9 @@
 
 #include "common/convert.h"
 #include "common/reg_helper.h"
-#include "player/assoc_table.h"
-#include "player/file_assoc_client.h"
-#include "player/sys_config.h"
+#include "player/settings/assoc_table.h"
+#include "player/settings/file_assoc_client.h"
+#include "player/settings/sys_config.h"
 #include "platform/shell.h"
 #include "support/desktop_env.h"
 #include "support/registry_db.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "player/hotkey_text.h"
+#include "player/settings/hotkey_text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 // The player's headers before X11's, whose macros clash with their names.
-#include "player/play_panel_wnd.h"
-#include "player/setting_wnd.h"
+#include "player/main_window/play_panel_wnd.h"
+#include "player/settings/setting_wnd.h"
 #include "skinui/controls.h"
 #include "skinui/list.h"
 #include "../main_window/main_wnd_x.h"

@@ -8,7 +8,7 @@
 
 #include "platform/codepage.h"
 #include "platform/resources.h"
-#include "player/setting_pages.h"
+#include "player/settings/setting_pages.h"
 #include "skinui/list.h"
 #include "skinui/skinui.h"
 #include "support/temp_dir.h"

@@ -1,11 +1,11 @@
 // The snapshot settings as the snapshot dialog stores them: settings object and user.cfg.
-#include "player/snapshot_options.h"
+#include "player/settings/snapshot_options.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "platform/codepage.h"
 #include "platform/profile.h"
-#include "player/assoc_table.h"
-#include "player/sys_config.h"
+#include "player/settings/assoc_table.h"
+#include "player/settings/sys_config.h"
 #include "support/file_watch.h"
 #include "support/temp_dir.h"
 

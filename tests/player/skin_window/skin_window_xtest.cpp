@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "player/xml_wnd.h"
+#include "player/skin_window/xml_wnd.h"
 #include "skin_x.h"
 
 using namespace skinui;

@@ -14,7 +14,7 @@
 
 #include "platform/resources.h"
 #include "platform/winuser.h"
-#include "player/xml_wnd.h"
+#include "player/skin_window/xml_wnd.h"
 #include "skinui/menu.h"
 #include "skinui/skinui.h"
 #include "support/message_pump.h"

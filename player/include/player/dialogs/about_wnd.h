@@ -1,7 +1,7 @@
 // The about dialog: the program's name and version and three links to its pages.
 #pragma once
 
-#include "player/xml_wnd.h"
+#include "player/skin_window/xml_wnd.h"
 
 // The pages the link buttons open.
 inline constexpr const wchar_t* kAboutHomePage = L"https://morvane.example/";

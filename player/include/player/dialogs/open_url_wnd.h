@@ -2,7 +2,7 @@
 // picked from the history; the confirm step is ConfirmUrlInput (player/dialogs/open_url.h).
 #pragma once
 
-#include "player/xml_wnd.h"
+#include "player/skin_window/xml_wnd.h"
 
 class IOpenUrlHost;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "player/xml_wnd.h"
+#include "player/skin_window/xml_wnd.h"
 
 namespace skinui {
 class CEditUI;

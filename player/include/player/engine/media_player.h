@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/wintypes.h"
-#include "player/media_logic.h"
+#include "player/engine/media_logic.h"
 
 struct libvlc_instance_t;
 struct libvlc_media_player_t;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/wintypes.h"
-#include "player/media_player.h"
+#include "player/engine/media_player.h"
 
 // Engine-event messages, posted to the notify window with wParam = the engine's address and
 // lParam = the serial of the player that raised the event. A receiver drops a message whose

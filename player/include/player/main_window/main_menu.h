@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "player/overlay_logic.h"
+#include "player/main_window/overlay_logic.h"
 #include "skinui/menu.h"
 
 // One label to pad: the item's position in its submenu, its label, its key text and the text

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "player/auto_hide.h"
-#include "player/player_ctrl.h"
-#include "player/xml_wnd.h"
+#include "player/main_window/auto_hide.h"
+#include "player/engine/player_ctrl.h"
+#include "player/skin_window/xml_wnd.h"
 
 class CPlayPanelWnd;
 class CCaptionWnd;

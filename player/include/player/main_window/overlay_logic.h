@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/wintypes.h"
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 
 namespace overlay {
 

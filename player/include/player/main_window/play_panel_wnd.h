@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "player/overlay_logic.h"
-#include "player/xml_wnd.h"
+#include "player/main_window/overlay_logic.h"
+#include "player/skin_window/xml_wnd.h"
 
 class CMorvaneWnd;
 class CCaptionWnd;

@@ -2,7 +2,7 @@
 // edge while the list is hidden) that slides the list out of view and back in.
 #pragma once
 
-#include "player/xml_wnd.h"
+#include "player/skin_window/xml_wnd.h"
 #include "skinui/controls.h"
 
 class CPlayListWnd;

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "player/media_info.h"
+#include "player/play_list/media_info.h"
 
 class CPlayListRecords {
 public:

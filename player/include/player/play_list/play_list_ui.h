@@ -8,7 +8,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "player/media_info.h"
+#include "player/play_list/media_info.h"
 #include "skinui/list.h"
 
 // What a file row shows of its record.

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "player/play_list_ui.h"
-#include "player/xml_wnd.h"
+#include "player/play_list/play_list_ui.h"
+#include "player/skin_window/xml_wnd.h"
 
 // What the play list asks of the main window.
 class IPlayListOwner {

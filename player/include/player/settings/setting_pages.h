@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "player/assoc_table.h"
-#include "player/sys_config.h"
+#include "player/settings/assoc_table.h"
+#include "player/settings/sys_config.h"
 #include "skinui/manager.h"
 
 namespace skinui {

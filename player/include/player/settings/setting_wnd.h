@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "player/setting_pages.h"
-#include "player/xml_wnd.h"
+#include "player/settings/setting_pages.h"
+#include "player/skin_window/xml_wnd.h"
 #include "skinui/tooltip.h"
 
 inline constexpr const wchar_t* kSettingWndLayout = L"SettingWnd.xml";

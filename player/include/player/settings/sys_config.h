@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/wintypes.h"
-#include "player/media_info.h"
-#include "player/play_list_records.h"
+#include "player/play_list/media_info.h"
+#include "player/play_list/play_list_records.h"
 
 namespace platform {
 class ProfileSnapshot;
