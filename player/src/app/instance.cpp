@@ -8,7 +8,8 @@
 
 #include "common/convert.h"
 #include "platform/station.h"
-#include "player/main_window/main_wnd.h"
+#include "platform/winuser.h"
+#include "player/app/instance.h"
 
 namespace {
 

@@ -22,7 +22,9 @@
 #include <thread>
 #include <vector>
 
+#include "player/app/instance.h"
 #include "player/main_window/auto_hide.h"
+#include "player/main_window/main_wnd_messages.h"
 #include "player/engine/player_ctrl.h"
 #include "player/skin_window/xml_wnd.h"
 
@@ -35,28 +37,8 @@ namespace skinui {
 class CWzToolTip;
 }
 
-// Private messages of the main window (senders and receivers in main_wnd*.cpp and the satellites).
-constexpr UINT WM_PLAYER_OPEN_FILE = 0x401;
-constexpr UINT WM_PLAYER_VIDEO_LBUTTONDOWN = 0x402;
-constexpr UINT WM_PLAYER_VIDEO_MOUSEMOVE = 0x403;
-constexpr UINT WM_PLAYER_VIDEO_LBUTTONDBLCLK = 0x404;
-constexpr UINT WM_PLAYER_VIDEO_LBUTTONUP = 0x405;
-constexpr UINT WM_PLAYER_VIDEO_RBUTTONDOWN = 0x406;
-constexpr UINT WM_PLAYER_OPEN_FILE2 = 0x409;
-constexpr UINT WM_PLAYER_SHOW_AND_RAISE = 0x4C9;
-constexpr UINT WM_PLAYER_OPEN_FORUM = 0x4CB;
-constexpr UINT WM_PLAYER_REPAINT = 0x1400;
-constexpr UINT WM_PLAYER_SHOW_ABOUT = 0x2403;
-constexpr UINT WM_PLAYER_SHOW_OPEN_URL = 0x2404;
-// Posted to the main window to run work of another thread on the UI thread: wParam is a
-// heap-allocated std::function<void()> that the handler runs and deletes.
-constexpr UINT WM_PLAYER_RUN_ON_UI = WM_APP + 0x101;
-
-// The window property that marks the running instance, its title, and the single-instance names.
-inline constexpr const wchar_t* kMainWndProp = L"Morvane";
+// The main window's title (the single-instance names are in player/app/instance.h).
 inline constexpr const wchar_t* kMainWndTitle = L"Morvane";
-inline constexpr const wchar_t* kInstanceSemaphore = L"Morvane";
-inline constexpr const wchar_t* kInstanceMutex = L"MorvaneApp";
 
 // Layout names of the main window.
 inline constexpr const wchar_t* kMainWndLayout = L"Morvane.xml";
@@ -289,14 +271,3 @@ extern WNDPROC g_pfnVideoSurfaceProc;
 // Subtitle files beside a video: equal names without their extensions (case-insensitive), and
 // the candidate's extension one of the automatic-load extensions.
 bool IsMatchingSubtitleFile(const std::wstring& videoName, const std::wstring& candidate);
-
-// Single instance (instance.cpp).
-// The first top-level window, in z order, that carries the property "Morvane"; null when none.
-HWND FindRunningInstanceWindow();
-void BringWindowToFront(HWND hwnd, int showCmd);
-// Restores and raises the running window and, with a file argument, hands it the whole command
-// line by WM_COPYDATA (synchronous; tried again while it surely did not arrive). What the second
-// start does before it returns; false, after saying why on stderr, when the hand-over failed.
-bool HandOverToRunningInstance(HWND hwnd, const wchar_t* fileArg, const wchar_t* commandLine);
-// The file of a WM_COPYDATA hand-over: read within cbData, dwData 0 only; empty otherwise.
-std::wstring CommandLineFromCopyData(const COPYDATASTRUCT* data);
