@@ -2,10 +2,9 @@
 
 #include "platform/winuser.h"
 #include "player/dialogs/dialogs.h"
+#include "player/engine/player_ctrl.h"
 #include "player/main_window/main_menu.h"
-#include "player/main_window/main_wnd.h"
-#include "player/dialogs/open_url.h"
-#include "player/main_window/play_panel_wnd.h"
+#include "player/main_window/main_wnd_messages.h"
 #include "skinui/controls.h"
 
 using namespace skinui;
@@ -14,24 +13,10 @@ namespace {
 
 bool Contains(const RECT& rc, POINT pt) { return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom; }
 
-// What the open-address dialog changes in the main window.
-class MainWndUrlHost : public IOpenUrlHost {
-public:
-    explicit MainWndUrlHost(CMorvaneWnd& w) : w_(w) {}
-    std::wstring GetCurrentPath() const override { return w_.strCurrentPath; }
-    void SetCurrentPath(const std::wstring& path) override { w_.strCurrentPath = path; }
-    void SetCurrentTitle(const std::wstring& title) override { w_.strCurrentTitle = title; }
-    void SetListItemStopped(const std::wstring& path) override { w_.ListSetCurrentItem(path, 2); }
-    void OpenMedia(const std::wstring& address) override { w_.playerCtrl.OpenMedia(address); }
-
-private:
-    CMorvaneWnd& w_;
-};
-
 }  // namespace
 
-CCaptionWnd::CCaptionWnd(CMorvaneWnd* owner)
-    : CWzXMLWnd(kCaptionLayout), m_hOwnerWnd(owner ? owner->GetHWND() : nullptr), m_pOwner(owner) {}
+CCaptionWnd::CCaptionWnd(ICaptionOwner* owner)
+    : CWzXMLWnd(kCaptionLayout), m_hOwnerWnd(owner ? owner->GetOwnerWindow() : nullptr), m_pOwner(owner) {}
 
 void CCaptionWnd::InitWindow() {
     auto button = [this](const wchar_t* name) { return static_cast<CButtonUI*>(m_PaintManager.FindControl(name)); };
@@ -74,7 +59,7 @@ LRESULT CCaptionWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
             ::SendMessageW(m_hOwnerWnd, uMsg, wParam, lParam);
             return 0;
         case WM_PLAYER_PLAYING:
-            if (m_pTitle && m_pOwner) m_pTitle->SetText(m_pOwner->strCurrentTitle.c_str());
+            if (m_pTitle && m_pOwner) m_pTitle->SetText(m_pOwner->GetCurrentTitle().c_str());
             return lRes;
         case WM_PLAYER_ENDED:
             if (m_pTitle) m_pTitle->SetText(L"");
@@ -154,7 +139,7 @@ void CCaptionWnd::ShowMainMenu(int x) {
 HWND CCaptionWnd::DialogOwner() const {
     // The dialogs are owned by the play panel, the last window of the owner chain, so that
     // every window of the chain is disabled while one runs.
-    if (m_pOwner && m_pOwner->pPlayPanel && m_pOwner->pPlayPanel->GetHWND()) return m_pOwner->pPlayPanel->GetHWND();
+    if (HWND panel = m_pOwner ? m_pOwner->GetPlayPanelWindow() : nullptr) return panel;
     return m_hWnd;
 }
 
@@ -170,7 +155,6 @@ void CCaptionWnd::ShowAboutWnd() {
 void CCaptionWnd::ShowOpenURLWnd() {
     if (m_bDialogOpen || !m_pOwner) return;
     m_bDialogOpen = true;
-    MainWndUrlHost host(*m_pOwner);
-    ShowOpenUrlDialog(DialogOwner(), host);
+    ShowOpenUrlDialog(DialogOwner(), *m_pOwner);
     m_bDialogOpen = false;
 }

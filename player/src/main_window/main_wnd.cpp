@@ -7,6 +7,8 @@
 
 #include "download/process_finder.h"
 #include "platform/profile.h"
+#include "player/main_window/caption_wnd.h"
+#include "player/main_window/play_panel_wnd.h"
 #include "player/settings/file_assoc_client.h"
 #include "player/settings/sys_config.h"
 #include "player/main_window/wnd_ui.h"

@@ -15,6 +15,49 @@
 // The play list's side of the main window (defined in main_wnd_list.cpp).
 IPlayListOwner* MainWndListOwner(CMorvaneWnd* wnd);
 
+namespace {
+
+// What the caption bar and its open-address dialog ask of the main window.
+class MainCaptionOwner : public ICaptionOwner {
+public:
+    explicit MainCaptionOwner(CMorvaneWnd& wnd) : wnd_(wnd) {}
+    HWND GetOwnerWindow() const override { return wnd_.GetHWND(); }
+    std::wstring GetCurrentTitle() const override { return wnd_.strCurrentTitle; }
+    HWND GetPlayPanelWindow() const override { return wnd_.pPlayPanel ? wnd_.pPlayPanel->GetHWND() : nullptr; }
+    std::wstring GetCurrentPath() const override { return wnd_.strCurrentPath; }
+    void SetCurrentPath(const std::wstring& path) override { wnd_.strCurrentPath = path; }
+    void SetCurrentTitle(const std::wstring& title) override { wnd_.strCurrentTitle = title; }
+    void SetListItemStopped(const std::wstring& path) override { wnd_.ListSetCurrentItem(path, 2); }
+    void OpenMedia(const std::wstring& address) override { wnd_.playerCtrl.OpenMedia(address); }
+
+private:
+    CMorvaneWnd& wnd_;
+};
+
+// What the play panel asks of the main window.
+class MainPanelOwner : public IPlayPanelOwner {
+public:
+    explicit MainPanelOwner(CMorvaneWnd& wnd) : wnd_(wnd) {}
+    HWND GetOwnerWindow() const override { return wnd_.GetHWND(); }
+    CPlayerCtrl& GetPlayerCtrl() override { return wnd_.playerCtrl; }
+    std::wstring GetCurrentPath() const override { return wnd_.strCurrentPath; }
+    void SetVolume(int volume) override { wnd_.SetVolume(volume); }
+    void SetSeekDragActive(bool active) override { wnd_.bSeekDragActive = active ? 1 : 0; }
+    void SetPlayState(bool play) override { wnd_.SetPlayState(play); }
+    void Stop() override { wnd_.Stop(); }
+    void OpenFileDialog() override { wnd_.OpenFileDialog(); }
+    void SetFullScreen(bool on) override { wnd_.SetFullScreen(on); }
+    void PlayNext() override { wnd_.ListPlayNext(); }
+    std::wstring GetNextName() override { return wnd_.ListGetNextName(); }
+    void ShowTip(const std::wstring& text) override { wnd_.ShowTip(text); }
+    void SaveCurrentPosition() override { wnd_.SaveCurrentPosition(); }
+
+private:
+    CMorvaneWnd& wnd_;
+};
+
+}  // namespace
+
 void CMorvaneWnd::CreateSatelliteWindows() {
     // Play list: docked at the right edge; hidden again at once once its handle was ever clicked.
     pPlayList = new CPlayListWnd(MainWndListOwner(this));
@@ -38,14 +81,16 @@ void CMorvaneWnd::CreateSatelliteWindows() {
 void CMorvaneWnd::CreateCaptionAndPanel() {
     constexpr DWORD kBarExStyle = WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW;
     HWND list = PlayListHwnd();
-    pCaption = new CCaptionWnd(this);
+    pCaptionOwner = std::make_unique<MainCaptionOwner>(*this);
+    pCaption = new CCaptionWnd(pCaptionOwner.get());
     pCaption->Create(list ? list : m_hWnd, L"CaptionWnd", WS_VISIBLE, kBarExStyle);
     pCaption->CenterWindow();
     ::ShowWindow(pCaption->GetHWND(), SW_SHOWNORMAL);
     pCaption->FollowOwner();
     AddChild(pCaption->GetHWND());
 
-    pPlayPanel = new CPlayPanelWnd(this, pCaption);
+    pPanelOwner = std::make_unique<MainPanelOwner>(*this);
+    pPlayPanel = new CPlayPanelWnd(pPanelOwner.get(), pCaption);
     pPlayPanel->Create(pCaption->GetHWND(), L"PlayPanel", WS_VISIBLE, kBarExStyle);
     ::ShowWindow(pPlayPanel->GetHWND(), SW_SHOWNORMAL);
     pPlayPanel->FollowOwner();

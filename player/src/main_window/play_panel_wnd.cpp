@@ -3,7 +3,7 @@
 #include "platform/ticks.h"
 #include "platform/winuser.h"
 #include "player/main_window/caption_wnd.h"
-#include "player/main_window/main_wnd.h"
+#include "player/main_window/main_wnd_messages.h"
 #include "player/engine/media_types.h"
 #include "player/engine/player_ctrl.h"
 #include "player/settings/sys_config.h"
@@ -25,11 +25,11 @@ bool Contains(const RECT& rc, POINT pt) { return pt.x >= rc.left && pt.x < rc.ri
 
 }  // namespace
 
-CPlayPanelWnd::CPlayPanelWnd(CMorvaneWnd* owner, CCaptionWnd* caption)
+CPlayPanelWnd::CPlayPanelWnd(IPlayPanelOwner* owner, CCaptionWnd* caption)
     : CWzXMLWnd(kPlayPanelLayout),
-      m_hOwnerWnd(owner ? owner->GetHWND() : nullptr),
+      m_hOwnerWnd(owner ? owner->GetOwnerWindow() : nullptr),
       m_pOwner(owner),
-      m_pPlayerCtrl(owner ? &owner->playerCtrl : nullptr),
+      m_pPlayerCtrl(owner ? &owner->GetPlayerCtrl() : nullptr),
       m_pCaption(caption) {}
 
 CPlayPanelWnd::~CPlayPanelWnd() = default;
@@ -210,7 +210,7 @@ void CPlayPanelWnd::Notify(TNotifyUI& msg) {
     }
     if (msg.pSender == m_pSliderPlay && (msg.sType == L"mouseleave" || msg.sType == L"buttonup")) {
         HideProgressTip();
-        if (m_pOwner) m_pOwner->bSeekDragActive = 0;
+        if (m_pOwner) m_pOwner->SetSeekDragActive(false);
     }
     CWzXMLWnd::Notify(msg);
 }
@@ -246,7 +246,7 @@ void CPlayPanelWnd::OnClick(TNotifyUI& msg) {
         } else if (name == L"btnVolumeZero") {
             SetMute(false);
         } else if (name == L"btnPlayNext") {
-            m_pOwner->ListPlayNext();
+            m_pOwner->PlayNext();
         }
     }
     CWzXMLWnd::OnClick(msg);
@@ -256,7 +256,7 @@ void CPlayPanelWnd::UpdatePlayTime() {
     const bool player = m_pPlayerCtrl && m_pPlayerCtrl->HasPlayer();
     const std::int64_t L = player ? m_pPlayerCtrl->GetLength() / 1000 : 0;
     const std::int64_t T = player ? m_pPlayerCtrl->GetTime() / 1000 : 0;
-    std::wstring tip = m_nextUp.Update(L, T, [this] { return m_pOwner ? m_pOwner->ListGetNextName() : std::wstring(); });
+    std::wstring tip = m_nextUp.Update(L, T, [this] { return m_pOwner ? m_pOwner->GetNextName() : std::wstring(); });
     if (!tip.empty() && m_pOwner) m_pOwner->ShowTip(tip);
     const int permille = player ? m_pPlayerCtrl->GetPosition() : 0;
     // The label and the slider repaint only when their text or value changes (SetText and
@@ -285,7 +285,7 @@ bool CPlayPanelWnd::OnSeekSliderNotify(void* param) {
     }
     UpdatePlayTime();
     ShowProgressTip(msg->ptMouse.x, msg->ptMouse.y);
-    if (m_pOwner) m_pOwner->bSeekDragActive = 1;
+    if (m_pOwner) m_pOwner->SetSeekDragActive(true);
     return true;
 }
 
@@ -345,7 +345,7 @@ void CPlayPanelWnd::EnableControls(bool enable) {
     if (m_pBtnSpeedUp) m_pBtnSpeedUp->SetEnabled(enable);
     if (m_pBtnSpeedDown) m_pBtnSpeedDown->SetEnabled(enable);
     if (m_pBtnScreenFull) {
-        const bool music = m_pOwner && IsMusicFile(m_pOwner->strCurrentPath.c_str());
+        const bool music = m_pOwner && IsMusicFile(m_pOwner->GetCurrentPath().c_str());
         // A music file has no picture to show in full screen, whether it plays or not.
         m_pBtnScreenFull->SetEnabled(music ? false : enable);
     }

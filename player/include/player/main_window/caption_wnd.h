@@ -4,9 +4,10 @@
 
 #include <atomic>
 
-#include "player/skin_window/xml_wnd.h"
+#include <string>
 
-class CMorvaneWnd;
+#include "player/dialogs/open_url.h"
+#include "player/skin_window/xml_wnd.h"
 
 namespace skinui {
 class CButtonUI;
@@ -16,9 +17,20 @@ class CLabelUI;
 inline constexpr const wchar_t* kCaptionLayout = L"caption.xml";
 inline constexpr const wchar_t* kMainMenuLayout = L"MainMenu.xml";
 
+// What the caption bar asks of the main window; the open-address dialog it runs changes the
+// main window through the IOpenUrlHost part.
+class ICaptionOwner : public IOpenUrlHost {
+public:
+    virtual HWND GetOwnerWindow() const = 0;
+    // The title of the medium in play.
+    virtual std::wstring GetCurrentTitle() const = 0;
+    // The play panel's window, null while it does not exist.
+    virtual HWND GetPlayPanelWindow() const = 0;
+};
+
 class CCaptionWnd : public CWzXMLWnd {
 public:
-    explicit CCaptionWnd(CMorvaneWnd* owner);
+    explicit CCaptionWnd(ICaptionOwner* owner);
     ~CCaptionWnd() override = default;
 
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -48,7 +60,7 @@ private:
     skinui::CButtonUI* m_pRestoreBtn = nullptr;
     skinui::CControlUI* m_pSystemBtn = nullptr;
     HWND m_hOwnerWnd = nullptr;
-    CMorvaneWnd* m_pOwner = nullptr;
+    ICaptionOwner* m_pOwner = nullptr;
     skinui::CButtonUI* m_pMinBtn = nullptr;
     skinui::CButtonUI* m_pCloseBtn = nullptr;
     skinui::CLabelUI* m_pTitle = nullptr;

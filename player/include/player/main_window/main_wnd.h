@@ -30,6 +30,8 @@
 
 class CPlayPanelWnd;
 class CCaptionWnd;
+class ICaptionOwner;
+class IPlayPanelOwner;
 class CPlayListWnd;
 class CSettingWnd;
 class CWndUI;
@@ -210,6 +212,9 @@ public:
     int nPressX = 0, nPressY = 0;
     CPlayPanelWnd* pPlayPanel = nullptr;
     CCaptionWnd* pCaption = nullptr;
+    // The caption bar's and the play panel's view of this window (main_wnd_satellites.cpp).
+    std::unique_ptr<ICaptionOwner> pCaptionOwner;
+    std::unique_ptr<IPlayPanelOwner> pPanelOwner;
     CPlayListWnd* pPlayList = nullptr;
     HWND hVideoSurface = nullptr;
     CSettingWnd* pSettingWnd = nullptr;

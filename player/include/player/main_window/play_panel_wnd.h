@@ -10,7 +10,6 @@
 #include "player/main_window/overlay_logic.h"
 #include "player/skin_window/xml_wnd.h"
 
-class CMorvaneWnd;
 class CCaptionWnd;
 class CPlayerCtrl;
 
@@ -25,9 +24,31 @@ class CWzPlayProgressToolTip;
 
 inline constexpr const wchar_t* kPlayPanelLayout = L"PlayPanel.xml";
 
+// What the play panel asks of the main window.
+class IPlayPanelOwner {
+public:
+    virtual ~IPlayPanelOwner() = default;
+    virtual HWND GetOwnerWindow() const = 0;
+    // The main window's player control, which the panel drives and reads.
+    virtual CPlayerCtrl& GetPlayerCtrl() = 0;
+    virtual std::wstring GetCurrentPath() const = 0;
+    virtual void SetVolume(int volume) = 0;
+    // The main window's note that the seek slider is being dragged (the panel's poller reads it).
+    virtual void SetSeekDragActive(bool active) = 0;
+    virtual void SetPlayState(bool play) = 0;
+    virtual void Stop() = 0;
+    virtual void OpenFileDialog() = 0;
+    virtual void SetFullScreen(bool on) = 0;
+    virtual void PlayNext() = 0;
+    // The name of the item after the current one, empty at the end.
+    virtual std::wstring GetNextName() = 0;
+    virtual void ShowTip(const std::wstring& text) = 0;
+    virtual void SaveCurrentPosition() = 0;
+};
+
 class CPlayPanelWnd : public CWzXMLWnd {
 public:
-    CPlayPanelWnd(CMorvaneWnd* owner, CCaptionWnd* caption);
+    CPlayPanelWnd(IPlayPanelOwner* owner, CCaptionWnd* caption);
     ~CPlayPanelWnd() override;
 
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -84,7 +105,7 @@ private:
     skinui::CButtonUI* m_pBtnSpeedUp = nullptr;
 
     HWND m_hOwnerWnd = nullptr;
-    CMorvaneWnd* m_pOwner = nullptr;
+    IPlayPanelOwner* m_pOwner = nullptr;
     CPlayerCtrl* m_pPlayerCtrl = nullptr;
     CCaptionWnd* m_pCaption = nullptr;
     bool m_bTracking = false;
