@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "player/media_player.h"
+#include "player/engine/media_player.h"
 #include "support/clips.h"
 #include "support/temp_dir.h"
 

@@ -31,8 +31,8 @@
 #include <thread>
 #include <vector>
 
-#include "player/play_list_wnd.h"
-#include "player/sys_config.h"
+#include "player/play_list/play_list_wnd.h"
+#include "player/settings/sys_config.h"
 #include "support/child.h"
 #include "support/temp_dir.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/kernel/files.h"
-#include "player/sys_config.h"
+#include "player/settings/sys_config.h"
 #include "support/temp_dir.h"
 
 namespace {

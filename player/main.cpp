@@ -13,13 +13,13 @@
 #include "platform/kernel/module.h"
 #include "platform/kernel/runtime_dir.h"
 #include "platform/kernel/sync.h"
-#include "player/crash_handler.h"
-#include "player/file_assoc_client.h"
-#include "player/main_wnd.h"
-#include "player/media_player.h"
-#include "player/sys_config.h"
-#include "player/user_data.h"
-#include "player/utils.h"
+#include "player/app/crash_handler.h"
+#include "player/settings/file_assoc_client.h"
+#include "player/main_window/main_wnd.h"
+#include "player/engine/media_player.h"
+#include "player/settings/sys_config.h"
+#include "player/app/user_data.h"
+#include "player/app/utils.h"
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     std::wstring file;

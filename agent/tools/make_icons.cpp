@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "player/assoc_table.h"
+#include "player/settings/assoc_table.h"
 
 namespace {
 
