@@ -72,8 +72,8 @@ protected:
 
     HttpTimings saved_;
     testsupport::ProgramDir program_;
+    std::string content_;  // before the server, which serves it until it stops
     HttpServer server_;
-    std::string content_;
 };
 
 TEST_F(DownloaderTest, WholeFileWithTheObserverSequence) {

@@ -76,6 +76,9 @@ HttpReply RangedGeneratedReply(const HttpRequest& req, std::uint64_t size);
 // The start offset of a "bytes=N-" range, or -1 when there is none.
 std::int64_t RangeStart(const HttpRequest& req);
 
+// Handlers run on the server's threads until it is destroyed, also while a client it no longer
+// waits for is still reading (a player streaming on): what a handler refers to is declared before
+// the server, so that it outlives it.
 class HttpServer {
 public:
     HttpServer();

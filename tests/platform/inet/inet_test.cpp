@@ -229,8 +229,8 @@ TEST(Inet, RedirectsToOtherSchemesAreNotFollowed) {
 }
 
 TEST(Inet, RangeHeaderAndContentRangeReachBothSides) {
-    HttpServer server;
     const std::string content = testsupport::PatternBytes(0, 5000);
+    HttpServer server;
     server.Handle("/file", [&](const HttpRequest& r) { return testsupport::RangedReply(r, content); });
     Open o(server, "GET", "/file");
     ASSERT_TRUE(HttpAddRequestHeadersA(o.request, "Range:bytes=1200-", static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW));

@@ -78,8 +78,8 @@ protected:
 TempDir* DialogsMainX::media_ = nullptr;
 
 TEST_F(DialogsMainX, OpenUrlHotKeyPlaysTwoQueuedAddresses) {
-    HttpServer server;
     const std::string one = ReadFile(*media_ / "one.mp4"), two = ReadFile(*media_ / "two.mp4");
+    HttpServer server;
     server.Handle("/one.mp4", [&](const HttpRequest& r) { return RangedReply(r, one); });
     server.Handle("/two.mp4", [&](const HttpRequest& r) { return RangedReply(r, two); });
     // An empty piece and blanks around a separator: what is kept and played is the two addresses.
@@ -126,8 +126,8 @@ TEST_F(DialogsMainX, OpenUrlHotKeyPlaysTwoQueuedAddresses) {
 // The history combo has the focus when the dialog opens, and what is typed at once, without a
 // click, lands in the address field: opened by the hot key and by the caption bar's menu.
 TEST_F(DialogsMainX, AnAddressTypedAtOnceIntoTheOpenedDialogPlays) {
-    HttpServer server;
     const std::string one = ReadFile(*media_ / "one.mp4");
+    HttpServer server;
     server.Handle("/one.mp4", [&](const HttpRequest& r) { return RangedReply(r, one); });
     HWND main = wnd_->GetHWND();
     ASSERT_NE(wnd_->pCaption, nullptr);

@@ -413,8 +413,8 @@ struct PlayerHost : IOpenUrlHost {
 };
 
 TEST_F(DialogsX, OpenUrlPlaysAStreamFromTheLoopbackServer) {
-    testsupport::HttpServer server;
     const std::string clip = ReadFile(*dir_ / "clip.mp4");
+    testsupport::HttpServer server;
     server.Handle("/clip.mp4", [&](const testsupport::HttpRequest& r) {
         auto reply = testsupport::RangedReply(r, clip);
         reply.contentType = "video/mp4";

@@ -218,10 +218,10 @@ TEST_F(MediaEngineX, BrokenFileReportsAnError) {
 // libVLC itself reports such media as playing and then ended. Good media end normally also
 // where no sound device takes their audio: what was decoded tells them from damaged ones.
 TEST_F(MediaEngineX, MediaThatNothingCouldBeDecodedOfEndInAnError) {
-    testsupport::HttpServer server;
     const std::string clip = testsupport::ReadFile(*dir_ / "clip.mp4");
     testsupport::HttpReply whole;  // no ranges: the index at the file's end cannot be reached
     whole.body = clip;
+    testsupport::HttpServer server;
     server.Serve("/whole.mp4", whole);
     server.Handle("/ranged.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, clip); });
     std::atomic<int> slowRequests{0};

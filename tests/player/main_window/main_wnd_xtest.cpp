@@ -388,9 +388,9 @@ TEST_F(MainWndX, ABrokenFileHintBesideThePlayListIsShownWhole) {
 
 // libVLC reports these as playing and then ended; nothing of them was ever shown.
 TEST_F(MainWndX, CorruptMediaSayWhyAndMarkTheirRows) {
-    testsupport::HttpServer server;
     testsupport::HttpReply whole;  // a server without ranges: the index at the clip's end is out of reach
     whole.body = testsupport::ReadFile(*media_ / "b.mp4");
+    testsupport::HttpServer server;
     server.Serve("/whole.mp4", whole);
     Configure("[Global]\nnTopMostMode=2\nnPlayOrder=2\n");
     CMorvaneWnd* w = Open();
@@ -581,8 +581,8 @@ TEST_F(MainWndX, CurPlayResumesWhileALongListIsStillRead) {
 }
 
 TEST_F(MainWndX, QueuedAddressesPlayOnePerEnd) {
-    testsupport::HttpServer server;
     const std::string a = testsupport::ReadFile(*media_ / "a.mp4");
+    testsupport::HttpServer server;
     server.Handle("/one.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
     server.Handle("/two.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
     server.Handle("/three.mp4", [&](const testsupport::HttpRequest& r) { return testsupport::RangedReply(r, a); });
