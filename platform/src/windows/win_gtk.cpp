@@ -223,8 +223,8 @@ gboolean OnUnmap(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
-// Moves and sizes made by the window manager or by a drag reach the window as WM_MOVE/WM_SIZE.
-// Takes the place the server gives the window as its own. Returns whether it was one we did not
+// Moves and sizes made by the window manager or by a drag reach the window as WM_MOVE/WM_SIZE:
+// the place the server gives is taken as the window's own. Returns whether it was one we did not
 // ask for.
 bool TakeServerRect(HWND hwnd, Backing* b, const RECT& r) {
     RECT old;
