@@ -542,8 +542,17 @@ gboolean OnCrossing(GtkWidget*, GdkEventCrossing* ev, gpointer) {
         UpdateUnder(nullptr);
     // A window that comes up under a pointer at rest gets no motion from X, yet it is now under
     // the pointer: it hears of it as a move, as it would had the pointer moved onto it.
-    if (ev->type == GDK_ENTER_NOTIFY && !cap && (ev->mode == GDK_CROSSING_NORMAL || ev->mode == GDK_CROSSING_UNGRAB))
-        PointerAt(reinterpret_cast<GdkEventAny*>(ev), pt, ev->state);
+    // While a window manager frames the window the event's root point can be off by the window's
+    // place, so the point is asked of the server.
+    if (ev->type == GDK_ENTER_NOTIFY && !cap && (ev->mode == GDK_CROSSING_NORMAL || ev->mode == GDK_CROSSING_UNGRAB)) {
+        POINT at = pt;
+        if (GdkDevice* device = gdk_event_get_device(reinterpret_cast<GdkEvent*>(ev))) {
+            gint x = 0, y = 0;
+            gdk_device_get_position(device, nullptr, &x, &y);
+            at = POINT{x, y};
+        }
+        PointerAt(reinterpret_cast<GdkEventAny*>(ev), at, ev->state);
+    }
     return FALSE;
 }
 
