@@ -492,16 +492,18 @@ gboolean OnButton(GtkWidget*, GdkEventButton* ev, gpointer) {
     return TRUE;
 }
 
-// The pointer is at `pt` over `ev`'s window: the window there learns it as a move.
-void PointerAt(GdkEventAny* ev, POINT pt, guint state) {
+gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer) {
+    platform::NoteWatchedChange();
+    if (BackingSizeDragEvent(ev)) return TRUE;
+    POINT pt{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)};
     HWND cap;
     {
         std::lock_guard lk(Mutex());
         g_cursor = pt;
-        SyncButtonsLocked(state);
+        SyncButtonsLocked(ev->state);
         cap = g_capture;
     }
-    Target t = cap ? Target{cap, HTCLIENT} : HitTarget(Under(ev, pt), pt);
+    Target t = cap ? Target{cap, HTCLIENT} : HitTarget(Under(reinterpret_cast<GdkEventAny*>(ev), pt), pt);
     if (!cap) {
         t_cursorTarget = ev->window;
         if (t.hwnd)
@@ -509,50 +511,27 @@ void PointerAt(GdkEventAny* ev, POINT pt, guint state) {
                          MAKELPARAM(static_cast<WORD>(t.hit), WM_MOUSEMOVE));
     }
     UpdateUnder(t.hit == HTCLIENT ? t.hwnd : nullptr);
-    if (!t.hwnd || IsDisabledTree(t.hwnd)) return;
+    if (!t.hwnd || IsDisabledTree(t.hwnd)) return TRUE;
     if (t.hit == HTCLIENT) {
         POINT c = pt;
         ScreenToClient(t.hwnd, &c);
-        PostInput(t.hwnd, WM_MOUSEMOVE, MkOf(state), MAKELPARAM(c.x, c.y));
+        PostInput(t.hwnd, WM_MOUSEMOVE, MkOf(ev->state), MAKELPARAM(c.x, c.y));
     } else if (t.hit != HTNOWHERE) {
         PostInput(t.hwnd, WM_NCMOUSEMOVE, static_cast<WPARAM>(t.hit), MAKELPARAM(pt.x, pt.y));
     }
-}
-
-gboolean OnMotion(GtkWidget*, GdkEventMotion* ev, gpointer) {
-    platform::NoteWatchedChange();
-    if (BackingSizeDragEvent(ev)) return TRUE;
-    PointerAt(reinterpret_cast<GdkEventAny*>(ev), POINT{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)},
-              ev->state);
     return TRUE;
 }
 
 gboolean OnCrossing(GtkWidget*, GdkEventCrossing* ev, gpointer) {
     platform::NoteWatchedChange();
-    const POINT pt{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)};
-    HWND cap;
     {
         std::lock_guard lk(Mutex());
-        g_cursor = pt;
-        cap = g_capture;
+        g_cursor = POINT{static_cast<LONG>(ev->x_root), static_cast<LONG>(ev->y_root)};
     }
     // Leaving the top-level for another program's window: nothing of ours is under the pointer.
     if (ev->type == GDK_LEAVE_NOTIFY && ev->detail != GDK_NOTIFY_INFERIOR &&
         gdk_window_get_window_type(ev->window) == GDK_WINDOW_TOPLEVEL)
         UpdateUnder(nullptr);
-    // A window that comes up under a pointer at rest gets no motion from X, yet it is now under
-    // the pointer: it hears of it as a move, as it would had the pointer moved onto it.
-    // While a window manager frames the window the event's root point can be off by the window's
-    // place, so the point is asked of the server.
-    if (ev->type == GDK_ENTER_NOTIFY && !cap && (ev->mode == GDK_CROSSING_NORMAL || ev->mode == GDK_CROSSING_UNGRAB)) {
-        POINT at = pt;
-        if (GdkDevice* device = gdk_event_get_device(reinterpret_cast<GdkEvent*>(ev))) {
-            gint x = 0, y = 0;
-            gdk_device_get_position(device, nullptr, &x, &y);
-            at = POINT{x, y};
-        }
-        PointerAt(reinterpret_cast<GdkEventAny*>(ev), at, ev->state);
-    }
     return FALSE;
 }
 
